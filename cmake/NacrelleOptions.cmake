@@ -1,0 +1,18 @@
+# Compiler settings shared by every target of the project.
+
+# Floating point is part of the model: the thin-film results are specified to
+# the last bit, so the compiler may neither fuse multiply-adds nor reorder.
+add_compile_options(-ffp-contract=off -fno-fast-math)
+# Keep math-library calls honest (errno semantics do not change results, but
+# -fno-math-errno lets sqrtf become one instruction at every level alike).
+add_compile_options(-fno-math-errno)
+
+add_compile_options(-Wall -Wextra -Wpedantic)
+if(NACRELLE_WARNINGS_AS_ERRORS)
+  add_compile_options(-Werror)
+endif()
+
+# Everything in the plug-in module is hidden unless exported on purpose.
+set(CMAKE_CXX_VISIBILITY_PRESET hidden)
+set(CMAKE_C_VISIBILITY_PRESET hidden)
+set(CMAKE_VISIBILITY_INLINES_HIDDEN ON)
