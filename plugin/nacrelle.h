@@ -1,0 +1,78 @@
+// The texture map: caches its parameters at each update and evaluates the
+// coating colour for every shaded sample.
+#pragma once
+
+#include "core/thin_film.h"
+#include "plugin/host.h"
+
+/// Scene-file chunks written and read by the map itself (the host stores the
+/// parameter block and the referenced objects).
+inline constexpr USHORT BASE_HEADER_CHUNK = 0x4000;
+/// Read only: written by earlier versions to store the map switch as off.
+inline constexpr USHORT THICKNESS_MAP_OFF_CHUNK = 0x1000;
+
+class Nacrelle : public Texmap {
+public:
+    Nacrelle();
+    ~Nacrelle() override;
+
+    // Animatable
+    Class_ID ClassID() override;
+    SClass_ID SuperClassID() override;
+    void GetClassName(MSTR& s, bool localized = true) const override;
+    void DeleteThis() override;
+    int NumSubs() override;
+    Animatable* SubAnim(int i) override;
+    MSTR SubAnimName(int i, bool localized = true) override;
+    int SubNumToRefNum(int subNum) override;
+    int NumParamBlocks() override;
+    IParamBlock2* GetParamBlock(int i) override;
+    IParamBlock2* GetParamBlockByID(BlockID id) override;
+
+    // ReferenceMaker / ReferenceTarget
+    int NumRefs() override;
+    RefTargetHandle GetReference(int i) override;
+    RefTargetHandle Clone(RemapDir& remap) override;
+
+    // MtlBase
+    void Update(TimeValue t, Interval& valid) override;
+    void Reset() override;
+    Interval Validity(TimeValue t) override;
+    ParamDlg* CreateParamDlg(HWND hwMtlEdit, IMtlParams* imp) override;
+    IOResult Save(ISave* isave) override;
+    IOResult Load(ILoad* iload) override;
+
+    // ISubMap
+    int NumSubTexmaps() override;
+    Texmap* GetSubTexmap(int i) override;
+    void SetSubTexmap(int i, Texmap* m) override;
+    MSTR GetSubTexmapSlotName(int i, bool localized = true) override;
+    BOOL SetDlgThing(ParamDlg* dlg) override;
+
+    // Texmap
+    AColor EvalColor(ShadeContext& sc) override;
+    float EvalMono(ShadeContext& sc) override;
+    Point3 EvalNormalPerturb(ShadeContext& sc) override;
+    void GetUVTransform(Matrix3& uvtrans) override;
+
+    /// Makes the "Max:" thickness row and the thickness-map button of the open
+    /// panel available only while the map switch is on.
+    void UpdateThicknessMapUI();
+
+protected:
+    void SetReference(int i, RefTargetHandle rtarg) override;
+    RefResult NotifyRefChanged(const Interval& changeInt, RefTargetHandle hTarget,
+                               PartID& partID, RefMessage message, BOOL propagate) override;
+
+private:
+    void ResetToDefaults();
+
+    Interval validity;                 // times the cache below holds for; NEVER = stale
+    nacrelle::FilmStack filmStack{};   // parameters 2, 3, 4, 0, 1
+    float hueShift = 0.0f;             // parameter 8, degrees
+    float saturationOffset = 0.0f;     // parameter 9, percent
+    IParamBlock2* paramBlock;          // reference 0
+    Texmap* thicknessMap[1];           // reference 1 = sub-map slot 0
+    int useThicknessMap;               // parameter 6
+    TextureOutput* textureOutput;      // reference 2
+};

@@ -1,0 +1,88 @@
+// `nacrelle eval`: the colour of one sample through the loaded map.
+#include <imtl.h>
+#include <standin/shade_context.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "tools/commands.h"
+#include "tools/errors.h"
+#include "tools/host_session.h"
+#include "tools/map_options.h"
+
+namespace nacrelle::tools {
+
+namespace {
+
+Point3 toPoint(const Vector3& v) {
+    return Point3(static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z));
+}
+
+/// A normal and a view vector whose |N.V| is exactly `cosine`: the normal
+/// along z and the view leaning away from it in x.
+void vectorsForCosine(double cosine, Point3& normal, Point3& view) {
+    if (!(cosine >= 0.0 && cosine <= 1.0)) {
+        throw UsageError("--cosine " + std::to_string(cosine) + " must lie between 0 and 1");
+    }
+    const float c = static_cast<float>(cosine);
+    normal = Point3(0.0f, 0.0f, 1.0f);
+    view = Point3(std::sqrt(1.0f - c * c), 0.0f, -c);
+}
+
+std::string number(float value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+    return text;
+}
+
+}  // namespace
+
+int runEval(const CommonOptions& common, const EvalCommand& command) {
+    MapSettings settings = toSettings(command.map);
+    Point3 normal, view;
+    if (command.cosine) {
+        if (!command.normal.empty() || !command.view.empty()) {
+            throw UsageError("give --cosine or --normal and --view, not both");
+        }
+        vectorsForCosine(*command.cosine, normal, view);
+    } else if (!command.normal.empty() && !command.view.empty()) {
+        normal = toPoint(parseVector(command.normal, "--normal"));
+        view = toPoint(parseVector(command.view, "--view"));
+    } else {
+        throw UsageError("say where to look: --cosine C, or --normal X,Y,Z with --view X,Y,Z");
+    }
+    if (command.mapValue) {
+        if (!settings.thicknessMap.empty()) {
+            throw UsageError("give --map-value or --thickness-map, not both");
+        }
+        settings.constantMapValue = command.mapValue;
+    }
+    const TimeValue t = timeOf(command.map);
+
+    HostSession session(findModule(common.plugin));
+    Texmap& map = session.createMap();
+    applySettings(map, settings, t);
+    Interval valid = FOREVER;
+    map.Update(t, valid);
+
+    standin::RenderShadeContext sc;
+    sc.SetTime(t);
+    sc.SetSample(normal, view, Point3(), Point3());
+    const AColor colour = map.EvalColor(sc);
+    sc.SetSample(normal, view, Point3(), Point3());
+    const float mono = map.EvalMono(sc);
+
+    if (command.json) {
+        // JSON numbers with the nine digits that identify a float.
+        std::printf("{\"r\": %s, \"g\": %s, \"b\": %s, \"a\": %s, \"mono\": %s}\n",
+                    number(colour.r).c_str(), number(colour.g).c_str(), number(colour.b).c_str(),
+                    number(colour.a).c_str(), number(mono).c_str());
+    } else {
+        std::printf("r %s\ng %s\nb %s\na %s\nmono %s\n", number(colour.r).c_str(),
+                    number(colour.g).c_str(), number(colour.b).c_str(), number(colour.a).c_str(),
+                    number(mono).c_str());
+    }
+    return 0;
+}
+
+}  // namespace nacrelle::tools

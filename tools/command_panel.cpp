@@ -1,0 +1,132 @@
+// `nacrelle panel`: the map's editor panel, built headless and driven by
+// user actions given in order.
+#include <imtl.h>
+#include <standin/panels.h>
+#include <standin/shell.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "tools/commands.h"
+#include "tools/errors.h"
+#include "tools/host_session.h"
+#include "tools/map_options.h"
+
+namespace nacrelle::tools {
+
+namespace {
+
+/// The material editor as the panel sees it: a fixed time, nothing to redraw.
+class CommandLineEditor final : public IMtlParams {
+public:
+    explicit CommandLineEditor(TimeValue t) : time_(t) {}
+    void MtlChanged() override {}
+    TimeValue GetTime() override { return time_; }
+
+private:
+    TimeValue time_;
+};
+
+/// Closes the panel however the command ends.
+struct PanelCloser {
+    ParamDlg* dlg;
+    ~PanelCloser() {
+        if (dlg != nullptr) dlg->DeleteThis();
+    }
+};
+
+int controlId(const std::string& text, const std::string& action) {
+    return static_cast<int>(parseInteger(text, action));
+}
+
+void apply(standin::HeadlessPanel& panel, const std::string& action) {
+    const std::size_t colon = action.find(':');
+    const std::string verb = action.substr(0, colon);
+    const std::string rest = colon == std::string::npos ? "" : action.substr(colon + 1);
+    standin::InputResult result;
+    if (verb == "type") {
+        const std::size_t equals = rest.find('=');
+        if (equals == std::string::npos) {
+            throw UsageError("--type \"" + rest + "\": expected ID=TEXT");
+        }
+        result = panel.TypeText(controlId(rest.substr(0, equals), "--type"), rest.substr(equals + 1));
+    } else if (verb == "click") {
+        result = panel.ClickCheckBox(controlId(rest, "--click"));
+    } else if (verb == "press") {
+        result = panel.PressButton(controlId(rest, "--press"));
+    } else {
+        throw UsageError("unknown panel action \"" + action + "\"");
+    }
+    if (!result) throw UsageError("--" + verb + " " + rest + ": " + result.error);
+}
+
+nlohmann::json controlsOf(standin::HeadlessPanel& panel) {
+    nlohmann::json controls = nlohmann::json::array();
+    for (int r = 0; r < panel.NumRollouts(); ++r) {
+        for (const standin::ControlView& c : panel.Rollout(r).Controls()) {
+            nlohmann::json control = {{"id", c.id},
+                                      {"class", c.className},
+                                      {"text", c.text},
+                                      {"rect", {c.rect.x, c.rect.y, c.rect.cx, c.rect.cy}},
+                                      {"enabled", c.enabled},
+                                      {"visible", c.visible}};
+            if (c.param >= 0) {
+                if (c.number) {
+                    control["value"] = *c.number;
+                } else if (c.name) {
+                    control["value"] = *c.name;
+                }
+            }
+            controls.push_back(control);
+        }
+    }
+    return controls;
+}
+
+}  // namespace
+
+int runPanel(const CommonOptions& common, const PanelCommand& command) {
+    const MapSettings settings = toSettings(command.map);
+    const TimeValue t = timeOf(command.map);
+
+    HostSession session(findModule(common.plugin));
+    Texmap* map = nullptr;
+    if (command.scene.empty()) {
+        map = &session.createMap();
+    } else {
+        session.loadScene(command.scene);
+        map = session.findMap();
+        if (map == nullptr) throw Failure("scene \"" + command.scene + "\" holds no Nacrelle map");
+    }
+    applySettings(*map, settings, t);
+
+    std::vector<std::string> opened;
+    standin::ScopedShellHandler shell([&](std::string address) {
+        opened.push_back(address);
+        if (command.openPages) {
+            const std::string open = "xdg-open '" + address + "' >/dev/null 2>&1 &";
+            if (address.find('\'') == std::string::npos) (void)std::system(open.c_str());
+        }
+    });
+
+    CommandLineEditor editor(t);
+    PanelCloser closer{map->CreateParamDlg(nullptr, &editor)};
+    auto* panel = dynamic_cast<standin::HeadlessPanel*>(closer.dlg);
+    if (panel == nullptr) throw Failure("the map built no panel");
+    panel->SetTime(t);
+    for (const std::string& action : command.actions) apply(*panel, action);
+
+    if (command.json) {
+        const nlohmann::json out = {{"controls", controlsOf(*panel)}, {"opened", opened}};
+        std::printf("%s\n", out.dump(2).c_str());
+    } else {
+        std::printf("%s", panel->DumpText().c_str());
+        for (const std::string& address : opened) std::printf("opened %s\n", address.c_str());
+    }
+    return 0;
+}
+
+}  // namespace nacrelle::tools

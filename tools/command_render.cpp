@@ -1,0 +1,130 @@
+// `nacrelle render` and `nacrelle chart`.
+#include <imtl.h>
+
+#include <cstdio>
+#include <string>
+
+#include "tools/commands.h"
+#include "tools/errors.h"
+#include "tools/host_session.h"
+#include "tools/map_options.h"
+#include "tools/render.h"
+
+namespace nacrelle::tools {
+
+namespace {
+
+constexpr int kMaxImageSide = 16384;
+
+void checkSize(int width, int height) {
+    if (width < 1 || height < 1 || width > kMaxImageSide || height > kMaxImageSide) {
+        throw UsageError("image size " + std::to_string(width) + "x" + std::to_string(height) +
+                         " must lie between 1 and " + std::to_string(kMaxImageSide) + " a side");
+    }
+}
+
+struct FrameRange {
+    long first, last;
+};
+
+FrameRange parseFrameRange(const std::string& text) {
+    // A-B; the separator is the first '-' after the first character, so that
+    // a negative first frame still reads.
+    const std::size_t dash = text.find('-', 1);
+    if (dash == std::string::npos) {
+        throw UsageError("--frames \"" + text + "\" is not a range: expected FIRST-LAST");
+    }
+    const FrameRange range{parseInteger(text.substr(0, dash), "--frames"),
+                           parseInteger(text.substr(dash + 1), "--frames")};
+    if (range.last < range.first) {
+        throw UsageError("--frames \"" + text + "\": the last frame comes before the first");
+    }
+    return range;
+}
+
+/// "swatch.png" and frame 7 give "swatch-0007.png".
+std::string numberedFile(const std::string& file, long frame) {
+    char number[32];
+    std::snprintf(number, sizeof number, "-%04ld", frame);
+    const std::size_t dot = file.find_last_of('.');
+    const std::size_t slash = file.find_last_of('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+        return file + number;
+    }
+    return file.substr(0, dot) + number + file.substr(dot);
+}
+
+Texmap& mapToRender(HostSession& session, const std::string& sceneFile) {
+    if (sceneFile.empty()) return session.createMap();
+    session.loadScene(sceneFile);
+    Texmap* map = session.findMap();
+    if (map == nullptr) throw Failure("scene \"" + sceneFile + "\" holds no Nacrelle map");
+    return *map;
+}
+
+}  // namespace
+
+int renderMap(Texmap& map, const RenderCommand& command) {
+    const MapSettings settings = toSettings(command.map);
+    const int width = command.width > 0 ? command.width : command.size;
+    const int height = command.height > 0 ? command.height : command.size;
+    checkSize(width, height);
+    const PngEncoding encoding{command.sixteenBit ? 16 : 8, !command.linear};
+    RenderOptions options;
+    options.width = width;
+    options.height = height;
+    options.threads = command.threads;
+
+    applySettings(map, settings, timeOf(command.map));
+    if (command.frames.empty()) {
+        writeImage(renderSwatch(map, timeOf(command.map), options), command.output, encoding);
+        return 0;
+    }
+    if (command.map.frame || command.map.time) {
+        throw UsageError("give --frames or a single --frame/--time, not both");
+    }
+    const FrameRange range = parseFrameRange(command.frames);
+    for (long frame = range.first; frame <= range.last; ++frame) {
+        writeImage(renderSwatch(map, frameToTime(static_cast<double>(frame)), options),
+                   numberedFile(command.output, frame), encoding);
+    }
+    return 0;
+}
+
+int runRender(const CommonOptions& common, const RenderCommand& command) {
+    (void)toSettings(command.map);  // usage errors before the module loads
+    HostSession session(findModule(common.plugin));
+    return renderMap(mapToRender(session, command.scene), command);
+}
+
+int runChart(const CommonOptions& common, const ChartCommand& command) {
+    const MapSettings settings = toSettings(command.map);
+    const std::size_t colon = command.thickness.find(':');
+    if (colon == std::string::npos) {
+        throw UsageError("--thickness \"" + command.thickness + "\" is not a range: expected FROM:TO");
+    }
+    ChartOptions options;
+    options.thicknessFrom =
+        static_cast<float>(parseNumber(command.thickness.substr(0, colon), "--thickness"));
+    options.thicknessTo =
+        static_cast<float>(parseNumber(command.thickness.substr(colon + 1), "--thickness"));
+    if (options.thicknessFrom == options.thicknessTo) {
+        throw UsageError("--thickness \"" + command.thickness + "\" is an empty range");
+    }
+    if (!settings.thicknessMap.empty()) {
+        throw UsageError("chart drives the thickness itself; --thickness-map does not apply");
+    }
+    checkSize(command.width, command.height);
+    options.width = command.width;
+    options.height = command.height;
+    options.threads = command.threads;
+
+    HostSession session(findModule(common.plugin));
+    Texmap& map = session.createMap();
+    applySettings(map, settings, timeOf(command.map));
+    writeImage(renderChart(map, timeOf(command.map), options), command.output,
+               PngEncoding{8, !command.linear});
+    return 0;
+}
+
+}  // namespace nacrelle::tools

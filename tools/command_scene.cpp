@@ -1,0 +1,104 @@
+// `nacrelle scene new|show|set|render`: scene files holding a map.
+#include <imtl.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "tools/commands.h"
+#include "tools/errors.h"
+#include "tools/host_session.h"
+#include "tools/json_values.h"
+#include "tools/map_options.h"
+#include "tools/map_settings.h"
+
+namespace nacrelle::tools {
+
+namespace {
+
+Texmap& sceneMap(HostSession& session, const std::string& file) {
+    session.loadScene(file);
+    Texmap* map = session.findMap();
+    if (map == nullptr) throw Failure("scene \"" + file + "\" holds no Nacrelle map");
+    return *map;
+}
+
+nlohmann::json describeMap(Texmap& map) {
+    nlohmann::json description = describeObject(&map);
+    description["thicknessMap"] = describeObject(map.GetSubTexmap(0));
+    description["output"] = describeObject(outputFilterOf(map));
+    return description;
+}
+
+void printParameters(const nlohmann::json& object, const char* indent) {
+    for (const auto& [name, entry] : object["parameters"].items()) {
+        std::printf("%s%-20s %s", indent, name.c_str(), entry["value"].dump().c_str());
+        if (entry.contains("keys")) {
+            std::printf("   keys:");
+            for (const nlohmann::json& key : entry["keys"]) {
+                std::printf(" %s@%s", key["value"].dump().c_str(), key["frame"].dump().c_str());
+            }
+        }
+        std::printf("\n");
+    }
+}
+
+void show(const std::string& file, Texmap& map, bool json) {
+    nlohmann::json description = describeMap(map);
+    if (json) {
+        std::printf("%s\n", nlohmann::json({{"file", file}, {"map", description}}).dump(2).c_str());
+        return;
+    }
+    std::printf("scene %s\nmap %s\n", file.c_str(),
+                description["class"].get<std::string>().c_str());
+    printParameters(description, "  ");
+    for (const char* part : {"thicknessMap", "output"}) {
+        if (description[part].is_null()) {
+            std::printf("%s: none\n", part);
+            continue;
+        }
+        std::printf("%s: %s\n", part, description[part]["class"].get<std::string>().c_str());
+        printParameters(description[part], "  ");
+    }
+}
+
+}  // namespace
+
+int runScene(const CommonOptions& common, const SceneCommand& command) {
+    MapSettings settings = toSettings(command.map);
+    for (const std::string& text : command.assignments) {
+        settings.values.push_back(parseAssignment(text));
+    }
+    if (command.action != "set" && !command.assignments.empty()) {
+        throw UsageError("NAME=VALUE arguments belong to \"scene set\"; use --set with \"scene " +
+                         command.action + "\"");
+    }
+
+    HostSession session(findModule(common.plugin));
+    if (command.action == "new") {
+        if (std::filesystem::exists(command.file) && !command.force) {
+            throw Failure("\"" + command.file + "\" exists already (--force replaces it)");
+        }
+        Texmap& map = session.createMap();
+        applySettings(map, settings, timeOf(command.map));
+        session.saveScene(command.file);
+        return 0;
+    }
+    Texmap& map = sceneMap(session, command.file);
+    if (command.action == "show") {
+        show(command.file, map, command.json);
+    } else if (command.action == "set") {
+        if (settings.empty()) throw UsageError("scene set: nothing to set (NAME=VALUE ...)");
+        applySettings(map, settings, timeOf(command.map));
+        session.saveScene(command.file);
+    } else if (command.action == "render") {
+        RenderCommand render = command.render;
+        render.map = command.map;
+        return renderMap(map, render);
+    } else {
+        throw UsageError("unknown scene action \"" + command.action + "\"");
+    }
+    return 0;
+}
+
+}  // namespace nacrelle::tools

@@ -1,0 +1,92 @@
+#include "tools/host_session.h"
+
+#include <imtl.h>
+#include <standin/class_directory.h>
+#include <standin/scene_file.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <system_error>
+
+#include "tools/errors.h"
+
+namespace nacrelle::tools {
+
+namespace {
+
+constexpr const char* kModuleFileName = "Nacrelle.dlt";
+constexpr const char* kModuleVariable = "NACRELLE_PLUGIN";
+
+std::filesystem::path runningProgram() {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : self;
+}
+
+}  // namespace
+
+std::filesystem::path findModule(const std::filesystem::path& explicitPath) {
+    if (!explicitPath.empty()) return explicitPath;
+    if (const char* fromEnvironment = std::getenv(kModuleVariable);
+        fromEnvironment != nullptr && *fromEnvironment != '\0') {
+        return fromEnvironment;
+    }
+    return runningProgram().parent_path() / kModuleFileName;
+}
+
+HostSession::HostSession(const std::filesystem::path& modulePath)
+    : scene_(std::make_unique<standin::Scene>()) {
+    try {
+        module_ = std::make_unique<standin::LoadedModule>(modulePath);
+    } catch (const standin::ModuleLoadError& error) {
+        throw Failure(error.what());
+    }
+    for (ClassDesc* cd : module_->Classes()) {
+        if (cd->SuperClassID() == TEXMAP_CLASS_ID && cd->NumParamBlockDescs() > 0) {
+            mapClass_ = static_cast<ClassDesc2*>(cd);
+            break;
+        }
+    }
+    if (mapClass_ == nullptr) {
+        throw Failure("module \"" + modulePath.string() + "\" offers no texture map");
+    }
+}
+
+HostSession::~HostSession() { scene_.reset(); }
+
+Texmap& HostSession::createMap() {
+    Animatable* object = standin::CreateInstance(mapClass_);
+    if (object == nullptr) throw Failure("the module could not create a map");
+    auto* map = static_cast<Texmap*>(object);
+    scene_->Add(map);
+    return *map;
+}
+
+Texmap* HostSession::findMap() const {
+    for (ReferenceTarget* root : scene_->Roots()) {
+        if (root->SuperClassID() == mapClass_->SuperClassID() &&
+            root->ClassID() == mapClass_->ClassID()) {
+            return static_cast<Texmap*>(root);
+        }
+    }
+    return nullptr;
+}
+
+void HostSession::loadScene(const std::filesystem::path& path) {
+    try {
+        std::unique_ptr<standin::Scene> loaded = standin::LoadSceneFile(path);
+        scene_ = std::move(loaded);
+    } catch (const standin::SceneFileError& error) {
+        throw Failure(error.what());
+    }
+}
+
+void HostSession::saveScene(const std::filesystem::path& path) {
+    try {
+        standin::SaveSceneFile(*scene_, path);
+    } catch (const standin::SceneFileError& error) {
+        throw Failure(error.what());
+    }
+}
+
+}  // namespace nacrelle::tools

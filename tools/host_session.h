@@ -1,0 +1,53 @@
+// The program's host: the loaded module, its map class and the current
+// scene. Maps are created through the class directory, as the real host does.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+
+#include <iparamb2.h>
+#include <max.h>
+#include <standin/module_loader.h>
+#include <standin/scene.h>
+
+class Texmap;
+
+namespace nacrelle::tools {
+
+/// Where the module is: `explicitPath` when given, else $NACRELLE_PLUGIN,
+/// else Nacrelle.dlt next to the running program.
+std::filesystem::path findModule(const std::filesystem::path& explicitPath);
+
+class HostSession {
+public:
+    /// Loads the module; a Failure names the file and the reason when it
+    /// cannot be loaded or offers no texture map.
+    explicit HostSession(const std::filesystem::path& modulePath);
+    ~HostSession();
+    HostSession(const HostSession&) = delete;
+    HostSession& operator=(const HostSession&) = delete;
+
+    const standin::LoadedModule& module() const { return *module_; }
+    /// The module's texture-map class.
+    ClassDesc2& mapClass() const { return *mapClass_; }
+
+    /// A new map at its defaults, added to the scene.
+    Texmap& createMap();
+    /// The first map of the module's class in the scene, or null.
+    Texmap* findMap() const;
+
+    standin::Scene& scene() { return *scene_; }
+    /// Replaces the scene with the one in `path`; on failure (a Failure with
+    /// the file, the offset and the problem) the current scene stays.
+    void loadScene(const std::filesystem::path& path);
+    /// Saves the scene to `path`, replacing it only once complete.
+    void saveScene(const std::filesystem::path& path);
+
+private:
+    std::unique_ptr<standin::LoadedModule> module_;
+    ClassDesc2* mapClass_ = nullptr;
+    // Destroyed before the module: its objects' code lives there.
+    std::unique_ptr<standin::Scene> scene_;
+};
+
+}  // namespace nacrelle::tools

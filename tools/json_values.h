@@ -1,0 +1,19 @@
+// Parameter values as JSON, shared by the commands that print them.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+class ReferenceTarget;
+
+namespace nacrelle::tools {
+
+/// A float as the JSON number of its shortest text ("0.2", not the double
+/// nearest 0.2f).
+nlohmann::json jsonNumber(float value);
+
+/// An object's class and the parameters of its blocks by script name, each
+/// with its value at time 0 and its keys (frame and value) when animated.
+/// Null for a null object.
+nlohmann::json describeObject(ReferenceTarget* object);
+
+}  // namespace nacrelle::tools

@@ -1,0 +1,37 @@
+#include "tools/map_options.h"
+
+#include <string>
+
+#include "tools/errors.h"
+
+namespace nacrelle::tools {
+
+MapSettings toSettings(const MapOptions& options) {
+    MapSettings settings;
+    for (const std::string& text : options.set) settings.values.push_back(parseAssignment(text));
+    for (const std::string& text : options.key) settings.keys.push_back(parseKey(text));
+    for (const std::string& text : options.mapSet) {
+        settings.thicknessMapValues.push_back(parseAssignment(text));
+    }
+    for (const std::string& text : options.outputSet) {
+        settings.outputValues.push_back(parseAssignment(text));
+    }
+    settings.thicknessMap = options.thicknessMap;
+    if (!options.useMap.empty()) settings.useThicknessMap = parseSwitch(options.useMap, "--use-map");
+    return settings;
+}
+
+TimeValue timeOf(const MapOptions& options) {
+    if (options.frame && options.time) throw UsageError("give --frame or --time, not both");
+    if (options.frame) return frameToTime(*options.frame);
+    if (options.time) {
+        if (*options.time < TIME_NegInfinity + 1L || *options.time > TIME_PosInfinity - 1L) {
+            throw UsageError("--time " + std::to_string(*options.time) +
+                             " is outside the host's time range");
+        }
+        return static_cast<TimeValue>(*options.time);
+    }
+    return 0;
+}
+
+}  // namespace nacrelle::tools

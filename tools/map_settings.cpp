@@ -1,0 +1,159 @@
+#include "tools/map_settings.h"
+
+#include <imtl.h>
+#include <iparamb2.h>
+#include <standin/animation.h>
+#include <standin/class_directory.h>
+#include <standin/grey_maps.h>
+#include <standin/param_access.h>
+#include <stdmat.h>
+
+#include <cmath>
+
+#include "tools/errors.h"
+
+namespace nacrelle::tools {
+
+namespace {
+
+constexpr const char* kBitmapPrefix = "bitmap:";
+
+std::string narrow(const MSTR& text) { return text.ToUTF8(); }
+
+std::string knownNames(IParamBlock2& block) {
+    ParamBlockDesc2* desc = block.GetDesc();
+    std::string names;
+    for (int i = 0; i < desc->Count(); ++i) {
+        if (!names.empty()) names += ", ";
+        names += narrow(desc->ParamDefAt(i).int_name);
+    }
+    return names;
+}
+
+void setByScriptName(IParamBlock2& block, const std::string& what, const std::string& name,
+                     const std::string& value, TimeValue t) {
+    const ParamDef* def = standin::FindParamByScriptName(block, name);
+    if (def == nullptr) {
+        throw UsageError("unknown " + what + " \"" + name + "\"; known: " + knownNames(block));
+    }
+    if (def->IsReference()) {
+        throw UsageError(what + " \"" + name + "\" holds an object; it is set with its own option");
+    }
+    std::string error;
+    if (!standin::SetParamByScriptName(block, name, value, t, error)) throw UsageError(error);
+}
+
+IParamBlock2& blockOf(Animatable& object, const char* what) {
+    IParamBlock2* block = object.GetParamBlock(0);
+    if (block == nullptr) throw Failure(std::string(what) + " has no parameters");
+    return *block;
+}
+
+/// The script name of the map's parameter bound to its sub-map slot 0, and
+/// that of the switch next to it.
+const ParamDef* subMapParam(IParamBlock2& block) {
+    ParamBlockDesc2* desc = block.GetDesc();
+    for (int i = 0; i < desc->Count(); ++i) {
+        if (desc->ParamDefAt(i).type == TYPE_TEXMAP) return &desc->ParamDefAt(i);
+    }
+    return nullptr;
+}
+
+Texmap* createThicknessMap(const std::string& spec) {
+    ClassDesc2* desc = nullptr;
+    std::string file;
+    if (spec == "gradient") {
+        desc = standin::GreyGradientDesc();
+    } else if (spec == "noise") {
+        desc = standin::GreyNoiseDesc();
+    } else if (spec.rfind(kBitmapPrefix, 0) == 0) {
+        desc = standin::GreyBitmapDesc();
+        file = spec.substr(std::char_traits<char>::length(kBitmapPrefix));
+        if (file.empty()) throw UsageError("--thickness-map bitmap: needs a file, as bitmap:FILE");
+    } else {
+        throw UsageError("--thickness-map: \"" + spec +
+                         "\" is not a thickness map (gradient, noise or bitmap:FILE)");
+    }
+    auto* map = static_cast<Texmap*>(standin::CreateInstance(desc));
+    if (map == nullptr) throw Failure("the host could not create a " + spec + " map");
+    if (!file.empty()) {
+        std::string error;
+        if (!static_cast<standin::GreyBitmapMap*>(map)->SetFileName(MSTR::FromUTF8(file), error)) {
+            map->DeleteMe();
+            throw Failure(error);
+        }
+    }
+    return map;
+}
+
+Texmap* createConstantMap(double value) {
+    auto* map = static_cast<Texmap*>(standin::CreateInstance(standin::GreyConstantDesc()));
+    if (map == nullptr) throw Failure("the host could not create a constant map");
+    map->GetParamBlock(0)->SetValue(standin::constant_value, 0, static_cast<float>(value));
+    return map;
+}
+
+}  // namespace
+
+bool MapSettings::empty() const {
+    return values.empty() && keys.empty() && thicknessMap.empty() && thicknessMapValues.empty() &&
+           !useThicknessMap && !constantMapValue && outputValues.empty();
+}
+
+TimeValue frameToTime(double frame) {
+    return static_cast<TimeValue>(std::lround(frame * GetTicksPerFrame()));
+}
+
+ReferenceTarget* outputFilterOf(Texmap& map) {
+    for (int i = 0; i < map.NumRefs(); ++i) {
+        ReferenceTarget* target = map.GetReference(i);
+        if (target != nullptr && target->SuperClassID() == TEXOUTPUT_CLASS_ID) return target;
+    }
+    return nullptr;
+}
+
+void applySettings(Texmap& map, const MapSettings& settings, TimeValue t) {
+    IParamBlock2& block = blockOf(map, "the map");
+    for (const Assignment& a : settings.values) setByScriptName(block, "parameter", a.name, a.value, t);
+    for (const KeyAssignment& key : settings.keys) {
+        standin::AnimateScope animate;
+        setByScriptName(block, "parameter", key.name, key.value, frameToTime(key.frame));
+    }
+
+    const ParamDef* slot = subMapParam(block);
+    const bool wantsMap = !settings.thicknessMap.empty() || settings.constantMapValue.has_value();
+    if (wantsMap && slot == nullptr) throw Failure("the map has no sub-map slot");
+    Texmap* subMap = nullptr;
+    if (settings.constantMapValue) {
+        subMap = createConstantMap(*settings.constantMapValue);
+    } else if (!settings.thicknessMap.empty()) {
+        subMap = createThicknessMap(settings.thicknessMap);
+    }
+    if (subMap != nullptr) {
+        map.SetSubTexmap(slot->subtexno >= 0 ? slot->subtexno : 0, subMap);
+        for (const Assignment& a : settings.thicknessMapValues) {
+            setByScriptName(blockOf(*subMap, "the thickness map"), "thickness-map parameter",
+                            a.name, a.value, t);
+        }
+    } else if (!settings.thicknessMapValues.empty()) {
+        throw UsageError("--map-set needs a thickness map (--thickness-map)");
+    }
+
+    // A map given on the command line is meant to be seen: switch it on
+    // unless told otherwise.
+    if (settings.useThicknessMap || subMap != nullptr) {
+        const bool on = settings.useThicknessMap.value_or(true);
+        setByScriptName(block, "parameter", "thicknessmapenabled", on ? "on" : "off", t);
+    }
+
+    if (!settings.outputValues.empty()) {
+        ReferenceTarget* filter = outputFilterOf(map);
+        if (filter == nullptr) throw Failure("the map has no output filter");
+        for (const Assignment& a : settings.outputValues) {
+            setByScriptName(blockOf(*filter, "the output filter"), "output-filter setting",
+                            a.name, a.value, t);
+        }
+    }
+}
+
+}  // namespace nacrelle::tools

@@ -1,0 +1,43 @@
+// What the command line says about a map: parameter values by script name,
+// keys, the thickness sub-map and the output filter. Applied to a live map
+// through its parameter blocks, exactly as a script would.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <max.h>
+
+#include "tools/value_parser.h"
+
+class Texmap;
+
+namespace nacrelle::tools {
+
+struct MapSettings {
+    std::vector<Assignment> values;        ///< --set NAME=VALUE
+    std::vector<KeyAssignment> keys;       ///< --key NAME@FRAME=VALUE
+    std::string thicknessMap;              ///< --thickness-map gradient|noise|bitmap:FILE
+    std::vector<Assignment> thicknessMapValues;  ///< --map-set NAME=VALUE
+    std::optional<bool> useThicknessMap;   ///< --use-map on|off
+    std::optional<double> constantMapValue;  ///< a constant sub-map of this mono value
+    std::vector<Assignment> outputValues;  ///< output filter settings by script name
+
+    bool empty() const;
+};
+
+/// Applies `settings` to `map` at time `t` (keys at their frames). Unknown
+/// names (with the known ones), values out of range (with the range) and
+/// malformed values are UsageErrors; nothing is applied then... except what
+/// came before the faulty item, so callers apply settings to a map they
+/// discard on error.
+void applySettings(Texmap& map, const MapSettings& settings, TimeValue t);
+
+/// The time of a frame number (may be fractional) at the host's frame rate.
+TimeValue frameToTime(double frame);
+
+/// The map's output filter (its reference of the output-filter super class).
+ReferenceTarget* outputFilterOf(Texmap& map);
+
+}  // namespace nacrelle::tools

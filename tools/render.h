@@ -1,0 +1,42 @@
+// Rendering the map: the sample sphere (the swatch) and the thin-film chart.
+#pragma once
+
+#include <string>
+
+#include <max.h>
+
+#include "tools/image.h"
+
+class Texmap;
+
+namespace nacrelle::tools {
+
+struct RenderOptions {
+    int width = 512;
+    int height = 512;
+    int threads = 0;         ///< 0: one per core
+    bool showProgress = true;
+};
+
+/// The map on a sphere over a checker background at time t. The map is
+/// updated for t first; then every pixel is evaluated, in parallel.
+Image renderSwatch(Texmap& map, TimeValue t, const RenderOptions& options);
+
+struct ChartOptions {
+    float thicknessFrom = 0.0f;     ///< nm, left edge
+    float thicknessTo = 1000.0f;    ///< nm, right edge
+    int width = 800;
+    int height = 560;
+    int threads = 0;
+};
+
+/// The classic chart: film thickness along x, viewing angle (0 to 90 degrees,
+/// upwards) along y, coloured by the map, with labelled axes and a caption
+/// of the settings. The map's thickness limits are set to the chart's range
+/// and a gradient across the plot drives the thickness.
+Image renderChart(Texmap& map, TimeValue t, const ChartOptions& options);
+
+/// Writes `image` as a PNG file, replacing `path` only once complete.
+void writeImage(const Image& image, const std::string& path, const PngEncoding& encoding);
+
+}  // namespace nacrelle::tools

@@ -1,0 +1,16 @@
+#include <standin/atomic_file.h>
+
+#include "tools/errors.h"
+#include "tools/render.h"
+
+namespace nacrelle::tools {
+
+void writeImage(const Image& image, const std::string& path, const PngEncoding& encoding) {
+    const std::vector<std::uint8_t> bytes = encodePng(image, encoding);
+    std::string error;
+    if (!standin::WriteFileAtomically(path, bytes, error)) {
+        throw Failure("cannot write \"" + path + "\": " + error);
+    }
+}
+
+}  // namespace nacrelle::tools
