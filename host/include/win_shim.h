@@ -8,6 +8,7 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+// shellapi.h needs the declarations of windows.h.
 #include <shellapi.h>
 #else
 
@@ -53,8 +54,9 @@ typedef HWND__* HWND;
 
 #define LOWORD(l) (static_cast<WORD>(static_cast<std::uintptr_t>(l) & 0xffff))
 #define HIWORD(l) (static_cast<WORD>((static_cast<std::uintptr_t>(l) >> 16) & 0xffff))
-#define MAKEWPARAM(lo, hi) \
-    (static_cast<WPARAM>((static_cast<DWORD>(lo) & 0xffff) | ((static_cast<DWORD>(hi) & 0xffff) << 16)))
+#define MAKEWPARAM(lo, hi)                                   \
+    (static_cast<WPARAM>((static_cast<DWORD>(lo) & 0xffff) | \
+                         ((static_cast<DWORD>(hi) & 0xffff) << 16)))
 
 #define WM_INITDIALOG 0x0110
 #define WM_COMMAND 0x0111
@@ -64,6 +66,8 @@ typedef HWND__* HWND;
 #define DLL_THREAD_ATTACH 2
 #define DLL_THREAD_DETACH 3
 #define SW_SHOW 5
+#define ERROR_FILE_NOT_FOUND 2
+#define SE_ERR_NOASSOC 31
 
 #define WINAPI
 #define APIENTRY
@@ -71,16 +75,23 @@ typedef HWND__* HWND;
 /// Copies string resource `uID` of module `hInstance` (UTF-16 in the module's
 /// resources) into `lpBuffer`, at most `cchBufferMax - 1` characters plus a
 /// terminating null. Returns the number of characters copied, 0 when the
-/// module or the string does not exist.
+/// module or the string does not exist or `lpBuffer` is null. Unlike Windows,
+/// a `cchBufferMax` of 0 also returns 0: the stand-in hands out no read-only
+/// pointer into its resources.
 int LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax);
 
-/// Opens `lpFile` with its default handler. The stand-in hands the request to
-/// the handler that the host installed (see standin/shell.h). Returns a value
-/// above 32 on success, as Windows does.
+/// Opens `lpFile` with its default handler. The stand-in hands the address,
+/// in UTF-8, to the handler that the host installed (see standin/shell.h);
+/// only the default verb (null or "open") is supported, and the parameters,
+/// directory and show command are not used. Returns a value above 32 on
+/// success, as Windows does; ERROR_FILE_NOT_FOUND for a missing address and
+/// SE_ERR_NOASSOC when no handler is installed, another verb is asked for or
+/// the handler fails.
 HINSTANCE ShellExecuteW(HWND hwnd, LPCWSTR lpOperation, LPCWSTR lpFile, LPCWSTR lpParameters,
                         LPCWSTR lpDirectory, INT nShowCmd);
 
-/// Turns off thread attach/detach notifications for a module.
+/// Turns off thread attach/detach notifications for a module. FALSE for a
+/// handle that is no loaded module.
 BOOL DisableThreadLibraryCalls(HMODULE hLibModule);
 
 #endif  // _WIN32

@@ -1,0 +1,11 @@
+#include "standin/panel_host.h"
+
+namespace standin {
+namespace {
+PanelHost* installed = nullptr;
+}  // namespace
+
+void SetPanelHost(PanelHost* host) { installed = host; }
+PanelHost* GetPanelHost() { return installed; }
+
+}  // namespace standin

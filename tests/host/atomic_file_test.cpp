@@ -1,0 +1,156 @@
+// Saving through a temporary file: a save that fails at any point leaves the
+// previous file byte for byte, and no temporary file behind.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+#include "standin/atomic_file.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::uint8_t> ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteAll(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::uint8_t> Pattern(std::size_t size, std::uint8_t seed) {
+    std::vector<std::uint8_t> bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(seed + i * 7);
+    return bytes;
+}
+
+/// A real file sink that runs out of space after `limit` bytes.
+class FullDiskSink final : public standin::ByteSink {
+public:
+    FullDiskSink(std::unique_ptr<standin::ByteSink> file, std::size_t limit)
+        : file_(std::move(file)), limit_(limit) {}
+
+    bool Write(std::span<const std::uint8_t> bytes, std::string& error) override {
+        const std::size_t room = limit_ - std::min(limit_, written_);
+        const std::size_t count = std::min(room, bytes.size());
+        if (count > 0 && !file_->Write(bytes.first(count), error)) return false;
+        written_ += count;
+        if (count < bytes.size()) {
+            error = "No space left on device";
+            return false;
+        }
+        return true;
+    }
+    bool Commit(std::string& error) override { return file_->Commit(error); }
+
+private:
+    std::unique_ptr<standin::ByteSink> file_;
+    std::size_t limit_;
+    std::size_t written_ = 0;
+};
+
+class AtomicFileTest : public testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("atomic_file_test_" + std::to_string(::getpid()) + "_" +
+                testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::size_t FilesInDir() const {
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), {}));
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(AtomicFileTest, CreatesAndReplacesAFile) {
+    const fs::path target = dir_ / "scene.ncs";
+    std::string error;
+    ASSERT_TRUE(standin::WriteFileAtomically(target, Pattern(10, 1), error)) << error;
+    EXPECT_EQ(ReadAll(target), Pattern(10, 1));
+    const std::vector<std::uint8_t> bigger = Pattern(3 * standin::kAtomicWriteBlock + 5, 9);
+    ASSERT_TRUE(standin::WriteFileAtomically(target, bigger, error)) << error;
+    EXPECT_EQ(ReadAll(target), bigger);
+    EXPECT_EQ(FilesInDir(), 1u);
+}
+
+TEST_F(AtomicFileTest, FailingHalfWayLeavesThePreviousFileIntact) {
+    const fs::path target = dir_ / "scene.ncs";
+    const std::vector<std::uint8_t> previous = Pattern(1234, 3);
+    WriteAll(target, previous);
+    const std::vector<std::uint8_t> next = Pattern(2 * standin::kAtomicWriteBlock + 100, 5);
+    for (const std::size_t limit : {std::size_t{0}, std::size_t{1}, std::size_t{1000},
+                                    standin::kAtomicWriteBlock, standin::kAtomicWriteBlock + 1,
+                                    next.size() - 1}) {
+        SCOPED_TRACE("disk full after " + std::to_string(limit) + " bytes");
+        const standin::ByteSinkOpener open = [limit](const fs::path& path, std::string& error)
+            -> std::unique_ptr<standin::ByteSink> {
+            auto file = standin::OpenFileSink(path, error);
+            if (!file) return nullptr;
+            return std::make_unique<FullDiskSink>(std::move(file), limit);
+        };
+        std::string error;
+        EXPECT_FALSE(standin::WriteFileAtomically(target, next, error, open));
+        EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
+        EXPECT_EQ(ReadAll(target), previous);
+        EXPECT_EQ(FilesInDir(), 1u);  // the temporary file is gone
+    }
+}
+
+TEST_F(AtomicFileTest, FailingToFinishLeavesThePreviousFileIntact) {
+    class NoSync final : public standin::ByteSink {
+    public:
+        bool Write(std::span<const std::uint8_t>, std::string&) override { return true; }
+        bool Commit(std::string& error) override {
+            error = "fsync: Input/output error";
+            return false;
+        }
+    };
+    const fs::path target = dir_ / "scene.ncs";
+    WriteAll(target, Pattern(50, 2));
+    std::string error;
+    EXPECT_FALSE(standin::WriteFileAtomically(
+        target, Pattern(10, 0), error,
+        [](const fs::path& path, std::string& why) -> std::unique_ptr<standin::ByteSink> {
+            // The temporary file must exist for the cleanup to have work to do.
+            if (!standin::OpenFileSink(path, why)) return nullptr;
+            return std::make_unique<NoSync>();
+        }));
+    EXPECT_NE(error.find("Input/output error"), std::string::npos) << error;
+    EXPECT_EQ(ReadAll(target), Pattern(50, 2));
+    EXPECT_EQ(FilesInDir(), 1u);
+}
+
+TEST_F(AtomicFileTest, ReportsAMissingDirectoryAndATargetThatIsADirectory) {
+    std::string error;
+    EXPECT_FALSE(standin::WriteFileAtomically(dir_ / "missing" / "scene.ncs", Pattern(4, 0), error));
+    EXPECT_NE(error.find("cannot create the temporary file"), std::string::npos) << error;
+
+    fs::create_directory(dir_ / "folder");
+    EXPECT_FALSE(standin::WriteFileAtomically(dir_ / "folder", Pattern(4, 0), error));
+    EXPECT_NE(error.find("renaming"), std::string::npos) << error;
+    EXPECT_TRUE(fs::is_directory(dir_ / "folder"));
+    EXPECT_EQ(FilesInDir(), 1u);
+}
+
+TEST_F(AtomicFileTest, KeepsThePermissionsOfTheFileItReplaces) {
+    const fs::path target = dir_ / "private.ncs";
+    WriteAll(target, Pattern(5, 0));
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+    std::string error;
+    ASSERT_TRUE(standin::WriteFileAtomically(target, Pattern(6, 1), error)) << error;
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+}
+
+}  // namespace

@@ -1,0 +1,531 @@
+// Headless panels built from the test module's compiled dialog template: the
+// controls it shows, simulated input as real controls deliver it, moving the
+// panel between objects, and the user procedure's lifetime.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "max.h"
+#include "scene_test_classes.h"
+#include "standin/instance.h"
+#include "standin/panels.h"
+#include "standin/scene.h"
+#include "standin/shell.h"
+#include "test_module/test_module_ids.h"
+#include "test_module_paths.h"
+
+namespace {
+
+using standin::HeadlessPanel;
+
+enum : ParamID { kValue = 0, kEnabled = 1, kCount = 2 };
+
+struct Message {
+    UINT msg;
+    WPARAM wParam;
+    IParamMap2* map;
+    int enabledWhenSent;  // parameter kEnabled as the procedure saw it
+};
+
+struct ProcLog {
+    std::vector<Message> messages;
+    std::vector<ReferenceTarget*> things;
+    int released = 0;
+
+    int Count(UINT msg) const {
+        return static_cast<int>(std::count_if(messages.begin(), messages.end(),
+                                              [msg](const Message& m) { return m.msg == msg; }));
+    }
+};
+
+class RecordingProc : public ParamMap2UserDlgProc {
+public:
+    explicit RecordingProc(ProcLog& log, INT_PTR answer = 0) : log_(log), answer_(answer) {}
+    INT_PTR DlgProc(TimeValue, IParamMap2* map, HWND, UINT msg, WPARAM wParam, LPARAM) override {
+        IParamBlock2* block = map ? map->GetParamBlock() : nullptr;
+        log_.messages.push_back({msg, wParam, map, block ? block->GetInt(kEnabled) : -1});
+        if (msg == WM_COMMAND && LOWORD(wParam) == IDC_LINK) {
+            ShellExecuteW(nullptr, nullptr, L"https://example.org/link", nullptr, nullptr, SW_SHOW);
+        }
+        return answer_;
+    }
+    void DeleteThis() override {
+        ++log_.released;
+        delete this;
+    }
+    void SetThing(ReferenceTarget* m) override { log_.things.push_back(m); }
+
+private:
+    ProcLog& log_;
+    INT_PTR answer_;
+};
+
+/// A dialog added to a master panel, recording what the master does with it.
+class RecordingDlg : public ParamDlg {
+public:
+    explicit RecordingDlg(int& released) : released_(released) {}
+    Class_ID ClassID() override { return Class_ID(1, 2); }
+    void SetThing(ReferenceTarget* m) override { thing = m; }
+    ReferenceTarget* GetThing() override { return thing; }
+    void SetTime(TimeValue t) override { time = t; }
+    void ReloadDialog() override {}
+    void DeleteThis() override {
+        ++released_;
+        delete this;
+    }
+    void ActivateDlg(BOOL) override {}
+
+    ReferenceTarget* thing = nullptr;
+    TimeValue time = 0;
+
+private:
+    int& released_;
+};
+
+class PanelOwner : public ReferenceTarget, public ISubMap {
+public:
+    explicit PanelOwner(ClassDesc2* cd) : cd_(cd) { cd_->MakeAutoParamBlocks(this); }
+
+    SClass_ID SuperClassID() override { return cd_->SuperClassID(); }
+    Class_ID ClassID() override { return cd_->ClassID(); }
+    void GetClassName(MSTR& s, bool) const override { s = L"PanelOwner"; }
+    int NumRefs() override { return 1; }
+    RefTargetHandle GetReference(int i) override { return i == 0 ? block_ : nullptr; }
+    IParamBlock2* GetParamBlockByID(short id) override {
+        return block_ && block_->ID() == id ? block_ : nullptr;
+    }
+    BOOL SetDlgThing(ParamDlg* dlg) override {
+        offered.push_back(dlg);
+        return TRUE;
+    }
+    ReferenceTarget* GetRefTarget() override { return this; }
+
+    IParamBlock2* Block() const { return block_; }
+    std::vector<ParamDlg*> offered;
+
+protected:
+    void SetReference(int i, RefTargetHandle target) override {
+        if (i == 0) block_ = static_cast<IParamBlock2*>(target);
+    }
+    RefResult NotifyRefChanged(const Interval&, RefTargetHandle, PartID&, RefMessage,
+                               BOOL) override {
+        return REF_SUCCEED;
+    }
+
+private:
+    ClassDesc2* cd_;
+    IParamBlock2* block_ = nullptr;
+};
+
+class PanelDesc : public ClassDesc2 {
+public:
+    int IsPublic() override { return TRUE; }
+    void* Create(BOOL) override { return new PanelOwner(this); }
+    const MCHAR* ClassName() override { return L"PanelOwner"; }
+    SClass_ID SuperClassID() override { return 0x7E5D; }
+    Class_ID ClassID() override { return Class_ID(0x5CE7E00D, 1); }
+    const MCHAR* Category() override { return L"Tests"; }
+    HINSTANCE HInstance() override { return instance; }
+
+    HINSTANCE instance = nullptr;
+};
+
+std::shared_ptr<const standin::ModuleResources> TestModuleResources() {
+    std::ifstream in(STANDIN_TEST_RESOURCE_IMAGE, std::ios::binary);
+    const std::vector<std::uint8_t> image{std::istreambuf_iterator<char>(in), {}};
+    return std::make_shared<const standin::ModuleResources>(image);
+}
+
+class PanelTest : public testing::Test {
+protected:
+    explicit PanelTest(int dialog = IDD_TEST_PANEL)
+        : instance_("StandInTest_sound.dlt", TestModuleResources()),
+          // clang-format off
+          blockDesc_(0, L"params", 0, &desc_, P_AUTO_CONSTRUCT + P_AUTO_UI,
+              0,
+              dialog, IDS_CLASS_NAME, 0, 0, nullptr,
+              kValue, L"value", TYPE_FLOAT, P_ANIMATABLE, IDS_CATEGORY,
+                  p_default, 250.0, p_range, 0.0, 3000.0,
+                  p_ui, TYPE_SPINNER, EDITTYPE_FLOAT, IDC_VALUE_EDIT, IDC_VALUE_SPIN, 1.0,
+                  p_end,
+              kEnabled, L"enabled", TYPE_BOOL, 0, IDS_NON_ASCII,
+                  p_default, FALSE,
+                  p_ui, TYPE_SINGLECHEKBOX, IDC_ENABLE,
+                  p_end,
+              kCount, L"count", TYPE_INT, 0, IDS_LONG,
+                  p_default, 3, p_range, 1, 10,
+                  p_end,
+              p_end)
+    // clang-format on
+    {
+        desc_.instance = instance_.Get();
+    }
+
+    void TearDown() override {
+        for (HeadlessPanel* panel : standin::OpenPanels()) panel->DeleteThis();
+        scene_.Clear();
+    }
+
+    PanelOwner* NewOwner() {
+        auto* owner = static_cast<PanelOwner*>(desc_.Create(FALSE));
+        scene_.Add(owner);
+        return owner;
+    }
+
+    HeadlessPanel* Open(PanelOwner* owner) {
+        IAutoMParamDlg* master = desc_.CreateParamDlgs(nullptr, nullptr, owner);
+        HeadlessPanel* panel = standin::AsHeadlessPanel(master);
+        EXPECT_NE(panel, nullptr);
+        return panel;
+    }
+
+    std::string Text(HeadlessPanel* panel, int id) { return panel->Rollout(0).Control(id)->text; }
+
+    standin::InstanceHandle instance_;
+    PanelDesc desc_;
+    ParamBlockDesc2 blockDesc_;
+    standin::Scene scene_;
+};
+
+TEST_F(PanelTest, ShowsTheTemplateControlsWithTheirValues) {
+    PanelOwner* owner = NewOwner();
+    HeadlessPanel* panel = Open(owner);
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(panel->Problems().empty());
+    ASSERT_EQ(panel->NumRollouts(), 1);
+    standin::PanelRollout& rollout = panel->Rollout(0);
+    EXPECT_EQ(rollout.Title(), "StandInTestClass");
+    EXPECT_EQ(rollout.DialogId(), IDD_TEST_PANEL);
+    EXPECT_EQ(owner->Block()->GetMap(0), &rollout);
+    EXPECT_EQ(rollout.GetParamBlock(), owner->Block());
+    EXPECT_EQ(panel->GetThing(), owner);
+
+    struct Expected {
+        int id;
+        const char* className;
+        const char* text;
+        standin::ControlRect rect;
+        standin::ControlKind kind;
+        std::string value;
+    };
+    const Expected expected[] = {
+        {IDC_VALUE_EDIT, "CustEdit", "250", {54, 18, 35, 10}, standin::ControlKind::Edit, "250"},
+        {IDC_VALUE_SPIN, "SpinnerControl", "", {90, 18, 7, 10}, standin::ControlKind::Spinner, "250"},
+        {-1, "static", "Value (\u00b1%):", {4, 18, 45, 8}, standin::ControlKind::Static, ""},
+        {IDC_ENABLE, "button", "", {105, 24, 9, 10}, standin::ControlKind::CheckBox, "0"},
+        {-1, "button", "Group", {2, 7, 190, 36}, standin::ControlKind::GroupBox, ""},
+        {IDC_LINK, "CustButton", "Link", {134, 60, 60, 11}, standin::ControlKind::Button, ""},
+    };
+    const std::vector<standin::ControlView> controls = rollout.Controls();
+    ASSERT_EQ(controls.size(), std::size(expected));
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(controls[i].id, expected[i].id);
+        EXPECT_EQ(controls[i].className, expected[i].className);
+        EXPECT_EQ(controls[i].text, expected[i].text);
+        EXPECT_EQ(controls[i].rect.x, expected[i].rect.x);
+        EXPECT_EQ(controls[i].rect.y, expected[i].rect.y);
+        EXPECT_EQ(controls[i].rect.cx, expected[i].rect.cx);
+        EXPECT_EQ(controls[i].rect.cy, expected[i].rect.cy);
+        EXPECT_EQ(controls[i].kind, expected[i].kind);
+        EXPECT_EQ(controls[i].ValueText(), expected[i].value);
+        EXPECT_TRUE(controls[i].enabled);
+        EXPECT_TRUE(controls[i].visible);
+    }
+}
+
+TEST_F(PanelTest, TypedValuesAreClampedAndMalformedOnesRefused) {
+    PanelOwner* owner = NewOwner();
+    HeadlessPanel* panel = Open(owner);
+    struct Typed {
+        const char* text;
+        bool applied;
+        float value;        // of the parameter afterwards
+        const char* shown;  // in the field afterwards
+    };
+    const Typed cases[] = {
+        {"5000", true, 3000.0f, "3000"},   {"-5", true, 0.0f, "0"},
+        {"12.5", true, 12.5f, "12.5"},     {" 42 ", true, 42.0f, "42"},
+        {"+7", true, 7.0f, "7"},           {"1e3", true, 1000.0f, "1000"},
+        {"abc", false, 1000.0f, "1000"},   {"", false, 1000.0f, "1000"},
+        {"1.2.3", false, 1000.0f, "1000"}, {"nan", false, 1000.0f, "1000"},
+        {"inf", false, 1000.0f, "1000"},   {"1e999", false, 1000.0f, "1000"},
+        {"4 2", false, 1000.0f, "1000"},
+    };
+    for (const Typed& c : cases) {
+        SCOPED_TRACE(c.text);
+        const standin::InputResult result = panel->TypeText(IDC_VALUE_EDIT, c.text);
+        EXPECT_EQ(result.applied, c.applied) << result.error;
+        if (!c.applied) {
+            EXPECT_NE(result.error.find("is not a number"), std::string::npos);
+        }
+        EXPECT_EQ(owner->Block()->GetFloat(kValue), c.value);
+        EXPECT_EQ(Text(panel, IDC_VALUE_EDIT), c.shown);
+    }
+    EXPECT_FALSE(panel->TypeText(IDC_LINK, "1"));  // no edit field
+    EXPECT_FALSE(panel->TypeText(4242, "1"));      // no such control
+}
+
+TEST_F(PanelTest, SpinnerDragsByItsScaleWithinTheRange) {
+    PanelOwner* owner = NewOwner();
+    HeadlessPanel* panel = Open(owner);
+    ASSERT_TRUE(panel->DragSpinner(IDC_VALUE_SPIN, 3));
+    EXPECT_EQ(owner->Block()->GetFloat(kValue), 253.0f);
+    EXPECT_EQ(Text(panel, IDC_VALUE_EDIT), "253");
+    ASSERT_TRUE(panel->DragSpinner(IDC_VALUE_SPIN, -1000));
+    EXPECT_EQ(owner->Block()->GetFloat(kValue), 0.0f);
+    EXPECT_FALSE(panel->DragSpinner(IDC_VALUE_EDIT, 1));  // an edit is no spinner
+}
+
+TEST_F(PanelTest, CheckBoxStoresItsStateBeforeTheCommand) {
+    PanelOwner* owner = NewOwner();
+    HeadlessPanel* panel = Open(owner);
+    ProcLog log;
+    blockDesc_.SetUserDlgProc(0, new RecordingProc(log, 0));
+    EXPECT_EQ(log.Count(WM_INITDIALOG), 1);
+
+    for (const int state : {1, 0}) {
+        SCOPED_TRACE(state);
+        log.messages.clear();
+        const standin::InputResult result = panel->ClickCheckBox(IDC_ENABLE);
+        ASSERT_TRUE(result) << result.error;
+        EXPECT_EQ(result.procResult, 0);
+        EXPECT_EQ(owner->Block()->GetInt(kEnabled), state);
+        ASSERT_EQ(log.messages.size(), 1u);
+        EXPECT_EQ(log.messages[0].msg, static_cast<UINT>(WM_COMMAND));
+        EXPECT_EQ(LOWORD(log.messages[0].wParam), IDC_ENABLE);
+        EXPECT_EQ(HIWORD(log.messages[0].wParam), BN_CLICKED);
+        EXPECT_EQ(log.messages[0].map, panel->GetMap());
+        EXPECT_EQ(log.messages[0].enabledWhenSent, state);  // stored first, then sent
+        EXPECT_EQ(panel->Rollout(0).Control(IDC_ENABLE)->ValueText(), std::to_string(state));
+    }
+}
+
+TEST_F(PanelTest, EnableAndShowReachEveryControlOfTheParameterAndNoOther) {
+    PanelOwner* owner = NewOwner();
+    HeadlessPanel* panel = Open(owner);
+    IParamMap2* map = owner->Block()->GetMap(0);
+    ASSERT_NE(map, nullptr);
+
+    map->Enable(kValue, FALSE);
+    for (const standin::ControlView& control : panel->Rollout(0).Controls()) {
+        const bool bound = control.id == IDC_VALUE_EDIT || control.id == IDC_VALUE_SPIN;
+        EXPECT_EQ(control.enabled, !bound) << control.id;
+        EXPECT_TRUE(control.visible);
+    }
+    const standin::InputResult refused = panel->TypeText(IDC_VALUE_EDIT, "7");
+    EXPECT_FALSE(refused);
+    EXPECT_NE(refused.error.find("unavailable"), std::string::npos);
+    EXPECT_FALSE(panel->DragSpinner(IDC_VALUE_SPIN, 1));
+    EXPECT_EQ(owner->Block()->GetFloat(kValue), 250.0f);
+    EXPECT_TRUE(panel->ClickCheckBox(IDC_ENABLE));  // other controls still answer
+
+    map->Enable(kValue, TRUE);
+    EXPECT_TRUE(panel->TypeText(IDC_VALUE_EDIT, "7"));
+
+    map->Show(kEnabled, FALSE);
+    EXPECT_FALSE(panel->Rollout(0).Control(IDC_ENABLE)->visible);
+    EXPECT_TRUE(panel->Rollout(0).Control(IDC_VALUE_EDIT)->visible);
+    EXPECT_FALSE(panel->ClickCheckBox(IDC_ENABLE));
+}
+
+TEST_F(PanelTest, ControlsFollowChangesMadeElsewhereWhenAskedTo) {
+    PanelOwner* owner = NewOwner();
+    HeadlessPanel* panel = Open(owner);
+    owner->Block()->SetValue(kValue, 0, 777.0f);
+    EXPECT_EQ(Text(panel, IDC_VALUE_EDIT), "250");  // not asked yet
+    desc_.InvalidateUI(&blockDesc_, kValue);
+    EXPECT_EQ(Text(panel, IDC_VALUE_EDIT), "777");
+    EXPECT_EQ(panel->Rollout(0).Control(IDC_VALUE_SPIN)->ValueText(), "777");
+
+    owner->Block()->SetValue(kEnabled, 0, TRUE);
+    desc_.InvalidateUI(&blockDesc_, kValue);  // another parameter: the box stays
+    EXPECT_EQ(panel->Rollout(0).Control(IDC_ENABLE)->ValueText(), "0");
+    desc_.InvalidateUI();
+    EXPECT_EQ(panel->Rollout(0).Control(IDC_ENABLE)->ValueText(), "1");
+}
+
+TEST_F(PanelTest, SetThingMovesThePanelToAnotherObject) {
+    PanelOwner* first = NewOwner();
+    PanelOwner* second = NewOwner();
+    second->Block()->SetValue(kValue, 0, 1234.0f);
+    HeadlessPanel* panel = Open(first);
+    ProcLog log;
+    blockDesc_.SetUserDlgProc(0, new RecordingProc(log));
+    int released = 0;
+    auto* added = new RecordingDlg(released);
+    panel->AddDlg(added);
+
+    panel->SetThing(second);
+    EXPECT_EQ(panel->GetThing(), second);
+    EXPECT_EQ(first->Block()->GetMap(0), nullptr);
+    EXPECT_EQ(second->Block()->GetMap(0), panel->GetMap());
+    EXPECT_EQ(panel->GetMap()->GetParamBlock(), second->Block());
+    EXPECT_EQ(Text(panel, IDC_VALUE_EDIT), "1234");
+    ASSERT_EQ(log.things.size(), 1u);
+    EXPECT_EQ(log.things[0], second);
+    ASSERT_EQ(second->offered.size(), 1u);
+    EXPECT_EQ(second->offered[0], added);
+    EXPECT_TRUE(first->offered.empty());
+
+    ASSERT_TRUE(panel->TypeText(IDC_VALUE_EDIT, "10"));
+    EXPECT_EQ(second->Block()->GetFloat(kValue), 10.0f);
+    EXPECT_EQ(first->Block()->GetFloat(kValue), 250.0f);
+
+    // An object of another class is not this panel's to show.
+    scenetest::ConstMap* other = new scenetest::ConstMap;
+    scene_.Add(other);
+    panel->SetThing(other);
+    EXPECT_EQ(panel->GetThing(), second);
+}
+
+TEST_F(PanelTest, ClosingReleasesTheProcedureAndTheAddedDialogsAndDetachesTheMap) {
+    PanelOwner* owner = NewOwner();
+    HeadlessPanel* first = Open(owner);
+    HeadlessPanel* second = Open(owner);  // the same object, twice
+    ProcLog log;
+    blockDesc_.SetUserDlgProc(0, new RecordingProc(log));
+    EXPECT_EQ(log.Count(WM_INITDIALOG), 2);  // once per open panel
+    int released = 0;
+    first->AddDlg(new RecordingDlg(released));
+
+    first->DeleteThis();
+    EXPECT_EQ(released, 1);
+    EXPECT_EQ(log.released, 0);  // still serves the second panel
+    EXPECT_EQ(owner->Block()->GetMap(0), second->GetMap());
+    EXPECT_TRUE(second->ClickCheckBox(IDC_ENABLE));
+    EXPECT_EQ(log.Count(WM_COMMAND), 1);
+
+    second->DeleteThis();
+    EXPECT_EQ(log.released, 1);
+    EXPECT_EQ(owner->Block()->GetMap(0), nullptr);
+    EXPECT_EQ(blockDesc_.GetUserDlgProc(0), nullptr);
+    EXPECT_TRUE(standin::OpenPanels().empty());
+}
+
+TEST_F(PanelTest, ANewProcedureReplacesAndReleasesTheOldOne) {
+    PanelOwner* owner = NewOwner();
+    HeadlessPanel* panel = Open(owner);
+    ProcLog oldLog;
+    ProcLog newLog;
+    blockDesc_.SetUserDlgProc(0, new RecordingProc(oldLog));
+    blockDesc_.SetUserDlgProc(0, new RecordingProc(newLog, 5));
+    EXPECT_EQ(oldLog.released, 1);
+    EXPECT_EQ(newLog.Count(WM_INITDIALOG), 1);
+    EXPECT_EQ(panel->PressButton(IDC_LINK).procResult, 5);
+    EXPECT_EQ(oldLog.Count(WM_COMMAND), 0);
+}
+
+TEST_F(PanelTest, ButtonsSendCommandsAndOpenedAddressesAreRecorded) {
+    PanelOwner* owner = NewOwner();
+    HeadlessPanel* panel = Open(owner);
+    ProcLog log;
+    blockDesc_.SetUserDlgProc(0, new RecordingProc(log));
+    std::vector<std::string> handled;
+    standin::ScopedShellHandler handler([&](std::string address) { handled.push_back(address); });
+
+    const standin::InputResult result = panel->PressButton(IDC_LINK);
+    ASSERT_TRUE(result) << result.error;
+    ASSERT_EQ(log.Count(WM_COMMAND), 1);
+    EXPECT_EQ(log.messages.back().wParam, MAKEWPARAM(IDC_LINK, BN_CLICKED));
+    EXPECT_EQ(panel->OpenedAddresses(), std::vector<std::string>{"https://example.org/link"});
+    EXPECT_EQ(handled, std::vector<std::string>{"https://example.org/link"});  // still passed on
+    EXPECT_FALSE(panel->PressButton(IDC_VALUE_EDIT));
+}
+
+TEST_F(PanelTest, APanelKeepsItsObjectAliveUntilItCloses) {
+    scenetest::liveNodes = 0;
+    PanelOwner* owner = NewOwner();
+    HeadlessPanel* panel = Open(owner);
+    IParamBlock2* block = owner->Block();
+    scene_.Remove(owner);  // only the panel holds it now
+    EXPECT_TRUE(panel->TypeText(IDC_VALUE_EDIT, "300"));
+    EXPECT_EQ(block->GetFloat(kValue), 300.0f);
+    panel->DeleteThis();  // frees the owner and its block (checked by the sanitizers)
+    EXPECT_TRUE(standin::OpenPanels().empty());
+}
+
+TEST_F(PanelTest, DumpAndJsonShowEveryControl) {
+    PanelOwner* owner = NewOwner();
+    HeadlessPanel* panel = Open(owner);
+    owner->Block()->GetMap(0)->Enable(kValue, FALSE);
+    const std::string dump = panel->DumpText();
+    EXPECT_NE(dump.find("rollout \"StandInTestClass\" from dialog 101"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("1001 CustEdit \"250\" 54,18 35x10 disabled visible value=250"),
+              std::string::npos)
+        << dump;
+    EXPECT_NE(dump.find("-1 static \"Value (\u00b1%):\" 4,18 45x8 enabled visible"),
+              std::string::npos)
+        << dump;
+    EXPECT_NE(dump.find("1004 CustButton \"Link\""), std::string::npos) << dump;
+
+    const std::string json = panel->ToJson();
+    EXPECT_NE(json.find("{\"id\":1001,\"class\":\"CustEdit\",\"text\":\"250\",\"rect\":[54,18,35,"
+                        "10],\"enabled\":false,\"visible\":true,\"value\":250}"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find("{\"id\":1003,\"class\":\"button\",\"text\":\"\",\"rect\":[105,24,9,10],"
+                        "\"enabled\":true,\"visible\":true,\"value\":false}"),
+              std::string::npos)
+        << json;
+}
+
+TEST_F(PanelTest, BlockPanelsGenerateARowPerParameter) {
+    PanelDesc ownerDesc;
+    // clang-format off
+    ParamBlockDesc2 desc(0, L"output", 0, &ownerDesc, P_AUTO_CONSTRUCT, 0,
+        0, L"amount", TYPE_FLOAT, P_ANIMATABLE, 0, p_default, 1.0, p_range, 0.0, 10.0, p_end,
+        1, L"invert", TYPE_BOOL, 0, 0, p_default, FALSE, p_end,
+        2, L"map", TYPE_TEXMAP, 0, 0, p_end,
+        p_end);
+    // clang-format on
+    auto* owner = static_cast<PanelOwner*>(ownerDesc.Create(FALSE));
+    scene_.Add(owner);
+    HeadlessPanel* panel =
+        standin::AsHeadlessPanel(standin::CreateBlockParamDlg(owner->Block(), nullptr, nullptr));
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->GetThing(), owner);
+    const int amount = standin::kGeneratedControlBase;
+    const int invert = standin::kGeneratedControlBase + 2;
+    const int map = standin::kGeneratedControlBase + 4;
+    standin::PanelRollout& rollout = panel->Rollout(0);
+    EXPECT_EQ(rollout.Control(amount)->kind, standin::ControlKind::Edit);
+    EXPECT_EQ(rollout.Control(amount)->text, "1");
+    EXPECT_EQ(rollout.Control(amount + 1)->kind, standin::ControlKind::Spinner);
+    EXPECT_EQ(rollout.Control(invert)->kind, standin::ControlKind::CheckBox);
+    EXPECT_EQ(rollout.Control(invert)->text, "invert");
+    EXPECT_EQ(rollout.Control(map)->text, "None");
+
+    EXPECT_TRUE(panel->TypeText(amount, "25"));
+    EXPECT_EQ(owner->Block()->GetFloat(0), 10.0f);
+    EXPECT_TRUE(panel->ClickCheckBox(invert));
+    EXPECT_EQ(owner->Block()->GetInt(1), TRUE);
+
+    auto* grey = new scenetest::ConstMap;
+    grey->SetName(L"Grey");
+    EXPECT_TRUE(panel->AssignMap(map, grey));
+    EXPECT_EQ(owner->Block()->GetReferenceTarget(2), grey);
+    EXPECT_EQ(rollout.Control(map)->text, "Grey");
+    EXPECT_TRUE(panel->AssignMap(map, nullptr));  // frees the map: nothing else holds it
+    EXPECT_EQ(rollout.Control(map)->text, "None");
+    panel->DeleteThis();
+    scene_.Clear();
+}
+
+class MissingTemplatePanelTest : public PanelTest {
+protected:
+    MissingTemplatePanelTest() : PanelTest(999) {}
+};
+
+TEST_F(MissingTemplatePanelTest, AMissingTemplateIsReported) {
+    PanelOwner* owner = NewOwner();
+    HeadlessPanel* panel = Open(owner);
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->NumRollouts(), 0);
+    ASSERT_EQ(panel->Problems().size(), 1u);
+    EXPECT_EQ(panel->Problems()[0], "dialog 999 is not in the resources of StandInTest_sound.dlt");
+    EXPECT_EQ(owner->Block()->GetMap(0), nullptr);
+}
+
+}  // namespace
