@@ -4,6 +4,7 @@
 // host.
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <fstream>
@@ -126,6 +127,19 @@ void CheckSegmentsInFile(const std::filesystem::path& file, const ElfPrefix& elf
                                    " ends at byte " + std::to_string(offset + filesz) +
                                    ", past the end of the file" + ofFile);
         }
+    }
+    // The section headers come last in the file: a file cut anywhere after
+    // its segments still maps, but is no longer the module that was built.
+    const std::size_t shoffAt = wide ? 40 : 32, shentsizeAt = wide ? 58 : 46;
+    const std::size_t shnumAt = wide ? 60 : 48;
+    const std::uint64_t shoff = Field(header, shoffAt, phoffSize, little);
+    const std::uint64_t shentsize = Field(header, shentsizeAt, 2, little);
+    // A count of 0 with a table present means the count is in entry 0.
+    const std::uint64_t shnum = std::max<std::uint64_t>(Field(header, shnumAt, 2, little), 1);
+    if (shoff != 0 && (shoff > fileSize || shnum * shentsize > fileSize - shoff)) {
+        throw LibraryOpenError("truncated module: its section headers end at byte " +
+                               std::to_string(shoff + shnum * shentsize) +
+                               ", past the end of the file" + ofFile);
     }
 }
 

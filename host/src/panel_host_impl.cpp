@@ -160,13 +160,18 @@ public:
     }
 };
 
+void InstallHeadlessPanelHost() {
+    // Never destroyed: modules may call the hook from their static destructors.
+    static auto* host = new HeadlessPanelHost();
+    SetPanelHost(host);
+}
+
 namespace {
 
 // Installed when the host library loads, so that every class descriptor's
-// CreateParamDlgs builds headless panels. Never destroyed: modules may call
-// the hook from their static destructors.
+// CreateParamDlgs builds headless panels.
 [[maybe_unused]] const bool panelHostInstalled = [] {
-    SetPanelHost(new HeadlessPanelHost());
+    InstallHeadlessPanelHost();
     return true;
 }();
 

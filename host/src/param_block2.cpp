@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "maxapi.h"
 #include "standin/references.h"
@@ -144,11 +145,17 @@ MSTR ParamBlock2::GetLocalName(ParamID id, int) {
 }
 
 ParamBlock2::Slot* ParamBlock2::Find(ParamID id) {
-    const int index = desc_->IDtoIndex(id);
-    return index < 0 ? nullptr : &slots_[static_cast<std::size_t>(index)];
+    return const_cast<Slot*>(std::as_const(*this).Find(id));
 }
 
 const ParamBlock2::Slot* ParamBlock2::Find(ParamID id) const {
+    // Blocks are nearly always numbered 0, 1, 2 ... in definition order, and
+    // maps read a parameter for every shaded sample: try the slot at the ID's
+    // own index before searching (IDs are unique within a definition).
+    if (id >= 0 && static_cast<std::size_t>(id) < slots_.size()) {
+        const Slot& slot = slots_[static_cast<std::size_t>(id)];
+        if (Def(slot).ID == id) return &slot;
+    }
     const int index = desc_->IDtoIndex(id);
     return index < 0 ? nullptr : &slots_[static_cast<std::size_t>(index)];
 }

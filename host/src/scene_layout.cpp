@@ -42,7 +42,7 @@ private:
 
     void CheckHeader() const {
         const std::size_t magicBytes = std::min(bytes_.size(), sizeof kSceneMagic);
-        if (std::memcmp(bytes_.data(), kSceneMagic, magicBytes) != 0) {
+        if (magicBytes > 0 && std::memcmp(bytes_.data(), kSceneMagic, magicBytes) != 0) {
             Fail(0, "not a scene file: wrong magic number");
         }
         if (bytes_.size() < kHeaderSize) {

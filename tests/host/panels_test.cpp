@@ -162,6 +162,9 @@ protected:
         desc_.instance = instance_.Get();
     }
 
+    // Other suites install hooks of their own.
+    void SetUp() override { standin::InstallHeadlessPanelHost(); }
+
     void TearDown() override {
         for (HeadlessPanel* panel : standin::OpenPanels()) panel->DeleteThis();
         scene_.Clear();
@@ -182,6 +185,10 @@ protected:
 
     std::string Text(HeadlessPanel* panel, int id) { return panel->Rollout(0).Control(id)->text; }
 
+    // Procedures may be released after the test body (when TearDown closes
+    // the panels, or with the block definition): their logs live longer.
+    ProcLog log_;
+    ProcLog otherLog_;
     standin::InstanceHandle instance_;
     PanelDesc desc_;
     ParamBlockDesc2 blockDesc_;
@@ -281,7 +288,7 @@ TEST_F(PanelTest, SpinnerDragsByItsScaleWithinTheRange) {
 TEST_F(PanelTest, CheckBoxStoresItsStateBeforeTheCommand) {
     PanelOwner* owner = NewOwner();
     HeadlessPanel* panel = Open(owner);
-    ProcLog log;
+    ProcLog& log = log_;
     blockDesc_.SetUserDlgProc(0, new RecordingProc(log, 0));
     EXPECT_EQ(log.Count(WM_INITDIALOG), 1);
 
@@ -351,7 +358,7 @@ TEST_F(PanelTest, SetThingMovesThePanelToAnotherObject) {
     PanelOwner* second = NewOwner();
     second->Block()->SetValue(kValue, 0, 1234.0f);
     HeadlessPanel* panel = Open(first);
-    ProcLog log;
+    ProcLog& log = log_;
     blockDesc_.SetUserDlgProc(0, new RecordingProc(log));
     int released = 0;
     auto* added = new RecordingDlg(released);
@@ -384,7 +391,7 @@ TEST_F(PanelTest, ClosingReleasesTheProcedureAndTheAddedDialogsAndDetachesTheMap
     PanelOwner* owner = NewOwner();
     HeadlessPanel* first = Open(owner);
     HeadlessPanel* second = Open(owner);  // the same object, twice
-    ProcLog log;
+    ProcLog& log = log_;
     blockDesc_.SetUserDlgProc(0, new RecordingProc(log));
     EXPECT_EQ(log.Count(WM_INITDIALOG), 2);  // once per open panel
     int released = 0;
@@ -407,8 +414,8 @@ TEST_F(PanelTest, ClosingReleasesTheProcedureAndTheAddedDialogsAndDetachesTheMap
 TEST_F(PanelTest, ANewProcedureReplacesAndReleasesTheOldOne) {
     PanelOwner* owner = NewOwner();
     HeadlessPanel* panel = Open(owner);
-    ProcLog oldLog;
-    ProcLog newLog;
+    ProcLog& oldLog = log_;
+    ProcLog& newLog = otherLog_;
     blockDesc_.SetUserDlgProc(0, new RecordingProc(oldLog));
     blockDesc_.SetUserDlgProc(0, new RecordingProc(newLog, 5));
     EXPECT_EQ(oldLog.released, 1);
@@ -420,7 +427,7 @@ TEST_F(PanelTest, ANewProcedureReplacesAndReleasesTheOldOne) {
 TEST_F(PanelTest, ButtonsSendCommandsAndOpenedAddressesAreRecorded) {
     PanelOwner* owner = NewOwner();
     HeadlessPanel* panel = Open(owner);
-    ProcLog log;
+    ProcLog& log = log_;
     blockDesc_.SetUserDlgProc(0, new RecordingProc(log));
     std::vector<std::string> handled;
     standin::ScopedShellHandler handler([&](std::string address) { handled.push_back(address); });

@@ -11,6 +11,7 @@
 #include "standin/output_filter.h"
 #include "standin/panels.h"
 #include "standin/remap_dir.h"
+#include "standin/scene.h"
 #include "standin/standard_texture_output.h"
 #include "stdmat.h"
 
@@ -274,6 +275,9 @@ TEST_F(TextureOutputTest, CloneSharesNothing) {
 }
 
 TEST_F(TextureOutputTest, OwnPanelEditsTheSettings) {
+    // The panel references the filter while open: the scene keeps it after.
+    standin::Scene scene;
+    ASSERT_TRUE(scene.Add(output));
     ParamDlg* dlg = output->CreateParamDlg(nullptr, nullptr);
     standin::HeadlessPanel* panel = standin::AsHeadlessPanel(dlg);
     ASSERT_NE(panel, nullptr);
@@ -290,6 +294,8 @@ TEST_F(TextureOutputTest, OwnPanelEditsTheSettings) {
     ASSERT_TRUE(panel->TypeText(amountEdit, "-4"));
     EXPECT_EQ(output->GetOutputLevel(0), 0.0f);
     dlg->DeleteThis();
+    EXPECT_TRUE(scene.Contains(output));
+    output = nullptr;  // the scene's now
 }
 
 }  // namespace

@@ -33,6 +33,10 @@ class HeadlessPanel;
 class PanelTether;
 struct DialogTemplate;
 
+/// Makes the headless panel host the class descriptors' panel hook. The host
+/// library does this when it loads; call it again after replacing the hook.
+void InstallHeadlessPanelHost();
+
 /// A headless panel for `block`, which has no dialog template: one generated
 /// row per parameter (an edit with a spinner for a float or an integer, a
 /// check box for a BOOL, a map button for a map). Null for a null block.
