@@ -191,11 +191,11 @@ public:
     /// Writes this base's own data (name, G-buffer ID) as chunks into the
     /// current chunk. Objects call it from their Save, inside a chunk of their
     /// own.
-    virtual IOResult Save(ISave* isave);
+    IOResult Save(ISave* isave) override;
     /// Reads the chunks MtlBase::Save wrote, up to the end of the current
     /// chunk; chunks it does not know are skipped. IO_ERROR for a damaged
     /// chunk (the name or ID cut short).
-    virtual IOResult Load(ILoad* iload);
+    IOResult Load(ILoad* iload) override;
 
     /// Copies this base's data from `from` to `to` when both are MtlBase.
     void BaseClone(ReferenceTarget* from, ReferenceTarget* to, RemapDir& remap) override;

@@ -57,8 +57,8 @@ bool WriteFileAtomically(const std::filesystem::path& target, std::span<const st
         if (!sink->Write(bytes.subspan(done, count), why)) {
             sink.reset();
             removeQuietly(temporary);
-            error = "writing the temporary file failed after " + std::to_string(done) +
-                    " of " + std::to_string(bytes.size()) + " bytes: " + why;
+            error = "writing the temporary file failed after " + std::to_string(done) + " of " +
+                    std::to_string(bytes.size()) + " bytes: " + why;
             return false;
         }
         done += count;

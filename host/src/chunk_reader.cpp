@@ -37,12 +37,12 @@ IOResult ChunkReader::OpenChunk() {
     const std::size_t end = LevelEnd();
     if (position_ == end) return IO_END;
     if (!open_.empty() && !open_.back().container) {
-        return Fail(position_, "chunk " + ChunkIdText(open_.back().id) +
-                                   " holds data, not sub-chunks");
+        return Fail(position_,
+                    "chunk " + ChunkIdText(open_.back().id) + " holds data, not sub-chunks");
     }
     const std::size_t left = end - position_;
-    const std::string where =
-        open_.empty() ? std::string("the data") : "its parent chunk " + ChunkIdText(open_.back().id);
+    const std::string where = open_.empty() ? std::string("the data")
+                                            : "its parent chunk " + ChunkIdText(open_.back().id);
     if (left < kChunkHeaderSize) {
         return Fail(position_, "chunk header cut short: " + std::to_string(left) +
                                    " bytes left in " + where + ", a header needs 6");
@@ -101,14 +101,14 @@ IOResult ChunkReader::Read(void* buf, ULONG nbytes, ULONG* nread) {
     if (open_.empty()) return Fail(position_, "data read outside any chunk");
     const Open& chunk = open_.back();
     if (chunk.container) {
-        return Fail(position_, "data read from chunk " + ChunkIdText(chunk.id) +
-                                   ", which holds sub-chunks");
+        return Fail(position_,
+                    "data read from chunk " + ChunkIdText(chunk.id) + ", which holds sub-chunks");
     }
     const std::size_t left = chunk.end - position_;
     if (nbytes > left) {
-        return Fail(position_, "read of " + std::to_string(nbytes) + " bytes runs past the end of chunk " +
-                                   ChunkIdText(chunk.id) + ", which has " + std::to_string(left) +
-                                   " bytes left");
+        return Fail(position_, "read of " + std::to_string(nbytes) +
+                                   " bytes runs past the end of chunk " + ChunkIdText(chunk.id) +
+                                   ", which has " + std::to_string(left) + " bytes left");
     }
     if (!buf) return Fail(position_, "Read into a null buffer");
     std::memcpy(buf, bytes_.data() + position_, nbytes);

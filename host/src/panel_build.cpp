@@ -16,13 +16,20 @@ constexpr std::uint32_t kButtonTypeMask = 0x0F;
 std::string classNameOf(const DialogControl& control) {
     if (control.windowClass.isOrdinal) {
         switch (control.windowClass.ordinal) {
-            case kButtonClassAtom: return "button";
-            case kEditClassAtom: return "edit";
-            case kStaticClassAtom: return "static";
-            case kListBoxClassAtom: return "listbox";
-            case kScrollBarClassAtom: return "scrollbar";
-            case kComboBoxClassAtom: return "combobox";
-            default: return "#" + std::to_string(control.windowClass.ordinal);
+            case kButtonClassAtom:
+                return "button";
+            case kEditClassAtom:
+                return "edit";
+            case kStaticClassAtom:
+                return "static";
+            case kListBoxClassAtom:
+                return "listbox";
+            case kScrollBarClassAtom:
+                return "scrollbar";
+            case kComboBoxClassAtom:
+                return "combobox";
+            default:
+                return "#" + std::to_string(control.windowClass.ordinal);
         }
     }
     return Utf16ToUtf8(control.windowClass.name);
@@ -40,8 +47,10 @@ ControlKind kindOf(const DialogControl& control) {
             case 5:  // BS_3STATE
             case 6:  // BS_AUTO3STATE
                 return ControlKind::CheckBox;
-            case 7: return ControlKind::GroupBox;  // BS_GROUPBOX
-            default: return ControlKind::Button;
+            case 7:
+                return ControlKind::GroupBox;  // BS_GROUPBOX
+            default:
+                return ControlKind::Button;
         }
     }
     return ControlKind::Other;
@@ -89,8 +98,12 @@ void PanelRollout::BuildFromTemplate(const DialogTemplate& dialog, int dialogId,
                 case TYPE_SPINNER:
                     control->kind = n == 0 ? ControlKind::Edit : ControlKind::Spinner;
                     break;
-                case TYPE_SINGLECHECKBOX: control->kind = ControlKind::CheckBox; break;
-                case TYPE_TEXMAPBUTTON: control->kind = ControlKind::MapButton; break;
+                case TYPE_SINGLECHECKBOX:
+                    control->kind = ControlKind::CheckBox;
+                    break;
+                case TYPE_TEXMAPBUTTON:
+                    control->kind = ControlKind::MapButton;
+                    break;
                 default:
                     control->param = -1;
                     problems.push_back(describeParam(def) + ": control type " +
@@ -144,7 +157,8 @@ void PanelRollout::BuildGenerated(IParamBlock2& block) {
                 add(id, "CustButton", "None", {90, y, 100, 12}, field, ControlKind::MapButton,
                     def.ID);
                 break;
-            default: continue;  // nothing a user edits in a row
+            default:
+                continue;  // nothing a user edits in a row
         }
         ++row;
     }

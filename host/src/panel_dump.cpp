@@ -10,11 +10,21 @@ std::string jsonString(std::string_view text) {
     std::string out = "\"";
     for (const char c : text) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (static_cast<unsigned char>(c) < 0x20) {
                     char escaped[8];
@@ -48,14 +58,22 @@ std::string className(ClassDesc2* cd) {
 
 const char* ControlKindName(ControlKind kind) {
     switch (kind) {
-        case ControlKind::Edit: return "edit";
-        case ControlKind::Spinner: return "spinner";
-        case ControlKind::CheckBox: return "check box";
-        case ControlKind::Button: return "button";
-        case ControlKind::MapButton: return "map button";
-        case ControlKind::Static: return "static";
-        case ControlKind::GroupBox: return "group box";
-        case ControlKind::Other: return "other";
+        case ControlKind::Edit:
+            return "edit";
+        case ControlKind::Spinner:
+            return "spinner";
+        case ControlKind::CheckBox:
+            return "check box";
+        case ControlKind::Button:
+            return "button";
+        case ControlKind::MapButton:
+            return "map button";
+        case ControlKind::Static:
+            return "static";
+        case ControlKind::GroupBox:
+            return "group box";
+        case ControlKind::Other:
+            return "other";
     }
     return "other";
 }

@@ -54,7 +54,8 @@ bool DefinitionMapStillShown(ParamBlockDesc2* desc, MapID map, const HeadlessPan
 
 IParamBlock2* FindBlockOf(ReferenceTarget* object, ParamBlockDesc2* desc) {
     if (!object || !desc) return nullptr;
-    if (IParamBlock2* block = object->GetParamBlockByID(desc->ID); block && block->GetDesc() == desc) {
+    if (IParamBlock2* block = object->GetParamBlockByID(desc->ID);
+        block && block->GetDesc() == desc) {
         return block;
     }
     const int count = object->NumRefs();
@@ -181,8 +182,8 @@ ParamDlg* CreateBlockParamDlg(IParamBlock2* block, HWND hwMtlEdit, IMtlParams* i
     if (!block || !block->GetDesc()) return nullptr;
     ParamBlockDesc2* desc = block->GetDesc();
     ReferenceMaker* owner = block->GetOwner();
-    ReferenceTarget* thing = owner && owner->IsRefTarget() ? static_cast<ReferenceTarget*>(owner)
-                                                           : block;
+    ReferenceTarget* thing =
+        owner && owner->IsRefTarget() ? static_cast<ReferenceTarget*>(owner) : block;
     auto* panel = new HeadlessPanel(desc->cd, thing, hwMtlEdit, imp);
     auto* rollout = new PanelRollout(*panel, desc, 0);
     panel->rollouts_.push_back(rollout);

@@ -1,9 +1,10 @@
 // A rollout: the parameter map between one block and its controls, and the
 // simulated input that real controls would deliver.
-#include <charconv>
 #include <cfloat>
+#include <charconv>
 #include <climits>
 #include <cmath>
+#include <stdexcept>
 
 #include "panel_control.h"
 #include "panel_registry.h"
@@ -50,9 +51,7 @@ PanelRollout::PanelRollout(HeadlessPanel& panel, ParamBlockDesc2* desc, MapID ma
 
 PanelRollout::~PanelRollout() { block_->DeleteMe(); }
 
-IParamBlock2* PanelRollout::GetParamBlock() {
-    return static_cast<IParamBlock2*>(block_->Target());
-}
+IParamBlock2* PanelRollout::GetParamBlock() { return static_cast<IParamBlock2*>(block_->Target()); }
 
 HWND PanelRollout::GetHWnd() { return reinterpret_cast<HWND>(this); }
 
@@ -115,7 +114,8 @@ void PanelRollout::Refresh(ControlData& control) {
             control.text = *control.name;
             break;
         }
-        default: break;
+        default:
+            break;
     }
 }
 
@@ -141,7 +141,9 @@ void PanelRollout::Show(ParamID id, BOOL showHide, int) {
     }
 }
 
-void PanelRollout::SetUserDlgProc(ParamMap2UserDlgProc* proc) { desc_->SetUserDlgProc(mapId_, proc); }
+void PanelRollout::SetUserDlgProc(ParamMap2UserDlgProc* proc) {
+    desc_->SetUserDlgProc(mapId_, proc);
+}
 
 ParamMap2UserDlgProc* PanelRollout::GetUserDlgProc() { return desc_->GetUserDlgProc(mapId_); }
 
@@ -257,7 +259,8 @@ InputResult PanelRollout::DragSpinner(int id, int steps) {
 InputResult PanelRollout::ClickCheckBox(int id) {
     ControlData* control = Find(id);
     if (!control) return refused("no " + controlName(id) + " in the rollout");
-    if (control->kind != ControlKind::CheckBox) return refused(controlName(id) + " is no check box");
+    if (control->kind != ControlKind::CheckBox)
+        return refused(controlName(id) + " is no check box");
     if (auto why = Unavailable(*control)) return refused(*why);
     if (control->param >= 0) {
         IParamBlock2& block = *GetParamBlock();
@@ -315,11 +318,13 @@ INT_PTR PanelRollout::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (!proc) return 0;
     HeadlessPanel& panel = panel_;
     // Addresses the procedure opens are recorded, and still reach the
-    // handler the host installed.
+    // handler the host installed; without one, ShellExecuteW must still
+    // report failure, which a throwing handler makes it do.
     ShellOpenHandler previous = CurrentShellHandler();
     ScopedShellHandler recorder([&panel, previous](std::string address) {
         panel.RecordOpened(address);
-        if (previous) previous(std::move(address));
+        if (!previous) throw std::runtime_error("no shell handler is installed");
+        previous(std::move(address));
     });
     // A procedure that closes the panel it serves leaves the closing to the
     // end of the message.

@@ -83,8 +83,9 @@ IOResult ParamBlock2::Load(ILoad* iload) {
         if (chunk == kHeaderChunk) {
             std::uint16_t id = 0;
             std::uint32_t version = 0;
-            if (length != 6) return reject(iload, "parameter block header of " +
-                                                      std::to_string(length) + " bytes, not 6");
+            if (length != 6)
+                return reject(
+                    iload, "parameter block header of " + std::to_string(length) + " bytes, not 6");
             result = ReadU16(*iload, id);
             if (result == IO_OK) result = ReadU32(*iload, version);
             if (result != IO_OK) return result;
@@ -125,7 +126,8 @@ IOResult ParamBlock2::Load(ILoad* iload) {
                     return reject(iload, name + ": " + std::to_string(count) + " keys do not fit " +
                                              "a chunk of " + std::to_string(length) + " bytes");
                 }
-                if (!std::isfinite(value)) return reject(iload, name + ": value is not a finite number");
+                if (!std::isfinite(value))
+                    return reject(iload, name + ": value is not a finite number");
                 for (std::uint32_t k = 0; k < count; ++k) {
                     std::int32_t time = 0;
                     float keyValue = 0.0f;
@@ -133,8 +135,8 @@ IOResult ParamBlock2::Load(ILoad* iload) {
                     if (result == IO_OK) result = ReadF32(*iload, keyValue);
                     if (result != IO_OK) return result;
                     if (!std::isfinite(keyValue)) {
-                        return reject(iload, name + ": key " + std::to_string(k) +
-                                                 " is not a finite number");
+                        return reject(
+                            iload, name + ": key " + std::to_string(k) + " is not a finite number");
                     }
                     if (!keys.Empty() && time <= keys.Keys().back().time) {
                         return reject(iload, name + ": key " + std::to_string(k) +

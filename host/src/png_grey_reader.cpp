@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <vector>
 
@@ -237,6 +238,15 @@ bool DecodePngGrey(std::span<const std::uint8_t> bytes, std::string_view sourceN
 }
 
 bool ReadPngGreyFile(const std::string& path, GreyImage& image, std::string& error) {
+    // A pipe would block the read forever and a device never ends (a scene
+    // file may name either): only a regular file can hold an image.
+    std::error_code statusError;
+    const auto type = std::filesystem::status(path, statusError).type();
+    if (!statusError && type != std::filesystem::file_type::regular &&
+        type != std::filesystem::file_type::not_found) {
+        error = path + ": cannot open: not a regular file";
+        return false;
+    }
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
         error = path + ": cannot open: " + std::strerror(errno);

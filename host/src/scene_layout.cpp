@@ -47,7 +47,8 @@ private:
         }
         if (bytes_.size() < kHeaderSize) {
             Fail(bytes_.size(), "file cut short: " + std::to_string(bytes_.size()) +
-                                    " bytes, the header alone needs " + std::to_string(kHeaderSize));
+                                    " bytes, the header alone needs " +
+                                    std::to_string(kHeaderSize));
         }
         const std::uint32_t version = readU32At(bytes_, sizeof kSceneMagic);
         if (version != kSceneFormatVersion) {
@@ -126,8 +127,8 @@ private:
         while (reader.CurChunkType() == CHUNK_SUBCHUNKS && reader.OpenChunk() == IO_OK) {
             const std::size_t start = reader.Offset() - kChunkHeaderSize;
             if (reader.CurChunkID() != kObjectChunk) {
-                Fail(start, "unknown chunk " + ChunkIdText(reader.CurChunkID()) +
-                                " in the object table");
+                Fail(start,
+                     "unknown chunk " + ChunkIdText(reader.CurChunkID()) + " in the object table");
             }
             if (layout_.objects.size() == kMaxSceneObjects) {
                 Fail(start, "more than " + std::to_string(kMaxSceneObjects) + " objects");
@@ -290,9 +291,9 @@ private:
                 const auto t = static_cast<std::size_t>(target);
                 depth[t] = std::max(depth[t], depth[k] + 1);
                 if (depth[t] > kMaxReferenceDepth) {
-                    Fail(layout_.objects[t].offset,
-                         objectName(t) + " lies more than " + std::to_string(kMaxReferenceDepth) +
-                             " references deep");
+                    Fail(layout_.objects[t].offset, objectName(t) + " lies more than " +
+                                                        std::to_string(kMaxReferenceDepth) +
+                                                        " references deep");
                 }
                 if (--parents[t] == 0) order.push_back(target);
             }

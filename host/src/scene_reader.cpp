@@ -90,7 +90,8 @@ public:
             Guarded(static_cast<std::size_t>(k), [&] { Wire(static_cast<std::size_t>(k)); });
         }
         for (auto it = layout_.parentsFirst.rbegin(); it != layout_.parentsFirst.rend(); ++it) {
-            Guarded(static_cast<std::size_t>(*it), [&] { LoadData(static_cast<std::size_t>(*it)); });
+            Guarded(static_cast<std::size_t>(*it),
+                    [&] { LoadData(static_cast<std::size_t>(*it)); });
         }
         return scene;
     }
@@ -149,7 +150,8 @@ private:
             object->SuperClassID() == record.superClass && object->ClassID() == record.classId;
         Hold(k, object, holder);
         if (!sameClass) {
-            Fail(record.classOffset, Describe(k) + ": the class created an object of another class");
+            Fail(record.classOffset,
+                 Describe(k) + ": the class created an object of another class");
         }
     }
 
@@ -213,7 +215,8 @@ private:
             for (int p = 0; p < desc->Count(); ++p) {
                 const ParamDef& def = desc->ParamDefAt(p);
                 if (!def.IsReference() || def.IsOwnersRef()) continue;
-                if (blockRef++ == slot && def.type == TYPE_TEXMAP) requireSuperClass(TEXMAP_CLASS_ID);
+                if (blockRef++ == slot && def.type == TYPE_TEXMAP)
+                    requireSuperClass(TEXMAP_CLASS_ID);
             }
             return;
         }
@@ -237,7 +240,8 @@ private:
         const int count = object->NumRefs();
         for (std::size_t slot = 0; slot < record.references.size(); ++slot) {
             const std::int32_t index = record.references[slot];
-            ReferenceTarget* target = index < 0 ? nullptr : objects_[static_cast<std::size_t>(index)];
+            ReferenceTarget* target =
+                index < 0 ? nullptr : objects_[static_cast<std::size_t>(index)];
             const std::size_t at = record.referencesOffset + 4 + 4 * slot;
             const int i = static_cast<int>(slot);
             if (i >= count) {
@@ -272,7 +276,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Scene> ReadSceneBytes(std::span<const std::uint8_t> bytes, const std::string& name) {
+std::unique_ptr<Scene> ReadSceneBytes(std::span<const std::uint8_t> bytes,
+                                      const std::string& name) {
     return SceneLoader(bytes, name).Load();
 }
 
@@ -284,7 +289,8 @@ std::unique_ptr<Scene> LoadSceneFile(const std::filesystem::path& path) {
     }
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        throw SceneFileError(name, std::nullopt, std::string("cannot open: ") + std::strerror(errno));
+        throw SceneFileError(name, std::nullopt,
+                             std::string("cannot open: ") + std::strerror(errno));
     }
     std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file),
                                     std::istreambuf_iterator<char>()};

@@ -105,7 +105,8 @@ private:
         }
         std::uint32_t field = static_cast<std::uint32_t>(size);
         if (container) field |= kChunkContainerBit;
-        for (int i = 0; i < 4; ++i) out_[start + 2 + i] = static_cast<std::uint8_t>(field >> (8 * i));
+        for (int i = 0; i < 4; ++i)
+            out_[start + 2 + i] = static_cast<std::uint8_t>(field >> (8 * i));
     }
 
     void WriteObject(std::size_t k) {
@@ -166,9 +167,8 @@ private:
         ParamBlockDesc2* desc = block->GetDesc();
         if (!desc || !desc->cd) Fail(what + " has no definition with a class");
         ReferenceMaker* owner = block->GetOwner();
-        auto it = owner && owner->IsRefTarget()
-                      ? index_.find(static_cast<ReferenceTarget*>(owner))
-                      : index_.end();
+        auto it = owner && owner->IsRefTarget() ? index_.find(static_cast<ReferenceTarget*>(owner))
+                                                : index_.end();
         if (it == index_.end() || it->second < 0 ||
             objects_[static_cast<std::size_t>(it->second)]->FindRef(object) < 0) {
             Fail(what + " is saved without the owner that holds it");

@@ -1,14 +1,14 @@
 // Saving through a temporary file: a save that fails at any point leaves the
 // previous file byte for byte, and no temporary file behind.
+#include "standin/atomic_file.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <unistd.h>
-
-#include "standin/atomic_file.h"
 
 namespace {
 
@@ -21,7 +21,8 @@ std::vector<std::uint8_t> ReadAll(const fs::path& path) {
 
 void WriteAll(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<std::uint8_t> Pattern(std::size_t size, std::uint8_t seed) {
@@ -89,12 +90,13 @@ TEST_F(AtomicFileTest, FailingHalfWayLeavesThePreviousFileIntact) {
     const std::vector<std::uint8_t> previous = Pattern(1234, 3);
     WriteAll(target, previous);
     const std::vector<std::uint8_t> next = Pattern(2 * standin::kAtomicWriteBlock + 100, 5);
-    for (const std::size_t limit : {std::size_t{0}, std::size_t{1}, std::size_t{1000},
-                                    standin::kAtomicWriteBlock, standin::kAtomicWriteBlock + 1,
-                                    next.size() - 1}) {
+    for (const std::size_t limit :
+         {std::size_t{0}, std::size_t{1}, std::size_t{1000}, standin::kAtomicWriteBlock,
+          standin::kAtomicWriteBlock + 1, next.size() - 1}) {
         SCOPED_TRACE("disk full after " + std::to_string(limit) + " bytes");
-        const standin::ByteSinkOpener open = [limit](const fs::path& path, std::string& error)
-            -> std::unique_ptr<standin::ByteSink> {
+        const standin::ByteSinkOpener open =
+            [limit](const fs::path& path,
+                    std::string& error) -> std::unique_ptr<standin::ByteSink> {
             auto file = standin::OpenFileSink(path, error);
             if (!file) return nullptr;
             return std::make_unique<FullDiskSink>(std::move(file), limit);
@@ -133,7 +135,8 @@ TEST_F(AtomicFileTest, FailingToFinishLeavesThePreviousFileIntact) {
 
 TEST_F(AtomicFileTest, ReportsAMissingDirectoryAndATargetThatIsADirectory) {
     std::string error;
-    EXPECT_FALSE(standin::WriteFileAtomically(dir_ / "missing" / "scene.ncs", Pattern(4, 0), error));
+    EXPECT_FALSE(
+        standin::WriteFileAtomically(dir_ / "missing" / "scene.ncs", Pattern(4, 0), error));
     EXPECT_NE(error.find("cannot create the temporary file"), std::string::npos) << error;
 
     fs::create_directory(dir_ / "folder");

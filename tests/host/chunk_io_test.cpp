@@ -1,12 +1,13 @@
 // Chunk writer and reader: nesting, lengths, typed values and strings, and
 // every kind of damage the reader must catch with its offset.
+#include "standin/chunk_io.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
 #include <vector>
 
-#include "standin/chunk_io.h"
 #include "standin/chunk_values.h"
 
 namespace {
@@ -15,8 +16,8 @@ using standin::ChunkReader;
 using standin::ChunkWriter;
 
 std::vector<std::uint8_t> Header(USHORT id, std::uint32_t size) {
-    return {static_cast<std::uint8_t>(id & 0xff), static_cast<std::uint8_t>(id >> 8),
-            static_cast<std::uint8_t>(size), static_cast<std::uint8_t>(size >> 8),
+    return {static_cast<std::uint8_t>(id & 0xff),  static_cast<std::uint8_t>(id >> 8),
+            static_cast<std::uint8_t>(size),       static_cast<std::uint8_t>(size >> 8),
             static_cast<std::uint8_t>(size >> 16), static_cast<std::uint8_t>(size >> 24)};
 }
 
@@ -177,8 +178,8 @@ TEST(ChunkIO, DamageIsCaughtWithItsOffset) {
          "header cut short"},
         {"read past the end of a chunk", Concat({Header(1, 8), {1, 2}}), "or", 6,
          "runs past the end of chunk 0x0001"},
-        {"data read from a container", Concat({Header(1, 0x80000000u | 12), Header(2, 6)}), "or",
-         6, "holds sub-chunks"},
+        {"data read from a container", Concat({Header(1, 0x80000000u | 12), Header(2, 6)}), "or", 6,
+         "holds sub-chunks"},
         {"sub-chunks opened in a data chunk", Concat({Header(1, 10), {1, 2, 3, 4}}), "oo", 6,
          "holds data, not sub-chunks"},
     };

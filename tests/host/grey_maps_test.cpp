@@ -295,22 +295,6 @@ TEST(GreyNoise, ThresholdsStretchAndStep) {
     EXPECT_GT(above, 100);
 }
 
-TEST(GreyNoise, AnimatedPhaseNarrowsValidity) {
-    Owned<GreyNoiseMap> map;
-    EXPECT_EQ(map->Validity(0), FOREVER);
-    const TimeValue frame = GetTicksPerFrame();
-    {
-        standin::AnimateScope animate;
-        set(*map, standin::noise_phase, 1.0f, 10 * frame);
-    }
-    EXPECT_EQ(map->Validity(5 * frame), Interval(5 * frame, 5 * frame));
-    const Point3 p(0.3f, 0.6f, 0.9f);
-    const float early = noiseAt(*map, p);
-    Interval valid = FOREVER;
-    map->Update(10 * frame, valid);
-    EXPECT_NE(noiseAt(*map, p), early);
-}
-
 // ---- Bitmap ---------------------------------------------------------------------
 
 class GreyBitmapTest : public ::testing::Test {

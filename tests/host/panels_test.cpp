@@ -1,6 +1,8 @@
 // Headless panels built from the test module's compiled dialog template: the
 // controls it shows, simulated input as real controls deliver it, moving the
 // panel between objects, and the user procedure's lifetime.
+#include "standin/panels.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -9,7 +11,6 @@
 #include "max.h"
 #include "scene_test_classes.h"
 #include "standin/instance.h"
-#include "standin/panels.h"
 #include "standin/scene.h"
 #include "standin/shell.h"
 #include "test_module/test_module_ids.h"
@@ -32,6 +33,7 @@ struct ProcLog {
     std::vector<Message> messages;
     std::vector<ReferenceTarget*> things;
     int released = 0;
+    INT_PTR shellResult = 0;  // what ShellExecuteW answered last
 
     int Count(UINT msg) const {
         return static_cast<int>(std::count_if(messages.begin(), messages.end(),
@@ -46,7 +48,8 @@ public:
         IParamBlock2* block = map ? map->GetParamBlock() : nullptr;
         log_.messages.push_back({msg, wParam, map, block ? block->GetInt(kEnabled) : -1});
         if (msg == WM_COMMAND && LOWORD(wParam) == IDC_LINK) {
-            ShellExecuteW(nullptr, nullptr, L"https://example.org/link", nullptr, nullptr, SW_SHOW);
+            log_.shellResult = reinterpret_cast<INT_PTR>(ShellExecuteW(
+                nullptr, nullptr, L"https://example.org/link", nullptr, nullptr, SW_SHOW));
         }
         return answer_;
     }
@@ -218,7 +221,12 @@ TEST_F(PanelTest, ShowsTheTemplateControlsWithTheirValues) {
     };
     const Expected expected[] = {
         {IDC_VALUE_EDIT, "CustEdit", "250", {54, 18, 35, 10}, standin::ControlKind::Edit, "250"},
-        {IDC_VALUE_SPIN, "SpinnerControl", "", {90, 18, 7, 10}, standin::ControlKind::Spinner, "250"},
+        {IDC_VALUE_SPIN,
+         "SpinnerControl",
+         "",
+         {90, 18, 7, 10},
+         standin::ControlKind::Spinner,
+         "250"},
         {-1, "static", "Value (\u00b1%):", {4, 18, 45, 8}, standin::ControlKind::Static, ""},
         {IDC_ENABLE, "button", "", {105, 24, 9, 10}, standin::ControlKind::CheckBox, "0"},
         {-1, "button", "Group", {2, 7, 190, 36}, standin::ControlKind::GroupBox, ""},
@@ -429,15 +437,21 @@ TEST_F(PanelTest, ButtonsSendCommandsAndOpenedAddressesAreRecorded) {
     HeadlessPanel* panel = Open(owner);
     ProcLog& log = log_;
     blockDesc_.SetUserDlgProc(0, new RecordingProc(log));
+    {
+        standin::ScopedShellHandler none(nullptr);
+        const standin::InputResult result = panel->PressButton(IDC_LINK);
+        ASSERT_TRUE(result) << result.error;
+        EXPECT_LE(log.shellResult, 32);  // nothing can open it: ShellExecuteW says so
+    }
     std::vector<std::string> handled;
     standin::ScopedShellHandler handler([&](std::string address) { handled.push_back(address); });
-
-    const standin::InputResult result = panel->PressButton(IDC_LINK);
-    ASSERT_TRUE(result) << result.error;
-    ASSERT_EQ(log.Count(WM_COMMAND), 1);
+    ASSERT_TRUE(panel->PressButton(IDC_LINK));
+    EXPECT_GT(log.shellResult, 32);
+    ASSERT_EQ(log.Count(WM_COMMAND), 2);
     EXPECT_EQ(log.messages.back().wParam, MAKEWPARAM(IDC_LINK, BN_CLICKED));
-    EXPECT_EQ(panel->OpenedAddresses(), std::vector<std::string>{"https://example.org/link"});
-    EXPECT_EQ(handled, std::vector<std::string>{"https://example.org/link"});  // still passed on
+    EXPECT_EQ(panel->OpenedAddresses(),
+              (std::vector<std::string>{"https://example.org/link", "https://example.org/link"}));
+    EXPECT_EQ(handled, std::vector<std::string>{"https://example.org/link"});  // passed on
     EXPECT_FALSE(panel->PressButton(IDC_VALUE_EDIT));
 }
 

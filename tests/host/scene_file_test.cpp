@@ -1,6 +1,8 @@
 // Scene files: a graph of objects round-trips with its sharing, parameter
 // blocks come back with values, keys and owner, and every kind of damage ends
 // loading with the file's name and the offset, freeing all it built.
+#include "standin/scene_file.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -17,7 +19,6 @@
 #include "standin/chunk_io.h"
 #include "standin/param_access.h"
 #include "standin/remap_dir.h"
-#include "standin/scene_file.h"
 
 namespace {
 
@@ -75,11 +76,12 @@ int NodeIndex(const std::vector<std::uint8_t>& bytes, const std::wstring& label)
         if (GetU32(bytes, classChunk + 6) != scenetest::kNodeSuperClass) continue;
         const std::size_t data = ChunkAt(bytes, {{kObjects, 0}, {kObject, k}, {kData, 0}});
         const std::uint32_t size = GetU32(bytes, data + 2) & 0x7fffffffu;
-        standin::ChunkReader reader(std::span<const std::uint8_t>(bytes).subspan(data + 6, size - 6), data + 6);
+        standin::ChunkReader reader(
+            std::span<const std::uint8_t>(bytes).subspan(data + 6, size - 6), data + 6);
         while (reader.OpenChunk() == IO_OK) {
             MCHAR* text = nullptr;
-            if (reader.CurChunkID() == scenetest::kLabelChunk && reader.ReadWStringChunk(text) == IO_OK &&
-                label == text) {
+            if (reader.CurChunkID() == scenetest::kLabelChunk &&
+                reader.ReadWStringChunk(text) == IO_OK && label == text) {
                 return k;
             }
             reader.CloseChunk();
@@ -258,8 +260,9 @@ TEST_F(SceneFileTest, FailedSaveLeavesThePreviousFile) {
     const std::vector<std::uint8_t> before = standin::WriteSceneBytes(scene, "x");
 
     AsNode(scene.Roots()[0])->value = 99;
-    const standin::ByteSinkOpener full = [](const std::filesystem::path& p, std::string& error)
-        -> std::unique_ptr<standin::ByteSink> {
+    const standin::ByteSinkOpener full =
+        [](const std::filesystem::path& p,
+           std::string& error) -> std::unique_ptr<standin::ByteSink> {
         struct Full final : standin::ByteSink {
             bool Write(std::span<const std::uint8_t>, std::string& why) override {
                 why = "No space left on device";
@@ -335,11 +338,29 @@ TEST_F(SceneFileTest, DamagedFilesFailWithFileAndOffsetAndLeaveTheSceneAlone) {
     };
 
     const Damage cases[] = {
-        {"empty file", [](auto& b) { b.clear(); return std::size_t{0}; }, "file cut short"},
-        {"header cut short", [](auto& b) { b.resize(10); return std::size_t{10}; },
+        {"empty file",
+         [](auto& b) {
+             b.clear();
+             return std::size_t{0};
+         },
          "file cut short"},
-        {"wrong magic", [](auto& b) { b[3] = 'X'; return std::size_t{0}; }, "wrong magic number"},
-        {"unsupported version", [](auto& b) { b[8] = 2; return std::size_t{8}; },
+        {"header cut short",
+         [](auto& b) {
+             b.resize(10);
+             return std::size_t{10};
+         },
+         "file cut short"},
+        {"wrong magic",
+         [](auto& b) {
+             b[3] = 'X';
+             return std::size_t{0};
+         },
+         "wrong magic number"},
+        {"unsupported version",
+         [](auto& b) {
+             b[8] = 2;
+             return std::size_t{8};
+         },
          "format version 2 is not supported"},
         {"file cut short",
          [](auto& b) {
@@ -440,7 +461,8 @@ TEST_F(SceneFileTest, DamagedFilesFailWithFileAndOffsetAndLeaveTheSceneAlone) {
             ASSERT_TRUE(e.Offset().has_value());
             EXPECT_EQ(*e.Offset(), offset) << e.what();
             EXPECT_NE(e.Problem().find(c.problem), std::string::npos) << e.what();
-            EXPECT_EQ(std::string(e.what()).rfind("damaged.ncs: byte " + std::to_string(offset), 0), 0u)
+            EXPECT_EQ(std::string(e.what()).rfind("damaged.ncs: byte " + std::to_string(offset), 0),
+                      0u)
                 << e.what();
         }
         // Nothing built survives, and the current scene is as it was.

@@ -263,7 +263,7 @@ private:
     TimeValue time_ = 0;
     bool visible_ = true;
     bool active_ = true;
-    int dispatching_ = 0;       // messages being delivered to user procedures
+    int dispatching_ = 0;        // messages being delivered to user procedures
     bool closePending_ = false;  // closed by a procedure while it ran
 };
 

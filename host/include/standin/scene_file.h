@@ -23,6 +23,12 @@
 // blocks, default sub-objects); the reference system frees those. Finally
 // each object's Load reads its data, children before parents.
 //
+// A file may not put into a reference what the object's code would take for
+// something else: a reference that the object filled itself when it was
+// created must get an object of the same super class (a parameter block of
+// the same definition) and may not be emptied, and a map parameter's
+// reference must get a texture map.
+//
 // Any fault ends loading with a SceneFileError naming the file and the byte
 // offset, and frees everything built so far: the caller's scene is never
 // touched, since loading always fills a new Scene.
