@@ -67,6 +67,37 @@ public:
     png_infop info = nullptr;
 };
 
+/// Checks that every chunk up to IEND lies inside the file. libpng allocates
+/// and clears the length a chunk declares before reading it, so a few bytes
+/// declaring a gigabyte of text would cost a gigabyte and seconds; the whole
+/// file is at hand here, so no chunk may claim more than the file holds.
+bool chunksFitTheFile(std::span<const std::uint8_t> bytes, DecodeState* state) {
+    constexpr std::size_t kChunkFrame = 12;  // length, type, CRC
+    std::size_t at = 8;                      // after the signature
+    while (bytes.size() - at >= 8) {
+        const std::uint32_t length = (std::uint32_t{bytes[at]} << 24) |
+                                     (std::uint32_t{bytes[at + 1]} << 16) |
+                                     (std::uint32_t{bytes[at + 2]} << 8) | bytes[at + 3];
+        char type[5] = {};
+        for (int i = 0; i < 4; ++i) {
+            const char c = static_cast<char>(bytes[at + 4 + i]);
+            type[i] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ? c : '?';
+        }
+        const std::size_t left = bytes.size() - at;
+        if (std::uint64_t{length} + kChunkFrame > left) {
+            std::snprintf(state->problem, sizeof state->problem,
+                          "truncated: the file ends at byte %zu, %llu bytes short of the end of "
+                          "chunk \"%s\" at byte %zu",
+                          bytes.size(),
+                          static_cast<unsigned long long>(length + kChunkFrame - left), type, at);
+            return false;
+        }
+        if (std::memcmp(type, "IEND", 4) == 0) break;
+        at += kChunkFrame + length;
+    }
+    return true;  // what is missing at the end, libpng reports
+}
+
 enum class Transfer { kSrgb, kPower, kLinear };
 
 struct Layout {
@@ -211,6 +242,7 @@ bool DecodePngGrey(std::span<const std::uint8_t> bytes, std::string_view sourceN
     }
 
     DecodeState state{bytes.data(), bytes.size(), 0, {}};
+    if (!chunksFitTheFile(bytes, &state)) return fail(state.problem);
     try {
         PngReadHandle handle(&state);
         if (handle.png == nullptr || handle.info == nullptr) return fail("out of memory");
