@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 #include "tools/commands.h"
 #include "tools/errors.h"
@@ -18,11 +19,24 @@ Point3 toPoint(const Vector3& v) {
     return Point3(static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z));
 }
 
+/// The direction of the vector typed after `option`, of unit length as the
+/// shading context expects. A vector typed with unit length is used as typed,
+/// to the bit; any other is scaled.
+Point3 direction(const std::string& text, const char* option) {
+    const Vector3 v = parseVector(text, option);
+    const double length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+    if (!(length > 0.0) || !std::isfinite(length)) {
+        throw UsageError(std::string(option) + " \"" + text + "\" has no direction");
+    }
+    if (std::abs(length - 1.0) <= 1e-6) return toPoint(v);
+    return toPoint({v.x / length, v.y / length, v.z / length});
+}
+
 /// A normal and a view vector whose |N.V| is exactly `cosine`: the normal
 /// along z and the view leaning away from it in x.
 void vectorsForCosine(double cosine, Point3& normal, Point3& view) {
     if (!(cosine >= 0.0 && cosine <= 1.0)) {
-        throw UsageError("--cosine " + std::to_string(cosine) + " must lie between 0 and 1");
+        throw UsageError("--cosine " + formatNumber(cosine) + " must lie between 0 and 1");
     }
     const float c = static_cast<float>(cosine);
     normal = Point3(0.0f, 0.0f, 1.0f);
@@ -46,14 +60,17 @@ int runEval(const CommonOptions& common, const EvalCommand& command) {
         }
         vectorsForCosine(*command.cosine, normal, view);
     } else if (!command.normal.empty() && !command.view.empty()) {
-        normal = toPoint(parseVector(command.normal, "--normal"));
-        view = toPoint(parseVector(command.view, "--view"));
+        normal = direction(command.normal, "--normal");
+        view = direction(command.view, "--view");
     } else {
         throw UsageError("say where to look: --cosine C, or --normal X,Y,Z with --view X,Y,Z");
     }
     if (command.mapValue) {
         if (!settings.thicknessMap.empty()) {
             throw UsageError("give --map-value or --thickness-map, not both");
+        }
+        if (!std::isfinite(*command.mapValue)) {
+            throw UsageError("--map-value " + formatNumber(*command.mapValue) + " is not a number");
         }
         settings.constantMapValue = command.mapValue;
     }

@@ -42,7 +42,28 @@ int controlId(const std::string& text, const std::string& action) {
     return static_cast<int>(parseInteger(text, action));
 }
 
-void apply(standin::HeadlessPanel& panel, const std::string& action) {
+/// The panel itself and the panels added to it (the output filter's), in
+/// the order they are shown.
+std::vector<standin::HeadlessPanel*> panelsOf(standin::HeadlessPanel& panel) {
+    std::vector<standin::HeadlessPanel*> panels{&panel};
+    for (int i = 0; i < panel.NumDlgs(); ++i) {
+        if (standin::HeadlessPanel* added = standin::AsHeadlessPanel(panel.GetDlg(i))) {
+            panels.push_back(added);
+        }
+    }
+    return panels;
+}
+
+/// The first of the panels that has a control `id`; the main panel when none
+/// has, so that its error names the control.
+standin::HeadlessPanel& panelWith(standin::HeadlessPanel& panel, int id) {
+    for (standin::HeadlessPanel* p : panelsOf(panel)) {
+        if (p->RolloutWith(id) != nullptr) return *p;
+    }
+    return panel;
+}
+
+void apply(standin::HeadlessPanel& mainPanel, const std::string& action) {
     const std::size_t colon = action.find(':');
     const std::string verb = action.substr(0, colon);
     const std::string rest = colon == std::string::npos ? "" : action.substr(colon + 1);
@@ -52,35 +73,45 @@ void apply(standin::HeadlessPanel& panel, const std::string& action) {
         if (equals == std::string::npos) {
             throw UsageError("--type \"" + rest + "\": expected ID=TEXT");
         }
-        result = panel.TypeText(controlId(rest.substr(0, equals), "--type"), rest.substr(equals + 1));
+        const int id = controlId(rest.substr(0, equals), "--type");
+        result = panelWith(mainPanel, id).TypeText(id, rest.substr(equals + 1));
     } else if (verb == "click") {
-        result = panel.ClickCheckBox(controlId(rest, "--click"));
+        const int id = controlId(rest, "--click");
+        result = panelWith(mainPanel, id).ClickCheckBox(id);
     } else if (verb == "press") {
-        result = panel.PressButton(controlId(rest, "--press"));
+        const int id = controlId(rest, "--press");
+        result = panelWith(mainPanel, id).PressButton(id);
     } else {
         throw UsageError("unknown panel action \"" + action + "\"");
     }
     if (!result) throw UsageError("--" + verb + " " + rest + ": " + result.error);
 }
 
-nlohmann::json controlsOf(standin::HeadlessPanel& panel) {
+nlohmann::json describeControl(const standin::ControlView& c) {
+    nlohmann::json control = {{"id", c.id},
+                              {"class", c.className},
+                              {"text", c.text},
+                              {"rect", {c.rect.x, c.rect.y, c.rect.cx, c.rect.cy}},
+                              {"enabled", c.enabled},
+                              {"visible", c.visible}};
+    if (c.param >= 0) {
+        if (c.number) {
+            control["value"] = *c.number;
+        } else if (c.name) {
+            control["value"] = *c.name;
+        }
+    }
+    return control;
+}
+
+/// The controls of the panel and of the panels added to it.
+nlohmann::json controlsOf(standin::HeadlessPanel& mainPanel) {
     nlohmann::json controls = nlohmann::json::array();
-    for (int r = 0; r < panel.NumRollouts(); ++r) {
-        for (const standin::ControlView& c : panel.Rollout(r).Controls()) {
-            nlohmann::json control = {{"id", c.id},
-                                      {"class", c.className},
-                                      {"text", c.text},
-                                      {"rect", {c.rect.x, c.rect.y, c.rect.cx, c.rect.cy}},
-                                      {"enabled", c.enabled},
-                                      {"visible", c.visible}};
-            if (c.param >= 0) {
-                if (c.number) {
-                    control["value"] = *c.number;
-                } else if (c.name) {
-                    control["value"] = *c.name;
-                }
+    for (standin::HeadlessPanel* panel : panelsOf(mainPanel)) {
+        for (int r = 0; r < panel->NumRollouts(); ++r) {
+            for (const standin::ControlView& c : panel->Rollout(r).Controls()) {
+                controls.push_back(describeControl(c));
             }
-            controls.push_back(control);
         }
     }
     return controls;

@@ -2,6 +2,7 @@
 #include <imtl.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "tools/commands.h"
@@ -15,11 +16,21 @@ namespace nacrelle::tools {
 namespace {
 
 constexpr int kMaxImageSide = 16384;
+// More threads than any machine has cores only costs memory, and a failed
+// thread start would end the program.
+constexpr int kMaxThreads = 256;
 
 void checkSize(int width, int height) {
     if (width < 1 || height < 1 || width > kMaxImageSide || height > kMaxImageSide) {
         throw UsageError("image size " + std::to_string(width) + "x" + std::to_string(height) +
                          " must lie between 1 and " + std::to_string(kMaxImageSide) + " a side");
+    }
+}
+
+void checkThreads(int threads) {
+    if (threads < 0 || threads > kMaxThreads) {
+        throw UsageError("--threads " + std::to_string(threads) + " must lie between 0 (one per " +
+                         "core) and " + std::to_string(kMaxThreads));
     }
 }
 
@@ -38,6 +49,10 @@ FrameRange parseFrameRange(const std::string& text) {
                            parseInteger(text.substr(dash + 1), "--frames")};
     if (range.last < range.first) {
         throw UsageError("--frames \"" + text + "\": the last frame comes before the first");
+    }
+    if (!isFrameInTimeRange(static_cast<double>(range.first)) ||
+        !isFrameInTimeRange(static_cast<double>(range.last))) {
+        throw UsageError("--frames \"" + text + "\" reaches outside the host's time range");
     }
     return range;
 }
@@ -62,37 +77,55 @@ Texmap& mapToRender(HostSession& session, const std::string& sceneFile) {
     return *map;
 }
 
+/// What a render command asks for, checked.
+struct RenderJob {
+    MapSettings settings;
+    RenderOptions options;
+    PngEncoding encoding;
+    std::optional<FrameRange> frames;
+};
+
+RenderJob prepareRender(const RenderCommand& command) {
+    RenderJob job;
+    job.settings = toSettings(command.map);
+    job.options.width = command.width.value_or(command.size);
+    job.options.height = command.height.value_or(command.size);
+    checkSize(job.options.width, job.options.height);
+    checkThreads(command.threads);
+    job.options.threads = command.threads;
+    job.encoding = PngEncoding{command.sixteenBit ? 16 : 8, !command.linear};
+    (void)timeOf(command.map);
+    if (!command.frames.empty()) {
+        if (command.map.frame || command.map.time) {
+            throw UsageError("give --frames or a single --frame/--time, not both");
+        }
+        job.frames = parseFrameRange(command.frames);
+    }
+    return job;
+}
+
 }  // namespace
 
-int renderMap(Texmap& map, const RenderCommand& command) {
-    const MapSettings settings = toSettings(command.map);
-    const int width = command.width > 0 ? command.width : command.size;
-    const int height = command.height > 0 ? command.height : command.size;
-    checkSize(width, height);
-    const PngEncoding encoding{command.sixteenBit ? 16 : 8, !command.linear};
-    RenderOptions options;
-    options.width = width;
-    options.height = height;
-    options.threads = command.threads;
+void checkRenderCommand(const RenderCommand& command) { (void)prepareRender(command); }
 
-    applySettings(map, settings, timeOf(command.map));
-    if (command.frames.empty()) {
-        writeImage(renderSwatch(map, timeOf(command.map), options), command.output, encoding);
+int renderMap(Texmap& map, const RenderCommand& command) {
+    const RenderJob job = prepareRender(command);
+    const TimeValue t = timeOf(command.map);
+    applySettings(map, job.settings, t);
+    requireThicknessImage(map, t);
+    if (!job.frames) {
+        writeImage(renderSwatch(map, t, job.options), command.output, job.encoding);
         return 0;
     }
-    if (command.map.frame || command.map.time) {
-        throw UsageError("give --frames or a single --frame/--time, not both");
-    }
-    const FrameRange range = parseFrameRange(command.frames);
-    for (long frame = range.first; frame <= range.last; ++frame) {
-        writeImage(renderSwatch(map, frameToTime(static_cast<double>(frame)), options),
-                   numberedFile(command.output, frame), encoding);
+    for (long frame = job.frames->first; frame <= job.frames->last; ++frame) {
+        writeImage(renderSwatch(map, frameToTime(static_cast<double>(frame)), job.options),
+                   numberedFile(command.output, frame), job.encoding);
     }
     return 0;
 }
 
 int runRender(const CommonOptions& common, const RenderCommand& command) {
-    (void)toSettings(command.map);  // usage errors before the module loads
+    checkRenderCommand(command);  // usage errors before the module loads
     HostSession session(findModule(common.plugin));
     return renderMap(mapToRender(session, command.scene), command);
 }
@@ -115,6 +148,8 @@ int runChart(const CommonOptions& common, const ChartCommand& command) {
         throw UsageError("chart drives the thickness itself; --thickness-map does not apply");
     }
     checkSize(command.width, command.height);
+    checkThreads(command.threads);
+    (void)timeOf(command.map);
     options.width = command.width;
     options.height = command.height;
     options.threads = command.threads;

@@ -1,5 +1,6 @@
 // `nacrelle scene new|show|set|render`: scene files holding a map.
 #include <imtl.h>
+#include <standin/grey_maps.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -25,7 +26,15 @@ Texmap& sceneMap(HostSession& session, const std::string& file) {
 
 nlohmann::json describeMap(Texmap& map) {
     nlohmann::json description = describeObject(&map);
-    description["thicknessMap"] = describeObject(map.GetSubTexmap(0));
+    Texmap* thicknessMap = map.GetSubTexmap(0);
+    description["thicknessMap"] = describeObject(thicknessMap);
+    // A bitmap's file is no parameter, but it is what the user chose.
+    if (auto* bitmap = dynamic_cast<standin::GreyBitmapMap*>(thicknessMap)) {
+        description["thicknessMap"]["file"] = bitmap->GetFileName().ToUTF8();
+        if (!bitmap->ImageError().empty()) {
+            description["thicknessMap"]["imageError"] = bitmap->ImageError();
+        }
+    }
     description["output"] = describeObject(outputFilterOf(map));
     return description;
 }
@@ -34,9 +43,11 @@ void printParameters(const nlohmann::json& object, const char* indent) {
     for (const auto& [name, entry] : object["parameters"].items()) {
         std::printf("%s%-20s %s", indent, name.c_str(), entry["value"].dump().c_str());
         if (entry.contains("keys")) {
+            // As they are typed: NAME@FRAME=VALUE.
             std::printf("   keys:");
             for (const nlohmann::json& key : entry["keys"]) {
-                std::printf(" %s@%s", key["value"].dump().c_str(), key["frame"].dump().c_str());
+                std::printf(" @%s=%s", formatNumber(key["frame"].get<double>()).c_str(),
+                            formatNumber(key["value"].get<double>()).c_str());
             }
         }
         std::printf("\n");
@@ -58,6 +69,12 @@ void show(const std::string& file, Texmap& map, bool json) {
             continue;
         }
         std::printf("%s: %s\n", part, description[part]["class"].get<std::string>().c_str());
+        for (const char* extra : {"file", "imageError"}) {
+            if (description[part].contains(extra)) {
+                std::printf("  %-20s %s\n", extra,
+                            description[part][extra].get<std::string>().c_str());
+            }
+        }
         printParameters(description[part], "  ");
     }
 }
@@ -73,6 +90,13 @@ int runScene(const CommonOptions& common, const SceneCommand& command) {
         throw UsageError("NAME=VALUE arguments belong to \"scene set\"; use --set with \"scene " +
                          command.action + "\"");
     }
+    if (command.action == "set" && settings.empty()) {
+        throw UsageError("scene set: nothing to set (NAME=VALUE ...)");
+    }
+    RenderCommand render = command.render;
+    render.map = command.map;
+    if (command.action == "render") checkRenderCommand(render);
+    (void)timeOf(command.map);
 
     HostSession session(findModule(common.plugin));
     if (command.action == "new") {
@@ -88,12 +112,9 @@ int runScene(const CommonOptions& common, const SceneCommand& command) {
     if (command.action == "show") {
         show(command.file, map, command.json);
     } else if (command.action == "set") {
-        if (settings.empty()) throw UsageError("scene set: nothing to set (NAME=VALUE ...)");
         applySettings(map, settings, timeOf(command.map));
         session.saveScene(command.file);
     } else if (command.action == "render") {
-        RenderCommand render = command.render;
-        render.map = command.map;
         return renderMap(map, render);
     } else {
         throw UsageError("unknown scene action \"" + command.action + "\"");

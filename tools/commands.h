@@ -32,7 +32,7 @@ struct RenderCommand {
     std::string scene;            ///< render this scene's map instead of a new one
     std::string output = "nacrelle-swatch.png";
     int size = 512;
-    int width = 0, height = 0;    ///< override size when set
+    std::optional<int> width, height;  ///< override size when given
     std::string frames;           ///< A-B: one file per frame
     int threads = 0;
     bool sixteenBit = false;
@@ -77,6 +77,10 @@ struct PanelCommand {
     bool json = false;
     bool openPages = false;
 };
+
+/// Throws the UsageError that the render command would meet (size, threads,
+/// frames, settings), so that callers find it before they do any work.
+void checkRenderCommand(const RenderCommand& command);
 
 /// Applies the command's settings to `map` and writes its swatch (or one per
 /// frame of the range).

@@ -2,9 +2,11 @@
 // loaded from disk into the stand-in host.
 #include <CLI/CLI.hpp>
 
+#include <cctype>
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "tools/commands.h"
 #include "tools/errors.h"
@@ -48,6 +50,43 @@ void addRenderOptions(CLI::App& app, RenderCommand& render) {
     app.add_flag("--linear", render.linear, "Write linear values, without sRGB encoding");
 }
 
+/// The command line's error as one line: what is wrong, and where to look
+/// for what is right.
+std::string parseErrorMessage(const CLI::App& app, const CLI::ParseError& error) {
+    // The command the user got to, e.g. "nacrelle scene new".
+    const CLI::App* command = &app;
+    std::string path = app.get_name();
+    while (!command->get_subcommands().empty()) {
+        command = command->get_subcommands().front();
+        path += " " + command->get_name();
+    }
+
+    std::string message = error.what();
+    const std::vector<const CLI::App*> choices =
+        command->get_subcommands([](const CLI::App*) { return true; });
+    if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr && !choices.empty() &&
+        command->get_subcommands().empty()) {
+        std::string names;
+        for (const CLI::App* choice : choices) {
+            names += (names.empty() ? "" : ", ") + choice->get_name();
+        }
+        const std::vector<std::string> rest = command->remaining();
+        message = rest.empty() ? "say which command to run: " + names
+                               : "unknown command \"" + rest.front() + "\"; commands: " + names;
+    } else if (const std::string prefix = "Could not convert: "; message.rfind(prefix, 0) == 0) {
+        // "Could not convert: --size = big"
+        const std::string what = message.substr(prefix.size());
+        const std::size_t equals = what.find(" = ");
+        if (equals != std::string::npos) {
+            message = what.substr(0, equals) + ": \"" + what.substr(equals + 3) +
+                      "\" is not a valid number";
+        }
+    } else if (!message.empty()) {
+        message[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(message[0])));
+    }
+    return message + " (see " + path + " --help)";
+}
+
 int run(int argc, char** argv) {
     CLI::App app{"Renders, inspects, edits and saves the Nacrelle thin-film texture map.",
                  "nacrelle"};
@@ -85,8 +124,11 @@ int run(int argc, char** argv) {
     auto* evalApp = app.add_subcommand("eval", "Print the colour of one sample");
     addMapOptions(*evalApp, eval.map);
     evalApp->add_option("--cosine", eval.cosine, "Viewing cosine |N.V| between 0 and 1");
-    evalApp->add_option("--normal", eval.normal, "Shading normal")->type_name("X,Y,Z");
-    evalApp->add_option("--view", eval.view, "View vector, camera towards the point")
+    evalApp->add_option("--normal", eval.normal, "Shading normal (scaled to unit length)")
+        ->type_name("X,Y,Z");
+    evalApp
+        ->add_option("--view", eval.view,
+                     "View vector, camera towards the point (scaled to unit length)")
         ->type_name("X,Y,Z");
     evalApp->add_option("--map-value", eval.mapValue,
                         "Plug in a constant thickness map of this value and switch it on");
@@ -148,9 +190,11 @@ int run(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
-        // --help and --version end here too, with exit code 0.
-        const int code = app.exit(error);
-        return code == 0 ? 0 : kExitUsage;
+        // --help ends here too, and prints the help with exit code 0.
+        if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
+            return app.exit(error);
+        }
+        throw UsageError(parseErrorMessage(app, error));
     }
     return result;
 }

@@ -9,7 +9,12 @@ namespace nacrelle::tools {
 MapSettings toSettings(const MapOptions& options) {
     MapSettings settings;
     for (const std::string& text : options.set) settings.values.push_back(parseAssignment(text));
-    for (const std::string& text : options.key) settings.keys.push_back(parseKey(text));
+    for (const std::string& text : options.key) {
+        settings.keys.push_back(parseKey(text));
+        if (!isFrameInTimeRange(settings.keys.back().frame)) {
+            throw UsageError("key \"" + text + "\": the frame is outside the host's time range");
+        }
+    }
     for (const std::string& text : options.mapSet) {
         settings.thicknessMapValues.push_back(parseAssignment(text));
     }
@@ -23,7 +28,13 @@ MapSettings toSettings(const MapOptions& options) {
 
 TimeValue timeOf(const MapOptions& options) {
     if (options.frame && options.time) throw UsageError("give --frame or --time, not both");
-    if (options.frame) return frameToTime(*options.frame);
+    if (options.frame) {
+        if (!isFrameInTimeRange(*options.frame)) {
+            throw UsageError("--frame " + formatNumber(*options.frame) +
+                             " is outside the host's time range");
+        }
+        return frameToTime(*options.frame);
+    }
     if (options.time) {
         if (*options.time < TIME_NegInfinity + 1L || *options.time > TIME_PosInfinity - 1L) {
             throw UsageError("--time " + std::to_string(*options.time) +

@@ -104,6 +104,25 @@ TimeValue frameToTime(double frame) {
     return static_cast<TimeValue>(std::lround(frame * GetTicksPerFrame()));
 }
 
+bool isFrameInTimeRange(double frame) {
+    const double ticks = std::round(frame * GetTicksPerFrame());
+    return std::isfinite(ticks) && ticks > static_cast<double>(TIME_NegInfinity) &&
+           ticks < static_cast<double>(TIME_PosInfinity);
+}
+
+void requireThicknessImage(Texmap& map, TimeValue t) {
+    auto* bitmap = dynamic_cast<standin::GreyBitmapMap*>(map.GetSubTexmap(0));
+    if (bitmap == nullptr || bitmap->ImageError().empty()) return;
+    standin::ScriptValue enabled;
+    std::string error;
+    IParamBlock2& block = blockOf(map, "the map");
+    if (standin::GetParamByScriptName(block, "thicknessmapenabled", t, enabled, error) &&
+        enabled.i == 0) {
+        return;
+    }
+    throw Failure("the thickness map's image cannot be read: " + bitmap->ImageError());
+}
+
 ReferenceTarget* outputFilterOf(Texmap& map) {
     for (int i = 0; i < map.NumRefs(); ++i) {
         ReferenceTarget* target = map.GetReference(i);
@@ -129,14 +148,17 @@ void applySettings(Texmap& map, const MapSettings& settings, TimeValue t) {
     } else if (!settings.thicknessMap.empty()) {
         subMap = createThicknessMap(settings.thicknessMap);
     }
-    if (subMap != nullptr) {
-        map.SetSubTexmap(slot->subtexno >= 0 ? slot->subtexno : 0, subMap);
+    if (subMap != nullptr) map.SetSubTexmap(slot->subtexno >= 0 ? slot->subtexno : 0, subMap);
+    if (!settings.thicknessMapValues.empty()) {
+        // A new map, or the one the map already has (from a scene).
+        Texmap* target = subMap != nullptr ? subMap : map.GetSubTexmap(0);
+        if (target == nullptr) {
+            throw UsageError("--map-set needs a thickness map (--thickness-map)");
+        }
         for (const Assignment& a : settings.thicknessMapValues) {
-            setByScriptName(blockOf(*subMap, "the thickness map"), "thickness-map parameter",
+            setByScriptName(blockOf(*target, "the thickness map"), "thickness-map parameter",
                             a.name, a.value, t);
         }
-    } else if (!settings.thicknessMapValues.empty()) {
-        throw UsageError("--map-set needs a thickness map (--thickness-map)");
     }
 
     // A map given on the command line is meant to be seen: switch it on

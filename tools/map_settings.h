@@ -35,7 +35,17 @@ struct MapSettings {
 void applySettings(Texmap& map, const MapSettings& settings, TimeValue t);
 
 /// The time of a frame number (may be fractional) at the host's frame rate.
+/// The frame must be one the host can represent (see isFrameInTimeRange).
 TimeValue frameToTime(double frame);
+
+/// True when `frame` is finite and its time lies strictly between the host's
+/// negative and positive infinities.
+bool isFrameInTimeRange(double frame);
+
+/// Throws a Failure when `map` uses (switch on at t) a bitmap thickness map
+/// whose image could not be read, as after loading a scene whose image file
+/// has gone: rendering would silently show the map without it.
+void requireThicknessImage(Texmap& map, TimeValue t);
 
 /// The map's output filter (its reference of the output-filter super class).
 ReferenceTarget* outputFilterOf(Texmap& map);

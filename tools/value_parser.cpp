@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "tools/errors.h"
@@ -35,13 +36,20 @@ void requireScriptName(std::string_view name, std::string_view text) {
     }
 }
 
+/// The text without one leading '+', which from_chars does not take but users
+/// type; a sign after it stays, so that "+-1" is still refused.
+std::string_view withoutPlus(std::string_view text) {
+    if (text.size() >= 2 && text.front() == '+' && text[1] != '-' && text[1] != '+') {
+        return text.substr(1);
+    }
+    return text == "+" ? std::string_view() : text;
+}
+
 }  // namespace
 
 double parseNumber(std::string_view text, std::string_view what) {
-    const std::string_view t = trimmed(text);
+    const std::string_view digits = withoutPlus(trimmed(text));
     double value = 0.0;
-    // from_chars takes no leading '+'; users type one.
-    const std::string_view digits = !t.empty() && t.front() == '+' ? t.substr(1) : t;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
     if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
         !std::isfinite(value)) {
@@ -51,8 +59,7 @@ double parseNumber(std::string_view text, std::string_view what) {
 }
 
 long parseInteger(std::string_view text, std::string_view what) {
-    const std::string_view t = trimmed(text);
-    const std::string_view digits = !t.empty() && t.front() == '+' ? t.substr(1) : t;
+    const std::string_view digits = withoutPlus(trimmed(text));
     long value = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
     if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) {
@@ -85,6 +92,12 @@ Vector3 parseVector(std::string_view text, std::string_view what) {
             parseNumber(text.substr(second + 1), what)};
 }
 
+std::string formatNumber(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", value);
+    return text;
+}
+
 Assignment parseAssignment(std::string_view text) {
     const std::size_t equals = text.find('=');
     if (equals == std::string_view::npos) {
@@ -105,7 +118,14 @@ KeyAssignment parseKey(std::string_view text) {
     }
     const std::string_view name = trimmed(text.substr(0, at));
     requireScriptName(name, text);
-    const double frame = parseNumber(text.substr(at + 1, equals - at - 1), "key frame");
+    const std::string_view frameText = text.substr(at + 1, equals - at - 1);
+    double frame = 0.0;
+    try {
+        frame = parseNumber(frameText, "key frame");
+    } catch (const UsageError&) {
+        throw UsageError("malformed key " + quoted(text) + ": the frame " +
+                         quoted(trimmed(frameText)) + " is not a number");
+    }
     const std::string_view value = trimmed(text.substr(equals + 1));
     if (value.empty()) throw UsageError("missing value in " + quoted(text));
     return {std::string(name), frame, std::string(value)};

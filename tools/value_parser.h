@@ -38,6 +38,9 @@ bool parseSwitch(std::string_view text, std::string_view what);
 /// Three numbers separated by commas: "X,Y,Z".
 Vector3 parseVector(std::string_view text, std::string_view what);
 
+/// A number as messages quote it: up to 9 significant digits ("0.5", "1e+12").
+std::string formatNumber(double value);
+
 Assignment parseAssignment(std::string_view text);
 KeyAssignment parseKey(std::string_view text);
 

@@ -1,0 +1,214 @@
+// `nacrelle render` and `nacrelle chart`: the images they write, read back.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "core/colour_adjust.h"
+#include "map_reference.h"
+#include "png_file.h"
+#include "program_run.h"
+
+namespace nacrelle::tools::testing {
+namespace {
+
+struct Code {
+    int r, g, b, a;
+    bool operator<(const Code& o) const {
+        return std::tie(r, g, b, a) < std::tie(o.r, o.g, o.b, o.a);
+    }
+    bool operator==(const Code&) const = default;
+};
+
+Code pixel(const PngImage& image, int x, int y) {
+    return {image.at(x, y, 0), image.at(x, y, 1), image.at(x, y, 2), image.at(x, y, 3)};
+}
+
+std::ostream& operator<<(std::ostream& os, const Code& c) {
+    return os << "(" << c.r << ", " << c.g << ", " << c.b << ", " << c.a << ")";
+}
+
+class Swatch : public ProgramTest {};
+
+TEST_F(Swatch, DefaultIsA512SquarePngWithTheMapColourAtTheCentre) {
+    runOk({"render"});
+    ASSERT_EQ(entries(), std::set<std::string>{"nacrelle-swatch.png"});
+    const PngImage image = readPng(file("nacrelle-swatch.png"));
+    EXPECT_EQ(image.width, 512);
+    EXPECT_EQ(image.height, 512);
+    EXPECT_EQ(image.bitDepth, 8);
+    EXPECT_EQ(image.channels, 4);
+    EXPECT_TRUE(image.hasSrgbChunk);
+
+    // Seen head on, the middle of the sphere has cosine 1 (the four pixels
+    // around the image centre are within half a pixel of it).
+    const Colour expected = filmColour(1.0f, 0.0f, defaultStack(), defaultAdjust());
+    const Code want{srgbCode(expected.r), srgbCode(expected.g), srgbCode(expected.b), 255};
+    for (int y : {255, 256}) {
+        for (int x : {255, 256}) {
+            const Code got = pixel(image, x, y);
+            EXPECT_NEAR(got.r, want.r, 1) << "pixel " << x << "," << y;
+            EXPECT_NEAR(got.g, want.g, 1) << "pixel " << x << "," << y;
+            EXPECT_NEAR(got.b, want.b, 1) << "pixel " << x << "," << y;
+            EXPECT_EQ(got.a, 255);
+        }
+    }
+}
+
+// Towards the silhouette the viewing cosine falls to 0, where the film
+// reflects everything: the rim of the sphere is nearly white, and whiter than
+// anything inside it.
+TEST_F(Swatch, EdgeOfTheSphereTendsToWhite) {
+    runOk({"render"});
+    const PngImage image = readPng(file("nacrelle-swatch.png"));
+    ASSERT_EQ(image.width, 512);
+
+    // The top row is all background: the checker's colours.
+    std::set<Code> background;
+    for (int x = 0; x < image.width; ++x) background.insert(pixel(image, x, 0));
+    ASSERT_EQ(background.size(), 2u) << "a checker has two colours";
+
+    const int row = image.height / 2;
+    for (int direction : {-1, 1}) {
+        // Walk from the image's side edge inwards to the first sphere pixel.
+        int x = direction < 0 ? 0 : image.width - 1;
+        while (background.contains(pixel(image, x, row))) x -= direction;
+        const int rim = x;
+        ASSERT_GT(std::abs(rim - image.width / 2), 150) << "sphere too small or missing";
+        const Code edge = pixel(image, rim, row);
+        for (int c : {edge.r, edge.g, edge.b}) EXPECT_GE(c, 200) << "rim pixel " << edge;
+
+        // Brightness (the darkest channel) grows on the way to the rim.
+        auto darkest = [&](int px) {
+            const Code p = pixel(image, px, row);
+            return std::min({p.r, p.g, p.b});
+        };
+        const int centre = image.width / 2;
+        const int halfway = (centre + rim) / 2;
+        EXPECT_LT(darkest(centre), darkest(rim));
+        EXPECT_LT(darkest(halfway), darkest(rim));
+    }
+}
+
+TEST_F(Swatch, SizeWidthAndHeight) {
+    runOk({"render", "--size", "64", "-o", "square.png"});
+    runOk({"render", "--width", "40", "--height", "24", "-o", "wide.png"});
+    runOk({"render", "--size", "30", "--height", "50", "-o", "tall.png"});
+    const PngImage square = readPng(file("square.png"));
+    const PngImage wide = readPng(file("wide.png"));
+    const PngImage tall = readPng(file("tall.png"));
+    EXPECT_EQ(square.width, 64);
+    EXPECT_EQ(square.height, 64);
+    EXPECT_EQ(wide.width, 40);
+    EXPECT_EQ(wide.height, 24);
+    EXPECT_EQ(tall.width, 30);
+    EXPECT_EQ(tall.height, 50);
+}
+
+TEST_F(Swatch, LinearWritesTheMapValuesWithoutEncoding) {
+    runOk({"render", "--linear", "-o", "linear.png"});
+    const PngImage image = readPng(file("linear.png"));
+    EXPECT_FALSE(image.hasSrgbChunk);
+    const Colour expected = filmColour(1.0f, 0.0f, defaultStack(), defaultAdjust());
+    const Code got = pixel(image, 256, 256);
+    EXPECT_NEAR(got.r, expected.r * 255.0f, 1.0f);
+    EXPECT_NEAR(got.g, expected.g * 255.0f, 1.0f);
+    EXPECT_NEAR(got.b, expected.b * 255.0f, 1.0f);
+}
+
+TEST_F(Swatch, SixteenBitHoldsTheEightBitImageWithMorePrecision) {
+    runOk({"render", "--size", "48", "-o", "eight.png"});
+    runOk({"render", "--size", "48", "--16bit", "-o", "sixteen.png"});
+    const PngImage eight = readPng(file("eight.png"));
+    const PngImage sixteen = readPng(file("sixteen.png"));
+    EXPECT_EQ(eight.bitDepth, 8);
+    ASSERT_EQ(sixteen.bitDepth, 16);
+    ASSERT_EQ(sixteen.samples.size(), eight.samples.size());
+    bool finer = false;
+    for (std::size_t i = 0; i < eight.samples.size(); ++i) {
+        const double asEight = sixteen.samples[i] / 257.0;
+        ASSERT_NEAR(asEight, eight.samples[i], 0.5 + 1e-9) << "sample " << i;
+        finer = finer || sixteen.samples[i] % 257 != 0;
+    }
+    EXPECT_TRUE(finer) << "16-bit samples are only 8-bit ones widened";
+}
+
+TEST_F(Swatch, ThreadsDoNotChangeTheImage) {
+    runOk({"render", "--size", "96", "--threads", "1", "-o", "one.png"});
+    runOk({"render", "--size", "96", "--threads", "3", "-o", "three.png"});
+    runOk({"render", "--size", "96", "-o", "all.png"});
+    EXPECT_EQ(readBytes("one.png"), readBytes("three.png"));
+    EXPECT_EQ(readBytes("one.png"), readBytes("all.png"));
+}
+
+TEST_F(Swatch, ThicknessMapChangesTheImageOnlyWhenSwitchedOn) {
+    runOk({"render", "--size", "64", "-o", "plain.png"});
+    runOk({"render", "--size", "64", "--thickness-map", "noise", "--map-set", "size=0.2", "--set",
+           "thicknessmin=900", "-o", "noise.png"});
+    runOk({"render", "--size", "64", "--thickness-map", "noise", "--map-set", "size=0.2",
+           "--use-map", "off", "-o", "off.png"});
+    EXPECT_NE(readBytes("plain.png"), readBytes("noise.png"));
+    EXPECT_EQ(readBytes("plain.png"), readBytes("off.png"));
+}
+
+TEST_F(Swatch, BitmapThicknessMap) {
+    // Left half 0, right half 1: two thicknesses on the sphere.
+    std::vector<std::uint8_t> values(16 * 16);
+    for (std::size_t i = 0; i < values.size(); ++i) values[i] = (i % 16) < 8 ? 0 : 255;
+    writeGreyPng(file("halves.png"), 16, 16, values);
+    runOk({"render", "--size", "64", "-o", "plain.png"});
+    runOk({"render", "--size", "64", "--thickness-map", "bitmap:halves.png", "-o", "bitmap.png"});
+    EXPECT_NE(readBytes("plain.png"), readBytes("bitmap.png"));
+}
+
+TEST_F(Swatch, FrameRangeWritesOneNumberedFilePerFrame) {
+    runOk({"render", "--size", "32", "--key", "hue@3=90", "--frames", "1-3", "-o", "anim.png"});
+    EXPECT_EQ(entries(),
+              (std::set<std::string>{"anim-0001.png", "anim-0002.png", "anim-0003.png"}));
+    runOk({"render", "--size", "32", "--key", "hue@3=90", "--frame", "3", "-o", "three.png"});
+    runOk({"render", "--size", "32", "--key", "hue@3=90", "--frame", "1", "-o", "one.png"});
+    EXPECT_EQ(readBytes("anim-0003.png"), readBytes("three.png"));
+    EXPECT_EQ(readBytes("anim-0001.png"), readBytes("one.png"));
+    EXPECT_NE(readBytes("anim-0001.png"), readBytes("anim-0003.png"));
+}
+
+TEST_F(Swatch, WritesIntoAnotherDirectory) {
+    std::filesystem::create_directory(file("out"));
+    runOk({"render", "--size", "16", "-o", "out/s.png"});
+    EXPECT_EQ(readPng(file("out/s.png")).width, 16);
+}
+
+class Chart : public ProgramTest {};
+
+TEST_F(Chart, DefaultSize) {
+    runOk({"chart"});
+    ASSERT_EQ(entries(), std::set<std::string>{"nacrelle-chart.png"});
+    const PngImage image = readPng(file("nacrelle-chart.png"));
+    EXPECT_EQ(image.width, 800);
+    EXPECT_EQ(image.height, 560);
+}
+
+TEST_F(Chart, RequestedSizeAndRange) {
+    runOk({"chart", "--width", "300", "--height", "200", "--thickness", "100:600", "--set",
+           "nfilm=1.33", "-o", "small.png"});
+    const PngImage image = readPng(file("small.png"));
+    EXPECT_EQ(image.width, 300);
+    EXPECT_EQ(image.height, 200);
+    EXPECT_EQ(image.bitDepth, 8);
+}
+
+TEST_F(Chart, SettingsChangeTheColours) {
+    runOk({"chart", "--width", "200", "--height", "150", "-o", "plain.png"});
+    runOk({"chart", "--width", "200", "--height", "150", "--set", "hue=120", "-o", "hue.png"});
+    // The middle of the image lies in the plot, away from axes and labels.
+    const PngImage plain = readPng(file("plain.png"));
+    const PngImage turned = readPng(file("hue.png"));
+    EXPECT_NE(pixel(plain, 100, 75), pixel(turned, 100, 75));
+}
+
+}  // namespace
+}  // namespace nacrelle::tools::testing
