@@ -28,6 +28,10 @@ float wrapRange(float value, float lo, float hi) {
     double v = value;
     const double low = lo;
     const double high = hi;
+    // Nearly every value is already in range (and comes back as it was, the
+    // rounding to float being exact then); NaN, infinities and lo >= hi all
+    // fail this test.
+    if (v >= low && v < high) return value;
     if (low > high || std::isnan(v)) return value;
     if (std::isinf(v) || low == high) return lo;
 

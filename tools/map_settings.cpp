@@ -24,6 +24,8 @@ std::string knownNames(IParamBlock2& block) {
     ParamBlockDesc2* desc = block.GetDesc();
     std::string names;
     for (int i = 0; i < desc->Count(); ++i) {
+        // Objects are plugged in with options of their own, not by value.
+        if (desc->ParamDefAt(i).IsReference()) continue;
         if (!names.empty()) names += ", ";
         names += narrow(desc->ParamDefAt(i).int_name);
     }

@@ -1,10 +1,8 @@
 // Evaluation allocates nothing: the map, its thickness map and its output
 // filter are evaluated for a few thousand samples after an update while every
 // heap allocation of the process (this program's, the host's and the loaded
-// module's: the global operators below replace those of all of them) is
-// counted.
+// module's) is counted.
 #include <gtest/gtest.h>
-
 #include <imtl.h>
 #include <standin/animation.h>
 #include <standin/class_directory.h>
@@ -13,100 +11,18 @@
 #include <standin/shade_context.h>
 #include <stdmat.h>
 
-#include <atomic>
 #include <cmath>
-#include <cstdlib>
 #include <latch>
 #include <memory>
-#include <new>
+#include <string>
 #include <thread>
 #include <vector>
 
+#include "tests/plugin/allocation_counter.h"
 #include "tests/plugin/module_fixture.h"
-
-namespace {
-
-// Counted only while `counting` is set; render threads may allocate at once.
-std::atomic<bool> counting{false};
-std::atomic<long> allocations{0};
-
-void* allocate(std::size_t size) noexcept {
-    if (counting.load(std::memory_order_relaxed)) {
-        allocations.fetch_add(1, std::memory_order_relaxed);
-    }
-    return std::malloc(size == 0 ? 1 : size);
-}
-
-void* allocateAligned(std::size_t size, std::align_val_t alignment) noexcept {
-    if (counting.load(std::memory_order_relaxed)) {
-        allocations.fetch_add(1, std::memory_order_relaxed);
-    }
-    const auto align = static_cast<std::size_t>(alignment);
-    // aligned_alloc wants a whole number of alignments.
-    const std::size_t rounded = size == 0 ? align : (size + align - 1) / align * align;
-    return std::aligned_alloc(align, rounded);
-}
-
-void* allocateOrThrow(std::size_t size) {
-    if (void* p = allocate(size)) return p;
-    throw std::bad_alloc();
-}
-
-void* allocateAlignedOrThrow(std::size_t size, std::align_val_t alignment) {
-    if (void* p = allocateAligned(size, alignment)) return p;
-    throw std::bad_alloc();
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) { return allocateOrThrow(size); }
-void* operator new[](std::size_t size) { return allocateOrThrow(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void* operator new(std::size_t size, std::align_val_t a) { return allocateAlignedOrThrow(size, a); }
-void* operator new[](std::size_t size, std::align_val_t a) {
-    return allocateAlignedOrThrow(size, a);
-}
-void* operator new(std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept {
-    return allocateAligned(size, a);
-}
-void* operator new[](std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept {
-    return allocateAligned(size, a);
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept {
-    std::free(p);
-}
 
 namespace nacrelle::testing {
 namespace {
-
-/// Counts the allocations made while it lives.
-class AllocationCount {
-public:
-    AllocationCount() {
-        allocations.store(0);
-        counting.store(true);
-    }
-    ~AllocationCount() { counting.store(false); }
-    AllocationCount(const AllocationCount&) = delete;
-    AllocationCount& operator=(const AllocationCount&) = delete;
-
-    long Stop() {
-        counting.store(false);
-        return allocations.load();
-    }
-};
 
 struct SampleGeometry {
     Point3 normal, view, uvw;
@@ -124,9 +40,9 @@ std::vector<SampleGeometry> sphereSamples() {
             const float phi = 2.0f * pi * static_cast<float>(j) / kSteps;
             const Point3 normal(std::sin(theta) * std::cos(phi), std::sin(theta) * std::sin(phi),
                                 std::cos(theta));
-            samples.push_back({normal, Point3(0.0f, 0.0f, -1.0f),
-                               Point3(static_cast<float>(j) / kSteps,
-                                      static_cast<float>(i) / kSteps, 0.0f)});
+            samples.push_back(
+                {normal, Point3(0.0f, 0.0f, -1.0f),
+                 Point3(static_cast<float>(j) / kSteps, static_cast<float>(i) / kSteps, 0.0f)});
         }
     }
     return samples;
@@ -138,8 +54,8 @@ enum class ThicknessMap { none, noise, noiseSwitchedOff, gradient };
 struct EvaluationCase {
     const char* name;
     ThicknessMap thicknessMap;
-    bool animated;        // keys on gamma, hue and a thickness
-    bool filtered;        // an output filter that changes every colour
+    bool animated;  // keys on gamma, hue and a thickness
+    bool filtered;  // an output filter that changes every colour
     ULONG gBufferID;
 };
 
@@ -183,9 +99,9 @@ protected:
         }
         if (c.animated) {
             standin::AnimateScope animate;
-            ASSERT_TRUE(pb.SetValue(7, 4800, 2.2f));   // gamma: read at time 0 on every call
-            ASSERT_TRUE(pb.SetValue(8, 4800, 90.0f));  // hue
-            ASSERT_TRUE(pb.SetValue(0, 4800, 900.0f)); // minimum thickness
+            ASSERT_TRUE(pb.SetValue(7, 4800, 2.2f));    // gamma: read at time 0 on every call
+            ASSERT_TRUE(pb.SetValue(8, 4800, 90.0f));   // hue
+            ASSERT_TRUE(pb.SetValue(0, 4800, 900.0f));  // minimum thickness
         }
         if (c.filtered) {
             auto* output = static_cast<StdTexoutGen*>(map->GetReference(2));
