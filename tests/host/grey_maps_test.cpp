@@ -303,10 +303,10 @@ protected:
     static constexpr unsigned kSamples[8] = {0, 16384, 32768, 65535, 65535, 0, 65535, 0};
 
     void SetUp() override {
-        pngtest::PngSpec spec{4, 2, PNG_COLOR_TYPE_GRAY, 16, {}, {}, 1.0};
-        spec.samples.assign(std::begin(kSamples), std::end(kSamples));
+        pngtest::PngSpec pngLayout{4, 2, PNG_COLOR_TYPE_GRAY, 16, {}, {}, 1.0};
+        pngLayout.samples.assign(std::begin(kSamples), std::end(kSamples));
         imagePath = dir.Path() / "thickness.png";
-        pngtest::WriteBytes(imagePath, pngtest::EncodePng(spec));
+        pngtest::WriteBytes(imagePath, pngtest::EncodePng(pngLayout));
     }
 
     static float pixel(int x, int y) { return static_cast<float>(kSamples[y * 4 + x] / 65535.0); }

@@ -44,7 +44,7 @@ std::string decodeError(const std::vector<std::uint8_t>& bytes, const char* name
 
 struct LayoutCase {
     const char* name;
-    PngSpec spec;
+    PngSpec pngLayout;
     std::vector<float> expected;  // linear values, row-major
 };
 
@@ -101,9 +101,9 @@ std::vector<LayoutCase> layoutCases() {
 TEST(PngGreyReader, EveryLayoutBecomesLinearGrey) {
     for (const LayoutCase& c : layoutCases()) {
         SCOPED_TRACE(c.name);
-        const GreyImage image = decodeOrFail(EncodePng(c.spec));
-        ASSERT_EQ(image.width, c.spec.width);
-        ASSERT_EQ(image.height, c.spec.height);
+        const GreyImage image = decodeOrFail(EncodePng(c.pngLayout));
+        ASSERT_EQ(image.width, c.pngLayout.width);
+        ASSERT_EQ(image.height, c.pngLayout.height);
         ASSERT_EQ(image.pixels.size(), c.expected.size());
         for (std::size_t i = 0; i < c.expected.size(); ++i) {
             EXPECT_FLOAT_EQ(image.pixels[i], c.expected[i]) << "pixel " << i;
@@ -112,11 +112,11 @@ TEST(PngGreyReader, EveryLayoutBecomesLinearGrey) {
 }
 
 TEST(PngGreyReader, InterlacedImageMatchesPlainOne) {
-    PngSpec spec{9, 7, PNG_COLOR_TYPE_GRAY, 8, {}, {}, kLinearGamma};
-    for (int i = 0; i < 9 * 7; ++i) spec.samples.push_back(static_cast<unsigned>(i * 37 % 256));
-    const GreyImage plain = decodeOrFail(EncodePng(spec));
-    spec.interlaced = true;
-    const GreyImage interlaced = decodeOrFail(EncodePng(spec));
+    PngSpec pngLayout{9, 7, PNG_COLOR_TYPE_GRAY, 8, {}, {}, kLinearGamma};
+    for (int i = 0; i < 9 * 7; ++i) pngLayout.samples.push_back(static_cast<unsigned>(i * 37 % 256));
+    const GreyImage plain = decodeOrFail(EncodePng(pngLayout));
+    pngLayout.interlaced = true;
+    const GreyImage interlaced = decodeOrFail(EncodePng(pngLayout));
     EXPECT_EQ(interlaced.pixels, plain.pixels);
     EXPECT_EQ(plain.At(3, 2), ratio(static_cast<unsigned>((2 * 9 + 3) * 37 % 256), 255));
 }
@@ -149,8 +149,8 @@ TEST(PngGreyReader, DeclaredTransferDecidesTheLinearValue) {
     const std::vector<unsigned> samples = {0, 10, 128, 255};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        PngSpec spec{4, 1, PNG_COLOR_TYPE_GRAY, 8, samples, {}, c.gamma, c.srgbChunk};
-        const GreyImage image = decodeOrFail(EncodePng(spec));
+        PngSpec pngLayout{4, 1, PNG_COLOR_TYPE_GRAY, 8, samples, {}, c.gamma, c.srgbChunk};
+        const GreyImage image = decodeOrFail(EncodePng(pngLayout));
         for (std::size_t i = 0; i < samples.size(); ++i) {
             EXPECT_FLOAT_EQ(image.pixels[i], static_cast<float>(c.decode(samples[i] / 255.0)))
                 << "sample " << samples[i];
@@ -290,9 +290,9 @@ TEST(PngGreyReader, OversizedImageIsRefusedBeforeDecoding) {
 // Randomly damaged files: every outcome is an image or an error naming the
 // file; the sanitizers watch for anything worse.
 TEST(PngGreyReader, RandomDamageNeverCrashes) {
-    PngSpec spec{5, 4, PNG_COLOR_TYPE_RGB_ALPHA, 16, {}, {}, std::nullopt, false, true};
-    for (int i = 0; i < 5 * 4 * 4; ++i) spec.samples.push_back(static_cast<unsigned>(i * 4099));
-    const std::vector<std::uint8_t> whole = EncodePng(spec);
+    PngSpec pngLayout{5, 4, PNG_COLOR_TYPE_RGB_ALPHA, 16, {}, {}, std::nullopt, false, true};
+    for (int i = 0; i < 5 * 4 * 4; ++i) pngLayout.samples.push_back(static_cast<unsigned>(i * 4099));
+    const std::vector<std::uint8_t> whole = EncodePng(pngLayout);
     std::mt19937 random(20240611u);
     int decoded = 0;
     for (int trial = 0; trial < 2000; ++trial) {
