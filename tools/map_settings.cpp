@@ -61,23 +61,23 @@ const ParamDef* subMapParam(IParamBlock2& block) {
     return nullptr;
 }
 
-Texmap* createThicknessMap(const std::string& spec) {
+Texmap* createThicknessMap(const std::string& kind) {
     ClassDesc2* desc = nullptr;
     std::string file;
-    if (spec == "gradient") {
+    if (kind == "gradient") {
         desc = standin::GreyGradientDesc();
-    } else if (spec == "noise") {
+    } else if (kind == "noise") {
         desc = standin::GreyNoiseDesc();
-    } else if (spec.rfind(kBitmapPrefix, 0) == 0) {
+    } else if (kind.rfind(kBitmapPrefix, 0) == 0) {
         desc = standin::GreyBitmapDesc();
-        file = spec.substr(std::char_traits<char>::length(kBitmapPrefix));
+        file = kind.substr(std::char_traits<char>::length(kBitmapPrefix));
         if (file.empty()) throw UsageError("--thickness-map bitmap: needs a file, as bitmap:FILE");
     } else {
-        throw UsageError("--thickness-map: \"" + spec +
+        throw UsageError("--thickness-map: \"" + kind +
                          "\" is not a thickness map (gradient, noise or bitmap:FILE)");
     }
     auto* map = static_cast<Texmap*>(standin::CreateInstance(desc));
-    if (map == nullptr) throw Failure("the host could not create a " + spec + " map");
+    if (map == nullptr) throw Failure("the host could not create a " + kind + " map");
     if (!file.empty()) {
         std::string error;
         if (!static_cast<standin::GreyBitmapMap*>(map)->SetFileName(MSTR::FromUTF8(file), error)) {

@@ -31,24 +31,24 @@ void appendBytes(png_structp png, png_bytep data, size_t length) {
 
 void noFlush(png_structp) {}
 
-// Packs the samples of each row at the spec's bit depth (big-endian, as PNG).
-std::vector<std::vector<png_byte>> packRows(const PngSpec& spec) {
-    const int channels = channelsOf(spec.colourType);
-    const std::size_t perRow = static_cast<std::size_t>(spec.width) * channels;
-    std::vector<std::vector<png_byte>> rows(spec.height);
-    for (int y = 0; y < spec.height; ++y) {
+// Packs the samples of each row at the layout's bit depth (big-endian, as PNG).
+std::vector<std::vector<png_byte>> packRows(const PngSpec& pngLayout) {
+    const int channels = channelsOf(pngLayout.colourType);
+    const std::size_t perRow = static_cast<std::size_t>(pngLayout.width) * channels;
+    std::vector<std::vector<png_byte>> rows(pngLayout.height);
+    for (int y = 0; y < pngLayout.height; ++y) {
         std::vector<png_byte>& row = rows[y];
-        row.assign((perRow * spec.bitDepth + 7) / 8, 0);
+        row.assign((perRow * pngLayout.bitDepth + 7) / 8, 0);
         for (std::size_t i = 0; i < perRow; ++i) {
-            const unsigned s = spec.samples.at(y * perRow + i);
-            if (spec.bitDepth == 16) {
+            const unsigned s = pngLayout.samples.at(y * perRow + i);
+            if (pngLayout.bitDepth == 16) {
                 row[2 * i] = static_cast<png_byte>(s >> 8);
                 row[2 * i + 1] = static_cast<png_byte>(s & 0xff);
-            } else if (spec.bitDepth == 8) {
+            } else if (pngLayout.bitDepth == 8) {
                 row[i] = static_cast<png_byte>(s);
             } else {
-                const std::size_t bit = i * spec.bitDepth;
-                const int shift = 8 - spec.bitDepth - static_cast<int>(bit % 8);
+                const std::size_t bit = i * pngLayout.bitDepth;
+                const int shift = 8 - pngLayout.bitDepth - static_cast<int>(bit % 8);
                 row[bit / 8] |= static_cast<png_byte>(s << shift);
             }
         }
@@ -57,15 +57,15 @@ std::vector<std::vector<png_byte>> packRows(const PngSpec& spec) {
 }
 
 // Only trivially destructible locals: libpng leaves by longjmp on an error.
-bool encode(png_structp png, png_infop info, const PngSpec& spec, std::vector<png_color>& colours,
+bool encode(png_structp png, png_infop info, const PngSpec& pngLayout, std::vector<png_color>& colours,
             std::vector<png_bytep>& pointers) {
     if (setjmp(png_jmpbuf(png))) return false;
-    png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colourType,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, pngLayout.width, pngLayout.height, pngLayout.bitDepth, pngLayout.colourType,
+                 pngLayout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (!colours.empty()) png_set_PLTE(png, info, colours.data(), static_cast<int>(colours.size()));
-    if (spec.srgbChunk) png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
-    if (spec.gamma) png_set_gAMA(png, info, *spec.gamma);
+    if (pngLayout.srgbChunk) png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
+    if (pngLayout.gamma) png_set_gAMA(png, info, *pngLayout.gamma);
     png_write_info(png, info);
     png_write_image(png, pointers.data());
     png_write_end(png, info);
@@ -74,17 +74,17 @@ bool encode(png_structp png, png_infop info, const PngSpec& spec, std::vector<pn
 
 }  // namespace
 
-std::vector<std::uint8_t> EncodePng(const PngSpec& spec) {
+std::vector<std::uint8_t> EncodePng(const PngSpec& pngLayout) {
     std::vector<std::uint8_t> out;
-    std::vector<std::vector<png_byte>> rows = packRows(spec);
+    std::vector<std::vector<png_byte>> rows = packRows(pngLayout);
     std::vector<png_bytep> pointers;
     for (auto& row : rows) pointers.push_back(row.data());
     std::vector<png_color> colours;
-    for (const auto& c : spec.palette) colours.push_back({c[0], c[1], c[2]});
+    for (const auto& c : pngLayout.palette) colours.push_back({c[0], c[1], c[2]});
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     png_set_write_fn(png, &out, appendBytes, noFlush);
-    const bool ok = encode(png, info, spec, colours, pointers);
+    const bool ok = encode(png, info, pngLayout, colours, pointers);
     png_destroy_write_struct(&png, &info);
     EXPECT_TRUE(ok) << "libpng could not write the test image";
     return out;

@@ -40,8 +40,8 @@ struct PngSpec {
     bool interlaced = false;
 };
 
-/// The PNG file of `spec`; fails the running test on a libpng error.
-std::vector<std::uint8_t> EncodePng(const PngSpec& spec);
+/// The PNG file of `pngLayout`; fails the running test on a libpng error.
+std::vector<std::uint8_t> EncodePng(const PngSpec& pngLayout);
 
 /// The CRC-32 of PNG chunks over `bytes`.
 std::uint32_t PngCrc(std::span<const std::uint8_t> bytes);

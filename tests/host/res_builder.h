@@ -53,15 +53,15 @@ struct ResourceSpec {
 };
 
 /// One RESOURCEHEADER with its data and padding.
-inline void AppendEntry(Bytes& out, const ResourceSpec& spec) {
+inline void AppendEntry(Bytes& out, const ResourceSpec& item) {
     Bytes header;
-    header.NameOrOrdinal(spec.type).NameOrOrdinal(spec.name);
+    header.NameOrOrdinal(item.type).NameOrOrdinal(item.name);
     header.Align4();
     const auto headerSize = static_cast<std::uint32_t>(8 + header.data.size() + 16);
-    out.U32(static_cast<std::uint32_t>(spec.data.size())).U32(headerSize);
+    out.U32(static_cast<std::uint32_t>(item.data.size())).U32(headerSize);
     out.Append(header.data);
-    out.U32(0).U16(0x1030).U16(spec.language).U32(0).U32(0);
-    out.Append(spec.data).Align4();
+    out.U32(0).U16(0x1030).U16(item.language).U32(0).U32(0);
+    out.Append(item.data).Align4();
 }
 
 /// A .res image: the leading empty entry, then `resources` in order.
@@ -69,7 +69,7 @@ inline std::vector<std::uint8_t> ResImage(const std::vector<ResourceSpec>& resou
     Bytes out;
     AppendEntry(out,
                 {standin::NameOrOrdinal::Ordinal(0), standin::NameOrOrdinal::Ordinal(0), 0, {}});
-    for (const auto& spec : resources) AppendEntry(out, spec);
+    for (const auto& item : resources) AppendEntry(out, item);
     return out.data;
 }
 

@@ -249,9 +249,9 @@ TEST(DialogTemplate, ReadsEveryFieldOfTheHeaderAndControls) {
 }
 
 TEST(DialogTemplate, HasNoFontWithoutSetFontStyle) {
-    auto spec = FullDialog();
-    spec.style = 0x80000000;  // WS_POPUP only
-    const auto dialog = standin::ParseDialogTemplate(restest::DialogTemplate(spec), 0);
+    auto item = FullDialog();
+    item.style = 0x80000000;  // WS_POPUP only
+    const auto dialog = standin::ParseDialogTemplate(restest::DialogTemplate(item), 0);
     EXPECT_FALSE(dialog.font.has_value());
     ASSERT_EQ(dialog.controls.size(), 3u);
     EXPECT_EQ(dialog.controls[0].ClassName(), u"CustEdit");
@@ -482,8 +482,8 @@ const MalformedCase kMalformedCases[] = {
      64 + kTypeface, "unterminated typeface"},
     {"FewerControlsThanDeclared",
      [] {
-         auto spec = FullDialog();
-         auto d = restest::DialogTemplate(spec);
+         auto item = FullDialog();
+         auto d = restest::DialogTemplate(item);
          d[16] = 5;  // cDlgItems 5, three present
          return ImageWithDialog(d);
      },
@@ -504,10 +504,10 @@ const MalformedCase kMalformedCases[] = {
      64 + kFirstControl + 24, "control 1 of 3: unterminated control windowClass"},
     {"ControlCreationDataPastEnd",
      [] {
-         auto spec = FullDialog();
-         spec.controls.resize(1);
-         spec.controls[0].extra = {1, 2, 3, 4};
-         auto d = restest::DialogTemplate(spec);
+         auto item = FullDialog();
+         item.controls.resize(1);
+         item.controls[0].extra = {1, 2, 3, 4};
+         auto d = restest::DialogTemplate(item);
          d.resize(d.size() - 2);
          return ImageWithDialog(d);
      },
