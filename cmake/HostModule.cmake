@@ -59,10 +59,14 @@ function(nacrelle_add_resources target rc_file)
     DEPFILE ${preprocessed}.d
     COMMENT "Preprocessing resources ${rc_file}"
     VERBATIM)
+  # llvm-rc takes any argument that starts with '/' for an option (/C, /FO,
+  # ...), so an absolute POSIX path such as /check/... would be misread: it
+  # runs in the output directory on relative names instead.
   add_custom_command(
     OUTPUT ${res}
-    COMMAND ${NACRELLE_LLVM_RC} -no-preprocess -C 65001 -FO ${res} ${preprocessed}
+    COMMAND ${NACRELLE_LLVM_RC} -no-preprocess -C 65001 -FO ${rc_name}.res -- ${rc_name}.rc.i
     DEPENDS ${preprocessed}
+    WORKING_DIRECTORY ${dir}
     COMMENT "Compiling resources ${rc_file}"
     VERBATIM)
   add_custom_command(
