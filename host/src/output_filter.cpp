@@ -16,6 +16,11 @@ float clampUnit(float x) { return x < 0.0f ? 0.0f : (x > 1.0f ? 1.0f : x); }
 
 }  // namespace
 
+bool ChangesNothing(const OutputFilterSettings& s) {
+    return s.rgbLevel == 1.0f && s.rgbOffset == 0.0f && s.outputAmount == 1.0f && !s.invert &&
+           !s.clamp && !s.alphaFromRgb;
+}
+
 AColor FilterColour(const OutputFilterSettings& s, AColor c) {
     c.r = filterChannel(s, c.r);
     c.g = filterChannel(s, c.g);

@@ -85,6 +85,7 @@ void StandardTextureOutput::Recache(TimeValue t) {
     cacheTime_ = t;
     if (block_ == nullptr) {
         cached_ = OutputFilterSettings();
+        passThrough_ = true;
         validity_ = FOREVER;
         return;
     }
@@ -101,6 +102,7 @@ void StandardTextureOutput::Recache(TimeValue t) {
     s.clamp = clamp != 0;
     s.alphaFromRgb = alphaFromRgb != 0;
     cached_ = s;
+    passThrough_ = ChangesNothing(s);
     validity_ = valid;
 }
 

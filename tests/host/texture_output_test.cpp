@@ -206,6 +206,42 @@ TEST_F(TextureOutputTest, SettingsCountAtOnceAndReset) {
     EXPECT_TRUE(sameBits(output->Filter(c), c));
 }
 
+// The object skips the steps while its settings are the defaults: each
+// setting must end that at once, and going back to the default resume it.
+TEST_F(TextureOutputTest, EachSettingLeavesAndRejoinsThePassThrough) {
+    struct Toggle {
+        const char* name;
+        void (*change)(StandardTextureOutput&);
+        void (*restore)(StandardTextureOutput&);
+    };
+    const Toggle toggles[] = {
+        {"output amount", [](StandardTextureOutput& o) { o.SetOutAmt(0.5f, 0); },
+         [](StandardTextureOutput& o) { o.SetOutAmt(1.0f, 0); }},
+        {"RGB level", [](StandardTextureOutput& o) { o.SetRGBAmt(2.0f, 0); },
+         [](StandardTextureOutput& o) { o.SetRGBAmt(1.0f, 0); }},
+        {"RGB offset", [](StandardTextureOutput& o) { o.SetRGBOff(0.25f, 0); },
+         [](StandardTextureOutput& o) { o.SetRGBOff(0.0f, 0); }},
+        {"invert", [](StandardTextureOutput& o) { o.SetInvert(TRUE); },
+         [](StandardTextureOutput& o) { o.SetInvert(FALSE); }},
+        {"clamp", [](StandardTextureOutput& o) { o.SetClamp(TRUE); },
+         [](StandardTextureOutput& o) { o.SetClamp(FALSE); }},
+        {"alpha from RGB", [](StandardTextureOutput& o) { o.SetAlphaFromRGB(TRUE); },
+         [](StandardTextureOutput& o) { o.SetAlphaFromRGB(FALSE); }},
+    };
+    const AColor c(0.2f, 0.5f, 1.5f, 0.7f);
+    for (const Toggle& toggle : toggles) {
+        SCOPED_TRACE(toggle.name);
+        toggle.change(*output);
+        EXPECT_FALSE(standin::ChangesNothing(output->CachedSettings()));
+        const AColor filtered = output->Filter(c);
+        EXPECT_FALSE(sameBits(filtered, c));
+        EXPECT_TRUE(sameBits(filtered, standin::FilterColour(output->CachedSettings(), c)));
+        toggle.restore(*output);
+        EXPECT_TRUE(standin::ChangesNothing(output->CachedSettings()));
+        EXPECT_TRUE(sameBits(output->Filter(c), c));
+    }
+}
+
 TEST_F(TextureOutputTest, AnimatedAmountFollowsUpdateTime) {
     const TimeValue frame = GetTicksPerFrame();
     {

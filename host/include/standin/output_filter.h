@@ -27,6 +27,9 @@ struct OutputFilterSettings {
     bool alphaFromRgb = false;
 };
 
+/// True when every setting is at its default, so that a colour passes
+/// through the five steps unchanged.
+bool ChangesNothing(const OutputFilterSettings& s);
 /// The colour after the five steps.
 AColor FilterColour(const OutputFilterSettings& s, AColor c);
 /// A mono value through steps 1-4, as one channel of a colour.

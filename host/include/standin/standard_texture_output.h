@@ -60,7 +60,8 @@ public:
     IOResult Load(ILoad* iload) override;
 
     // TextureOutput
-    AColor Filter(AColor c) override { return FilterColour(cached_, c); }
+    // Most maps keep the default filter: their colours skip the five steps.
+    AColor Filter(AColor c) override { return passThrough_ ? c : FilterColour(cached_, c); }
     float Filter(float f) override { return FilterMono(cached_, f); }
     Point3 Filter(Point3 p) override { return FilterPerturbation(cached_, p); }
     float GetOutputLevel(TimeValue t) override { return GetOutAmt(t); }
@@ -98,6 +99,7 @@ private:
 
     IParamBlock2* block_ = nullptr;  // reference 0
     OutputFilterSettings cached_;
+    bool passThrough_ = true;  // ChangesNothing(cached_)
     Interval validity_ = NEVER;  // times cached_ holds for
     TimeValue cacheTime_ = 0;
     bool initialised_ = false;
