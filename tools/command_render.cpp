@@ -93,7 +93,7 @@ RenderJob prepareRender(const RenderCommand& command) {
     checkSize(job.options.width, job.options.height);
     checkThreads(command.threads);
     job.options.threads = command.threads;
-    job.encoding = PngEncoding{command.sixteenBit ? 16 : 8, !command.linear};
+    job.encoding = PngEncoding{command.sixteenBit ? 16 : 8, !command.linear, command.threads};
     (void)timeOf(command.map);
     if (!command.frames.empty()) {
         if (command.map.frame || command.map.time) {
@@ -158,7 +158,7 @@ int runChart(const CommonOptions& common, const ChartCommand& command) {
     Texmap& map = session.createMap();
     applySettings(map, settings, timeOf(command.map));
     writeImage(renderChart(map, timeOf(command.map), options), command.output,
-               PngEncoding{8, !command.linear});
+               PngEncoding{8, !command.linear, command.threads});
     return 0;
 }
 

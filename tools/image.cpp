@@ -8,11 +8,17 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "tools/parallel_rows.h"
+
 namespace nacrelle::tools {
 
 Image::Image(int width, int height, Rgba fill)
     : width_(width), height_(height),
       pixels_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), fill) {}
+
+Image::Image(int width, int height, Unfilled)
+    : width_(width), height_(height),
+      pixels_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {}
 
 void Image::set(int x, int y, Rgba colour) {
     if (x >= 0 && y >= 0 && x < width_ && y < height_) at(x, y) = colour;
@@ -88,8 +94,10 @@ std::vector<std::uint8_t> encodePng(const Image& image, const PngEncoding& encod
     // Rows are converted first: libpng's error path jumps over C++ frames.
     const std::size_t rowBytes = static_cast<std::size_t>(image.width()) * 4 * bytesPerChannel;
     std::vector<std::uint8_t> pixels(rowBytes * static_cast<std::size_t>(image.height()));
-    std::size_t i = 0;
-    for (int y = 0; y < image.height(); ++y) {
+    // The conversion (a power per channel for sRGB) costs as much as a plain
+    // render's shading, so the rows convert in parallel too.
+    forEachRow(image.height(), encoding.threads, [&](int y) {
+        std::size_t i = rowBytes * static_cast<std::size_t>(y);
         for (int x = 0; x < image.width(); ++x) {
             const Rgba& p = image.at(x, y);
             const std::uint16_t codes[4] = {quantise(p.r, encoding.srgb, maxCode),
@@ -101,7 +109,7 @@ std::vector<std::uint8_t> encodePng(const Image& image, const PngEncoding& encod
                 pixels[i++] = static_cast<std::uint8_t>(code & 0xff);
             }
         }
-    }
+    });
 
     PngSink sink;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, recordError,

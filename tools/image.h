@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace nacrelle::tools {
@@ -14,7 +16,13 @@ struct Rgba {
 /// A width x height grid of linear RGBA pixels, rows top to bottom.
 class Image {
 public:
+    /// Asks for pixels left unset, for a renderer that writes every one.
+    struct Unfilled {};
+
     Image(int width, int height, Rgba fill = {0.0f, 0.0f, 0.0f, 1.0f});
+    /// The memory of a row is then first touched by the thread that renders
+    /// it, instead of by one thread filling the whole image beforehand.
+    Image(int width, int height, Unfilled);
 
     int width() const { return width_; }
     int height() const { return height_; }
@@ -26,13 +34,35 @@ public:
 private:
     int width_;
     int height_;
-    std::vector<Rgba> pixels_;
+    // Default-initialises new elements (leaves them unset) where the
+    // standard allocator would value-initialise them.
+    template <class T>
+    struct UnsetAllocator : std::allocator<T> {
+        template <class U>
+        struct rebind {
+            using other = UnsetAllocator<U>;
+        };
+        UnsetAllocator() = default;
+        template <class U>
+        UnsetAllocator(const UnsetAllocator<U>&) noexcept {}
+        template <class U>
+        void construct(U* p) {
+            ::new (static_cast<void*>(p)) U;
+        }
+        template <class U, class... Args>
+        void construct(U* p, Args&&... args) {
+            ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+        }
+    };
+
+    std::vector<Rgba, UnsetAllocator<Rgba>> pixels_;
 };
 
 /// How pixels are encoded into the file.
 struct PngEncoding {
     int bitDepth = 8;   ///< 8 or 16 bits per channel
     bool srgb = true;   ///< encode for display; false writes the linear values
+    int threads = 0;    ///< threads that convert the pixels (0: one per core)
 };
 
 /// The PNG file bytes of `image` (RGBA). Values are clamped to [0, 1].

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -20,10 +22,17 @@ void forEachRow(int rows, int threads, const std::function<void(int)>& renderRow
 
     std::atomic<int> nextRow{0};
     std::atomic<int> finished{0};
+    // The thread that finishes the last row wakes the progress reporter, so
+    // that a short render does not wait out the reporter's interval.
+    std::mutex allDoneMutex;
+    std::condition_variable allDone;
     auto worker = [&] {
         for (int y = nextRow++; y < rows; y = nextRow++) {
             renderRow(y);
-            ++finished;
+            if (++finished == rows) {
+                const std::lock_guard<std::mutex> lock(allDoneMutex);
+                allDone.notify_all();
+            }
         }
     };
 
@@ -35,9 +44,11 @@ void forEachRow(int rows, int threads, const std::function<void(int)>& renderRow
         // The calling thread reports progress while the pool works, and then
         // takes rows itself once the pool has them all in hand.
         std::thread reporter([&] {
+            std::unique_lock<std::mutex> lock(allDoneMutex);
             while (finished.load() < rows) {
                 rowsDone(finished.load());
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                allDone.wait_for(lock, std::chrono::milliseconds(100),
+                                 [&] { return finished.load() >= rows; });
             }
         });
         worker();

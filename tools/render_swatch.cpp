@@ -23,7 +23,8 @@ Image renderSwatch(Texmap& map, TimeValue t, const RenderOptions& options) {
     Interval valid = FOREVER;
     map.Update(t, valid);
 
-    Image image(options.width, options.height);
+    // Every pixel is written below, the sphere's and the background's.
+    Image image(options.width, options.height, Image::Unfilled{});
     const SwatchCamera camera(options.width, options.height);
     ProgressBar progress("rendering", options.height);
 

@@ -143,6 +143,10 @@ TEST_F(Swatch, ThreadsDoNotChangeTheImage) {
     runOk({"render", "--size", "96", "-o", "all.png"});
     EXPECT_EQ(readBytes("one.png"), readBytes("three.png"));
     EXPECT_EQ(readBytes("one.png"), readBytes("all.png"));
+    // The rows are converted to file samples on as many threads too.
+    runOk({"render", "--size", "96", "--16bit", "--threads", "1", "-o", "one16.png"});
+    runOk({"render", "--size", "96", "--16bit", "--threads", "3", "-o", "three16.png"});
+    EXPECT_EQ(readBytes("one16.png"), readBytes("three16.png"));
 }
 
 TEST_F(Swatch, ThicknessMapChangesTheImageOnlyWhenSwitchedOn) {
