@@ -22,6 +22,10 @@ constexpr double kStepwiseReach = 4.0;
 
 float nonNegative(float x) { return x < 0.0f ? 0.0f : x; }
 
+// x to the power gamma. At gamma 1, the default, x itself: the bits powf
+// gives there too (for every float, and NaN stays NaN), without the call.
+float gammaPower(float x, float gamma) { return gamma == 1.0f ? x : std::pow(x, gamma); }
+
 }  // namespace
 
 float wrapRange(float value, float lo, float hi) {
@@ -110,8 +114,8 @@ Colour adjustColour(const Colour& colour, const ColourAdjust& adjust) {
     if (saturation < 0.0f) saturation = 0.0f;
 
     const Rgb rgb = hslToRgb({hue, saturation, hsl.lightness});
-    Colour adjusted{std::pow(rgb.r, adjust.gamma), std::pow(rgb.g, adjust.gamma),
-                    std::pow(rgb.b, adjust.gamma), colour.a};
+    Colour adjusted{gammaPower(rgb.r, adjust.gamma), gammaPower(rgb.g, adjust.gamma),
+                    gammaPower(rgb.b, adjust.gamma), colour.a};
     adjusted.clampMinMax();
     return adjusted;
 }

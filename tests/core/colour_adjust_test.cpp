@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace nacrelle {
@@ -143,6 +145,33 @@ TEST(AdjustColour, AllNanColourComesOutBlack) {
     EXPECT_EQ(out.g, 0.0f);
     EXPECT_EQ(out.b, 0.0f);
     EXPECT_EQ(out.a, 1.0f);
+}
+
+// Gamma 1 is the default, and the adjustment then leaves out the power:
+// the result must be the very bits that the library's power gives.
+TEST(AdjustColour, GammaOneGivesTheLibraryPowerBits) {
+    volatile float one = 1.0f;  // keeps the compiler from folding pow(x, 1) itself
+    const ColourAdjust adjusts[] = {{0.0f, 0.0f, 1.0f}, {37.5f, -20.0f, 1.0f},
+                                    {-120.0f, 35.0f, 1.0f}, {180.0f, 100.0f, 1.0f}};
+    for (const ColourAdjust& adjust : adjusts) {
+        for (int i = 0; i < 4096; ++i) {
+            // An irregular walk through the unit cube.
+            const float r = static_cast<float>((i * 37) % 101) / 100.0f;
+            const float g = static_cast<float>((i * 53) % 97) / 96.0f;
+            const float b = static_cast<float>((i * 71) % 89) / 88.0f;
+            const Hsl hsl = rgbToHsl(r, g, b);
+            const float hue = wrapRange(hsl.hue + adjust.hueShift, 0.0f, 360.0f);
+            float saturation = adjust.saturationOffset / 100.0f + hsl.saturation;
+            if (saturation < 0.0f) saturation = 0.0f;
+            const Rgb rgb = hslToRgb({hue, saturation, hsl.lightness});
+            Colour expected{std::pow(rgb.r, one), std::pow(rgb.g, one), std::pow(rgb.b, one), 1.0f};
+            expected.clampMinMax();
+            const Colour out = adjustColour({r, g, b, 1.0f}, adjust);
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(out.r), std::bit_cast<std::uint32_t>(expected.r));
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(out.g), std::bit_cast<std::uint32_t>(expected.g));
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(out.b), std::bit_cast<std::uint32_t>(expected.b));
+        }
+    }
 }
 
 struct EndToEndCase {
