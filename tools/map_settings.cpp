@@ -9,6 +9,7 @@
 #include <stdmat.h>
 
 #include <cmath>
+#include <filesystem>
 
 #include "tools/errors.h"
 
@@ -72,6 +73,11 @@ Texmap* createThicknessMap(const std::string& kind) {
         desc = standin::GreyBitmapDesc();
         file = kind.substr(std::char_traits<char>::length(kBitmapPrefix));
         if (file.empty()) throw UsageError("--thickness-map bitmap: needs a file, as bitmap:FILE");
+        // The map keeps the full path, as the host's file dialogs give it, so
+        // that a scene saved with it renders from any working directory.
+        std::error_code error;
+        const std::filesystem::path full = std::filesystem::absolute(file, error);
+        if (!error) file = full.lexically_normal().string();
     } else {
         throw UsageError("--thickness-map: \"" + kind +
                          "\" is not a thickness map (gradient, noise or bitmap:FILE)");

@@ -132,6 +132,15 @@ TEST_F(Scene, BitmapThicknessMapRoundTrips) {
     runOk({"scene", "render", "s.nscene", "--size", "40", "-o", "scene.png"});
     runOk({"render", "--thickness-map", "bitmap:halves.png", "--size", "40", "-o", "direct.png"});
     EXPECT_EQ(readBytes("scene.png"), readBytes("direct.png"));
+
+    // The scene names the bitmap by its full path: it renders the same from
+    // another working directory.
+    std::filesystem::create_directory(file("elsewhere"));
+    const RunResult elsewhere =
+        runProgram(programPath(), {"scene", "render", "../s.nscene", "--size", "40", "-o", "e.png"},
+                   file("elsewhere"), {{"NACRELLE_PLUGIN", std::nullopt}});
+    ASSERT_EQ(elsewhere.exitCode, 0) << describe(elsewhere);
+    EXPECT_EQ(readBytes("elsewhere/e.png"), readBytes("direct.png"));
 }
 
 TEST_F(Scene, NewReplacesAFileOnlyWhenForced) {
