@@ -1,5 +1,6 @@
 #include "standin/lifecycle_log.h"
 
+#include <deque>
 #include <mutex>
 
 namespace standin {
@@ -9,7 +10,7 @@ namespace {
 // their destruction after the host's own statics may be gone.
 struct Log {
     std::mutex mutex;
-    std::vector<std::string> entries;
+    std::deque<std::string> entries;
 };
 
 Log& log() {
@@ -22,13 +23,14 @@ Log& log() {
 void LifecycleLog::Record(const std::string& event) {
     Log& l = log();
     std::lock_guard<std::mutex> lock(l.mutex);
+    if (l.entries.size() == LifecycleLog::kCapacity) l.entries.pop_front();
     l.entries.push_back(event);
 }
 
 std::vector<std::string> LifecycleLog::Entries() {
     Log& l = log();
     std::lock_guard<std::mutex> lock(l.mutex);
-    return l.entries;
+    return {l.entries.begin(), l.entries.end()};
 }
 
 void LifecycleLog::Clear() {

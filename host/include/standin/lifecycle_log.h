@@ -1,7 +1,10 @@
-// An append-only record of host lifecycle events (descriptor destruction and
-// the like), so that tests and tools can observe their order.
+// A record of host lifecycle events (descriptor destruction and the like), so
+// that tests and tools can observe their order. It keeps the latest
+// kCapacity events, so that a host that loads and unloads modules for days
+// does not grow without end.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -9,9 +12,12 @@ namespace standin {
 
 class LifecycleLog {
 public:
-    /// Appends one event, e.g. "ClassDesc2 destroyed: Nacrelle".
+    static constexpr std::size_t kCapacity = 4096;
+
+    /// Appends one event, e.g. "ClassDesc2 destroyed: Nacrelle", dropping the
+    /// oldest one when the log is full.
     static void Record(const std::string& event);
-    /// Every event since the last Clear, oldest first.
+    /// The events since the last Clear (the latest kCapacity), oldest first.
     static std::vector<std::string> Entries();
     static void Clear();
 };
