@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace nacrelle::tools {
@@ -35,7 +34,8 @@ private:
     int width_;
     int height_;
     // Default-initialises new elements (leaves them unset) where the
-    // standard allocator would value-initialise them.
+    // standard allocator would value-initialise them; copies are constructed
+    // as usual.
     template <class T>
     struct UnsetAllocator : std::allocator<T> {
         template <class U>
@@ -48,10 +48,6 @@ private:
         template <class U>
         void construct(U* p) {
             ::new (static_cast<void*>(p)) U;
-        }
-        template <class U, class... Args>
-        void construct(U* p, Args&&... args) {
-            ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
         }
     };
 
