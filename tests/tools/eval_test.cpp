@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "core/colour_adjust.h"
+#include "core/film_colour.h"
 #include "map_reference.h"
 #include "program_run.h"
 
