@@ -53,6 +53,7 @@ struct EvalCommand {
     std::optional<double> cosine;
     std::string normal, view;   ///< X,Y,Z
     std::optional<double> mapValue;
+    bool terms = false;  ///< also print the film reflectance's intermediate terms
     bool json = false;
 };
 

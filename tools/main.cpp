@@ -132,6 +132,8 @@ int run(int argc, char** argv) {
         ->type_name("X,Y,Z");
     evalApp->add_option("--map-value", eval.mapValue,
                         "Plug in a constant thickness map of this value and switch it on");
+    evalApp->add_flag("--terms", eval.terms,
+                      "Also print every intermediate term of the reflectance, per wavelength");
     evalApp->add_flag("--json", eval.json, "Print one JSON object");
     evalApp->callback([&] { result = runEval(common, eval); });
 
