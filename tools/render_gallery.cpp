@@ -20,16 +20,26 @@ constexpr int kMargin = 12;
 constexpr int kGap = 12;
 constexpr int kLabelGap = 6;
 
-/// The largest font scale (up to 2) at which every preset's name fits under
-/// its swatch, so that all labels share one size.
-int labelScale(int swatchSize) {
-    for (int scale = 2; scale > 1; --scale) {
-        const bool fits =
-            std::all_of(allPresets().begin(), allPresets().end(),
-                        [&](const Preset& p) { return textWidth(p.name, scale) <= swatchSize; });
-        if (fits) return scale;
-    }
-    return 1;
+int widestName(int scale) {
+    int widest = 0;
+    for (const Preset& p : allPresets()) widest = std::max(widest, textWidth(p.name, scale));
+    return widest;
+}
+
+/// Names are drawn twice the font's size where every one fits under its
+/// swatch, so that all labels share one size.
+int labelScale(int swatchSize) { return widestName(2) <= swatchSize ? 2 : 1; }
+
+/// One swatch with its label: as wide as the swatch, or as the widest name
+/// where small swatches leave no room for it.
+struct Cell {
+    int width, height, labelScale;
+};
+
+Cell cellOf(const GalleryOptions& options) {
+    const int scale = labelScale(options.swatchSize);
+    return {std::max(options.swatchSize, widestName(scale)),
+            options.swatchSize + kLabelGap + kGlyphLineHeight * scale, scale};
 }
 
 }  // namespace
@@ -38,17 +48,15 @@ GallerySize gallerySize(const GalleryOptions& options) {
     const int count = static_cast<int>(allPresets().size());
     const int columns = std::min(options.columns, count);
     const int rows = (count + columns - 1) / columns;
-    const int cellHeight =
-        options.swatchSize + kLabelGap + kGlyphLineHeight * labelScale(options.swatchSize);
-    return {2 * kMargin + columns * options.swatchSize + (columns - 1) * kGap,
-            2 * kMargin + rows * cellHeight + (rows - 1) * kGap};
+    const Cell cell = cellOf(options);
+    return {2 * kMargin + columns * cell.width + (columns - 1) * kGap,
+            2 * kMargin + rows * cell.height + (rows - 1) * kGap};
 }
 
 Image renderGallery(HostSession& session, const GalleryOptions& options) {
     const GallerySize size = gallerySize(options);
     const int columns = std::min(options.columns, static_cast<int>(allPresets().size()));
-    const int scale = labelScale(options.swatchSize);
-    const int cellHeight = options.swatchSize + kLabelGap + kGlyphLineHeight * scale;
+    const Cell cell = cellOf(options);
 
     Image sheet(size.width, size.height, kBackground);
     RenderOptions swatchOptions;
@@ -64,13 +72,14 @@ Image renderGallery(HostSession& session, const GalleryOptions& options) {
         applyPreset(map, preset, 0);
         const Image swatch = renderSwatch(map, 0, swatchOptions);
 
-        const int left = kMargin + (index % columns) * (options.swatchSize + kGap);
-        const int top = kMargin + (index / columns) * (cellHeight + kGap);
+        const int cellLeft = kMargin + (index % columns) * (cell.width + kGap);
+        const int left = cellLeft + (cell.width - options.swatchSize) / 2;
+        const int top = kMargin + (index / columns) * (cell.height + kGap);
         for (int y = 0; y < swatch.height(); ++y) {
             for (int x = 0; x < swatch.width(); ++x) sheet.at(left + x, top + y) = swatch.at(x, y);
         }
-        drawText(sheet, left + (options.swatchSize - textWidth(preset.name, scale)) / 2,
-                 top + options.swatchSize + kLabelGap, preset.name, kInk, scale);
+        drawText(sheet, cellLeft + (cell.width - textWidth(preset.name, cell.labelScale)) / 2,
+                 top + options.swatchSize + kLabelGap, preset.name, kInk, cell.labelScale);
         progress.update(++index);
     }
     return sheet;
