@@ -83,7 +83,7 @@ int runPresets(const PresetsCommand& command) {
         return 0;
     }
     if (command.json) {
-        nlohmann::json list = nlohmann::json::array();
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
         for (const Preset& preset : allPresets()) list.push_back(presetJson(preset));
         std::printf("%s\n", list.dump(2).c_str());
         return 0;

@@ -17,8 +17,8 @@ std::vector<Assignment> assignments(const std::vector<PresetValue>& values) {
     return list;
 }
 
-nlohmann::json valuesJson(const std::vector<PresetValue>& values) {
-    nlohmann::json object = nlohmann::json::object();
+nlohmann::ordered_json valuesJson(const std::vector<PresetValue>& values) {
+    nlohmann::ordered_json object = nlohmann::ordered_json::object();
     for (const PresetValue& v : values) object[std::string(v.name)] = v.value;
     return object;
 }
@@ -48,15 +48,16 @@ void applyPreset(Texmap& map, const Preset& preset, TimeValue t) {
     }
 }
 
-nlohmann::json presetJson(const Preset& preset) {
-    nlohmann::json json{{"name", preset.name},
-                        {"description", preset.description},
-                        {"parameters", valuesJson(preset.values)}};
-    json["thicknessMap"] =
-        preset.thicknessMap.empty()
-            ? nlohmann::json(nullptr)
-            : nlohmann::json{{"kind", preset.thicknessMap},
-                             {"parameters", valuesJson(preset.thicknessMapValues)}};
+nlohmann::ordered_json presetJson(const Preset& preset) {
+    // In the order a reader wants them: what it is, what it sets, why.
+    nlohmann::ordered_json json{{"name", preset.name},
+                                {"description", preset.description},
+                                {"parameters", valuesJson(preset.values)}};
+    json["thicknessMap"] = nullptr;
+    if (!preset.thicknessMap.empty()) {
+        json["thicknessMap"] = {{"kind", preset.thicknessMap},
+                                {"parameters", valuesJson(preset.thicknessMapValues)}};
+    }
     json["sources"] = {{"medium", preset.medium},
                        {"film", preset.film},
                        {"base", preset.base},

@@ -48,6 +48,6 @@ const Preset& findPreset(std::string_view name);
 void applyPreset(Texmap& map, const Preset& preset, TimeValue t);
 
 /// The preset in full, as `nacrelle presets --json` prints it.
-nlohmann::json presetJson(const Preset& preset);
+nlohmann::ordered_json presetJson(const Preset& preset);
 
 }  // namespace nacrelle::tools

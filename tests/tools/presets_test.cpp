@@ -60,10 +60,13 @@ private:
 TEST_F(Presets, EachFitsTheModuleAndGivesTheCoresColourForItsValues) {
     ASSERT_GE(presets().size(), 8u);
     const nlohmann::json plain = eval({"--cosine", "1"});
+    const std::string list = runOk({"presets"}).out;
     for (const nlohmann::json& preset : presets()) {
         const std::string name = preset["name"];
         SCOPED_TRACE(name);
         EXPECT_FALSE(preset["description"].get<std::string>().empty());
+        EXPECT_NE(list.find(name + " "), std::string::npos) << list;
+        EXPECT_NE(list.find(preset["description"].get<std::string>()), std::string::npos);
         for (const char* source : {"medium", "film", "base", "thickness"}) {
             EXPECT_FALSE(preset["sources"][source].get<std::string>().empty()) << source;
         }
@@ -170,6 +173,20 @@ TEST_F(Presets, AnUnknownNameIsOneLineThatListsTheKnownOnes) {
     }
     const RunResult both = run({"render", "--scene", "s.nscene", "--preset", "pearl"});
     EXPECT_EQ(both.exitCode, 2) << describe(both);
+}
+
+TEST_F(Presets, TheGalleryRefusesSizesItCannotDrawBeforeLoadingTheModule) {
+    for (const std::vector<std::string>& options : {std::vector<std::string>{"--swatch", "4"},
+                                                    {"--columns", "0"},
+                                                    {"--threads", "-1"},
+                                                    {"--swatch", "2048", "--columns", "64"}}) {
+        std::vector<std::string> command{"--plugin", "missing.dlt", "gallery", "-o", "g.png"};
+        command.insert(command.end(), options.begin(), options.end());
+        const RunResult result = run(command);
+        EXPECT_EQ(result.exitCode, 2) << describe(result);
+        EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
+        EXPECT_TRUE(entries().empty());
+    }
 }
 
 TEST_F(Presets, TheGalleryHoldsEveryPresetsSwatch) {
