@@ -13,6 +13,7 @@ namespace nacrelle::tools {
 
 /// Options every command that builds a map shares.
 struct MapOptions {
+    std::string preset;                   ///< a preset's name, "" for none
     std::vector<std::string> set;         ///< NAME=VALUE
     std::vector<std::string> key;         ///< NAME@FRAME=VALUE
     std::string thicknessMap;             ///< gradient | noise | bitmap:FILE
