@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/colour_adjust.h"
+#include "core/film_colour.h"
 #include "png_file.h"
 #include "program_run.h"
 
