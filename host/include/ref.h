@@ -104,8 +104,9 @@ public:
     /// Writes the object's own data as chunks; the host stores the references
     /// itself. The default writes nothing.
     virtual IOResult Save(ISave* isave);
-    /// Reads what Save wrote, after the host has restored the references.
-    /// The default reads nothing.
+    /// Reads what Save wrote. The host restores the references only after
+    /// every object's Load has run: work that needs them belongs in a
+    /// PostLoadCallback registered here. The default reads nothing.
     virtual IOResult Load(ILoad* iload);
 
 protected:

@@ -150,6 +150,8 @@ private:
         if (!made) Fail(record.classOffset, Describe(k) + ": the class created no object");
         auto* object = dynamic_cast<ReferenceTarget*>(made);
         if (!object) {
+            // Released first, as the host deletes every object it owns.
+            if (auto* maker = dynamic_cast<ReferenceMaker*>(made)) maker->DeleteAllRefs();
             made->DeleteThis();
             Fail(record.classOffset, Describe(k) + ": the class creates no reference targets");
         }
