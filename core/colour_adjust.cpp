@@ -1,3 +1,4 @@
+// Hue, saturation and gamma adjustment: RGB to HSL and back, in the model's order.
 #include "core/colour_adjust.h"
 
 #include <cmath>

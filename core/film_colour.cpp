@@ -1,3 +1,4 @@
+// The per-sample pipeline: reflectance, then colour adjustment.
 #include "core/film_colour.h"
 
 namespace nacrelle {

@@ -1,3 +1,4 @@
+// Thin-film reflectance: refraction, Fresnel terms and the Airy sum per wavelength.
 #include "core/thin_film.h"
 
 #include "core/film_terms.h"

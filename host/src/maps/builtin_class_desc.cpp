@@ -1,3 +1,4 @@
+// The built-in classes' descriptor and the host's own string table for their names.
 #include "builtin_class_desc.h"
 
 namespace standin::detail {

@@ -1,3 +1,4 @@
+// The list of built-in classes and their registration in the class directory.
 #include "standin/builtin_classes.h"
 
 #include "standin/class_directory.h"

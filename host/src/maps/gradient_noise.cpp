@@ -1,3 +1,4 @@
+// Four-dimensional gradient noise and its fractal sum, for the noise grey map.
 #include "standin/gradient_noise.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// The bitmap grey map: a greyscale PNG image, tiled in U and V.
 #include "builtin_class_desc.h"
 #include "standin/grey_maps.h"
 #include "standin/png_grey_reader.h"

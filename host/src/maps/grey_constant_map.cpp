@@ -1,3 +1,4 @@
+// The constant grey map: one value everywhere.
 #include "builtin_class_desc.h"
 #include "standin/grey_maps.h"
 

@@ -1,3 +1,4 @@
+// The gradient grey map: a ramp along U or V.
 #include "builtin_class_desc.h"
 #include "standin/grey_maps.h"
 

@@ -1,3 +1,4 @@
+// Greyscale images and their bilinear lookup with wrapping.
 #include "standin/grey_image.h"
 
 #include <cmath>

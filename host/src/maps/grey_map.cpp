@@ -1,3 +1,4 @@
+// What every grey map shares: its block, references, validity, scene data.
 #include "builtin_class_desc.h"
 #include "standin/grey_maps.h"
 #include "standin/panels.h"

@@ -1,3 +1,4 @@
+// The noise grey map: gradient noise between two thresholds.
 #include "builtin_class_desc.h"
 #include "standin/gradient_noise.h"
 #include "standin/grey_maps.h"

@@ -1,3 +1,4 @@
+// The standard output filter's colour steps, apart from its class.
 #include "standin/output_filter.h"
 
 namespace standin {

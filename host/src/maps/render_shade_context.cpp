@@ -1,3 +1,4 @@
+// The renderer's shading context: one sample's geometry and outputs.
 #include "standin/shade_context.h"
 
 namespace standin {

@@ -1,3 +1,4 @@
+// The standard output filter as a host class: descriptor, block, filtering.
 #include "standin/standard_texture_output.h"
 
 #include "builtin_class_desc.h"

@@ -1,3 +1,4 @@
+// Bounds-checked little-endian reading of compiled-resource bytes.
 #include "byte_reader.h"
 
 #include <cstdio>

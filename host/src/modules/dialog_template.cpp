@@ -1,3 +1,4 @@
+// Parsing DLGTEMPLATEEX dialog templates from compiled resources.
 #include "standin/dialog_template.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Parsing a compiled .res image into its resources.
 #include "standin/resource_image.h"
 
 #include <map>

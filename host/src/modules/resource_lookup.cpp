@@ -1,3 +1,4 @@
+// Finding a module's strings and dialogs by ID and language preference.
 #include "standin/resources.h"
 
 #include <string>

@@ -1,3 +1,4 @@
+// Parsing string-table blocks of 16 length-prefixed UTF-16 strings.
 #include "standin/string_table.h"
 
 #include "byte_reader.h"

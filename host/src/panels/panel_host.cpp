@@ -1,3 +1,4 @@
+// The slot that holds the installed panel host.
 #include "standin/panel_host.h"
 
 namespace standin {

@@ -1,3 +1,4 @@
+// Parameters by script name: typed reading, parsing, clamped setting.
 #include "standin/param_access.h"
 
 #include <algorithm>

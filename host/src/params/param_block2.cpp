@@ -1,3 +1,4 @@
+// The parameter block: values, animated floats and their keys, notifications.
 #include "param_block2.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Block definitions: reading the variadic definition, defaults, ranges, UI.
 #include <algorithm>
 #include <cmath>
 #include <cstdarg>

@@ -1,3 +1,4 @@
+// Reading nested chunks (ILoad) from a scene file's bytes.
 #include <cstring>
 #include <string>
 

@@ -1,3 +1,4 @@
+// Fixed-width values inside chunks: integers and floats, little-endian.
 #include "standin/chunk_values.h"
 
 #include <bit>

@@ -1,3 +1,4 @@
+// Writing nested chunks (ISave) with their lengths patched on close.
 #include <cstdio>
 #include <cstring>
 #include <new>

@@ -1,3 +1,4 @@
+// Strings in scene files: ISave's wide and narrow string writers.
 #include "ioapi.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// A scene: the root objects the host holds, and their release.
 #include "standin/scene.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Host-wide animation settings: frame rate and the animate switch.
 #include "maxapi.h"
 
 // Host-wide settings of the user-interface thread, like the real host's.

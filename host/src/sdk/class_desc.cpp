@@ -1,3 +1,4 @@
+// ClassDesc and ClassDesc2: strings, blocks, panels and automatic blocks.
 #include <algorithm>
 
 #include "iparamb2.h"

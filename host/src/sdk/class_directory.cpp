@@ -1,3 +1,4 @@
+// The class directory: every registered class by super class and class ID.
 #include "standin/class_directory.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// The host's wide string, MSTR, and its UTF-8 conversions.
 #include "strclass.h"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// A bounded record of descriptor and module lifecycle events.
 #include "standin/lifecycle_log.h"
 
 #include <deque>

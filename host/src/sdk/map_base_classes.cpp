@@ -1,3 +1,4 @@
+// The maps' base classes: ISubMap, MtlBase and Texmap defaults.
 #include "imtl.h"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// The reference system: makers, targets, replacement and notifications.
 #include "ref.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The remap directory a clone uses to copy each target once.
 #include "standin/remap_dir.h"
 
 namespace standin {
