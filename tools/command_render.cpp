@@ -9,6 +9,7 @@
 #include "tools/errors.h"
 #include "tools/host_session.h"
 #include "tools/map_options.h"
+#include "tools/map_settings.h"
 #include "tools/render.h"
 
 namespace nacrelle::tools {
@@ -94,6 +95,7 @@ RenderJob prepareRender(const RenderCommand& command) {
     checkThreads(command.threads);
     job.options.threads = command.threads;
     job.encoding = PngEncoding{command.sixteenBit ? 16 : 8, !command.linear, command.threads};
+    checkPngName(command.output);
     (void)timeOf(command.map);
     if (!command.frames.empty()) {
         if (command.map.frame || command.map.time) {
@@ -113,13 +115,16 @@ int renderMap(Texmap& map, const RenderCommand& command) {
     const TimeValue t = timeOf(command.map);
     applySettings(map, job.settings, t);
     requireThicknessImage(map, t);
+    standin::WritePolicy policy{command.force, {}};
+    if (!command.scene.empty()) policy.inputs.push_back(command.scene);
+    if (const auto image = thicknessImageFile(map); !image.empty()) policy.inputs.push_back(image);
     if (!job.frames) {
-        writeImage(renderSwatch(map, t, job.options), command.output, job.encoding);
+        writeImage(renderSwatch(map, t, job.options), command.output, job.encoding, policy);
         return 0;
     }
     for (long frame = job.frames->first; frame <= job.frames->last; ++frame) {
         writeImage(renderSwatch(map, frameToTime(static_cast<double>(frame)), job.options),
-                   numberedFile(command.output, frame), job.encoding);
+                   numberedFile(command.output, frame), job.encoding, policy);
     }
     return 0;
 }
@@ -149,6 +154,7 @@ int runChart(const CommonOptions& common, const ChartCommand& command) {
     }
     checkSize(command.width, command.height);
     checkThreads(command.threads);
+    checkPngName(command.output);
     (void)timeOf(command.map);
     options.width = command.width;
     options.height = command.height;
@@ -158,7 +164,8 @@ int runChart(const CommonOptions& common, const ChartCommand& command) {
     Texmap& map = session.createMap();
     applySettings(map, settings, timeOf(command.map));
     writeImage(renderChart(map, timeOf(command.map), options), command.output,
-               PngEncoding{8, !command.linear, command.threads});
+               PngEncoding{8, !command.linear, command.threads},
+               standin::WritePolicy{command.force, {}});
     return 0;
 }
 

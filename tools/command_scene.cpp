@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <nlohmann/json.hpp>
 
 #include "tools/commands.h"
@@ -12,6 +13,7 @@
 #include "tools/json_values.h"
 #include "tools/map_options.h"
 #include "tools/map_settings.h"
+#include "tools/scene_lock.h"
 
 namespace nacrelle::tools {
 
@@ -105,16 +107,21 @@ int runScene(const CommonOptions& common, const SceneCommand& command) {
         }
         Texmap& map = session.createMap();
         applySettings(map, settings, timeOf(command.map));
-        session.saveScene(command.file);
+        session.saveScene(command.file, standin::WritePolicy{command.force, {}});
         return 0;
     }
+    // An edit holds the scene from reading to saving: another edit meanwhile
+    // would be lost.
+    std::optional<SceneLock> lock;
+    if (command.action == "set") lock.emplace(command.file, sceneLockWait());
     Texmap& map = sceneMap(session, command.file);
     if (command.action == "show") {
         show(command.file, map, command.json);
     } else if (command.action == "set") {
         applySettings(map, settings, timeOf(command.map));
-        session.saveScene(command.file);
+        session.saveScene(command.file, standin::WritePolicy{command.force, {}});
     } else if (command.action == "render") {
+        render.scene = command.file;  // an input: never the output
         return renderMap(map, render);
     } else {
         throw UsageError("unknown scene action \"" + command.action + "\"");

@@ -37,6 +37,7 @@ struct RenderCommand {
     int threads = 0;
     bool sixteenBit = false;
     bool linear = false;
+    bool force = false;           ///< replace a read-only output or split its hard links
 };
 
 struct ChartCommand {
@@ -46,6 +47,7 @@ struct ChartCommand {
     int width = 800, height = 560;
     int threads = 0;
     bool linear = false;
+    bool force = false;
 };
 
 struct EvalCommand {
@@ -66,7 +68,7 @@ struct SceneCommand {
     std::vector<std::string> assignments;  ///< scene set FILE NAME=VALUE ...
     MapOptions map;
     bool json = false;
-    bool force = false;          ///< scene new: replace an existing file
+    bool force = false;          ///< new: replace an existing file; set: a read-only one
     RenderCommand render;
 };
 

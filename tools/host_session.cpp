@@ -81,9 +81,10 @@ void HostSession::loadScene(const std::filesystem::path& path) {
     }
 }
 
-void HostSession::saveScene(const std::filesystem::path& path) {
+void HostSession::saveScene(const std::filesystem::path& path,
+                            const standin::WritePolicy& policy) {
     try {
-        standin::SaveSceneFile(*scene_, path);
+        standin::SaveSceneFile(*scene_, path, standin::OpenFileSink, policy);
     } catch (const standin::SceneFileError& error) {
         throw Failure(error.what());
     }

@@ -10,6 +10,7 @@
 
 #include "tools/commands.h"
 #include "tools/errors.h"
+#include "tools/standard_output.h"
 
 namespace nacrelle::tools {
 namespace {
@@ -48,6 +49,9 @@ void addRenderOptions(CLI::App& app, RenderCommand& render) {
         ->capture_default_str();
     app.add_flag("--16bit", render.sixteenBit, "Write 16 bits per channel");
     app.add_flag("--linear", render.linear, "Write linear values, without sRGB encoding");
+    app.add_flag("--force", render.force,
+                 "Replace a read-only output file (where you may delete it) or one with "
+                 "several hard links");
 }
 
 /// The command line's error as one line: what is wrong, and where to look
@@ -118,6 +122,9 @@ int run(int argc, char** argv) {
     chartApp->add_option("--height", chart.height, "Height in pixels")->capture_default_str();
     chartApp->add_option("--threads", chart.threads, "Render threads (0: one per core)");
     chartApp->add_flag("--linear", chart.linear, "Write linear values, without sRGB encoding");
+    chartApp->add_flag("--force", chart.force,
+                       "Replace a read-only output file (where you may delete it) or one with "
+                       "several hard links");
     chartApp->callback([&] { result = runChart(common, chart); });
 
     EvalCommand eval;
@@ -144,10 +151,13 @@ int run(int argc, char** argv) {
     auto* sceneApp = app.add_subcommand("scene", "Create, show, change and render scene files");
     sceneApp->require_subcommand(1);
     auto* sceneNew = sceneApp->add_subcommand("new", "Create a scene file holding a map");
-    sceneNew->add_flag("--force", scene.force, "Replace an existing file");
+    sceneNew->add_flag("--force", scene.force, "Replace an existing file, even a read-only one");
     auto* sceneShow = sceneApp->add_subcommand("show", "Show the map of a scene file");
     sceneShow->add_flag("--json", scene.json, "Print one JSON object");
     auto* sceneSet = sceneApp->add_subcommand("set", "Change values of a scene file's map");
+    sceneSet->add_flag("--force", scene.force,
+                       "Change a read-only scene file (where you may delete it) or one with "
+                       "several hard links");
     auto* sceneRender = sceneApp->add_subcommand("render", "Render the map of a scene file");
     addRenderOptions(*sceneRender, scene.render);
     for (CLI::App* sub : {sceneNew, sceneShow, sceneSet, sceneRender}) {
@@ -204,16 +214,17 @@ int run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     using namespace nacrelle::tools;
+    guardStandardStreams();
+    int exitCode = kExitFailure;
     try {
-        return run(argc, argv);
+        exitCode = run(argc, argv);
     } catch (const UsageError& error) {
         std::fprintf(stderr, "nacrelle: %s\n", error.what());
-        return kExitUsage;
+        exitCode = kExitUsage;
     } catch (const Failure& error) {
         std::fprintf(stderr, "nacrelle: %s\n", error.what());
-        return kExitFailure;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "nacrelle: %s\n", error.what());
-        return kExitFailure;
     }
+    return finishStandardOutput(exitCode);
 }

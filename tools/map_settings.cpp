@@ -131,6 +131,12 @@ void requireThicknessImage(Texmap& map, TimeValue t) {
     throw Failure("the thickness map's image cannot be read: " + bitmap->ImageError());
 }
 
+std::filesystem::path thicknessImageFile(Texmap& map) {
+    auto* bitmap = dynamic_cast<standin::GreyBitmapMap*>(map.GetSubTexmap(0));
+    if (bitmap == nullptr || bitmap->GetFileName().isNull()) return {};
+    return narrow(bitmap->GetFileName());
+}
+
 ReferenceTarget* outputFilterOf(Texmap& map) {
     for (int i = 0; i < map.NumRefs(); ++i) {
         ReferenceTarget* target = map.GetReference(i);

@@ -3,6 +3,7 @@
 // through its parameter blocks, exactly as a script would.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,6 +47,9 @@ bool isFrameInTimeRange(double frame);
 /// whose image could not be read, as after loading a scene whose image file
 /// has gone: rendering would silently show the map without it.
 void requireThicknessImage(Texmap& map, TimeValue t);
+
+/// The file of the map's bitmap thickness map, or "" when it has none.
+std::filesystem::path thicknessImageFile(Texmap& map);
 
 /// The map's output filter (its reference of the output-filter super class).
 ReferenceTarget* outputFilterOf(Texmap& map);
