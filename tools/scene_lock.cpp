@@ -35,7 +35,8 @@ SceneLock::SceneLock(const std::filesystem::path& path, std::chrono::millisecond
         struct stat locked;
         if (::fstat(fd, &locked) != 0 || !S_ISREG(locked.st_mode)) {
             ::close(fd);
-            throw Failure("cannot open the scene " + quoted(path) + ": not a regular file");
+            throw Failure("cannot open the scene " + quoted(path) + ": " +
+                          (S_ISDIR(locked.st_mode) ? "it is a directory" : "not a regular file"));
         }
         while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             if (errno != EWOULDBLOCK && errno != EINTR) {
