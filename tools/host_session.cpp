@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "tools/errors.h"
+#include "tools/scene_ranges.h"
 
 namespace nacrelle::tools {
 
@@ -76,6 +77,7 @@ void HostSession::loadScene(const std::filesystem::path& path) {
     try {
         std::unique_ptr<standin::Scene> loaded = standin::LoadSceneFile(path);
         scene_ = std::move(loaded);
+        if (Texmap* map = findMap()) clampToRanges(*map, path.string());
     } catch (const standin::SceneFileError& error) {
         throw Failure(error.what());
     }

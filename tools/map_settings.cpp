@@ -149,6 +149,12 @@ void applySettings(Texmap& map, const MapSettings& settings, TimeValue t) {
     IParamBlock2& block = blockOf(map, "the map");
     for (const Assignment& a : settings.values) setByScriptName(block, "parameter", a.name, a.value, t);
     for (const KeyAssignment& key : settings.keys) {
+        // A key on a constant would quietly set it for every frame.
+        if (const ParamDef* def = standin::FindParamByScriptName(block, key.name);
+            def != nullptr && !def->IsAnimatable()) {
+            throw UsageError("--key " + key.name + "@...: \"" + key.name +
+                             "\" cannot be animated; set it with --set");
+        }
         standin::AnimateScope animate;
         setByScriptName(block, "parameter", key.name, key.value, frameToTime(key.frame));
     }

@@ -8,6 +8,8 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -113,6 +115,43 @@ TEST_F(SceneSafety, ScenesAreReadOnlyFromRegularFilesOfBoundedSize) {
             EXPECT_EQ(result.exitCode, 1) << describe(result);
             EXPECT_NE(result.err.find(message), std::string::npos) << describe(result);
         }
+    }
+}
+
+/// Replaces the one float `from` in the file's bytes by `to`.
+void patchFloat(std::vector<unsigned char>& bytes, float from, float to) {
+    unsigned char pattern[4], replacement[4];
+    std::memcpy(pattern, &from, 4);
+    std::memcpy(replacement, &to, 4);
+    const auto at = std::search(bytes.begin(), bytes.end(), pattern, pattern + 4);
+    ASSERT_NE(at, bytes.end()) << from;
+    std::copy(replacement, replacement + 4, at);
+}
+
+TEST_F(SceneSafety, ValuesOutsideTheirRangeAreClampedOnLoadingWithANote) {
+    struct Case {
+        float gamma, satKey;
+        float gammaShown, satShown;
+    };
+    // The ranges are the module's own (nacrelle info): gamma 0.05 to 20, sat -100 to 100.
+    for (const Case& c : {Case{0.0f, -1000.0f, 0.05f, -100.0f}, Case{-5.0f, 1000.0f, 0.05f, 100.0f},
+                          Case{1e30f, -1e30f, 20.0f, -100.0f}}) {
+        SCOPED_TRACE(c.gamma);
+        runOk({"scene", "new", "s.nscene", "--force", "--set", "gamma=7.125", "--key",
+               "sat@10=77.25"});
+        std::vector<unsigned char> bytes = readBytes("s.nscene");
+        patchFloat(bytes, 7.125f, c.gamma);
+        patchFloat(bytes, 77.25f, c.satKey);
+        std::ofstream(file("s.nscene"), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+
+        const RunResult shown = run({"scene", "show", "s.nscene", "--json"});
+        ASSERT_EQ(shown.exitCode, 0) << describe(shown);
+        const nlohmann::json map = nlohmann::json::parse(shown.out)["map"]["parameters"];
+        EXPECT_EQ(map["gamma"]["value"].get<float>(), c.gammaShown);
+        EXPECT_EQ(map["sat"]["keys"].back()["value"].get<float>(), c.satShown);
+        EXPECT_NE(shown.err.find("note: s.nscene: gamma"), std::string::npos) << shown.err;
+        EXPECT_NE(shown.err.find("note: s.nscene: sat@10"), std::string::npos) << shown.err;
     }
 }
 
