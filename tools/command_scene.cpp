@@ -1,5 +1,6 @@
 // `nacrelle scene new|show|set|render`: scene files holding a map.
 #include <imtl.h>
+#include <standin/file_names.h>
 #include <standin/grey_maps.h>
 
 #include <cstdio>
@@ -32,7 +33,7 @@ nlohmann::json describeMap(Texmap& map) {
     description["thicknessMap"] = describeObject(thicknessMap);
     // A bitmap's file is no parameter, but it is what the user chose.
     if (auto* bitmap = dynamic_cast<standin::GreyBitmapMap*>(thicknessMap)) {
-        description["thicknessMap"]["file"] = bitmap->GetFileName().ToUTF8();
+        description["thicknessMap"]["file"] = standin::FileNameFromHost(bitmap->GetFileName()).string();
         if (!bitmap->ImageError().empty()) {
             description["thicknessMap"]["imageError"] = bitmap->ImageError();
         }
@@ -59,7 +60,10 @@ void printParameters(const nlohmann::json& object, const char* indent) {
 void show(const std::string& file, Texmap& map, bool json) {
     nlohmann::json description = describeMap(map);
     if (json) {
-        std::printf("%s\n", nlohmann::json({{"file", file}, {"map", description}}).dump(2).c_str());
+        // JSON is UTF-8: bytes of a file name that are not become U+FFFD there.
+        const nlohmann::json shown = {{"file", file}, {"map", description}};
+        std::printf("%s\n",
+                    shown.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
         return;
     }
     std::printf("scene %s\nmap %s\n", file.c_str(),

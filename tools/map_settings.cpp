@@ -4,6 +4,7 @@
 #include <iparamb2.h>
 #include <standin/animation.h>
 #include <standin/class_directory.h>
+#include <standin/file_names.h>
 #include <standin/grey_maps.h>
 #include <standin/param_access.h>
 #include <stdmat.h>
@@ -86,7 +87,7 @@ Texmap* createThicknessMap(const std::string& kind) {
     if (map == nullptr) throw Failure("the host could not create a " + kind + " map");
     if (!file.empty()) {
         std::string error;
-        if (!static_cast<standin::GreyBitmapMap*>(map)->SetFileName(MSTR::FromUTF8(file), error)) {
+        if (!static_cast<standin::GreyBitmapMap*>(map)->SetFileName(standin::FileNameToHost(file), error)) {
             map->DeleteMe();
             throw Failure(error);
         }
@@ -134,7 +135,7 @@ void requireThicknessImage(Texmap& map, TimeValue t) {
 std::filesystem::path thicknessImageFile(Texmap& map) {
     auto* bitmap = dynamic_cast<standin::GreyBitmapMap*>(map.GetSubTexmap(0));
     if (bitmap == nullptr || bitmap->GetFileName().isNull()) return {};
-    return narrow(bitmap->GetFileName());
+    return standin::FileNameFromHost(bitmap->GetFileName());
 }
 
 ReferenceTarget* outputFilterOf(Texmap& map) {

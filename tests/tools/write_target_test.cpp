@@ -198,6 +198,17 @@ TEST_F(WriteTarget, AFifoWithAReaderGetsTheImage) {
     EXPECT_TRUE(S_ISFIFO(statOf(file("pipe")).st_mode));
 }
 
+TEST_F(WriteTarget, NamesThatAreNotUtf8KeepTheirBytes) {
+    const std::string image = "in\xFF.png", scene = "s\xFE.nscene", output = "out\xFD.png";
+    runOk({"render", "--size", "8", "-o", image});
+    runOk({"scene", "new", scene, "--thickness-map", "bitmap:" + image, "--set",
+           "thicknessmapenabled=true"});
+    runOk({"scene", "render", scene, "--size", "8", "-o", output});
+    EXPECT_EQ(entries(), (std::set<std::string>{image, scene, output}));
+    const RunResult shown = runOk({"scene", "show", scene});
+    EXPECT_NE(shown.out.find(image), std::string::npos) << shown.out;
+}
+
 /// Another user, in a directory anyone may write, meets root's read-only
 /// scene: refused; with --force refused where the directory is sticky,
 /// replaced where the user could have deleted it anyway.
