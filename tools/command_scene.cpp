@@ -44,7 +44,10 @@ nlohmann::json describeMap(Texmap& map) {
 
 void printParameters(const nlohmann::json& object, const char* indent) {
     for (const auto& [name, entry] : object["parameters"].items()) {
-        std::printf("%s%-20s %s", indent, name.c_str(), entry["value"].dump().c_str());
+        const std::string display =
+            entry.contains("displayName") ? "(" + entry["displayName"].get<std::string>() + ")" : "";
+        std::printf("%s%-20s %-18s %s", indent, name.c_str(), display.c_str(),
+                    entry["value"].dump().c_str());
         if (entry.contains("keys")) {
             // As they are typed: NAME@FRAME=VALUE.
             std::printf("   keys:");
@@ -101,6 +104,9 @@ int runScene(const CommonOptions& common, const SceneCommand& command) {
     }
     RenderCommand render = command.render;
     render.map = command.map;
+    if (render.output.empty()) {
+        render.output = std::filesystem::path(command.file).replace_extension(".png").string();
+    }
     if (command.action == "render") checkRenderCommand(render);
     (void)timeOf(command.map);
 

@@ -30,7 +30,7 @@ struct CommonOptions {
 struct RenderCommand {
     MapOptions map;
     std::string scene;            ///< render this scene's map instead of a new one
-    std::string output = "nacrelle-swatch.png";
+    std::string output = "nacrelle-swatch.png";  ///< scene render: "" for the scene's name
     int size = 512;
     std::optional<int> width, height;  ///< override size when given
     std::string frames;           ///< A-B: one file per frame
@@ -55,6 +55,7 @@ struct EvalCommand {
     std::optional<double> cosine;
     std::string normal, view;   ///< X,Y,Z
     std::optional<double> mapValue;
+    std::string scene;          ///< evaluate this scene's map instead of a new one
     bool json = false;
 };
 

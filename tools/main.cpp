@@ -22,7 +22,7 @@ void addMapOptions(CLI::App& app, MapOptions& map) {
         ->type_name("NAME@FRAME=VALUE");
     app.add_option("--thickness-map", map.thicknessMap,
                    "Plug a thickness map into the map and switch it on")
-        ->type_name("gradient|noise|bitmap:FILE");
+        ->type_name("gradient|noise|bitmap:FILE|none");
     app.add_option("--map-set", map.mapSet, "Set a parameter of the thickness map (repeatable)")
         ->type_name("NAME=VALUE");
     app.add_option("--use-map", map.useMap, "Switch the thickness map on or off")
@@ -95,6 +95,9 @@ int run(int argc, char** argv) {
     CLI::App app{"Renders, inspects, edits and saves the Nacrelle thin-film texture map.",
                  "nacrelle"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "nacrelle " NACRELLE_VERSION);
+    // Options of the program as a whole (--plugin) may follow the command too.
+    app.fallthrough();
     CommonOptions common;
     app.add_option("--plugin", common.plugin,
                    "The module to load (default: $NACRELLE_PLUGIN, else Nacrelle.dlt next to "
@@ -139,6 +142,7 @@ int run(int argc, char** argv) {
         ->type_name("X,Y,Z");
     evalApp->add_option("--map-value", eval.mapValue,
                         "Plug in a constant thickness map of this value and switch it on");
+    evalApp->add_option("--scene", eval.scene, "Evaluate the map of this scene file");
     evalApp->add_flag("--json", eval.json, "Print one JSON object");
     evalApp->callback([&] { result = runEval(common, eval); });
 
@@ -165,6 +169,10 @@ int run(int argc, char** argv) {
         if (sub != sceneShow) addMapOptions(*sub, scene.map);
         sub->callback([&, sub] {
             scene.action = sub->get_name();
+            // Without -o a scene's render is named after the scene.
+            if (sub == sceneRender && sub->get_option("-o")->count() == 0) {
+                scene.render.output.clear();
+            }
             result = runScene(common, scene);
         });
     }

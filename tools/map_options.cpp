@@ -19,6 +19,10 @@ MapSettings toSettings(const MapOptions& options) {
         settings.thicknessMapValues.push_back(parseAssignment(text));
     }
     for (const std::string& text : options.outputSet) {
+        if (text.find('=') == std::string::npos) {
+            throw UsageError("--output \"" + text + "\" is no output-filter setting " +
+                             "(NAME=VALUE); to name the image file, use -o " + text);
+        }
         settings.outputValues.push_back(parseAssignment(text));
     }
     settings.thicknessMap = options.thicknessMap;

@@ -19,6 +19,7 @@ namespace nacrelle::tools {
 namespace {
 
 constexpr const char* kBitmapPrefix = "bitmap:";
+constexpr const char* kNoThicknessMap = "none";
 
 std::string narrow(const MSTR& text) { return text.ToUTF8(); }
 
@@ -81,7 +82,7 @@ Texmap* createThicknessMap(const std::string& kind) {
         if (!error) file = full.lexically_normal().string();
     } else {
         throw UsageError("--thickness-map: \"" + kind +
-                         "\" is not a thickness map (gradient, noise or bitmap:FILE)");
+                         "\" is not a thickness map (gradient, noise, bitmap:FILE or none)");
     }
     auto* map = static_cast<Texmap*>(standin::CreateInstance(desc));
     if (map == nullptr) throw Failure("the host could not create a " + kind + " map");
@@ -164,12 +165,18 @@ void applySettings(Texmap& map, const MapSettings& settings, TimeValue t) {
     const bool wantsMap = !settings.thicknessMap.empty() || settings.constantMapValue.has_value();
     if (wantsMap && slot == nullptr) throw Failure("the map has no sub-map slot");
     Texmap* subMap = nullptr;
+    const bool removeMap = settings.thicknessMap == kNoThicknessMap;
     if (settings.constantMapValue) {
         subMap = createConstantMap(*settings.constantMapValue);
-    } else if (!settings.thicknessMap.empty()) {
+    } else if (!settings.thicknessMap.empty() && !removeMap) {
         subMap = createThicknessMap(settings.thicknessMap);
     }
-    if (subMap != nullptr) map.SetSubTexmap(slot->subtexno >= 0 ? slot->subtexno : 0, subMap);
+    if (subMap != nullptr || removeMap) {
+        map.SetSubTexmap(slot->subtexno >= 0 ? slot->subtexno : 0, subMap);
+    }
+    if (removeMap && settings.useThicknessMap.value_or(false)) {
+        throw UsageError("--thickness-map none and --use-map on contradict each other");
+    }
     if (!settings.thicknessMapValues.empty()) {
         // A new map, or the one the map already has (from a scene).
         Texmap* target = subMap != nullptr ? subMap : map.GetSubTexmap(0);
@@ -184,8 +191,8 @@ void applySettings(Texmap& map, const MapSettings& settings, TimeValue t) {
 
     // A map given on the command line is meant to be seen: switch it on
     // unless told otherwise.
-    if (settings.useThicknessMap || subMap != nullptr) {
-        const bool on = settings.useThicknessMap.value_or(true);
+    if (settings.useThicknessMap || subMap != nullptr || removeMap) {
+        const bool on = settings.useThicknessMap.value_or(!removeMap);
         setByScriptName(block, "parameter", "thicknessmapenabled", on ? "on" : "off", t);
     }
 
