@@ -15,6 +15,7 @@ namespace nacrelle::tools {
 struct MapOptions {
     std::vector<std::string> set;         ///< NAME=VALUE
     std::vector<std::string> key;         ///< NAME@FRAME=VALUE
+    std::vector<std::string> unkey;       ///< NAME@FRAME (scene set)
     std::string thicknessMap;             ///< gradient | noise | bitmap:FILE
     std::vector<std::string> mapSet;      ///< NAME=VALUE of the thickness map
     std::string useMap;                   ///< on | off, "" for unchanged

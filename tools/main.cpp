@@ -176,6 +176,8 @@ int run(int argc, char** argv) {
             result = runScene(common, scene);
         });
     }
+    sceneSet->add_option("--unkey", scene.map.unkey, "Remove the key of a parameter (repeatable)")
+        ->type_name("NAME@FRAME");
     sceneSet->add_option("assignments", scene.assignments, "Values to set")
         ->type_name("NAME=VALUE");
 

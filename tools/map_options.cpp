@@ -15,6 +15,12 @@ MapSettings toSettings(const MapOptions& options) {
             throw UsageError("key \"" + text + "\": the frame is outside the host's time range");
         }
     }
+    for (const std::string& text : options.unkey) {
+        // NAME@FRAME read as a key without its value.
+        KeyAssignment key = parseKey(text + "=0");
+        key.value.clear();
+        settings.unkeys.push_back(key);
+    }
     for (const std::string& text : options.mapSet) {
         settings.thicknessMapValues.push_back(parseAssignment(text));
     }

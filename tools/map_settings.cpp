@@ -106,7 +106,7 @@ Texmap* createConstantMap(double value) {
 }  // namespace
 
 bool MapSettings::empty() const {
-    return values.empty() && keys.empty() && thicknessMap.empty() && thicknessMapValues.empty() &&
+    return values.empty() && keys.empty() && unkeys.empty() && thicknessMap.empty() && thicknessMapValues.empty() &&
            !useThicknessMap && !constantMapValue && outputValues.empty();
 }
 
@@ -150,6 +150,22 @@ ReferenceTarget* outputFilterOf(Texmap& map) {
 void applySettings(Texmap& map, const MapSettings& settings, TimeValue t) {
     IParamBlock2& block = blockOf(map, "the map");
     for (const Assignment& a : settings.values) setByScriptName(block, "parameter", a.name, a.value, t);
+    for (const KeyAssignment& key : settings.unkeys) {
+        const ParamDef* def = standin::FindParamByScriptName(block, key.name);
+        if (def == nullptr) {
+            throw UsageError("unknown parameter \"" + key.name + "\"; known: " + knownNames(block));
+        }
+        if (!standin::DeleteParamKey(block, def->ID, frameToTime(key.frame))) {
+            std::string frames;
+            for (const standin::ParamKey& k : standin::ParamKeys(block, def->ID)) {
+                frames += (frames.empty() ? "" : ", ") +
+                          formatNumber(double(k.time) / double(GetTicksPerFrame()));
+            }
+            throw UsageError("--unkey " + key.name + "@" + formatNumber(key.frame) + ": no key " +
+                             "there (" + (frames.empty() ? "it has no keys" : "keys at " + frames) +
+                             ")");
+        }
+    }
     for (const KeyAssignment& key : settings.keys) {
         // A key on a constant would quietly set it for every frame.
         if (const ParamDef* def = standin::FindParamByScriptName(block, key.name);

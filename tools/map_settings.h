@@ -19,6 +19,7 @@ namespace nacrelle::tools {
 struct MapSettings {
     std::vector<Assignment> values;        ///< --set NAME=VALUE
     std::vector<KeyAssignment> keys;       ///< --key NAME@FRAME=VALUE
+    std::vector<KeyAssignment> unkeys;     ///< --unkey NAME@FRAME (no value)
     std::string thicknessMap;              ///< --thickness-map gradient|noise|bitmap:FILE
     std::vector<Assignment> thicknessMapValues;  ///< --map-set NAME=VALUE
     std::optional<bool> useThicknessMap;   ///< --use-map on|off

@@ -91,6 +91,30 @@ TEST_F(CommandLine, ThicknessMapRemovedAndSceneEvaluated) {
               runOk({"eval", "--cosine", "0.7", "--json"}).out);
 }
 
+TEST_F(CommandLine, UnkeyRemovesOneKeyAndTheLastLeavesItsValue) {
+    runOk({"scene", "new", "s.nscene", "--key", "hue@10=90", "--key", "hue@20=30"});
+    const auto hue = [&] {
+        return nlohmann::json::parse(runOk({"scene", "show", "s.nscene", "--json"}).out)["map"]
+                                          ["parameters"]["hue"];
+    };
+    const std::size_t keys = hue()["keys"].size();
+    runOk({"scene", "set", "s.nscene", "--unkey", "hue@10"});
+    EXPECT_EQ(hue()["keys"].size(), keys - 1);
+    const RunResult missing = run({"scene", "set", "s.nscene", "--unkey", "hue@10"});
+    EXPECT_EQ(missing.exitCode, 2) << describe(missing);
+    EXPECT_NE(missing.err.find("20"), std::string::npos) << describe(missing);  // where keys are
+
+    const nlohmann::json left = hue()["keys"];
+    for (const nlohmann::json& key : left) {
+        if (key["frame"] != 20.0) {
+            runOk({"scene", "set", "s.nscene", "--unkey", "hue@" + key["frame"].dump()});
+        }
+    }
+    runOk({"scene", "set", "s.nscene", "--unkey", "hue@20"});
+    EXPECT_FALSE(hue().contains("keys")) << hue().dump();
+    EXPECT_EQ(hue()["value"], 30.0);
+}
+
 TEST_F(CommandLine, InfoAndShowNameWhatTheUserSees) {
     const nlohmann::json info = nlohmann::json::parse(runOk({"info", "--json"}).out);
     std::vector<std::string> kinds;
