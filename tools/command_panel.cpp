@@ -15,29 +15,11 @@
 #include "tools/errors.h"
 #include "tools/host_session.h"
 #include "tools/map_options.h"
+#include "tools/panel_editor.h"
 
 namespace nacrelle::tools {
 
 namespace {
-
-/// The material editor as the panel sees it: a fixed time, nothing to redraw.
-class CommandLineEditor final : public IMtlParams {
-public:
-    explicit CommandLineEditor(TimeValue t) : time_(t) {}
-    void MtlChanged() override {}
-    TimeValue GetTime() override { return time_; }
-
-private:
-    TimeValue time_;
-};
-
-/// Closes the panel however the command ends.
-struct PanelCloser {
-    ParamDlg* dlg;
-    ~PanelCloser() {
-        if (dlg != nullptr) dlg->DeleteThis();
-    }
-};
 
 int controlId(const std::string& text, const std::string& action) {
     return static_cast<int>(parseInteger(text, action));

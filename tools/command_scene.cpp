@@ -14,6 +14,7 @@
 #include "tools/json_values.h"
 #include "tools/map_options.h"
 #include "tools/map_settings.h"
+#include "tools/panel_labels.h"
 #include "tools/scene_lock.h"
 
 namespace nacrelle::tools {
@@ -39,13 +40,21 @@ nlohmann::json describeMap(Texmap& map) {
         }
     }
     description["output"] = describeObject(outputFilterOf(map));
+    for (const auto& [name, label] : panelLabels(map)) {
+        if (description["parameters"].contains(name)) {
+            description["parameters"][name]["label"] = label;
+        }
+    }
     return description;
 }
 
 void printParameters(const nlohmann::json& object, const char* indent) {
     for (const auto& [name, entry] : object["parameters"].items()) {
+        // What the panel's label says, else the parameter's display name.
         const std::string display =
-            entry.contains("displayName") ? "(" + entry["displayName"].get<std::string>() + ")" : "";
+            entry.contains("label")         ? "\"" + entry["label"].get<std::string>() + "\""
+            : entry.contains("displayName") ? "(" + entry["displayName"].get<std::string>() + ")"
+                                            : "";
         std::printf("%s%-20s %-18s %s", indent, name.c_str(), display.c_str(),
                     entry["value"].dump().c_str());
         if (entry.contains("keys")) {

@@ -142,12 +142,22 @@ TEST_F(CommandLine, InfoAndShowNameWhatTheUserSees) {
         }
     }
 
+    // Each parameter shows the label its panel row has, or its display name.
     runOk({"scene", "new", "s.nscene"});
     const std::string text = runOk({"scene", "show", "s.nscene"}).out;
+    const nlohmann::json shown =
+        nlohmann::json::parse(runOk({"scene", "show", "s.nscene", "--json"}).out)["map"];
     for (const nlohmann::json& p : info["parameters"]) {
-        EXPECT_NE(text.find("(" + p["displayName"].get<std::string>() + ")"), std::string::npos)
-            << p.dump();
+        const nlohmann::json& entry = shown["parameters"][p["scriptName"].get<std::string>()];
+        const std::string beside = entry.contains("label")
+                                       ? "\"" + entry["label"].get<std::string>() + "\""
+                                       : "(" + p["displayName"].get<std::string>() + ")";
+        EXPECT_NE(text.find(p["scriptName"].get<std::string>() + " "), std::string::npos);
+        EXPECT_NE(text.find(beside), std::string::npos) << p.dump();
     }
+    // The rows the panel calls Min and Max, which scripts call the other way round.
+    EXPECT_EQ(shown["parameters"]["thicknessmax"]["label"], "Min:");
+    EXPECT_EQ(shown["parameters"]["thicknessmin"]["label"], "Max:");
 }
 
 }  // namespace
