@@ -117,30 +117,29 @@ TEST_F(CommandLine, UnkeyRemovesOneKeyAndTheLastLeavesItsValue) {
 
 TEST_F(CommandLine, InfoAndShowNameWhatTheUserSees) {
     const nlohmann::json info = nlohmann::json::parse(runOk({"info", "--json"}).out);
+    // Every kind info lists, with every setting at the top of its range, is
+    // one the program takes.
+    runOk({"render", "--size", "4", "-o", "grey.png"});
     std::vector<std::string> kinds;
     for (const nlohmann::json& map : info["thicknessMaps"]) {
-        kinds.push_back(map["kind"]);
-        EXPECT_FALSE(map["parameters"].empty()) << map.dump(2);
+        const std::string kind = map["kind"];
+        kinds.push_back(kind);
+        std::vector<std::string> arguments{"render", "--size", "4", "-o", "m.png",
+                                           "--thickness-map",
+                                           kind == "bitmap:FILE" ? "bitmap:grey.png" : kind};
         for (const nlohmann::json& p : map["parameters"]) {
-            // Every setting info lists is one --map-set takes.
-            if (!p["range"].is_array()) continue;
-            const std::string kind = map["kind"];
-            std::vector<std::string> arguments{"render", "--size", "4", "-o", "m.png"};
-            arguments.insert(arguments.end(),
-                             {"--thickness-map", kind == "bitmap:FILE" ? "bitmap:m0.png" : kind,
-                              "--map-set",
-                              p["scriptName"].get<std::string>() + "=" + p["range"][1].dump()});
-            if (kind == "bitmap:FILE") runOk({"render", "--size", "4", "-o", "m0.png"});
-            runOk(arguments);
+            arguments.insert(arguments.end(), {"--map-set", p["scriptName"].get<std::string>() +
+                                                                "=" + p["range"][1].dump()});
         }
+        runOk(arguments);
     }
     EXPECT_EQ(kinds, (std::vector<std::string>{"gradient", "noise", "bitmap:FILE"}));
+    std::vector<std::string> output{"render", "--size", "4", "-o", "o.png"};
     for (const nlohmann::json& p : info["outputFilter"]["parameters"]) {
-        if (p["type"] == "float") {
-            runOk({"render", "--size", "4", "-o", "o.png", "--output",
-                   p["scriptName"].get<std::string>() + "=" + p["default"].dump()});
-        }
+        output.insert(output.end(), {"--output", p["scriptName"].get<std::string>() + "=" +
+                                                     p["default"].dump()});
     }
+    runOk(output);
 
     // Each parameter shows the label its panel row has, or its display name.
     runOk({"scene", "new", "s.nscene"});

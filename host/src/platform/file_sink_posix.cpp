@@ -106,7 +106,6 @@ void installSignalCleanup() {
     }
 }
 
-
 }  // namespace
 
 std::unique_ptr<ByteSink> OpenFileSink(const std::filesystem::path& path, std::string& error) {
