@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -22,9 +21,6 @@ void guardStandardStreams() {
             ::close(opened);
         }
     }
-    // A reader that went away (a pipe into `head`) is a write error to
-    // report like any other, not a silent death by SIGPIPE.
-    std::signal(SIGPIPE, SIG_IGN);
 }
 
 int finishStandardOutput(int exitCode) {

@@ -1,5 +1,6 @@
-// Standard output that fails is reported, not ignored: a full disk, a closed
-// descriptor or a vanished reader turn a successful command into exit code 1.
+// Standard output that fails is reported, not ignored: a full disk or a closed
+// descriptor turn a successful command into exit code 1. (A reader that went
+// away, as `head` does, ends the program by SIGPIPE, as usual.)
 #pragma once
 
 namespace nacrelle::tools {

@@ -34,8 +34,8 @@ protected:
     std::size_t keyCount(const std::string& scene, const std::string& name) const {
         const nlohmann::json shown =
             nlohmann::json::parse(runOk({"scene", "show", scene, "--json"}).out);
-        const nlohmann::json& keys = shown["map"]["parameters"][name]["keys"];
-        return keys.is_array() ? keys.size() : 0;
+        const nlohmann::json& parameter = shown["map"]["parameters"][name];
+        return parameter.contains("keys") ? parameter["keys"].size() : 0;
     }
 };
 
