@@ -13,6 +13,7 @@ namespace nacrelle::tools {
 
 /// Options every command that builds a map shares.
 struct MapOptions {
+    std::string preset;                   ///< a preset's name, "" for none
     std::vector<std::string> set;         ///< NAME=VALUE
     std::vector<std::string> key;         ///< NAME@FRAME=VALUE
     std::vector<std::string> unkey;       ///< NAME@FRAME (scene set)
@@ -57,6 +58,7 @@ struct EvalCommand {
     std::string normal, view;   ///< X,Y,Z
     std::optional<double> mapValue;
     std::string scene;          ///< evaluate this scene's map instead of a new one
+    bool terms = false;  ///< also print the film reflectance's intermediate terms
     bool json = false;
 };
 
