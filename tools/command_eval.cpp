@@ -78,8 +78,12 @@ int runEval(const CommonOptions& common, const EvalCommand& command) {
     const TimeValue t = timeOf(command.map);
 
     HostSession session(findModule(common.plugin));
-    Texmap& map = session.createMap();
+    if (!command.scene.empty()) session.loadScene(command.scene);
+    Texmap* found = command.scene.empty() ? &session.createMap() : session.findMap();
+    if (found == nullptr) throw Failure("scene \"" + command.scene + "\" holds no Nacrelle map");
+    Texmap& map = *found;
     applySettings(map, settings, t);
+    requireThicknessImage(map, t);
     Interval valid = FOREVER;
     map.Update(t, valid);
 

@@ -1,10 +1,13 @@
 // `nacrelle info`: the module's identity and its parameter table.
 #include <iparamb2.h>
+#include <standin/grey_maps.h>
 #include <standin/param_access.h>
+#include <standin/standard_texture_output.h>
 
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <utility>
 
 #include "tools/commands.h"
 #include "tools/host_session.h"
@@ -54,20 +57,7 @@ std::string text(const nlohmann::json& value) {
     return value.dump();
 }
 
-nlohmann::json describe(const HostSession& session) {
-    const standin::LoadedModule& module = session.module();
-    ClassDesc2& cd = session.mapClass();
-    nlohmann::json info;
-    info["file"] = module.File().string();
-    info["version"] = hex(module.Version());
-    info["release"] = GET_MAX_RELEASE(module.Version());
-    info["description"] = MSTR(module.Description().c_str()).ToUTF8();
-    info["className"] = utf8(cd.ClassName());
-    info["internalName"] = utf8(cd.InternalName());
-    info["category"] = utf8(cd.Category());
-    info["classID"] = {{"partA", hex(cd.ClassID().PartA())}, {"partB", hex(cd.ClassID().PartB())}};
-    info["superClass"] = hex(cd.SuperClassID());
-
+nlohmann::json parametersOf(ClassDesc2& cd) {
     nlohmann::json parameters = nlohmann::json::array();
     for (int b = 0; b < cd.NumParamBlockDescs(); ++b) {
         ParamBlockDesc2* pbd = cd.GetParamBlockDesc(b);
@@ -83,8 +73,51 @@ nlohmann::json describe(const HostSession& session) {
                                   {"animatable", def.IsAnimatable()}});
         }
     }
-    info["parameters"] = parameters;
+    return parameters;
+}
+
+nlohmann::json describe(const HostSession& session) {
+    const standin::LoadedModule& module = session.module();
+    ClassDesc2& cd = session.mapClass();
+    nlohmann::json info;
+    info["file"] = module.File().string();
+    info["version"] = hex(module.Version());
+    info["release"] = GET_MAX_RELEASE(module.Version());
+    info["description"] = MSTR(module.Description().c_str()).ToUTF8();
+    info["className"] = utf8(cd.ClassName());
+    info["internalName"] = utf8(cd.InternalName());
+    info["category"] = utf8(cd.Category());
+    info["classID"] = {{"partA", hex(cd.ClassID().PartA())}, {"partB", hex(cd.ClassID().PartB())}};
+    info["superClass"] = hex(cd.SuperClassID());
+
+    info["parameters"] = parametersOf(cd);
+    // What --thickness-map plugs in and --map-set sets, and what --output sets.
+    const std::pair<const char*, ClassDesc2*> kinds[] = {{"gradient", standin::GreyGradientDesc()},
+                                                         {"noise", standin::GreyNoiseDesc()},
+                                                         {"bitmap:FILE", standin::GreyBitmapDesc()}};
+    for (const auto& [kind, desc] : kinds) {
+        info["thicknessMaps"].push_back(
+            {{"kind", kind}, {"className", utf8(desc->ClassName())}, {"parameters", parametersOf(*desc)}});
+    }
+    ClassDesc2* output = standin::StandardTextureOutputDesc();
+    info["outputFilter"] = {{"className", utf8(output->ClassName())},
+                            {"parameters", parametersOf(*output)}};
     return info;
+}
+
+void printParameters(const nlohmann::json& parameters) {
+    std::printf("%3s  %-20s  %-24s  %-8s  %8s  %-16s  %s\n", "ID", "script name", "display name",
+                "type", "default", "range", "animatable");
+    for (const nlohmann::json& p : parameters) {
+        const std::string range = p["range"].is_null()
+                                      ? "-"
+                                      : text(p["range"][0]) + " to " + text(p["range"][1]);
+        std::printf("%3d  %-20s  %-24s  %-8s  %8s  %-16s  %s\n", p["id"].get<int>(),
+                    p["scriptName"].get<std::string>().c_str(),
+                    p["displayName"].get<std::string>().c_str(),
+                    p["type"].get<std::string>().c_str(), text(p["default"]).c_str(),
+                    range.c_str(), p["animatable"].get<bool>() ? "yes" : "no");
+    }
 }
 
 }  // namespace
@@ -105,18 +138,16 @@ int runInfo(const CommonOptions& common, const InfoCommand& command) {
     std::printf("class ID     (%s, %s)\n", info["classID"]["partA"].get<std::string>().c_str(),
                 info["classID"]["partB"].get<std::string>().c_str());
     std::printf("super class  %s\n\n", info["superClass"].get<std::string>().c_str());
-    std::printf("%3s  %-20s  %-16s  %-8s  %8s  %-16s  %s\n", "ID", "script name", "display name",
-                "type", "default", "range", "animatable");
-    for (const nlohmann::json& p : info["parameters"]) {
-        const std::string range = p["range"].is_null()
-                                      ? "-"
-                                      : text(p["range"][0]) + " to " + text(p["range"][1]);
-        std::printf("%3d  %-20s  %-16s  %-8s  %8s  %-16s  %s\n", p["id"].get<int>(),
-                    p["scriptName"].get<std::string>().c_str(),
-                    p["displayName"].get<std::string>().c_str(),
-                    p["type"].get<std::string>().c_str(), text(p["default"]).c_str(),
-                    range.c_str(), p["animatable"].get<bool>() ? "yes" : "no");
+    printParameters(info["parameters"]);
+    for (const nlohmann::json& map : info["thicknessMaps"]) {
+        std::printf("\nthickness map --thickness-map %s (%s), set with --map-set\n",
+                    map["kind"].get<std::string>().c_str(),
+                    map["className"].get<std::string>().c_str());
+        printParameters(map["parameters"]);
     }
+    std::printf("\noutput filter (%s), set with --output\n",
+                info["outputFilter"]["className"].get<std::string>().c_str());
+    printParameters(info["outputFilter"]["parameters"]);
     return 0;
 }
 

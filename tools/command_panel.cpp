@@ -10,33 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "tools/browser_opener.h"
 #include "tools/commands.h"
 #include "tools/errors.h"
 #include "tools/host_session.h"
 #include "tools/map_options.h"
+#include "tools/panel_editor.h"
 
 namespace nacrelle::tools {
 
 namespace {
-
-/// The material editor as the panel sees it: a fixed time, nothing to redraw.
-class CommandLineEditor final : public IMtlParams {
-public:
-    explicit CommandLineEditor(TimeValue t) : time_(t) {}
-    void MtlChanged() override {}
-    TimeValue GetTime() override { return time_; }
-
-private:
-    TimeValue time_;
-};
-
-/// Closes the panel however the command ends.
-struct PanelCloser {
-    ParamDlg* dlg;
-    ~PanelCloser() {
-        if (dlg != nullptr) dlg->DeleteThis();
-    }
-};
 
 int controlId(const std::string& text, const std::string& action) {
     return static_cast<int>(parseInteger(text, action));
@@ -135,11 +118,17 @@ int runPanel(const CommonOptions& common, const PanelCommand& command) {
     applySettings(*map, settings, t);
 
     std::vector<std::string> opened;
+    std::vector<std::string> notOpened;  // with why
     standin::ScopedShellHandler shell([&](std::string address) {
-        opened.push_back(address);
-        if (command.openPages) {
-            const std::string open = "xdg-open '" + address + "' >/dev/null 2>&1 &";
-            if (address.find('\'') == std::string::npos) (void)std::system(open.c_str());
+        if (!command.openPages) {
+            opened.push_back(address);
+            return;
+        }
+        const std::string problem = openInBrowser(address);
+        if (problem.empty()) {
+            opened.push_back(address);
+        } else {
+            notOpened.push_back(address + ": " + problem);
         }
     });
 
@@ -156,6 +145,11 @@ int runPanel(const CommonOptions& common, const PanelCommand& command) {
     } else {
         std::printf("%s", panel->DumpText().c_str());
         for (const std::string& address : opened) std::printf("opened %s\n", address.c_str());
+    }
+    if (!notOpened.empty()) {
+        std::string list;
+        for (const std::string& entry : notOpened) list += (list.empty() ? "" : "; ") + entry;
+        throw Failure("cannot open the page in the browser: " + list);
     }
     return 0;
 }

@@ -97,9 +97,11 @@ int runPresets(const PresetsCommand& command) {
 
 int runGallery(const CommonOptions& common, const GalleryCommand& command) {
     checkGallery(command.options);  // usage errors before the module loads
+    checkPngName(command.output);
     HostSession session(findModule(common.plugin));
     const Image sheet = renderGallery(session, command.options);
-    writeImage(sheet, command.output, PngEncoding{8, !command.linear, command.options.threads});
+    writeImage(sheet, command.output, PngEncoding{8, !command.linear, command.options.threads},
+               standin::WritePolicy{});
     return 0;
 }
 

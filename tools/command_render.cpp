@@ -2,6 +2,7 @@
 #include <imtl.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -9,6 +10,8 @@
 #include "tools/errors.h"
 #include "tools/host_session.h"
 #include "tools/map_options.h"
+#include "tools/map_settings.h"
+#include "tools/progress_bar.h"
 #include "tools/render.h"
 
 namespace nacrelle::tools {
@@ -57,10 +60,25 @@ FrameRange parseFrameRange(const std::string& text) {
     return range;
 }
 
-/// "swatch.png" and frame 7 give "swatch-0007.png".
-std::string numberedFile(const std::string& file, long frame) {
+/// The files of a frame range: "swatch.png" and frame 7 give "swatch-0007.png".
+/// Every number has the width of the widest (at least four digits), so that
+/// the names sort as the frames do. A minus sign would not sort: a range that
+/// reaches below frame 0 numbers its files from 0 at its first frame.
+struct FrameFiles {
+    std::string file;
+    long offset = 0;  ///< file number minus frame
+    int width = 4;
+
+    FrameFiles(std::string name, FrameRange range) : file(std::move(name)) {
+        if (range.first < 0) offset = -range.first;
+        for (long widest = range.last + offset; widest >= 10000; widest /= 10) ++width;
+    }
+    std::string operator()(long frame) const;
+};
+
+std::string FrameFiles::operator()(long frame) const {
     char number[32];
-    std::snprintf(number, sizeof number, "-%04ld", frame);
+    std::snprintf(number, sizeof number, "-%0*ld", width, frame + offset);
     const std::size_t dot = file.find_last_of('.');
     const std::size_t slash = file.find_last_of('/');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
@@ -94,10 +112,14 @@ RenderJob prepareRender(const RenderCommand& command) {
     checkThreads(command.threads);
     job.options.threads = command.threads;
     job.encoding = PngEncoding{command.sixteenBit ? 16 : 8, !command.linear, command.threads};
+    checkPngName(command.output);
     (void)timeOf(command.map);
     if (!command.frames.empty()) {
         if (command.map.frame || command.map.time) {
             throw UsageError("give --frames or a single --frame/--time, not both");
+        }
+        if (command.output == "-") {
+            throw UsageError("--frames writes one file per frame; -o - can take only one image");
         }
         job.frames = parseFrameRange(command.frames);
     }
@@ -113,14 +135,30 @@ int renderMap(Texmap& map, const RenderCommand& command) {
     const TimeValue t = timeOf(command.map);
     applySettings(map, job.settings, t);
     requireThicknessImage(map, t);
+    standin::WritePolicy policy{command.force, {}};
+    if (!command.scene.empty()) policy.inputs.push_back(command.scene);
+    if (const auto image = thicknessImageFile(map); !image.empty()) policy.inputs.push_back(image);
     if (!job.frames) {
-        writeImage(renderSwatch(map, t, job.options), command.output, job.encoding);
+        writeImage(renderSwatch(map, t, job.options), command.output, job.encoding, policy);
         return 0;
     }
-    for (long frame = job.frames->first; frame <= job.frames->last; ++frame) {
-        writeImage(renderSwatch(map, frameToTime(static_cast<double>(frame)), job.options),
-                   numberedFile(command.output, frame), job.encoding);
+    const FrameRange range = *job.frames;
+    const FrameFiles files(command.output, range);
+    RenderOptions options = job.options;
+    options.showProgress = false;  // one bar across the frames instead
+    {
+        const long count = range.last - range.first + 1;
+        ProgressBar progress("frames", static_cast<int>(std::min<long>(count, 1L << 30)));
+        for (long frame = range.first; frame <= range.last; ++frame) {
+            writeImage(renderSwatch(map, frameToTime(static_cast<double>(frame)), options),
+                       files(frame), job.encoding, policy);
+            progress.update(static_cast<int>(std::min<long>(frame - range.first + 1, 1L << 30)));
+        }
     }
+    std::printf("wrote frames %ld to %ld: %s to %s", range.first, range.last,
+                files(range.first).c_str(), files(range.last).c_str());
+    if (files.offset != 0) std::printf(" (file number = frame + %ld)", files.offset);
+    std::printf("\n");
     return 0;
 }
 
@@ -149,6 +187,7 @@ int runChart(const CommonOptions& common, const ChartCommand& command) {
     }
     checkSize(command.width, command.height);
     checkThreads(command.threads);
+    checkPngName(command.output);
     (void)timeOf(command.map);
     options.width = command.width;
     options.height = command.height;
@@ -158,7 +197,8 @@ int runChart(const CommonOptions& common, const ChartCommand& command) {
     Texmap& map = session.createMap();
     applySettings(map, settings, timeOf(command.map));
     writeImage(renderChart(map, timeOf(command.map), options), command.output,
-               PngEncoding{8, !command.linear, command.threads});
+               PngEncoding{8, !command.linear, command.threads},
+               standin::WritePolicy{command.force, {}});
     return 0;
 }
 

@@ -1,9 +1,11 @@
 // `nacrelle scene new|show|set|render`: scene files holding a map.
 #include <imtl.h>
+#include <standin/file_names.h>
 #include <standin/grey_maps.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <nlohmann/json.hpp>
 
 #include "tools/commands.h"
@@ -12,6 +14,8 @@
 #include "tools/json_values.h"
 #include "tools/map_options.h"
 #include "tools/map_settings.h"
+#include "tools/panel_labels.h"
+#include "tools/scene_lock.h"
 
 namespace nacrelle::tools {
 
@@ -30,18 +34,29 @@ nlohmann::json describeMap(Texmap& map) {
     description["thicknessMap"] = describeObject(thicknessMap);
     // A bitmap's file is no parameter, but it is what the user chose.
     if (auto* bitmap = dynamic_cast<standin::GreyBitmapMap*>(thicknessMap)) {
-        description["thicknessMap"]["file"] = bitmap->GetFileName().ToUTF8();
+        description["thicknessMap"]["file"] = standin::FileNameFromHost(bitmap->GetFileName()).string();
         if (!bitmap->ImageError().empty()) {
             description["thicknessMap"]["imageError"] = bitmap->ImageError();
         }
     }
     description["output"] = describeObject(outputFilterOf(map));
+    for (const auto& [name, label] : panelLabels(map)) {
+        if (description["parameters"].contains(name)) {
+            description["parameters"][name]["label"] = label;
+        }
+    }
     return description;
 }
 
 void printParameters(const nlohmann::json& object, const char* indent) {
     for (const auto& [name, entry] : object["parameters"].items()) {
-        std::printf("%s%-20s %s", indent, name.c_str(), entry["value"].dump().c_str());
+        // What the panel's label says, else the parameter's display name.
+        const std::string display =
+            entry.contains("label")         ? "\"" + entry["label"].get<std::string>() + "\""
+            : entry.contains("displayName") ? "(" + entry["displayName"].get<std::string>() + ")"
+                                            : "";
+        std::printf("%s%-20s %-18s %s", indent, name.c_str(), display.c_str(),
+                    entry["value"].dump().c_str());
         if (entry.contains("keys")) {
             // As they are typed: NAME@FRAME=VALUE.
             std::printf("   keys:");
@@ -57,7 +72,10 @@ void printParameters(const nlohmann::json& object, const char* indent) {
 void show(const std::string& file, Texmap& map, bool json) {
     nlohmann::json description = describeMap(map);
     if (json) {
-        std::printf("%s\n", nlohmann::json({{"file", file}, {"map", description}}).dump(2).c_str());
+        // JSON is UTF-8: bytes of a file name that are not become U+FFFD there.
+        const nlohmann::json shown = {{"file", file}, {"map", description}};
+        std::printf("%s\n",
+                    shown.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
         return;
     }
     std::printf("scene %s\nmap %s\n", file.c_str(),
@@ -95,6 +113,9 @@ int runScene(const CommonOptions& common, const SceneCommand& command) {
     }
     RenderCommand render = command.render;
     render.map = command.map;
+    if (render.output.empty()) {
+        render.output = std::filesystem::path(command.file).replace_extension(".png").string();
+    }
     if (command.action == "render") checkRenderCommand(render);
     (void)timeOf(command.map);
 
@@ -105,16 +126,21 @@ int runScene(const CommonOptions& common, const SceneCommand& command) {
         }
         Texmap& map = session.createMap();
         applySettings(map, settings, timeOf(command.map));
-        session.saveScene(command.file);
+        session.saveScene(command.file, standin::WritePolicy{command.force, {}});
         return 0;
     }
+    // An edit holds the scene from reading to saving: another edit meanwhile
+    // would be lost.
+    std::optional<SceneLock> lock;
+    if (command.action == "set") lock.emplace(command.file, sceneLockWait());
     Texmap& map = sceneMap(session, command.file);
     if (command.action == "show") {
         show(command.file, map, command.json);
     } else if (command.action == "set") {
         applySettings(map, settings, timeOf(command.map));
-        session.saveScene(command.file);
+        session.saveScene(command.file, standin::WritePolicy{command.force, {}});
     } else if (command.action == "render") {
+        render.scene = command.file;  // an input: never the output
         return renderMap(map, render);
     } else {
         throw UsageError("unknown scene action \"" + command.action + "\"");

@@ -16,6 +16,7 @@ struct MapOptions {
     std::string preset;                   ///< a preset's name, "" for none
     std::vector<std::string> set;         ///< NAME=VALUE
     std::vector<std::string> key;         ///< NAME@FRAME=VALUE
+    std::vector<std::string> unkey;       ///< NAME@FRAME (scene set)
     std::string thicknessMap;             ///< gradient | noise | bitmap:FILE
     std::vector<std::string> mapSet;      ///< NAME=VALUE of the thickness map
     std::string useMap;                   ///< on | off, "" for unchanged
@@ -31,13 +32,14 @@ struct CommonOptions {
 struct RenderCommand {
     MapOptions map;
     std::string scene;            ///< render this scene's map instead of a new one
-    std::string output = "nacrelle-swatch.png";
+    std::string output = "nacrelle-swatch.png";  ///< scene render: "" for the scene's name
     int size = 512;
     std::optional<int> width, height;  ///< override size when given
     std::string frames;           ///< A-B: one file per frame
     int threads = 0;
     bool sixteenBit = false;
     bool linear = false;
+    bool force = false;           ///< replace a read-only output or split its hard links
 };
 
 struct ChartCommand {
@@ -47,6 +49,7 @@ struct ChartCommand {
     int width = 800, height = 560;
     int threads = 0;
     bool linear = false;
+    bool force = false;
 };
 
 struct EvalCommand {
@@ -54,6 +57,7 @@ struct EvalCommand {
     std::optional<double> cosine;
     std::string normal, view;   ///< X,Y,Z
     std::optional<double> mapValue;
+    std::string scene;          ///< evaluate this scene's map instead of a new one
     bool terms = false;  ///< also print the film reflectance's intermediate terms
     bool json = false;
 };
@@ -68,7 +72,7 @@ struct SceneCommand {
     std::vector<std::string> assignments;  ///< scene set FILE NAME=VALUE ...
     MapOptions map;
     bool json = false;
-    bool force = false;          ///< scene new: replace an existing file
+    bool force = false;          ///< new: replace an existing file; set: a read-only one
     RenderCommand render;
 };
 

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "tools/errors.h"
+#include "tools/scene_ranges.h"
 
 namespace nacrelle::tools {
 
@@ -76,14 +77,16 @@ void HostSession::loadScene(const std::filesystem::path& path) {
     try {
         std::unique_ptr<standin::Scene> loaded = standin::LoadSceneFile(path);
         scene_ = std::move(loaded);
+        if (Texmap* map = findMap()) clampToRanges(*map, path.string());
     } catch (const standin::SceneFileError& error) {
         throw Failure(error.what());
     }
 }
 
-void HostSession::saveScene(const std::filesystem::path& path) {
+void HostSession::saveScene(const std::filesystem::path& path,
+                            const standin::WritePolicy& policy) {
     try {
-        standin::SaveSceneFile(*scene_, path);
+        standin::SaveSceneFile(*scene_, path, standin::OpenFileSink, policy);
     } catch (const standin::SceneFileError& error) {
         throw Failure(error.what());
     }

@@ -7,6 +7,7 @@
 
 #include <iparamb2.h>
 #include <max.h>
+#include <standin/atomic_file.h>
 #include <standin/module_loader.h>
 #include <standin/scene.h>
 
@@ -40,8 +41,9 @@ public:
     /// Replaces the scene with the one in `path`; on failure (a Failure with
     /// the file, the offset and the problem) the current scene stays.
     void loadScene(const std::filesystem::path& path);
-    /// Saves the scene to `path`, replacing it only once complete.
-    void saveScene(const std::filesystem::path& path);
+    /// Saves the scene to `path`, replacing it only once complete and as
+    /// `policy` allows.
+    void saveScene(const std::filesystem::path& path, const standin::WritePolicy& policy = {});
 
 private:
     std::unique_ptr<standin::LoadedModule> module_;

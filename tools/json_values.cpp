@@ -39,6 +39,10 @@ nlohmann::json describeObject(ReferenceTarget* object) {
             std::string error;
             if (!standin::GetParamByScriptName(*block, name, 0, value, error)) continue;
             nlohmann::json entry = {{"value", valueOf(value)}};
+            // The name the host's user interface gives the parameter.
+            const MCHAR* display = desc->cd != nullptr ? desc->cd->GetRsrcString(def.local_name)
+                                                       : nullptr;
+            if (display != nullptr && *display != 0) entry["displayName"] = MSTR(display).ToUTF8();
             const std::vector<standin::ParamKey> keys = standin::ParamKeys(*block, def.ID);
             if (!keys.empty()) {
                 nlohmann::json list = nlohmann::json::array();

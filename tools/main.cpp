@@ -11,6 +11,7 @@
 #include "tools/commands.h"
 #include "tools/errors.h"
 #include "tools/preset_commands.h"
+#include "tools/standard_output.h"
 
 namespace nacrelle::tools {
 namespace {
@@ -22,7 +23,7 @@ void addMapOptions(CLI::App& app, MapOptions& map) {
         ->type_name("NAME@FRAME=VALUE");
     app.add_option("--thickness-map", map.thicknessMap,
                    "Plug a thickness map into the map and switch it on")
-        ->type_name("gradient|noise|bitmap:FILE");
+        ->type_name("gradient|noise|bitmap:FILE|none");
     app.add_option("--map-set", map.mapSet, "Set a parameter of the thickness map (repeatable)")
         ->type_name("NAME=VALUE");
     app.add_option("--use-map", map.useMap, "Switch the thickness map on or off")
@@ -49,6 +50,9 @@ void addRenderOptions(CLI::App& app, RenderCommand& render) {
         ->capture_default_str();
     app.add_flag("--16bit", render.sixteenBit, "Write 16 bits per channel");
     app.add_flag("--linear", render.linear, "Write linear values, without sRGB encoding");
+    app.add_flag("--force", render.force,
+                 "Replace a read-only output file (where you may delete it) or one with "
+                 "several hard links");
 }
 
 /// The command line's error as one line: what is wrong, and where to look
@@ -92,6 +96,9 @@ int run(int argc, char** argv) {
     CLI::App app{"Renders, inspects, edits and saves the Nacrelle thin-film texture map.",
                  "nacrelle"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "nacrelle " NACRELLE_VERSION);
+    // Options of the program as a whole (--plugin) may follow the command too.
+    app.fallthrough();
     CommonOptions common;
     app.add_option("--plugin", common.plugin,
                    "The module to load (default: $NACRELLE_PLUGIN, else Nacrelle.dlt next to "
@@ -121,6 +128,9 @@ int run(int argc, char** argv) {
     chartApp->add_option("--height", chart.height, "Height in pixels")->capture_default_str();
     chartApp->add_option("--threads", chart.threads, "Render threads (0: one per core)");
     chartApp->add_flag("--linear", chart.linear, "Write linear values, without sRGB encoding");
+    chartApp->add_flag("--force", chart.force,
+                       "Replace a read-only output file (where you may delete it) or one with "
+                       "several hard links");
     chartApp->callback([&] { result = runChart(common, chart); });
 
     EvalCommand eval;
@@ -136,6 +146,7 @@ int run(int argc, char** argv) {
         ->type_name("X,Y,Z");
     evalApp->add_option("--map-value", eval.mapValue,
                         "Plug in a constant thickness map of this value and switch it on");
+    evalApp->add_option("--scene", eval.scene, "Evaluate the map of this scene file");
     evalApp->add_flag("--terms", eval.terms,
                       "Also print every intermediate term of the reflectance, per wavelength");
     evalApp->add_flag("--json", eval.json, "Print one JSON object");
@@ -150,11 +161,14 @@ int run(int argc, char** argv) {
     auto* sceneApp = app.add_subcommand("scene", "Create, show, change and render scene files");
     sceneApp->require_subcommand(1);
     auto* sceneNew = sceneApp->add_subcommand("new", "Create a scene file holding a map");
-    sceneNew->add_flag("--force", scene.force, "Replace an existing file");
+    sceneNew->add_flag("--force", scene.force, "Replace an existing file, even a read-only one");
     addPresetOption(*sceneNew, scene.map);
     auto* sceneShow = sceneApp->add_subcommand("show", "Show the map of a scene file");
     sceneShow->add_flag("--json", scene.json, "Print one JSON object");
     auto* sceneSet = sceneApp->add_subcommand("set", "Change values of a scene file's map");
+    sceneSet->add_flag("--force", scene.force,
+                       "Change a read-only scene file (where you may delete it) or one with "
+                       "several hard links");
     auto* sceneRender = sceneApp->add_subcommand("render", "Render the map of a scene file");
     addRenderOptions(*sceneRender, scene.render);
     for (CLI::App* sub : {sceneNew, sceneShow, sceneSet, sceneRender}) {
@@ -162,9 +176,15 @@ int run(int argc, char** argv) {
         if (sub != sceneShow) addMapOptions(*sub, scene.map);
         sub->callback([&, sub] {
             scene.action = sub->get_name();
+            // Without -o a scene's render is named after the scene.
+            if (sub == sceneRender && sub->get_option("-o")->count() == 0) {
+                scene.render.output.clear();
+            }
             result = runScene(common, scene);
         });
     }
+    sceneSet->add_option("--unkey", scene.map.unkey, "Remove the key of a parameter (repeatable)")
+        ->type_name("NAME@FRAME");
     sceneSet->add_option("assignments", scene.assignments, "Values to set")
         ->type_name("NAME=VALUE");
 
@@ -214,16 +234,17 @@ int run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     using namespace nacrelle::tools;
+    guardStandardStreams();
+    int exitCode = kExitFailure;
     try {
-        return run(argc, argv);
+        exitCode = run(argc, argv);
     } catch (const UsageError& error) {
         std::fprintf(stderr, "nacrelle: %s\n", error.what());
-        return kExitUsage;
+        exitCode = kExitUsage;
     } catch (const Failure& error) {
         std::fprintf(stderr, "nacrelle: %s\n", error.what());
-        return kExitFailure;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "nacrelle: %s\n", error.what());
-        return kExitFailure;
     }
+    return finishStandardOutput(exitCode);
 }

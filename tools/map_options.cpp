@@ -17,10 +17,20 @@ MapSettings toSettings(const MapOptions& options) {
             throw UsageError("key \"" + text + "\": the frame is outside the host's time range");
         }
     }
+    for (const std::string& text : options.unkey) {
+        // NAME@FRAME read as a key without its value.
+        KeyAssignment key = parseKey(text + "=0");
+        key.value.clear();
+        settings.unkeys.push_back(key);
+    }
     for (const std::string& text : options.mapSet) {
         settings.thicknessMapValues.push_back(parseAssignment(text));
     }
     for (const std::string& text : options.outputSet) {
+        if (text.find('=') == std::string::npos) {
+            throw UsageError("--output \"" + text + "\" is no output-filter setting " +
+                             "(NAME=VALUE); to name the image file, use -o " + text);
+        }
         settings.outputValues.push_back(parseAssignment(text));
     }
     settings.thicknessMap = options.thicknessMap;

@@ -4,6 +4,7 @@
 #include <iparamb2.h>
 #include <standin/animation.h>
 #include <standin/class_directory.h>
+#include <standin/file_names.h>
 #include <standin/grey_maps.h>
 #include <standin/param_access.h>
 #include <stdmat.h>
@@ -19,6 +20,7 @@ namespace nacrelle::tools {
 namespace {
 
 constexpr const char* kBitmapPrefix = "bitmap:";
+constexpr const char* kNoThicknessMap = "none";
 
 std::string narrow(const MSTR& text) { return text.ToUTF8(); }
 
@@ -81,13 +83,13 @@ Texmap* createThicknessMap(const std::string& kind) {
         if (!error) file = full.lexically_normal().string();
     } else {
         throw UsageError("--thickness-map: \"" + kind +
-                         "\" is not a thickness map (gradient, noise or bitmap:FILE)");
+                         "\" is not a thickness map (gradient, noise, bitmap:FILE or none)");
     }
     auto* map = static_cast<Texmap*>(standin::CreateInstance(desc));
     if (map == nullptr) throw Failure("the host could not create a " + kind + " map");
     if (!file.empty()) {
         std::string error;
-        if (!static_cast<standin::GreyBitmapMap*>(map)->SetFileName(MSTR::FromUTF8(file), error)) {
+        if (!static_cast<standin::GreyBitmapMap*>(map)->SetFileName(standin::FileNameToHost(file), error)) {
             map->DeleteMe();
             throw Failure(error);
         }
@@ -105,7 +107,8 @@ Texmap* createConstantMap(double value) {
 }  // namespace
 
 bool MapSettings::empty() const {
-    return preset == nullptr && values.empty() && keys.empty() && thicknessMap.empty() && thicknessMapValues.empty() &&
+    return preset == nullptr && values.empty() && keys.empty() && unkeys.empty() &&
+           thicknessMap.empty() && thicknessMapValues.empty() &&
            !useThicknessMap && !constantMapValue && outputValues.empty();
 }
 
@@ -132,6 +135,12 @@ void requireThicknessImage(Texmap& map, TimeValue t) {
     throw Failure("the thickness map's image cannot be read: " + bitmap->ImageError());
 }
 
+std::filesystem::path thicknessImageFile(Texmap& map) {
+    auto* bitmap = dynamic_cast<standin::GreyBitmapMap*>(map.GetSubTexmap(0));
+    if (bitmap == nullptr || bitmap->GetFileName().isNull()) return {};
+    return standin::FileNameFromHost(bitmap->GetFileName());
+}
+
 ReferenceTarget* outputFilterOf(Texmap& map) {
     for (int i = 0; i < map.NumRefs(); ++i) {
         ReferenceTarget* target = map.GetReference(i);
@@ -144,7 +153,29 @@ void applySettings(Texmap& map, const MapSettings& settings, TimeValue t) {
     if (settings.preset != nullptr) applyPreset(map, *settings.preset, t);
     IParamBlock2& block = blockOf(map, "the map");
     for (const Assignment& a : settings.values) setByScriptName(block, "parameter", a.name, a.value, t);
+    for (const KeyAssignment& key : settings.unkeys) {
+        const ParamDef* def = standin::FindParamByScriptName(block, key.name);
+        if (def == nullptr) {
+            throw UsageError("unknown parameter \"" + key.name + "\"; known: " + knownNames(block));
+        }
+        if (!standin::DeleteParamKey(block, def->ID, frameToTime(key.frame))) {
+            std::string frames;
+            for (const standin::ParamKey& k : standin::ParamKeys(block, def->ID)) {
+                frames += (frames.empty() ? "" : ", ") +
+                          formatNumber(double(k.time) / double(GetTicksPerFrame()));
+            }
+            throw UsageError("--unkey " + key.name + "@" + formatNumber(key.frame) + ": no key " +
+                             "there (" + (frames.empty() ? "it has no keys" : "keys at " + frames) +
+                             ")");
+        }
+    }
     for (const KeyAssignment& key : settings.keys) {
+        // A key on a constant would quietly set it for every frame.
+        if (const ParamDef* def = standin::FindParamByScriptName(block, key.name);
+            def != nullptr && !def->IsAnimatable()) {
+            throw UsageError("--key " + key.name + "@...: \"" + key.name +
+                             "\" cannot be animated; set it with --set");
+        }
         standin::AnimateScope animate;
         setByScriptName(block, "parameter", key.name, key.value, frameToTime(key.frame));
     }
@@ -153,12 +184,18 @@ void applySettings(Texmap& map, const MapSettings& settings, TimeValue t) {
     const bool wantsMap = !settings.thicknessMap.empty() || settings.constantMapValue.has_value();
     if (wantsMap && slot == nullptr) throw Failure("the map has no sub-map slot");
     Texmap* subMap = nullptr;
+    const bool removeMap = settings.thicknessMap == kNoThicknessMap;
     if (settings.constantMapValue) {
         subMap = createConstantMap(*settings.constantMapValue);
-    } else if (!settings.thicknessMap.empty()) {
+    } else if (!settings.thicknessMap.empty() && !removeMap) {
         subMap = createThicknessMap(settings.thicknessMap);
     }
-    if (subMap != nullptr) map.SetSubTexmap(slot->subtexno >= 0 ? slot->subtexno : 0, subMap);
+    if (subMap != nullptr || removeMap) {
+        map.SetSubTexmap(slot->subtexno >= 0 ? slot->subtexno : 0, subMap);
+    }
+    if (removeMap && settings.useThicknessMap.value_or(false)) {
+        throw UsageError("--thickness-map none and --use-map on contradict each other");
+    }
     if (!settings.thicknessMapValues.empty()) {
         // A new map, or the one the map already has (from a scene).
         Texmap* target = subMap != nullptr ? subMap : map.GetSubTexmap(0);
@@ -173,8 +210,8 @@ void applySettings(Texmap& map, const MapSettings& settings, TimeValue t) {
 
     // A map given on the command line is meant to be seen: switch it on
     // unless told otherwise.
-    if (settings.useThicknessMap || subMap != nullptr) {
-        const bool on = settings.useThicknessMap.value_or(true);
+    if (settings.useThicknessMap || subMap != nullptr || removeMap) {
+        const bool on = settings.useThicknessMap.value_or(!removeMap);
         setByScriptName(block, "parameter", "thicknessmapenabled", on ? "on" : "off", t);
     }
 

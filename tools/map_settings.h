@@ -3,6 +3,7 @@
 // through its parameter blocks, exactly as a script would.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@ struct MapSettings {
     const Preset* preset = nullptr;        ///< --preset: applied before everything else
     std::vector<Assignment> values;        ///< --set NAME=VALUE
     std::vector<KeyAssignment> keys;       ///< --key NAME@FRAME=VALUE
+    std::vector<KeyAssignment> unkeys;     ///< --unkey NAME@FRAME (no value)
     std::string thicknessMap;              ///< --thickness-map gradient|noise|bitmap:FILE
     std::vector<Assignment> thicknessMapValues;  ///< --map-set NAME=VALUE
     std::optional<bool> useThicknessMap;   ///< --use-map on|off
@@ -50,6 +52,9 @@ bool isFrameInTimeRange(double frame);
 /// whose image could not be read, as after loading a scene whose image file
 /// has gone: rendering would silently show the map without it.
 void requireThicknessImage(Texmap& map, TimeValue t);
+
+/// The file of the map's bitmap thickness map, or "" when it has none.
+std::filesystem::path thicknessImageFile(Texmap& map);
 
 /// The map's output filter (its reference of the output-filter super class).
 ReferenceTarget* outputFilterOf(Texmap& map);

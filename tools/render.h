@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include <standin/atomic_file.h>
+
 #include <max.h>
 
 #include "tools/image.h"
@@ -36,7 +38,13 @@ struct ChartOptions {
 /// and a gradient across the plot drives the thickness.
 Image renderChart(Texmap& map, TimeValue t, const ChartOptions& options);
 
-/// Writes `image` as a PNG file, replacing `path` only once complete.
-void writeImage(const Image& image, const std::string& path, const PngEncoding& encoding);
+/// Writes `image` as a PNG file, replacing `path` only once complete and as
+/// `policy` allows; "-" writes it to standard output.
+void writeImage(const Image& image, const std::string& path, const PngEncoding& encoding,
+                const standin::WritePolicy& policy);
+
+/// Throws a UsageError when `path` (an -o value) has an extension other than
+/// .png; "-" (standard output) and names without an extension pass.
+void checkPngName(const std::string& path);
 
 }  // namespace nacrelle::tools

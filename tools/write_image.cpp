@@ -1,15 +1,39 @@
 #include <standin/atomic_file.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+
 #include "tools/errors.h"
 #include "tools/render.h"
 
 namespace nacrelle::tools {
 
-void writeImage(const Image& image, const std::string& path, const PngEncoding& encoding) {
+void writeImage(const Image& image, const std::string& path, const PngEncoding& encoding,
+                const standin::WritePolicy& policy) {
     const std::vector<std::uint8_t> bytes = encodePng(image, encoding);
+    if (path == "-") {
+        if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
+            std::fflush(stdout) != 0) {
+            throw Failure("cannot write the image to standard output");
+        }
+        return;
+    }
     std::string error;
-    if (!standin::WriteFileAtomically(path, bytes, error)) {
+    if (!standin::WriteFileAtomically(path, bytes, error, standin::OpenFileSink, policy)) {
         throw Failure("cannot write \"" + path + "\": " + error);
+    }
+}
+
+void checkPngName(const std::string& path) {
+    if (path == "-") return;
+    std::string extension = std::filesystem::path(path).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (!extension.empty() && extension != ".png") {
+        throw UsageError("-o \"" + path + "\": the program writes PNG files; name it .png, or " +
+                         "\"-\" for standard output");
     }
 }
 

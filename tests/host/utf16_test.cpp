@@ -1,5 +1,6 @@
 // Text conversions between resource UTF-16, wide strings and UTF-8.
 #include "standin/utf16.h"
+#include "standin/file_names.h"
 
 #include <gtest/gtest.h>
 
@@ -78,6 +79,28 @@ TEST(Utf16, ReplacesUnpairedSurrogatesAndMalformedUtf8) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(standin::Utf8ToUtf16(c.bytes), c.expected);
+    }
+}
+
+// File names keep every byte through the host's text and its UTF-16 form (as
+// a scene file stores it), valid UTF-8 or not.
+TEST(FileNames, EveryByteSurvivesHostTextAndUtf16) {
+    const std::vector<std::string> names = {
+        "plain.png",
+        "caf\xC3\xA9.png",
+        "bad\xFFname.png",
+        "cut\xE2\x82.png",
+        "\xC0\xAF overlong",
+        "escape-like \xF4\x8F\xBC\x80 and \xF4\x8F\xBF\xBF",
+        std::string("\x80\xFE", 2),
+    };
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        const MSTR host = standin::FileNameToHost(name);
+        EXPECT_EQ(standin::FileNameFromHost(host).native(), name);
+        const std::u16string stored = standin::WideToUtf16(host.data());
+        EXPECT_EQ(standin::FileNameFromHost(MSTR(standin::Utf16ToWide(stored).c_str())).native(),
+                  name);
     }
 }
 

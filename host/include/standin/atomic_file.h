@@ -2,6 +2,25 @@
 // file beside the target, which is made durable and only then renamed over
 // the target. The byte sink is injectable, so that tests can make a write fail
 // part-way (a full disk) and watch the previous file survive.
+//
+// What the target is decides what a save may do with it:
+// - a symbolic link is followed (through every link of a chain) and its final
+//   target is written; the link stays. A dangling link is only followed with
+//   `force`, since it creates a file the user may not expect;
+// - a regular file is replaced, keeping its permission bits and, where the
+//   process may, its owner and group. A file the user may not write is only
+//   replaced with `force`, and then only where the user could have deleted
+//   it anyway (a writable directory, not sticky against them). Root counts as
+//   unable to write a file without write bits. A file with more than one name
+//   (hard links) is refused unless `force`: replacing one name would split it
+//   from the others;
+// - a FIFO or a character device (a pipe, /dev/null, a terminal) is written
+//   straight into, as a stream; the node stays what it was;
+// - anything else (a directory, a block device, a socket) is refused;
+// - a target that is the same file (device and inode) as one of `inputs` is
+//   refused, however it is named.
+// The temporary file is removed on every way out, SIGINT, SIGTERM and SIGHUP
+// included.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +29,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace standin {
 
@@ -32,15 +52,32 @@ using ByteSinkOpener =
 /// The real opener: a new file on disk, synced to the device on Commit.
 std::unique_ptr<ByteSink> OpenFileSink(const std::filesystem::path& path, std::string& error);
 
+/// Opens the existing FIFO or character device `path` for writing as a
+/// stream (nothing is fsync'ed on Commit); null, with `error` set, when it
+/// cannot be opened or has become something else.
+std::unique_ptr<ByteSink> OpenStreamSink(const std::filesystem::path& path, std::string& error);
+
+/// What a save may do beyond replacing a writable, singly linked file.
+struct WritePolicy {
+    /// Replace a read-only file (where it could be deleted), split hard
+    /// links, create a file through a dangling symbolic link.
+    bool force = false;
+    /// The files the command reads: the target may be none of them.
+    std::vector<std::filesystem::path> inputs;
+};
+
 /// Size of the pieces in which WriteFileAtomically hands bytes to the sink.
 inline constexpr std::size_t kAtomicWriteBlock = 64 * 1024;
 
 /// Replaces the content of `target` with `bytes`: writes a temporary file in
 /// the same directory through a sink from `open`, commits it, gives it the
-/// permissions of the file it replaces, and renames it over `target`. On
-/// failure the temporary file is removed, `target` is left exactly as it was,
-/// `error` says which step failed and why, and the result is false.
+/// permissions and owner of the file it replaces, and renames it over
+/// `target` (see the top of this file for links, devices and read-only
+/// files). On failure or refusal the temporary file is removed, `target` is
+/// left exactly as it was, `error` says which step failed and why, and the
+/// result is false.
 bool WriteFileAtomically(const std::filesystem::path& target, std::span<const std::uint8_t> bytes,
-                         std::string& error, const ByteSinkOpener& open = OpenFileSink);
+                         std::string& error, const ByteSinkOpener& open = OpenFileSink,
+                         const WritePolicy& policy = {});
 
 }  // namespace standin

@@ -56,6 +56,9 @@ BOOL SetValueClamped(IParamBlock2& pb, ParamID id, TimeValue t, int value);
 
 /// The keys of parameter `id`, by time; empty when it is not animated.
 std::vector<ParamKey> ParamKeys(IParamBlock2& pb, ParamID id);
+/// Removes the key of parameter `id` at t; removing the only key leaves its
+/// value as the parameter's constant value. False when there is no such key.
+bool DeleteParamKey(IParamBlock2& pb, ParamID id, TimeValue t);
 
 /// `value` in the shortest text that reads back as the same float ("0.2", "3000").
 std::string FormatFloat(float value);

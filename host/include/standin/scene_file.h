@@ -58,6 +58,9 @@ inline constexpr char kSceneMagic[8] = {'N', 'A', 'C', 'S', 'C', 'E', 'N', 'E'};
 inline constexpr std::uint32_t kSceneFormatVersion = 1;
 /// Most objects a scene file may hold.
 inline constexpr std::size_t kMaxSceneObjects = 100000;
+/// Largest scene file that loading reads, checked before reading: room for
+/// the most objects a file may hold, each with a parameter block of many keys.
+inline constexpr std::uintmax_t kMaxSceneFileBytes = 64u * 1024u * 1024u;
 /// Longest chain of references a scene file may hold: freeing and checking
 /// references walks chains recursively.
 inline constexpr int kMaxReferenceDepth = 256;
@@ -86,17 +89,18 @@ std::vector<std::uint8_t> WriteSceneBytes(Scene& scene, const std::string& name)
 
 /// Saves `scene` to `path` through a temporary file that replaces `path`
 /// only once it is complete and durable (see WriteFileAtomically; `open`
-/// makes the sink injectable). Throws SceneFileError on failure, leaving the
-/// previous file at `path` as it was.
+/// makes the sink injectable, `policy` says what it may replace). Throws
+/// SceneFileError on failure, leaving the previous file at `path` as it was.
 void SaveSceneFile(Scene& scene, const std::filesystem::path& path,
-                   const ByteSinkOpener& open = OpenFileSink);
+                   const ByteSinkOpener& open = OpenFileSink, const WritePolicy& policy = {});
 
 /// Rebuilds a scene from the bytes of a scene file; `name` names the file in
 /// errors. The entry point for untrusted bytes (and for fuzzing). Throws
 /// SceneFileError.
 std::unique_ptr<Scene> ReadSceneBytes(std::span<const std::uint8_t> bytes, const std::string& name);
 
-/// Reads and rebuilds the scene file at `path`. Throws SceneFileError.
+/// Reads and rebuilds the scene file at `path`, which must be a regular file
+/// of at most kMaxSceneFileBytes. Throws SceneFileError.
 std::unique_ptr<Scene> LoadSceneFile(const std::filesystem::path& path);
 
 }  // namespace standin

@@ -1,5 +1,6 @@
 // The bitmap grey map: a greyscale PNG image, tiled in U and V.
 #include "builtin_class_desc.h"
+#include "standin/file_names.h"
 #include "standin/grey_maps.h"
 #include "standin/png_grey_reader.h"
 
@@ -34,7 +35,9 @@ RefTargetHandle GreyBitmapMap::Clone(RemapDir& remap) {
 
 bool GreyBitmapMap::SetFileName(const MSTR& fileName, std::string& error) {
     GreyImage image;
-    if (!fileName.isNull() && !ReadPngGreyFile(fileName.ToUTF8(), image, error)) return false;
+    if (!fileName.isNull() && !ReadPngGreyFile(FileNameFromHost(fileName).string(), image, error)) {
+        return false;
+    }
     fileName_ = fileName;
     image_ = std::move(image);
     imageError_.clear();
@@ -66,7 +69,7 @@ IOResult GreyBitmapMap::LoadOwnChunk(ILoad* iload, USHORT id) {
     fileName_ = text;
     image_ = GreyImage();
     imageError_.clear();
-    if (!fileName_.isNull()) ReadPngGreyFile(fileName_.ToUTF8(), image_, imageError_);
+    if (!fileName_.isNull()) ReadPngGreyFile(FileNameFromHost(fileName_).string(), image_, imageError_);
     return IO_OK;
 }
 

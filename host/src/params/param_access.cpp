@@ -229,4 +229,9 @@ std::vector<ParamKey> ParamKeys(IParamBlock2& pb, ParamID id) {
     return ours ? ours->Keys(id) : std::vector<ParamKey>();
 }
 
+bool DeleteParamKey(IParamBlock2& pb, ParamID id, TimeValue t) {
+    auto* ours = dynamic_cast<ParamBlock2*>(&pb);
+    return ours != nullptr && ours->DeleteKey(id, t);
+}
+
 }  // namespace standin

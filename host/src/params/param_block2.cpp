@@ -26,6 +26,14 @@ void FloatTrack::SetKey(TimeValue t, float value) {
     }
 }
 
+bool FloatTrack::RemoveKey(TimeValue t) {
+    const auto it = std::find_if(keys_.begin(), keys_.end(),
+                                 [t](const FloatKey& key) { return key.time == t; });
+    if (it == keys_.end()) return false;
+    keys_.erase(it);
+    return true;
+}
+
 float FloatTrack::ValueAt(TimeValue t) const {
     if (keys_.empty()) return 0.0f;
     if (t <= keys_.front().time) return keys_.front().value;
@@ -301,6 +309,17 @@ RefResult ParamBlock2::NotifyRefChanged(const Interval&, RefTargetHandle hTarget
         }
     }
     return REF_SUCCEED;
+}
+
+bool ParamBlock2::DeleteKey(ParamID id, TimeValue t) {
+    Slot* slot = Find(id);
+    if (!slot || slot->keys.Empty()) return false;
+    // Without keys the parameter keeps the value the only key had.
+    const float first = slot->keys.Keys().front().value;
+    if (!slot->keys.RemoveKey(t)) return false;
+    if (slot->keys.Empty()) slot->f = first;
+    Changed(id);
+    return true;
 }
 
 std::vector<ParamKey> ParamBlock2::Keys(ParamID id) const {

@@ -24,6 +24,8 @@ public:
     void Clear() { keys_.clear(); }
     /// Adds a key at t or replaces the one there.
     void SetKey(TimeValue t, float value);
+    /// Removes the key at t; false when there is none.
+    bool RemoveKey(TimeValue t);
     /// The value at t: the first key's before it, the last key's after it,
     /// linear between keys.
     float ValueAt(TimeValue t) const;
@@ -85,6 +87,8 @@ public:
 
     /// The keys of parameter `id` (empty when it is not animated).
     std::vector<ParamKey> Keys(ParamID id) const;
+    /// Removes the key of parameter `id` at t (see DeleteParamKey).
+    bool DeleteKey(ParamID id, TimeValue t);
     /// Grows with every change notification of any block: orders changes.
     std::uint64_t ChangeSerial() const { return changeSerial_; }
 

@@ -9,8 +9,22 @@ namespace standin::detail {
 unsigned long CurrentProcessId();
 /// True when something exists at `path` (a name clash when creating a file).
 bool AlreadyExists(const std::filesystem::path& path);
-/// Gives `to` the permission bits of `from`, when `from` exists; best effort.
+/// Gives `to` the owner and group (where the process may) and then the
+/// permission bits of `from`, when `from` exists; best effort.
 void CopyPermissions(const std::filesystem::path& from, const std::filesystem::path& to);
+/// True when this process may write the existing file `path`. Unlike the
+/// system's own check, an administrator may not write a file without any
+/// write permission: that is the user's way of saying "keep this".
+bool MayWrite(const std::filesystem::path& path);
+/// True when this process may remove the directory entry `path`: it may
+/// write the directory, and a sticky directory does not reserve the entry
+/// for its owner.
+bool MayRemoveEntry(const std::filesystem::path& path);
+/// Removes `path` should SIGINT, SIGTERM or SIGHUP end the process before
+/// ForgetOnSignal(path). Handlers are only installed over the default
+/// action; a few paths at once at most (others are simply not watched).
+void RemoveOnSignal(const std::filesystem::path& path);
+void ForgetOnSignal(const std::filesystem::path& path);
 /// Flushes the directory entry changes of `directory` ("" is the current
 /// directory) to the device; best effort.
 void SyncDirectory(const std::filesystem::path& directory);

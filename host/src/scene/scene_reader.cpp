@@ -321,18 +321,35 @@ std::unique_ptr<Scene> ReadSceneBytes(std::span<const std::uint8_t> bytes,
 
 std::unique_ptr<Scene> LoadSceneFile(const std::filesystem::path& path) {
     const std::string name = path.string();
+    // A pipe would block the read and a device never ends: only a regular
+    // file of a size the format can fill is read, and never past that size,
+    // should it grow meanwhile.
     std::error_code status;
-    if (std::filesystem::is_directory(path, status)) {
+    const std::filesystem::file_type type = std::filesystem::status(path, status).type();
+    if (type == std::filesystem::file_type::directory) {
         throw SceneFileError(name, std::nullopt, "cannot open: it is a directory");
+    }
+    if (!status && type != std::filesystem::file_type::regular) {
+        throw SceneFileError(name, std::nullopt, "cannot open: not a regular file");
+    }
+    const std::uintmax_t size = std::filesystem::file_size(path, status);
+    if (!status && size > kMaxSceneFileBytes) {
+        throw SceneFileError(name, std::nullopt,
+                             "the file has " + std::to_string(size) + " bytes, more than the " +
+                                 std::to_string(kMaxSceneFileBytes) + " a scene file may have");
     }
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         throw SceneFileError(name, std::nullopt,
                              std::string("cannot open: ") + std::strerror(errno));
     }
-    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file),
-                                    std::istreambuf_iterator<char>()};
+    std::vector<std::uint8_t> bytes(status ? 0 : static_cast<std::size_t>(size) + 1);
+    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (file.bad()) throw SceneFileError(name, std::nullopt, "cannot read the file");
+    bytes.resize(static_cast<std::size_t>(file.gcount()));
+    if (bytes.size() > size) {
+        throw SceneFileError(name, std::nullopt, "the file grew while it was read");
+    }
     return ReadSceneBytes(bytes, name);
 }
 

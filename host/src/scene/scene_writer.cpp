@@ -196,10 +196,11 @@ std::vector<std::uint8_t> WriteSceneBytes(Scene& scene, const std::string& name)
     return SceneWriter(name).Write(scene);
 }
 
-void SaveSceneFile(Scene& scene, const std::filesystem::path& path, const ByteSinkOpener& open) {
+void SaveSceneFile(Scene& scene, const std::filesystem::path& path, const ByteSinkOpener& open,
+                   const WritePolicy& policy) {
     const std::vector<std::uint8_t> bytes = WriteSceneBytes(scene, path.string());
     std::string error;
-    if (!WriteFileAtomically(path, bytes, error, open)) {
+    if (!WriteFileAtomically(path, bytes, error, open, policy)) {
         throw SceneFileError(path.string(), std::nullopt, "cannot save: " + error);
     }
 }

@@ -1,0 +1,37 @@
+#include "tools/standard_output.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+#include "tools/errors.h"
+
+namespace nacrelle::tools {
+
+void guardStandardStreams() {
+    for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        const int opened = ::open("/dev/null", O_RDONLY);
+        if (opened >= 0 && opened != fd) {
+            ::dup2(opened, fd);
+            ::close(opened);
+        }
+    }
+}
+
+int finishStandardOutput(int exitCode) {
+    errno = 0;
+    std::cout.flush();
+    const bool failed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0 || !std::cout;
+    if (!failed) return exitCode;
+    const int code = errno;
+    std::fprintf(stderr, "nacrelle: cannot write standard output%s%s\n", code != 0 ? ": " : "",
+                 code != 0 ? std::strerror(code) : "");
+    return exitCode == 0 ? kExitFailure : exitCode;
+}
+
+}  // namespace nacrelle::tools
