@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "standin/command_line.h"
 #include "tools/commands.h"
 #include "tools/errors.h"
 
@@ -205,7 +206,12 @@ int run(int argc, char** argv) {
 int main(int argc, char** argv) {
     using namespace nacrelle::tools;
     try {
-        return run(argc, argv);
+        // UTF-8 on every platform: Windows hands argv over in its ANSI code page.
+        std::vector<std::string> arguments = standin::Utf8Arguments(argc, argv);
+        std::vector<char*> pointers;
+        for (std::string& argument : arguments) pointers.push_back(argument.data());
+        pointers.push_back(nullptr);
+        return run(static_cast<int>(arguments.size()), pointers.data());
     } catch (const UsageError& error) {
         std::fprintf(stderr, "nacrelle: %s\n", error.what());
         return kExitUsage;

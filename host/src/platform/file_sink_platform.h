@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 namespace standin::detail {
 
@@ -11,6 +12,10 @@ unsigned long CurrentProcessId();
 bool AlreadyExists(const std::filesystem::path& path);
 /// Gives `to` the permission bits of `from`, when `from` exists; best effort.
 void CopyPermissions(const std::filesystem::path& from, const std::filesystem::path& to);
+/// Renames `temporary` over `target`, replacing it in one step; false, with
+/// `error` set and nothing changed, on failure.
+bool RenameOver(const std::filesystem::path& temporary, const std::filesystem::path& target,
+                std::string& error);
 /// Flushes the directory entry changes of `directory` ("" is the current
 /// directory) to the device; best effort.
 void SyncDirectory(const std::filesystem::path& directory);

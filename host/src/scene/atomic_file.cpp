@@ -72,11 +72,9 @@ bool WriteFileAtomically(const std::filesystem::path& target, std::span<const st
     sink.reset();
 
     detail::CopyPermissions(target, temporary);
-    std::error_code renameError;
-    std::filesystem::rename(temporary, target, renameError);
-    if (renameError) {
+    if (!detail::RenameOver(temporary, target, why)) {
         removeQuietly(temporary);
-        error = "renaming the temporary file over the target failed: " + renameError.message();
+        error = "renaming the temporary file over the target failed: " + why;
         return false;
     }
     // The rename is done; syncing the directory makes it survive a power cut.

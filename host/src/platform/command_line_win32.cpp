@@ -1,0 +1,29 @@
+// The command line on Windows: argv holds the arguments in the ANSI code
+// page, where a file name may have lost characters; the UTF-16 command line
+// has them all.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <shellapi.h>
+
+#include "standin/command_line.h"
+#include "standin/utf16.h"
+
+namespace standin {
+
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr || count != argc) {
+        if (wide != nullptr) LocalFree(wide);
+        return std::vector<std::string>(argv, argv + argc);
+    }
+    std::vector<std::string> arguments;
+    arguments.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) arguments.push_back(WideToUtf8(wide[i]));
+    LocalFree(wide);
+    return arguments;
+}
+
+}  // namespace standin
