@@ -5,6 +5,7 @@
 # imports means the runtime was not linked in statically.
 #   cmake -DOBJDUMP=<objdump> -DMODULE=<file> -DDEF=<file.def>
 #         [-DALLOWED_IMPORTS=<names>] -P CheckPeTables.cmake
+cmake_minimum_required(VERSION 3.25)
 set(system_dlls
   advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ntdll.dll
   ole32.dll oleaut32.dll shell32.dll shlwapi.dll user32.dll windowscodecs.dll ws2_32.dll)
