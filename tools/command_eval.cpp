@@ -1,5 +1,7 @@
 // `nacrelle eval`: the colour of one sample through the loaded map.
 #include <imtl.h>
+
+#include <standin/command_line.h>
 #include <standin/shade_context.h>
 
 #include <cmath>
@@ -76,7 +78,7 @@ int runEval(const CommonOptions& common, const EvalCommand& command) {
     }
     const TimeValue t = timeOf(command.map);
 
-    HostSession session(findModule(common.plugin));
+    HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
     Texmap& map = session.createMap();
     applySettings(map, settings, t);
     Interval valid = FOREVER;

@@ -1,5 +1,7 @@
 // `nacrelle info`: the module's identity and its parameter table.
 #include <iparamb2.h>
+
+#include <standin/command_line.h>
 #include <standin/param_access.h>
 
 #include <cstdio>
@@ -90,7 +92,7 @@ nlohmann::json describe(const HostSession& session) {
 }  // namespace
 
 int runInfo(const CommonOptions& common, const InfoCommand& command) {
-    HostSession session(findModule(common.plugin));
+    HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
     const nlohmann::json info = describe(session);
     if (command.json) {
         std::printf("%s\n", info.dump(2).c_str());

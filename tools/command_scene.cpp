@@ -1,5 +1,7 @@
 // `nacrelle scene new|show|set|render`: scene files holding a map.
 #include <imtl.h>
+
+#include <standin/command_line.h>
 #include <standin/grey_maps.h>
 
 #include <cstdio>
@@ -18,7 +20,7 @@ namespace nacrelle::tools {
 namespace {
 
 Texmap& sceneMap(HostSession& session, const std::string& file) {
-    session.loadScene(file);
+    session.loadScene(standin::PathFromUtf8(file));
     Texmap* map = session.findMap();
     if (map == nullptr) throw Failure("scene \"" + file + "\" holds no Nacrelle map");
     return *map;
@@ -98,14 +100,14 @@ int runScene(const CommonOptions& common, const SceneCommand& command) {
     if (command.action == "render") checkRenderCommand(render);
     (void)timeOf(command.map);
 
-    HostSession session(findModule(common.plugin));
+    HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
     if (command.action == "new") {
         if (std::filesystem::exists(command.file) && !command.force) {
             throw Failure("\"" + command.file + "\" exists already (--force replaces it)");
         }
         Texmap& map = session.createMap();
         applySettings(map, settings, timeOf(command.map));
-        session.saveScene(command.file);
+        session.saveScene(standin::PathFromUtf8(command.file));
         return 0;
     }
     Texmap& map = sceneMap(session, command.file);
@@ -113,7 +115,7 @@ int runScene(const CommonOptions& common, const SceneCommand& command) {
         show(command.file, map, command.json);
     } else if (command.action == "set") {
         applySettings(map, settings, timeOf(command.map));
-        session.saveScene(command.file);
+        session.saveScene(standin::PathFromUtf8(command.file));
     } else if (command.action == "render") {
         return renderMap(map, render);
     } else {

@@ -1,4 +1,5 @@
 #include <standin/atomic_file.h>
+#include <standin/command_line.h>
 
 #include "tools/errors.h"
 #include "tools/render.h"
@@ -8,7 +9,7 @@ namespace nacrelle::tools {
 void writeImage(const Image& image, const std::string& path, const PngEncoding& encoding) {
     const std::vector<std::uint8_t> bytes = encodePng(image, encoding);
     std::string error;
-    if (!standin::WriteFileAtomically(path, bytes, error)) {
+    if (!standin::WriteFileAtomically(standin::PathFromUtf8(path), bytes, error)) {
         throw Failure("cannot write \"" + path + "\": " + error);
     }
 }
