@@ -25,7 +25,7 @@ std::string hex(unsigned long value) {
 std::string utf8(const MCHAR* text) { return text != nullptr ? MSTR(text).ToUTF8() : ""; }
 
 const char* typeName(ParamType2 type) {
-    switch (type) {
+    switch (static_cast<int>(type)) {
         case TYPE_FLOAT: return "float";
         case TYPE_INT: return "int";
         case TYPE_RGBA: return "rgba";

@@ -13,7 +13,7 @@ nlohmann::json jsonNumber(float value) { return std::stod(standin::FormatFloat(v
 namespace {
 
 nlohmann::json valueOf(const standin::ScriptValue& value) {
-    switch (value.type) {
+    switch (static_cast<int>(value.type)) {
         case TYPE_FLOAT: return jsonNumber(value.f);
         case TYPE_INT: return value.i;
         case TYPE_BOOL: return value.i != 0;

@@ -16,6 +16,7 @@
 
 class ParamDlg;
 class Texmap;
+class TextureOutput;
 
 // ---- Shading context ---------------------------------------------------------
 
@@ -65,8 +66,9 @@ public:
 
     virtual ~ShadeContext() = default;
 
-    /// Stores `gbid` as the sample's output G-buffer ID.
-    void SetGBufferID(int gbid) { out.gbufId = gbid; }
+    /// Stores `gbid` as the sample's output G-buffer ID; wrapping contexts
+    /// override it to pass the ID on.
+    virtual void SetGBufferID(int gbid) { out.gbufId = gbid; }
 
     /// Resets the output before the next sample.
     virtual void ResetOutput(int /*n*/ = -1) { out.Reset(); }
@@ -134,11 +136,11 @@ public:
     virtual Texmap* GetSubTexmap(int /*i*/) { return nullptr; }
     virtual void SetSubTexmap(int /*i*/, Texmap* /*m*/) {}
     /// MAPSLOT_TEXTURE or one of the other MAPSLOT_ kinds.
-    virtual int MapSlotType(int /*i*/) { return MAPSLOT_TEXTURE; }
+    virtual int MapSlotType(int i) = 0;
     /// Non-zero when slot i is switched on.
     virtual int SubTexmapOn(int /*i*/) { return 1; }
     /// The name of slot i as the panel shows it.
-    virtual MSTR GetSubTexmapSlotName(int /*i*/, bool /*localized*/ = true) { return MSTR(); }
+    virtual MSTR GetSubTexmapSlotName(int /*i*/, bool /*localized*/) { return MSTR(); }
     /// The name of slot i as the track view shows it: the slot name, then,
     /// when a map is assigned, ": " and the map's name, or its class name
     /// while it has none ("Thickness Map: Grey Noise"). An empty slot name
@@ -217,6 +219,8 @@ inline constexpr USHORT MTLBASE_GBUFID_CHUNK = 0x5310;
 class Texmap : public MtlBase {
 public:
     SClass_ID SuperClassID() override { return TEXMAP_CLASS_ID; }
+    /// A map's sub-maps are ordinary textures.
+    int MapSlotType(int /*i*/) override { return MAPSLOT_TEXTURE; }
 
     virtual AColor EvalColor(ShadeContext& sc) = 0;
     /// The mean of EvalColor's red, green and blue.
@@ -226,3 +230,10 @@ public:
     /// The map's UV transform; the identity for maps without one.
     virtual void GetUVTransform(Matrix3& uvtrans) { uvtrans.IdentityMatrix(); }
 };
+
+/// A new standard output filter (class (STDTEXOUT_CLASS_ID, 0)) at its
+/// defaults, which leave every colour unchanged bit for bit (the order of its
+/// steps: standin/output_filter.h). The caller makes it a reference; the host
+/// frees it when nothing references it any more. TextureOutput and the
+/// standard output class are declared in stdmat.h.
+TextureOutput* GetNewDefaultTextureOutput();

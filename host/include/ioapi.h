@@ -33,6 +33,22 @@ public:
     virtual IOResult WriteCString(const MCHAR* str);
 };
 
+class ILoad;
+
+/// Work an object leaves for the end of loading. The host sets an object's
+/// references only after every object's Load has run, so whatever needs a
+/// reference goes into a callback registered from Load; the host calls it once
+/// the whole file is read and every reference is set. The object keeps the
+/// callback alive until then (the host neither copies nor frees it).
+class PostLoadCallback : public MaxHeapOperators {
+public:
+    virtual ~PostLoadCallback() = default;
+    virtual void proc(ILoad* iload) = 0;
+    /// 0 runs first, 10 last; callbacks of the same priority run in the order
+    /// they were registered. Values outside 0 to 10 count as the nearest end.
+    virtual int Priority() { return 5; }
+};
+
 /// Reads an object's chunks back, one nesting level at a time.
 class ILoad : public MaxHeapOperators {
 public:
@@ -68,6 +84,10 @@ public:
     /// WriteCString, with the same lifetime rules.
     virtual IOResult ReadCStringChunk(char*& buf) = 0;
     virtual IOResult ReadCStringChunk(MCHAR*& buf) = 0;
+
+    /// Asks for `cb->proc` to be called when the whole file is loaded and
+    /// every reference is set.
+    virtual void RegisterPostLoadCallback(PostLoadCallback* cb) = 0;
 };
 
 /// Chunk types reported by CurChunkType.

@@ -26,24 +26,45 @@ class Texmap;
 
 // ---- Definition vocabulary -------------------------------------------------------
 
-/// Parameter value types.
-enum ParamType2 : int {
+// The value and control types are split over four enumerations, as on the
+// host: the original ones and the second generation's additions. Only the
+// values used here are listed; the numbers are the host's.
+
+/// Parameter value types of the first generation.
+enum ParamType : int {
     TYPE_FLOAT = 0,
     TYPE_INT = 1,
     TYPE_RGBA = 2,
     TYPE_POINT3 = 3,
     TYPE_BOOL = 4,
+};
+
+/// Parameter value types added for parameter blocks 2. A parameter's type
+/// is stored as a ParamType2 whichever of the two enumerations names it.
+enum ParamType2 : int {
     TYPE_TEXMAP = 15,
     TYPE_REFTARG = 18,
 };
 
-/// Panel control kinds of p_ui.
-enum ControlType2 : int {
+/// Panel control kinds of p_ui, first generation.
+enum ControlType : int {
     TYPE_SPINNER = 0,
     TYPE_SINGLECHECKBOX = 2,
-    TYPE_SINGLECHEKBOX = 2,  // the host's historical spelling
+};
+
+/// Panel control kinds added for parameter blocks 2.
+enum ControlType2 : int {
     TYPE_TEXMAPBUTTON = 8,
 };
+
+/// The host's historical spelling.
+#define TYPE_SINGLECHEKBOX TYPE_SINGLECHECKBOX
+
+// A first-generation type is stored in a ParamType2. The host's compiler
+// compares the two enumerations as numbers; these say so to ours.
+constexpr bool operator==(ParamType2 a, ParamType b) {
+    return static_cast<int>(a) == static_cast<int>(b);
+}
 
 /// Spinner edit types.
 enum EditSpinnerType : int {
@@ -62,15 +83,15 @@ enum ParamTags : int {
 };
 
 // Block flags.
-constexpr USHORT P_AUTO_CONSTRUCT = 0x2;
-constexpr USHORT P_AUTO_UI = 0x4;
-constexpr USHORT P_VERSION = 0x200;
+#define P_AUTO_CONSTRUCT 0x0002
+#define P_AUTO_UI 0x0004
+#define P_VERSION 0x0200
 
 // Parameter flags.
-constexpr int P_ANIMATABLE = 0x1;
-constexpr int P_TRANSIENT = 0x2;
-constexpr int P_OWNERS_REF = 0x200;
-constexpr int P_SUBTEX = 0x800;
+#define P_ANIMATABLE 0x00000001
+#define P_TRANSIENT 0x00000002
+#define P_OWNERS_REF 0x00000200
+#define P_SUBTEX 0x00000800
 
 /// A plain parameter value of a definition: the float or the integer form,
 /// whichever the parameter's type uses. Fixed-width so it can be stored as is.
@@ -83,7 +104,7 @@ struct PB2Value {
 struct ParamDef {
     ParamID ID = -1;
     MSTR int_name;  ///< script name
-    ParamType2 type = TYPE_FLOAT;
+    ParamType2 type = static_cast<ParamType2>(TYPE_FLOAT);
     int flags = 0;
     StringResID local_name = 0;  ///< display-name string ID
     bool has_default = false;
@@ -165,7 +186,7 @@ public:
 
     /// Stores the user dialog procedure of map `map`; the host owns it from
     /// then on. A different procedure stored before is released with its
-    /// DeleteThis after the panel hook has moved open panels to the new one,
+    /// DeleteThis after the panel host has moved open panels to the new one,
     /// unless the same object is still stored for another map. A procedure
     /// for a map the block does not have is released at once.
     void SetUserDlgProc(MapID map, ParamMap2UserDlgProc* proc = nullptr);
@@ -199,12 +220,12 @@ public:
     /// Every block of `owner` built from this class's definitions returns to
     /// its defaults (see IParamBlock2::ResetAll).
     virtual void Reset(ReferenceMaker* owner, BOOL updateUI = TRUE, BOOL callSetHandlers = TRUE);
-    /// Refreshes the open panels of this class (through the panel hook).
+    /// Refreshes the open panels of this class (through the panel host).
     virtual void InvalidateUI();
     virtual void InvalidateUI(ParamBlockDesc2* pbd);
     /// Refreshes the controls of parameter `id` (tabIndex -1: all entries).
     virtual void InvalidateUI(ParamBlockDesc2* pbd, ParamID id, int tabIndex = -1);
-    /// Builds the panels of `obj` through the panel hook; null without one.
+    /// Builds the panels of `obj` through the panel host; null without one.
     virtual IAutoMParamDlg* CreateParamDlgs(HWND hwMtlEdit, IMtlParams* imp, ReferenceTarget* obj);
     virtual void SetUserDlgProc(ParamBlockDesc2* pbd, MapID map,
                                 ParamMap2UserDlgProc* proc = nullptr);

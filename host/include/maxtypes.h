@@ -94,7 +94,7 @@ enum IOResult {
 typedef short BlockID;
 typedef short ParamID;
 typedef short MapID;
-typedef int StringResID;
+typedef INT_PTR StringResID;
 
 // ---- Host version ------------------------------------------------------------
 

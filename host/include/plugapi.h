@@ -33,7 +33,8 @@ public:
     /// chain leads to Animatable), exactly as on the real host.
     virtual void* Create(BOOL loading = FALSE) = 0;
     virtual const MCHAR* ClassName() = 0;
-    virtual const MCHAR* NonLocalizedClassName() { return ClassName(); }
+    /// The class name in the host's own language, whatever the user's.
+    virtual const MCHAR* NonLocalizedClassName() = 0;
     virtual SClass_ID SuperClassID() = 0;
     virtual Class_ID ClassID() = 0;
     virtual const MCHAR* Category() = 0;

@@ -5,11 +5,12 @@
 // every referenced object: a target that loses its last dependent through
 // ReplaceReference/DeleteReference (with delOld) is freed, and so is a
 // top-level object deleted with DeleteMe. Freeing an object first releases its
-// own references (freeing, in turn, whatever nobody references any more) and
-// then calls its DeleteThis. Plug-in destructors need do nothing beyond the
-// base: the host releases references before DeleteThis, and never calls a
-// virtual of the object being destroyed from a base destructor. Like the real
-// host's, the reference system is used from one thread at a time.
+// own references (DeleteAllRefs: freeing, in turn, whatever nobody references
+// any more) and then calls its DeleteThis. As on the real host, the
+// destructors are protected and free nothing: an object deleted any other way
+// leaks what it still references. The host never calls a virtual of the object
+// being destroyed from a base destructor. Like the real host's, the reference
+// system is used from one thread at a time.
 #pragma once
 
 #include <vector>
@@ -27,6 +28,14 @@ class ReferenceMaker;
 class ReferenceTarget;
 class RemapDir;
 
+/// The 7th argument of NotifyDependents. The stand-in lets no dependent opt
+/// out of a notification, so it reads neither value; the enumerator names
+/// are unconfirmed against the SDK headers.
+enum NotifyDependentsOption {
+    REFNOTIFY_NONE = 0,
+    REFNOTIFY_ALLOW_OPT_OUT = 1,
+};
+
 typedef ReferenceTarget* RefTargetHandle;
 typedef ReferenceMaker* RefMakerHandle;
 
@@ -40,7 +49,6 @@ public:
     Animatable() = default;
     Animatable(const Animatable&) = delete;
     Animatable& operator=(const Animatable&) = delete;
-    virtual ~Animatable();
 
     virtual void GetClassName(MSTR& s, bool localized = true) const;
     virtual SClass_ID SuperClassID();
@@ -57,15 +65,17 @@ public:
     virtual int NumParamBlocks();
     virtual IParamBlock2* GetParamBlock(int i);
     virtual IParamBlock2* GetParamBlockByID(short id);
+
+protected:
+    /// Objects end through DeleteThis (DeleteMe, MaybeAutoDelete), never
+    /// through `delete` from outside.
+    virtual ~Animatable();
 };
 
 /// An object that holds references to targets.
 class ReferenceMaker : public Animatable {
 public:
     ReferenceMaker() = default;
-    /// Detaches from the targets still held (freeing those left unreferenced)
-    /// without calling any virtual of this object.
-    ~ReferenceMaker() override;
 
     virtual int NumRefs();
     virtual RefTargetHandle GetReference(int i);
@@ -78,8 +88,14 @@ public:
     RefResult ReplaceReference(int which, RefTargetHandle newtarg, BOOL delOld = TRUE);
     /// Clears reference `which`, freeing the target when nobody else references it.
     RefResult DeleteReference(int which);
-    /// Clears every reference of this maker.
-    void DeleteAllRefsFromMe();
+    /// Clears every reference of this maker, freeing the targets nobody else
+    /// references.
+    RefResult DeleteAllRefsFromMe();
+    /// Clears the references that others hold to this object; a maker holds
+    /// none, so only targets do anything here.
+    virtual RefResult DeleteAllRefsToMe() { return REF_SUCCEED; }
+    /// Both of the above: what the host calls before it deletes an object.
+    RefResult DeleteAllRefs();
     /// Index of the first reference slot that holds `target`, or -1.
     int FindRef(RefTargetHandle target);
     /// Releases every reference, then calls DeleteThis.
@@ -88,11 +104,17 @@ public:
     /// Writes the object's own data as chunks; the host stores the references
     /// itself. The default writes nothing.
     virtual IOResult Save(ISave* isave);
-    /// Reads what Save wrote, after the host has restored the references.
-    /// The default reads nothing.
+    /// Reads what Save wrote. The host restores the references only after
+    /// every object's Load has run: work that needs them belongs in a
+    /// PostLoadCallback registered here. The default reads nothing.
     virtual IOResult Load(ILoad* iload);
 
 protected:
+    /// Detaches from the targets still held, without freeing them: the host
+    /// releases references before an object is deleted, and whatever a
+    /// maker deleted another way still holds is leaked, as on the real host.
+    ~ReferenceMaker() override;
+
     virtual void SetReference(int i, RefTargetHandle rtarg);
     virtual RefResult NotifyRefChanged(const Interval& changeInt, RefTargetHandle hTarget,
                                        PartID& partID, RefMessage message, BOOL propagate) = 0;
@@ -102,7 +124,7 @@ private:
     friend struct standin::ReferenceAccess;
 
     // Targets referenced through ReplaceReference, one entry per slot: the
-    // host's own record, used when the maker is destroyed without releasing.
+    // host's own record, used when the slots no longer report a target.
     std::vector<ReferenceTarget*> heldTargets_;
 };
 
@@ -110,9 +132,6 @@ private:
 class ReferenceTarget : public ReferenceMaker {
 public:
     ReferenceTarget() = default;
-    /// Clears the reference slots of makers that still point here (a safety
-    /// net for objects deleted without DeleteMe).
-    ~ReferenceTarget() override;
 
     BOOL IsRefTarget() override { return TRUE; }
 
@@ -122,9 +141,10 @@ public:
     /// target and answers REF_SUCCEED passes the message on to its own
     /// dependents when `propagate` is set; a target already passing the message
     /// on higher up does not pass it again.
-    RefResult NotifyDependents(const Interval& changeInt, PartID partID, RefMessage message,
-                               SClass_ID sclass = NOTIFY_ALL, BOOL propagate = TRUE,
-                               RefTargetHandle hTarg = nullptr);
+    virtual RefResult NotifyDependents(
+        const Interval& changeInt, PartID partID, RefMessage message,
+        SClass_ID sclass = NOTIFY_ALL, BOOL propagate = TRUE, RefTargetHandle hTarg = nullptr,
+        NotifyDependentsOption notifyDependentsOption = REFNOTIFY_ALLOW_OPT_OUT);
 
     /// A copy of this object, its references cloned through `remap`; null
     /// when the class cannot be cloned.
@@ -134,13 +154,25 @@ public:
 
     /// Called after a maker has added a reference to this object.
     virtual void RefAdded(RefMakerHandle rm);
-    /// Called after a maker has removed a reference to this object.
-    virtual void RefDeleted();
+    /// Called after `oldOwner` has removed a reference to this object.
+    virtual void RefDeleted(ReferenceMaker* oldOwner);
+
+    /// Clears every maker's reference to this object, without freeing it.
+    RefResult DeleteAllRefsToMe() override;
 
     /// Deletes this object as a top-level object: dependents receive
     /// REFMSG_TARGET_DELETED and lose their references to it, its own
     /// references are released, then DeleteThis is called.
     void DeleteMe() override;
+    /// Frees this object (its references released, then DeleteThis) when no
+    /// maker references it: how an object made but never referenced ends.
+    void MaybeAutoDelete();
+
+protected:
+    /// Clears the reference slots of makers that still point here (a safety
+    /// net for objects deleted without DeleteMe). Pure, as on the real host:
+    /// only concrete classes are objects.
+    ~ReferenceTarget() override = 0;
 
 private:
     friend class ReferenceMaker;

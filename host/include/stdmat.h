@@ -7,7 +7,7 @@
 #include "imtl.h"
 #include "point3.h"
 
-// Flags of TextureOutput::SetFlag.
+// Flags of StdTexoutGen::SetFlag.
 #define TEXOUT_INVERT 2
 #define TEXOUT_CLAMP 4
 #define TEXOUT_ALPHA_RGB 8
@@ -28,13 +28,18 @@ public:
     virtual void SetOutputLevel(TimeValue t, float v) = 0;
     virtual BOOL GetInvert() = 0;
     virtual void SetInvert(BOOL onOff) = 0;
-    /// Sets (val non-zero) or clears each TEXOUT_ flag in `f`.
-    virtual void SetFlag(ULONG f, ULONG val) = 0;
+    /// Whether the filter's rollout is shown open in the editor.
+    virtual BOOL GetRollupOpen() = 0;
+    virtual void SetRollupOpen(BOOL open) = 0;
+    /// An output filter's slots (it has none of its own) are ordinary textures.
+    int MapSlotType(int /*i*/) override { return MAPSLOT_TEXTURE; }
 };
 
 /// The standard output filter's settings beyond TextureOutput's.
 class StdTexoutGen : public TextureOutput {
 public:
+    /// Sets (val non-zero) or clears each TEXOUT_ flag in `f`.
+    virtual void SetFlag(ULONG f, ULONG val) = 0;
     virtual float GetOutAmt(TimeValue t) = 0;
     virtual void SetOutAmt(float v, TimeValue t) = 0;
     /// RGB level: multiplies the colour.
@@ -48,9 +53,3 @@ public:
     virtual BOOL GetAlphaFromRGB() = 0;
     virtual void SetAlphaFromRGB(BOOL onOff) = 0;
 };
-
-/// A new standard output filter (class (STDTEXOUT_CLASS_ID, 0)) at its
-/// defaults, which leave every colour unchanged bit for bit (the order of its
-/// steps: standin/output_filter.h). The caller makes it a
-/// reference; the host frees it when nothing references it any more.
-TextureOutput* GetNewDefaultTextureOutput();

@@ -103,6 +103,7 @@ public:
         return TRUE;
     }
     ReferenceTarget* GetRefTarget() override { return this; }
+    int MapSlotType(int) override { return MAPSLOT_TEXTURE; }
 
     IParamBlock2* Block() const { return block_; }
     std::vector<ParamDlg*> offered;
@@ -126,6 +127,7 @@ public:
     int IsPublic() override { return TRUE; }
     void* Create(BOOL) override { return new PanelOwner(this); }
     const MCHAR* ClassName() override { return L"PanelOwner"; }
+    const MCHAR* NonLocalizedClassName() override { return L"PanelOwner"; }
     SClass_ID SuperClassID() override { return 0x7E5D; }
     Class_ID ClassID() override { return Class_ID(0x5CE7E00D, 1); }
     const MCHAR* Category() override { return L"Tests"; }

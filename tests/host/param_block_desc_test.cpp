@@ -375,6 +375,7 @@ TEST(ParamBlockDesc2, PlainClassDescriptorHasNoDefinitionErrors) {
         int IsPublic() override { return FALSE; }
         void* Create(BOOL) override { return nullptr; }
         const MCHAR* ClassName() override { return L"Plain"; }
+        const MCHAR* NonLocalizedClassName() override { return L"Plain"; }
         SClass_ID SuperClassID() override { return 0x7E57; }
         Class_ID ClassID() override { return Class_ID(1, 1); }
         const MCHAR* Category() override { return L""; }

@@ -44,7 +44,7 @@ public:
         return copy;
     }
     void RefAdded(RefMakerHandle) override { ++added; }
-    void RefDeleted() override { ++deleted; }
+    void RefDeleted(ReferenceMaker*) override { ++deleted; }
 
     std::vector<Received> heard;
     RefResult answer = REF_SUCCEED;
@@ -201,17 +201,22 @@ TEST_F(References, DeleteMeDetachesDependentsAndReleasesReferences) {
     EXPECT_EQ(released.back(), "owner");
 }
 
-TEST_F(References, DestroyedMakerReleasesWhatItHeld) {
+TEST_F(References, DestroyedMakerFreesNothingAndLeavesNoDanglingDependent) {
     Node* kept = new Node("kept");
+    Node* only = new Node("only");
     Root keeper(1);
     keeper.ReplaceReference(0, kept);
     {
         Root scope(2);
-        scope.ReplaceReference(0, new Node("only"));
+        scope.ReplaceReference(0, only);
         scope.ReplaceReference(1, kept);
-    }  // destroyed without DeleteAllRefsFromMe
-    EXPECT_EQ(released, std::vector<std::string>{"only"});
+    }  // destroyed without DeleteAllRefs: "only" is leaked, as on the host
+    EXPECT_TRUE(released.empty());
+    EXPECT_TRUE(standin::DependentsOf(only).empty());
     EXPECT_EQ(standin::DependentsOf(kept).size(), 1u);
+    EXPECT_EQ(only->deleted, 1);  // told which maker went away
+    only->MaybeAutoDelete();
+    EXPECT_EQ(released, std::vector<std::string>{"only"});
     keeper.DeleteAllRefsFromMe();
 }
 

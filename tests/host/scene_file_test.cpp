@@ -91,6 +91,37 @@ int NodeIndex(const std::vector<std::uint8_t>& bytes, const std::wstring& label)
 
 Node* AsNode(ReferenceTarget* target) { return dynamic_cast<Node*>(target); }
 
+const Class_ID kLoadOrderClassId(0x5CE7E004, 0x00000004);
+
+/// Looks at its first reference from Load and from two post-load callbacks:
+/// one at the default priority, registered first, and one at priority 0.
+class LoadOrderNode : public Node {
+public:
+    Class_ID ClassID() override { return kLoadOrderClassId; }
+    IOResult Load(ILoad* iload) override {
+        seenByLoad = GetReference(0);
+        iload->RegisterPostLoadCallback(&atDefault_);
+        iload->RegisterPostLoadCallback(&first_);
+        return Node::Load(iload);
+    }
+
+    RefTargetHandle seenByLoad = nullptr;
+    std::vector<std::pair<int, RefTargetHandle>> seenByCallbacks;  // priority, reference
+
+private:
+    struct Look final : PostLoadCallback {
+        Look(LoadOrderNode& node, int priority) : node_(node), priority_(priority) {}
+        void proc(ILoad*) override {
+            node_.seenByCallbacks.emplace_back(Priority(), node_.GetReference(0));
+        }
+        int Priority() override { return priority_ < 0 ? PostLoadCallback::Priority() : priority_; }
+        LoadOrderNode& node_;
+        int priority_;
+    };
+    Look atDefault_{*this, -1};
+    Look first_{*this, 0};
+};
+
 class SceneFileTest : public testing::Test {
 protected:
     SceneFileTest()
@@ -476,6 +507,26 @@ TEST_F(SceneFileTest, DamagedFilesFailWithFileAndOffsetAndLeaveTheSceneAlone) {
         EXPECT_EQ(current_->Roots(), roots);
         EXPECT_EQ(AsNode(roots[0])->value, 1);
     }
+}
+
+TEST_F(SceneFileTest, LoadSeesNoReferenceItsPostLoadCallbacksSeeThemByPriority) {
+    scenetest::RegisteredDesc<LoadOrderNode> desc(L"LoadOrderNode", scenetest::kNodeSuperClass,
+                                                  kLoadOrderClassId);
+    Scene scene;
+    auto* parent = new LoadOrderNode;
+    parent->ReplaceReference(0, MakeNode(1, L"child"));
+    scene.Add(parent);
+    const std::unique_ptr<Scene> loaded =
+        standin::ReadSceneBytes(standin::WriteSceneBytes(scene, "order.ncs"), "order.ncs");
+
+    auto* back = dynamic_cast<LoadOrderNode*>(loaded->Roots()[0]);
+    ASSERT_NE(back, nullptr);
+    ReferenceTarget* child = back->GetReference(0);
+    ASSERT_NE(AsNode(child), nullptr);
+    EXPECT_EQ(AsNode(child)->label, L"child");
+    EXPECT_EQ(back->seenByLoad, nullptr);
+    const std::vector<std::pair<int, RefTargetHandle>> expected = {{0, child}, {5, child}};
+    EXPECT_EQ(back->seenByCallbacks, expected);
 }
 
 TEST_F(SceneFileTest, AnObjectWhoseLoadFailsEndsLoading) {

@@ -132,6 +132,7 @@ public:
     int IsPublic() override { return TRUE; }
     void* Create(BOOL) override { return new T; }
     const MCHAR* ClassName() override { return name_; }
+    const MCHAR* NonLocalizedClassName() override { return name_; }
     SClass_ID SuperClassID() override { return sclass_; }
     Class_ID ClassID() override { return id_; }
     const MCHAR* Category() override { return L"Tests"; }

@@ -28,6 +28,7 @@ public:
     int IsPublic() override { return TRUE; }
     void* Create(BOOL loading) override;
     const MCHAR* ClassName() override { return name_.c_str(); }
+    const MCHAR* NonLocalizedClassName() override { return name_.c_str(); }
     SClass_ID SuperClassID() override { return sclass_; }
     Class_ID ClassID() override { return id_; }
     const MCHAR* Category() override { return L"Test"; }

@@ -109,7 +109,7 @@ TEST(ModuleBeforeAttach, DescriptionIsNullWithoutInstanceHandle) {
 struct ExpectedParam {
     ParamID id;
     const wchar_t* scriptName;
-    ParamType2 type;
+    int type;  // a ParamType or a ParamType2
     int flags;
     StringResID displayName;
     const wchar_t* displayText;
@@ -170,7 +170,7 @@ TEST_F(ModuleEntry, ParameterBlockDefinition) {
         SCOPED_TRACE(::testing::Message() << "parameter " << e.id);
         EXPECT_EQ(def.ID, e.id);
         EXPECT_EQ(def.int_name, MSTR(e.scriptName));
-        EXPECT_EQ(def.type, e.type);
+        EXPECT_EQ(static_cast<int>(def.type), e.type);
         EXPECT_EQ(def.flags, e.flags);
         EXPECT_EQ(def.local_name, e.displayName);
         const MCHAR* displayText = Descriptor()->GetRsrcString(def.local_name);

@@ -42,7 +42,7 @@ GreyBitmapMap* NewBitmapMap() {
 
 TEST(SpecialFileImage, ADeviceIsRefusedWithoutBeingRead) {
     std::unique_ptr<GreyBitmapMap, void (*)(GreyBitmapMap*)> map(
-        NewBitmapMap(), [](GreyBitmapMap* m) { m->DeleteThis(); });
+        NewBitmapMap(), [](GreyBitmapMap* m) { m->DeleteMe(); });
     std::string error;
     EXPECT_FALSE(map->SetFileName(MSTR::FromUTF8("/dev/zero"), error));
     EXPECT_EQ(error, "/dev/zero: cannot open: not a regular file");
@@ -54,7 +54,7 @@ TEST(SpecialFileImage, APipeIsRefusedWithoutWaitingForAWriter) {
     const std::filesystem::path fifo = scratch / "thickness.png";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     std::unique_ptr<GreyBitmapMap, void (*)(GreyBitmapMap*)> map(
-        NewBitmapMap(), [](GreyBitmapMap* m) { m->DeleteThis(); });
+        NewBitmapMap(), [](GreyBitmapMap* m) { m->DeleteMe(); });
     std::string error;
     bool read = true;
     ExpectNoBlockingOn(fifo,

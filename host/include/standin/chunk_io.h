@@ -82,6 +82,12 @@ public:
     IOResult ReadWStringChunk(char*& buf) override;
     IOResult ReadCStringChunk(char*& buf) override;
     IOResult ReadCStringChunk(MCHAR*& buf) override;
+    /// Records `cb` for whoever drives the loading (TakePostLoadCallbacks);
+    /// a reader used on its own runs nothing.
+    void RegisterPostLoadCallback(PostLoadCallback* cb) override;
+
+    /// The callbacks registered so far, in order; the reader forgets them.
+    std::vector<PostLoadCallback*> TakePostLoadCallbacks();
 
     /// Lets an object that reads the data say what is wrong with it: fails
     /// the reader at its current offset (keeping an earlier failure) and
@@ -120,6 +126,7 @@ private:
     std::size_t errorOffset_ = 0;
     std::wstring wideText_;
     std::string narrowText_;
+    std::vector<PostLoadCallback*> postLoad_;
 };
 
 /// "0x4000"-style hexadecimal chunk ID, for messages.

@@ -19,7 +19,7 @@ struct ParamKey {
 
 /// A parameter value read by script name.
 struct ScriptValue {
-    ParamType2 type = TYPE_FLOAT;
+    ParamType2 type = static_cast<ParamType2>(TYPE_FLOAT);
     float f = 0.0f;
     int i = 0;
     ReferenceTarget* ref = nullptr;

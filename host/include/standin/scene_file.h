@@ -17,11 +17,14 @@
 // each object through its class descriptor (Create with loading set) from the
 // class directory; a parameter block is created from the definition that its
 // defining class has under the block ID, for the owner the file names (so
-// that it reads and writes the owner's references). References are then
-// restored with ReplaceReference, parents before children, replacing what the
-// objects built for themselves when they were created (automatic parameter
-// blocks, default sub-objects); the reference system frees those. Finally
-// each object's Load reads its data, children before parents.
+// that it reads and writes the owner's references). As on the real host,
+// each object's Load then reads its data (children before parents) while its
+// references are still what it built for itself when it was created. Once
+// every object is loaded, the references are restored with ReplaceReference,
+// parents before children, replacing those built-in ones (automatic parameter
+// blocks, default sub-objects), which the reference system frees. Last, the
+// post-load callbacks that objects registered from Load run, lowest priority
+// first, each given the reader of the object that registered it.
 //
 // A file may not put into a reference what the object's code would take for
 // something else: a reference that the object filled itself when it was

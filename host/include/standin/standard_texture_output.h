@@ -68,9 +68,12 @@ public:
     void SetOutputLevel(TimeValue t, float v) override { SetOutAmt(v, t); }
     BOOL GetInvert() override { return GetBool(texout_invert); }
     void SetInvert(BOOL onOff) override { SetBool(texout_invert, onOff); }
-    void SetFlag(ULONG f, ULONG val) override;
+    /// Kept for the panel only; not stored in scenes.
+    BOOL GetRollupOpen() override { return rollupOpen_; }
+    void SetRollupOpen(BOOL open) override { rollupOpen_ = open ? TRUE : FALSE; }
 
     // StdTexoutGen
+    void SetFlag(ULONG f, ULONG val) override;
     float GetOutAmt(TimeValue t) override { return GetFloatAt(texout_output_amount, t); }
     void SetOutAmt(float v, TimeValue t) override { SetFloatAt(texout_output_amount, v, t); }
     float GetRGBAmt(TimeValue t) override { return GetFloatAt(texout_rgb_level, t); }
@@ -103,6 +106,7 @@ private:
     Interval validity_ = NEVER;  // times cached_ holds for
     TimeValue cacheTime_ = 0;
     bool initialised_ = false;
+    BOOL rollupOpen_ = TRUE;
 };
 
 }  // namespace standin

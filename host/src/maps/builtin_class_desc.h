@@ -52,6 +52,8 @@ public:
     int IsPublic() override { return isPublic_ ? 1 : 0; }
     void* Create(BOOL /*loading*/) override { return create_(); }
     const MCHAR* ClassName() override { return className_; }
+    // The built-in names are not translated.
+    const MCHAR* NonLocalizedClassName() override { return className_; }
     const MCHAR* InternalName() override { return internalName_; }
     SClass_ID SuperClassID() override { return superClass_; }
     Class_ID ClassID() override { return classId_; }

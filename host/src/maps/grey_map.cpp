@@ -90,7 +90,9 @@ IOResult GreyMap::Load(ILoad* iload) {
             id == detail::kBuiltinBaseChunk ? MtlBase::Load(iload) : LoadOwnChunk(iload, id);
         if (iload->CloseChunk() != IO_OK || result != IO_OK) return IO_ERROR;
     }
-    // The block's values were loaded without notifications.
+    // Loaded on its own, the object may already hold its loaded block, whose
+    // values came without notifications. In a scene the loaded block is set
+    // only after every Load, through SetReference, which recaches then.
     Recache(cacheTime_);
     return opened == IO_END ? IO_OK : IO_ERROR;
 }

@@ -140,7 +140,7 @@ void PanelRollout::BuildGenerated(IParamBlock2& block) {
         };
         const std::uint32_t plain = kStyleChild | kStyleVisible;
         const std::uint32_t field = plain | kStyleTabStop;
-        switch (def.type) {
+        switch (static_cast<int>(def.type)) {
             case TYPE_FLOAT:
             case TYPE_INT:
                 add(-1, "static", label + ":", {4, y, 80, 8}, plain, ControlKind::Static, -1);

@@ -55,7 +55,7 @@ std::string FormatFloat(float value) {
 }
 
 std::string ScriptValue::ToText() const {
-    switch (type) {
+    switch (static_cast<int>(type)) {
         case TYPE_FLOAT:
             return FormatFloat(f);
         case TYPE_INT:
@@ -100,7 +100,7 @@ bool SetParamByScriptName(IParamBlock2& pb, std::string_view scriptName, double 
     const std::string shown = formatDouble(value);
     if (!std::isfinite(value)) return refuse(error, *def, shown + " is not a finite number");
     BOOL stored = FALSE;
-    switch (def->type) {
+    switch (static_cast<int>(def->type)) {
         case TYPE_FLOAT: {
             // Compared as stored: the single-precision bounds are what the
             // definition's double literals became (0.2 is 0.2f here).
@@ -144,7 +144,7 @@ bool SetParamByScriptName(IParamBlock2& pb, std::string_view scriptName, std::st
     if (!def) return false;
     const std::string_view value = trim(text);
     const std::string quoted = "\"" + std::string(text) + "\"";
-    switch (def->type) {
+    switch (static_cast<int>(def->type)) {
         case TYPE_FLOAT:
         case TYPE_INT: {
             const std::string copy(value);
@@ -178,7 +178,7 @@ bool GetParamByScriptName(IParamBlock2& pb, std::string_view scriptName, TimeVal
     value.type = def->type;
     Interval valid = FOREVER;
     BOOL ok = FALSE;
-    switch (def->type) {
+    switch (static_cast<int>(def->type)) {
         case TYPE_FLOAT:
             ok = pb.GetValue(def->ID, t, value.f, valid);
             break;

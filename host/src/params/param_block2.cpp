@@ -129,8 +129,8 @@ bool ParamBlock2::OwnerStillReferences() const {
     return std::find(dependents.begin(), dependents.end(), owner_) != dependents.end();
 }
 
-void ParamBlock2::RefDeleted() {
-    if (owner_ && !OwnerStillReferences()) owner_ = nullptr;
+void ParamBlock2::RefDeleted(ReferenceMaker* oldOwner) {
+    if (owner_ && owner_ == oldOwner && !OwnerStillReferences()) owner_ = nullptr;
 }
 
 ParamType2 ParamBlock2::GetParameterType(ParamID id) {

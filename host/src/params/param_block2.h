@@ -54,7 +54,7 @@ public:
 
     RefTargetHandle Clone(RemapDir& remap) override;
     void RefAdded(RefMakerHandle rm) override;
-    void RefDeleted() override;
+    void RefDeleted(ReferenceMaker* oldOwner) override;
 
     short ID() override { return desc_->ID; }
     ReferenceMaker* GetOwner() override { return owner_; }

@@ -172,4 +172,14 @@ IOResult ChunkReader::ReadCStringChunk(MCHAR*& buf) {
     return IO_OK;
 }
 
+void ChunkReader::RegisterPostLoadCallback(PostLoadCallback* cb) {
+    if (cb) postLoad_.push_back(cb);
+}
+
+std::vector<PostLoadCallback*> ChunkReader::TakePostLoadCallbacks() {
+    std::vector<PostLoadCallback*> taken;
+    taken.swap(postLoad_);
+    return taken;
+}
+
 }  // namespace standin

@@ -1,7 +1,12 @@
-// Loading scene files: objects are created through the class directory, their
-// references restored parents first, their data loaded children first. Until
-// loading succeeds every object is held by a holder of this file alone, so a
-// failure at any step frees everything through the reference system.
+// Loading scene files in the real host's order: objects are created through
+// the class directory, every object's data is loaded (children first), then
+// the references are restored (parents first), and only then do the post-load
+// callbacks that objects registered from their Load run, by priority. So a
+// Load that reads a reference sees what the object was created with, never
+// what the file gives. Until loading succeeds every object is held by a
+// holder of this file alone, so a failure at any step frees everything
+// through the reference system; the callbacks of a failed load never run.
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -84,15 +89,17 @@ public:
             }
         }
 
+        readers_.resize(count);
+        for (auto it = layout_.parentsFirst.rbegin(); it != layout_.parentsFirst.rend(); ++it) {
+            Guarded(static_cast<std::size_t>(*it),
+                    [&] { LoadData(static_cast<std::size_t>(*it)); });
+        }
         // Parents first: each object's subgraph is still its own defaults
         // when a parent takes it, so the loop checks stay cheap.
         for (int k : layout_.parentsFirst) {
             Guarded(static_cast<std::size_t>(k), [&] { Wire(static_cast<std::size_t>(k)); });
         }
-        for (auto it = layout_.parentsFirst.rbegin(); it != layout_.parentsFirst.rend(); ++it) {
-            Guarded(static_cast<std::size_t>(*it),
-                    [&] { LoadData(static_cast<std::size_t>(*it)); });
-        }
+        RunPostLoadCallbacks();
         return scene;
     }
 
@@ -143,6 +150,8 @@ private:
         if (!made) Fail(record.classOffset, Describe(k) + ": the class created no object");
         auto* object = dynamic_cast<ReferenceTarget*>(made);
         if (!object) {
+            // Released first, as the host deletes every object it owns.
+            if (auto* maker = dynamic_cast<ReferenceMaker*>(made)) maker->DeleteAllRefs();
             made->DeleteThis();
             Fail(record.classOffset, Describe(k) + ": the class creates no reference targets");
         }
@@ -260,10 +269,31 @@ private:
 
     void LoadData(std::size_t k) {
         const ObjectRecord& record = layout_.objects[k];
-        ChunkReader reader(record.data, record.dataOffset);
+        // Kept until the callbacks have run: each gets its object's reader.
+        readers_[k] = std::make_unique<ChunkReader>(record.data, record.dataOffset);
+        ChunkReader& reader = *readers_[k];
         const IOResult result = objects_[k]->Load(&reader);
+        for (PostLoadCallback* callback : reader.TakePostLoadCallbacks()) {
+            postLoad_.push_back({callback, k, 0});
+        }
         if (reader.Failed()) Fail(reader.ErrorOffset(), Describe(k) + ": " + reader.Error());
         if (result != IO_OK) Fail(record.dataOffset, Describe(k) + " could not load its data");
+    }
+
+    // Lowest priority first; the same priority in the order registered.
+    void RunPostLoadCallbacks() {
+        for (PendingCallback& pending : postLoad_) {
+            Guarded(pending.object,
+                    [&] { pending.priority = std::clamp(pending.callback->Priority(), 0, 10); });
+        }
+        std::stable_sort(postLoad_.begin(), postLoad_.end(),
+                         [](const PendingCallback& a, const PendingCallback& b) {
+                             return a.priority < b.priority;
+                         });
+        for (const PendingCallback& pending : postLoad_) {
+            Guarded(pending.object,
+                    [&] { pending.callback->proc(readers_[pending.object].get()); });
+        }
     }
 
     std::span<const std::uint8_t> bytes_;
@@ -272,6 +302,14 @@ private:
     std::vector<ReferenceTarget*> objects_;
     std::vector<ClassDesc*> classes_;
     std::vector<std::string> names_;
+
+    struct PendingCallback {
+        PostLoadCallback* callback;
+        std::size_t object;  // the object whose Load registered it
+        int priority;
+    };
+    std::vector<std::unique_ptr<ChunkReader>> readers_;
+    std::vector<PendingCallback> postLoad_;
 };
 
 }  // namespace

@@ -54,13 +54,11 @@ IParamBlock2* Animatable::GetParamBlockByID(short) { return nullptr; }
 // ---- ReferenceMaker ----------------------------------------------------------
 
 ReferenceMaker::~ReferenceMaker() {
-    std::vector<ReferenceTarget*> held;
-    held.swap(heldTargets_);
-    for (ReferenceTarget* target : held) {
-        if (eraseOne(target->dependents_, this)) {
-            target->RefDeleted();
-            target->ReleaseIfUnreferenced();
-        }
+    // Only the host's record is cleared, so that no target keeps a dangling
+    // dependent: whatever is still held stays allocated, and a sanitizer
+    // build reports it as leaked.
+    for (ReferenceTarget* target : heldTargets_) {
+        if (eraseOne(target->dependents_, this)) target->RefDeleted(this);
     }
 }
 
@@ -85,7 +83,7 @@ RefResult ReferenceMaker::ReplaceReference(int which, RefTargetHandle newtarg, B
         // A target put into the slot behind the host's back is not the host's
         // to free.
         if (eraseOne(old->dependents_, this)) {
-            old->RefDeleted();
+            old->RefDeleted(this);
             if (delOld) old->ReleaseIfUnreferenced();
         }
     }
@@ -96,7 +94,7 @@ RefResult ReferenceMaker::DeleteReference(int which) {
     return ReplaceReference(which, nullptr, TRUE);
 }
 
-void ReferenceMaker::DeleteAllRefsFromMe() {
+RefResult ReferenceMaker::DeleteAllRefsFromMe() {
     const int count = NumRefs();
     for (int i = 0; i < count; ++i) {
         if (GetReference(i)) ReplaceReference(i, nullptr, TRUE);
@@ -106,10 +104,16 @@ void ReferenceMaker::DeleteAllRefsFromMe() {
         ReferenceTarget* target = heldTargets_.back();
         heldTargets_.pop_back();
         if (eraseOne(target->dependents_, this)) {
-            target->RefDeleted();
+            target->RefDeleted(this);
             target->ReleaseIfUnreferenced();
         }
     }
+    return REF_SUCCEED;
+}
+
+RefResult ReferenceMaker::DeleteAllRefs() {
+    DeleteAllRefsToMe();
+    return DeleteAllRefsFromMe();
 }
 
 int ReferenceMaker::FindRef(RefTargetHandle target) {
@@ -122,7 +126,7 @@ int ReferenceMaker::FindRef(RefTargetHandle target) {
 }
 
 void ReferenceMaker::DeleteMe() {
-    DeleteAllRefsFromMe();
+    DeleteAllRefs();
     DeleteThis();
 }
 
@@ -149,7 +153,7 @@ void ReferenceTarget::ReleaseIfUnreferenced() {
 
 void ReferenceTarget::Release() {
     deleting_ = true;
-    DeleteAllRefsFromMe();
+    DeleteAllRefs();
     DeleteThis();
 }
 
@@ -170,7 +174,7 @@ void ReferenceTarget::DetachDependents() {
 
 RefResult ReferenceTarget::NotifyDependents(const Interval& changeInt, PartID partID,
                                             RefMessage message, SClass_ID sclass, BOOL propagate,
-                                            RefTargetHandle hTarg) {
+                                            RefTargetHandle hTarg, NotifyDependentsOption) {
     RefTargetHandle sender = hTarg ? hTarg : this;
     // Each maker hears the message once, however many of its slots point here.
     std::vector<ReferenceMaker*> makers;
@@ -209,14 +213,22 @@ RefResult ReferenceTarget::NotifyDependents(const Interval& changeInt, PartID pa
 RefTargetHandle ReferenceTarget::Clone(RemapDir&) { return nullptr; }
 void ReferenceTarget::BaseClone(ReferenceTarget*, ReferenceTarget*, RemapDir&) {}
 void ReferenceTarget::RefAdded(RefMakerHandle) {}
-void ReferenceTarget::RefDeleted() {}
+void ReferenceTarget::RefDeleted(ReferenceMaker*) {}
+
+RefResult ReferenceTarget::DeleteAllRefsToMe() {
+    DetachDependents();
+    return REF_SUCCEED;
+}
+
+void ReferenceTarget::MaybeAutoDelete() {
+    ReleaseIfUnreferenced();
+}
 
 void ReferenceTarget::DeleteMe() {
     if (deleting_) return;
     deleting_ = true;
     NotifyDependents(FOREVER, PART_ALL, REFMSG_TARGET_DELETED, NOTIFY_ALL, FALSE);
-    DetachDependents();
-    DeleteAllRefsFromMe();
+    DeleteAllRefs();
     DeleteThis();
 }
 
