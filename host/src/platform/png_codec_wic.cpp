@@ -44,9 +44,12 @@ std::string WicFailure(const char* what, HRESULT result) {
            (text.empty() ? std::string() : ": " + WideToUtf8(text)) + ")";
 }
 
-bool DecodePngRgba16(std::span<const std::uint8_t> bytes, std::uint32_t& width,
-                     std::uint32_t& height, std::vector<std::uint16_t>& samples,
-                     std::string& error) {
+namespace {
+
+/// DecodePngRgba16 as WIC gives the samples, in whatever byte order.
+bool DecodeAsGiven(std::span<const std::uint8_t> bytes, std::uint32_t& width,
+                   std::uint32_t& height, std::vector<std::uint16_t>& samples,
+                   bool& wideSamples, std::string& error) {
     try {
         WicSession wic;
         ComPtr<IWICStream> stream;
@@ -114,11 +117,27 @@ bool DecodePngRgba16(std::span<const std::uint8_t> bytes, std::uint32_t& width,
         width = w;
         height = h;
         samples = std::move(out);
+        wideSamples = wide;
         return true;
     } catch (const std::runtime_error& e) {
         error = e.what();
         return false;
     }
+}
+
+}  // namespace
+
+bool DecodePngRgba16(std::span<const std::uint8_t> bytes, std::uint32_t& width,
+                     std::uint32_t& height, std::vector<std::uint16_t>& samples,
+                     std::string& error) {
+    bool wide = false;
+    if (!DecodeAsGiven(bytes, width, height, samples, wide, error)) return false;
+    if (wide && WicKeepsFileByteOrder()) {
+        for (std::uint16_t& sample : samples) {
+            sample = static_cast<std::uint16_t>((sample >> 8) | (sample << 8));
+        }
+    }
+    return true;
 }
 
 }  // namespace detail
@@ -189,8 +208,45 @@ std::vector<std::uint8_t> WithColourChunks(const std::vector<std::uint8_t>& file
 
 }  // namespace
 
-std::vector<std::uint8_t> EncodePngRgba(int width, int height, int bitDepth, bool srgb,
-                                        std::span<const std::uint8_t> pixels) {
+namespace detail {
+
+bool WicKeepsFileByteOrder() {
+    // A 1 x 1 RGBA image of 16-bit samples, its pixel data in a stored
+    // (uncompressed) deflate block, whose red sample is 0x1234.
+    static const bool keeps = [] {
+        const std::vector<std::uint8_t> row = {0x00, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xFF, 0xFF};
+        std::vector<std::uint8_t> idat = {0x78, 0x01, 0x01, static_cast<std::uint8_t>(row.size()),
+                                          0x00, static_cast<std::uint8_t>(~row.size()), 0xFF};
+        idat.insert(idat.end(), row.begin(), row.end());
+        std::uint32_t a = 1, b = 0;
+        for (std::uint8_t byte : row) {
+            a = (a + byte) % 65521;
+            b = (b + a) % 65521;
+        }
+        PutBig32(idat, (b << 16) | a);
+        std::vector<std::uint8_t> file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+        std::vector<std::uint8_t> header = Big32s({1, 1});
+        header.insert(header.end(), {16, 6, 0, 0, 0});
+        AppendChunk(file, "IHDR", header);
+        AppendChunk(file, "IDAT", idat);
+        AppendChunk(file, "IEND", {});
+        std::uint32_t width = 0, height = 0;
+        std::vector<std::uint16_t> samples;
+        bool wide = false;
+        std::string error;
+        return DecodeAsGiven(file, width, height, samples, wide, error) && wide &&
+               samples.at(0) == 0x3412;
+    }();
+    return keeps;
+}
+
+}  // namespace detail
+
+namespace {
+
+/// The PNG file WIC writes for `pixels`, given in WIC's own layout.
+std::vector<std::uint8_t> EncodeWithWic(int width, int height, bool wide,
+                                        const std::vector<std::uint8_t>& native) {
     using detail::ComPtr;
     using detail::WicFailure;
     detail::WicSession wic;
@@ -208,27 +264,16 @@ std::vector<std::uint8_t> EncodePngRgba(int width, int height, int bitDepth, boo
     check(frame->Initialize(nullptr), "starting the image frame");
     check(frame->SetSize(static_cast<UINT>(width), static_cast<UINT>(height)), "setting the size");
 
-    // WIC takes 8-bit pixels as BGRA and 16-bit samples in native (little-
-    // endian) order; the file stores RGBA, big-endian.
-    const bool wide = bitDepth == 16;
     WICPixelFormatGUID format = wide ? GUID_WICPixelFormat64bppRGBA : GUID_WICPixelFormat32bppBGRA;
     const WICPixelFormatGUID asked = format;
     check(frame->SetPixelFormat(&format), "setting the pixel format");
     if (!IsEqualGUID(format, asked)) {
-        throw std::runtime_error("PNG encoder: the codec cannot write " +
-                                 std::to_string(bitDepth) + "-bit RGBA pixels");
-    }
-    std::vector<std::uint8_t> native(pixels.begin(), pixels.end());
-    for (std::size_t i = 0; i + (wide ? 8 : 4) <= native.size(); i += wide ? 8 : 4) {
-        if (wide) {
-            for (std::size_t c = 0; c < 8; c += 2) std::swap(native[i + c], native[i + c + 1]);
-        } else {
-            std::swap(native[i], native[i + 2]);
-        }
+        throw std::runtime_error(std::string("PNG encoder: the codec cannot write ") +
+                                 (wide ? "16" : "8") + "-bit RGBA pixels");
     }
     const UINT stride = static_cast<UINT>(width) * (wide ? 8 : 4);
     check(frame->WritePixels(static_cast<UINT>(height), stride,
-                             static_cast<UINT>(native.size()), native.data()),
+                             static_cast<UINT>(native.size()), const_cast<BYTE*>(native.data())),
           "writing the pixels");
     check(frame->Commit(), "finishing the image frame");
     check(encoder->Commit(), "finishing the PNG file");
@@ -242,7 +287,49 @@ std::vector<std::uint8_t> EncodePngRgba(int width, int height, int bitDepth, boo
     if (data == nullptr) throw std::runtime_error("PNG encoder: cannot read the encoded file");
     std::vector<std::uint8_t> file(data, data + size);
     GlobalUnlock(global);
-    return WithColourChunks(file, srgb);
+    return file;
+}
+
+
+/// True when WIC's encoder writes 16-bit samples as given, taking them in
+/// the file's byte order: a 1 x 1 image written and read back shows it (the
+/// decoder's order being known, see WicKeepsFileByteOrder).
+bool EncoderKeepsFileByteOrder() {
+    static const bool keeps = [] {
+        const std::vector<std::uint8_t> pixel = {0x34, 0x12, 0x78, 0x56, 0xBC, 0x9A, 0xFF, 0xFF};
+        try {
+            const std::vector<std::uint8_t> file = EncodeWithWic(1, 1, true, pixel);
+            std::uint32_t width = 0, height = 0;
+            std::vector<std::uint16_t> samples;
+            std::string error;
+            return detail::DecodePngRgba16(file, width, height, samples, error) &&
+                   samples.at(0) == 0x3412;
+        } catch (const std::exception&) {
+            return false;
+        }
+    }();
+    return keeps;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodePngRgba(int width, int height, int bitDepth, bool srgb,
+                                        std::span<const std::uint8_t> pixels) {
+    // WIC takes 8-bit pixels as BGRA and 16-bit samples in native (little-
+    // endian) order; the file stores RGBA, big-endian. Wine 8's encoder takes
+    // 16-bit samples in the file's order: the codec itself tells which.
+    const bool wide = bitDepth == 16;
+    const bool swap16 = wide && !EncoderKeepsFileByteOrder();
+    std::vector<std::uint8_t> native(pixels.begin(), pixels.end());
+    for (std::size_t i = 0; i + (wide ? 8 : 4) <= native.size(); i += wide ? 8 : 4) {
+        if (wide) {
+            if (!swap16) continue;
+            for (std::size_t c = 0; c < 8; c += 2) std::swap(native[i + c], native[i + c + 1]);
+        } else {
+            std::swap(native[i], native[i + 2]);
+        }
+    }
+    return WithColourChunks(EncodeWithWic(width, height, wide, native), srgb);
 }
 
 }  // namespace standin

@@ -56,6 +56,11 @@ private:
 /// "what failed (HRESULT 0x...: the system's text)".
 std::string WicFailure(const char* what, HRESULT result);
 
+/// True when this WIC hands 16-bit samples over in the PNG file's big-endian
+/// byte order rather than the documented native order (Wine 8 does); found
+/// once by decoding a 1 x 1 image made for the purpose.
+bool WicKeepsFileByteOrder();
+
 /// Decodes the PNG file in `bytes` into 16-bit RGBA samples (native order),
 /// as stored in the file (no colour or gamma conversion). False, with
 /// `error` set, when WIC cannot decode it.
