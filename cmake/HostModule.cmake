@@ -1,6 +1,6 @@
 # Plug-in modules for the stand-in host, and their compiled resources.
 #
-#   nacrelle_add_module(<target> [RC <file.rc>] [OUTPUT_NAME <name>]
+#   nacrelle_add_module(<target> [RC <file.rc>] [OUTPUT_NAME <name>] [DEF <file.def>]
 #                       [RC_INCLUDE_DIRECTORIES <dir>...] SOURCES <file>...)
 #     A loadable module <name>.dlt (no "lib" prefix) linked against the
 #     stand-in host. It exports exactly DllMain, the six Lib* functions and,
