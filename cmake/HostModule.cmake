@@ -1,6 +1,6 @@
 # Plug-in modules for the stand-in host, and their compiled resources.
 #
-#   nacrelle_add_module(<target> [RC <file.rc>] [OUTPUT_NAME <name>]
+#   nacrelle_add_module(<target> [RC <file.rc>] [OUTPUT_NAME <name>] [DEF <file.def>]
 #                       [RC_INCLUDE_DIRECTORIES <dir>...] SOURCES <file>...)
 #     A loadable module <name>.dlt (no "lib" prefix) linked against the
 #     stand-in host. It exports exactly DllMain, the six Lib* functions and,
@@ -19,6 +19,14 @@
 #   nacrelle_add_export_test(<target>)
 #     A CTest test that lists the module's exported symbols (nm -D) and fails
 #     unless they are exactly the module exports above.
+#
+# On Windows the module is a DLL: its exports come from a .def file (DEF
+# <file.def>, or one written from the list below), DllMain is its entry point
+# only, and the .rc is compiled into its own resource section; there is no
+# embedded image and no resource symbol: llvm-rc compiles the same .res as
+# here, and windres turns it into an object file for the linker. The export test then reads the
+# export and import tables with objdump -p and also fails when the module
+# imports a DLL other than the system's and the host's.
 include_guard(GLOBAL)
 
 # The module's exports, by undecorated name. A Windows build writes the same
@@ -31,6 +39,11 @@ find_program(NACRELLE_LLVM_RC NAMES llvm-rc llvm-rc-14 llvm-rc-15 llvm-rc-16 REQ
   DOC "LLVM's resource compiler (Debian package llvm)")
 
 set(_nacrelle_host_module_dir ${CMAKE_CURRENT_LIST_DIR})
+
+if(WIN32)
+  include(HostModuleWindows)
+  return()
+endif()
 
 function(nacrelle_add_resources target rc_file)
   cmake_parse_arguments(PARSE_ARGV 2 arg "" "" "INCLUDE_DIRECTORIES")
@@ -85,7 +98,8 @@ function(nacrelle_add_resources target rc_file)
 endfunction()
 
 function(nacrelle_add_module target)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "RC;OUTPUT_NAME" "SOURCES;RC_INCLUDE_DIRECTORIES")
+  # DEF (the Windows export list) is not used here: the list above is the same.
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "RC;OUTPUT_NAME;DEF" "SOURCES;RC_INCLUDE_DIRECTORIES")
   if(NOT arg_SOURCES)
     message(FATAL_ERROR "nacrelle_add_module(${target}): SOURCES is required")
   endif()

@@ -22,8 +22,9 @@
 #include <plugapi.h>
 
 // Entry points are found by undecorated name: a .def file exports them on
-// Windows; here they are the only symbols the module makes visible.
-#ifdef NACRELLE_STANDIN_HOST
+// Windows (the stand-in host's Windows build included); elsewhere they are
+// the only symbols the module makes visible.
+#if defined(NACRELLE_STANDIN_HOST) && !defined(_WIN32)
 #define NACRELLE_EXPORT extern "C" __attribute__((visibility("default")))
 #else
 #define NACRELLE_EXPORT extern "C"

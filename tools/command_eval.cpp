@@ -1,5 +1,7 @@
 // `nacrelle eval`: the colour of one sample through the loaded map.
 #include <imtl.h>
+
+#include <standin/command_line.h>
 #include <standin/shade_context.h>
 
 #include <cmath>
@@ -77,8 +79,8 @@ int runEval(const CommonOptions& common, const EvalCommand& command) {
     }
     const TimeValue t = timeOf(command.map);
 
-    HostSession session(findModule(common.plugin));
-    if (!command.scene.empty()) session.loadScene(command.scene);
+    HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
+    if (!command.scene.empty()) session.loadScene(standin::PathFromUtf8(command.scene));
     Texmap* found = command.scene.empty() ? &session.createMap() : session.findMap();
     if (found == nullptr) throw Failure("scene \"" + command.scene + "\" holds no Nacrelle map");
     Texmap& map = *found;

@@ -1,5 +1,6 @@
 // `nacrelle info`: the module's identity and its parameter table.
 #include <iparamb2.h>
+#include <standin/command_line.h>
 #include <standin/grey_maps.h>
 #include <standin/param_access.h>
 #include <standin/standard_texture_output.h>
@@ -123,7 +124,7 @@ void printParameters(const nlohmann::json& parameters) {
 }  // namespace
 
 int runInfo(const CommonOptions& common, const InfoCommand& command) {
-    HostSession session(findModule(common.plugin));
+    HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
     const nlohmann::json info = describe(session);
     if (command.json) {
         std::printf("%s\n", info.dump(2).c_str());

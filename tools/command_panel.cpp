@@ -1,6 +1,8 @@
 // `nacrelle panel`: the map's editor panel, built headless and driven by
 // user actions given in order.
 #include <imtl.h>
+
+#include <standin/command_line.h>
 #include <standin/panels.h>
 #include <standin/shell.h>
 
@@ -106,12 +108,12 @@ int runPanel(const CommonOptions& common, const PanelCommand& command) {
     const MapSettings settings = toSettings(command.map);
     const TimeValue t = timeOf(command.map);
 
-    HostSession session(findModule(common.plugin));
+    HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
     Texmap* map = nullptr;
     if (command.scene.empty()) {
         map = &session.createMap();
     } else {
-        session.loadScene(command.scene);
+        session.loadScene(standin::PathFromUtf8(command.scene));
         map = session.findMap();
         if (map == nullptr) throw Failure("scene \"" + command.scene + "\" holds no Nacrelle map");
     }

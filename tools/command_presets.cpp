@@ -1,5 +1,7 @@
 // `nacrelle presets` and `nacrelle gallery`.
 #include <CLI/CLI.hpp>
+#include <standin/command_line.h>
+
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -98,7 +100,7 @@ int runPresets(const PresetsCommand& command) {
 int runGallery(const CommonOptions& common, const GalleryCommand& command) {
     checkGallery(command.options);  // usage errors before the module loads
     checkPngName(command.output);
-    HostSession session(findModule(common.plugin));
+    HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
     const Image sheet = renderGallery(session, command.options);
     writeImage(sheet, command.output, PngEncoding{8, !command.linear, command.options.threads},
                standin::WritePolicy{});

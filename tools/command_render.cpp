@@ -1,6 +1,8 @@
 // `nacrelle render` and `nacrelle chart`.
 #include <imtl.h>
 
+#include <standin/command_line.h>
+
 #include <cstdio>
 #include <algorithm>
 #include <optional>
@@ -89,7 +91,7 @@ std::string FrameFiles::operator()(long frame) const {
 
 Texmap& mapToRender(HostSession& session, const std::string& sceneFile) {
     if (sceneFile.empty()) return session.createMap();
-    session.loadScene(sceneFile);
+    session.loadScene(standin::PathFromUtf8(sceneFile));
     Texmap* map = session.findMap();
     if (map == nullptr) throw Failure("scene \"" + sceneFile + "\" holds no Nacrelle map");
     return *map;
@@ -164,7 +166,7 @@ int renderMap(Texmap& map, const RenderCommand& command) {
 
 int runRender(const CommonOptions& common, const RenderCommand& command) {
     checkRenderCommand(command);  // usage errors before the module loads
-    HostSession session(findModule(common.plugin));
+    HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
     return renderMap(mapToRender(session, command.scene), command);
 }
 
@@ -193,7 +195,7 @@ int runChart(const CommonOptions& common, const ChartCommand& command) {
     options.height = command.height;
     options.threads = command.threads;
 
-    HostSession session(findModule(common.plugin));
+    HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
     Texmap& map = session.createMap();
     applySettings(map, settings, timeOf(command.map));
     writeImage(renderChart(map, timeOf(command.map), options), command.output,

@@ -1,5 +1,6 @@
 // `nacrelle scene new|show|set|render`: scene files holding a map.
 #include <imtl.h>
+#include <standin/command_line.h>
 #include <standin/file_names.h>
 #include <standin/grey_maps.h>
 
@@ -22,7 +23,7 @@ namespace nacrelle::tools {
 namespace {
 
 Texmap& sceneMap(HostSession& session, const std::string& file) {
-    session.loadScene(file);
+    session.loadScene(standin::PathFromUtf8(file));
     Texmap* map = session.findMap();
     if (map == nullptr) throw Failure("scene \"" + file + "\" holds no Nacrelle map");
     return *map;
@@ -119,14 +120,14 @@ int runScene(const CommonOptions& common, const SceneCommand& command) {
     if (command.action == "render") checkRenderCommand(render);
     (void)timeOf(command.map);
 
-    HostSession session(findModule(common.plugin));
+    HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
     if (command.action == "new") {
         if (std::filesystem::exists(command.file) && !command.force) {
             throw Failure("\"" + command.file + "\" exists already (--force replaces it)");
         }
         Texmap& map = session.createMap();
         applySettings(map, settings, timeOf(command.map));
-        session.saveScene(command.file, standin::WritePolicy{command.force, {}});
+        session.saveScene(standin::PathFromUtf8(command.file), standin::WritePolicy{command.force, {}});
         return 0;
     }
     // An edit holds the scene from reading to saving: another edit meanwhile
@@ -138,7 +139,7 @@ int runScene(const CommonOptions& common, const SceneCommand& command) {
         show(command.file, map, command.json);
     } else if (command.action == "set") {
         applySettings(map, settings, timeOf(command.map));
-        session.saveScene(command.file, standin::WritePolicy{command.force, {}});
+        session.saveScene(standin::PathFromUtf8(command.file), standin::WritePolicy{command.force, {}});
     } else if (command.action == "render") {
         render.scene = command.file;  // an input: never the output
         return renderMap(map, render);

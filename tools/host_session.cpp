@@ -2,8 +2,8 @@
 
 #include <imtl.h>
 #include <standin/class_directory.h>
+#include <standin/command_line.h>
 #include <standin/scene_file.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <system_error>
@@ -18,12 +18,6 @@ namespace {
 constexpr const char* kModuleFileName = "Nacrelle.dlt";
 constexpr const char* kModuleVariable = "NACRELLE_PLUGIN";
 
-std::filesystem::path runningProgram() {
-    std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::path() : self;
-}
-
 }  // namespace
 
 std::filesystem::path findModule(const std::filesystem::path& explicitPath) {
@@ -32,7 +26,7 @@ std::filesystem::path findModule(const std::filesystem::path& explicitPath) {
         fromEnvironment != nullptr && *fromEnvironment != '\0') {
         return fromEnvironment;
     }
-    return runningProgram().parent_path() / kModuleFileName;
+    return standin::RunningProgram().parent_path() / kModuleFileName;
 }
 
 HostSession::HostSession(const std::filesystem::path& modulePath)

@@ -1,13 +1,10 @@
 #include "tools/image.h"
 
-#include <png.h>
-
 #include <algorithm>
 #include <cmath>
-#include <csetjmp>
-#include <cstdio>
 #include <stdexcept>
 
+#include "standin/png_codec.h"
 #include "tools/parallel_rows.h"
 
 namespace nacrelle::tools {
@@ -33,48 +30,6 @@ float linearToSrgb(float linear) {
 
 namespace {
 
-struct PngSink {
-    std::vector<std::uint8_t> bytes;
-    char error[256] = "";
-};
-
-void appendBytes(png_structp png, png_bytep data, png_size_t length) {
-    auto* sink = static_cast<PngSink*>(png_get_io_ptr(png));
-    sink->bytes.insert(sink->bytes.end(), data, data + length);
-}
-
-void flushNothing(png_structp) {}
-
-void recordError(png_structp png, png_const_charp message) {
-    auto* sink = static_cast<PngSink*>(png_get_error_ptr(png));
-    std::snprintf(sink->error, sizeof sink->error, "%s", message);
-    png_longjmp(png, 1);
-}
-
-void ignoreWarning(png_structp, png_const_charp) {}
-
-// libpng reports errors by longjmp, so this frame holds nothing that needs a
-// destructor.
-bool writeRgbaPng(png_structp png, png_infop info, PngSink* sink, int width, int height,
-                  int bitDepth, bool srgb, const std::uint8_t* pixels, std::size_t rowBytes) {
-    if (setjmp(png_jmpbuf(png))) return false;
-    png_set_write_fn(png, sink, appendBytes, flushNothing);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height),
-                 bitDepth, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (srgb) {
-        png_set_sRGB_gAMA_and_cHRM(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
-    } else {
-        png_set_gAMA(png, info, 1.0);
-    }
-    png_write_info(png, info);
-    for (int y = 0; y < height; ++y) {
-        png_write_row(png, pixels + rowBytes * static_cast<std::size_t>(y));
-    }
-    png_write_end(png, info);
-    return true;
-}
-
 std::uint16_t quantise(float value, bool srgb, int maxCode) {
     float v = std::clamp(value, 0.0f, 1.0f);
     if (!(v == v)) v = 0.0f;
@@ -91,7 +46,6 @@ std::vector<std::uint8_t> encodePng(const Image& image, const PngEncoding& encod
     const int bytesPerChannel = encoding.bitDepth / 8;
     const int maxCode = encoding.bitDepth == 8 ? 255 : 65535;
 
-    // Rows are converted first: libpng's error path jumps over C++ frames.
     const std::size_t rowBytes = static_cast<std::size_t>(image.width()) * 4 * bytesPerChannel;
     std::vector<std::uint8_t> pixels(rowBytes * static_cast<std::size_t>(image.height()));
     // The conversion (a power per channel for sRGB) costs as much as a plain
@@ -111,19 +65,9 @@ std::vector<std::uint8_t> encodePng(const Image& image, const PngEncoding& encod
         }
     });
 
-    PngSink sink;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, recordError,
-                                              ignoreWarning);
-    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    const bool written = info != nullptr &&
-                         writeRgbaPng(png, info, &sink, image.width(), image.height(),
-                                      encoding.bitDepth, encoding.srgb, pixels.data(), rowBytes);
-    png_destroy_write_struct(&png, &info);
-    if (!written) {
-        throw std::runtime_error(std::string("PNG encoder: ") +
-                                 (sink.error[0] != 0 ? sink.error : "out of memory"));
-    }
-    return std::move(sink.bytes);
+    // The platform's codec: libpng, or the Windows Imaging Component.
+    return standin::EncodePngRgba(image.width(), image.height(), encoding.bitDepth, encoding.srgb,
+                                  pixels);
 }
 
 }  // namespace nacrelle::tools

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "standin/command_line.h"
 #include "tools/commands.h"
 #include "tools/errors.h"
 #include "tools/preset_commands.h"
@@ -237,7 +238,12 @@ int main(int argc, char** argv) {
     guardStandardStreams();
     int exitCode = kExitFailure;
     try {
-        exitCode = run(argc, argv);
+        // UTF-8 on every platform: Windows hands argv over in its ANSI code page.
+        std::vector<std::string> arguments = standin::Utf8Arguments(argc, argv);
+        std::vector<char*> pointers;
+        for (std::string& argument : arguments) pointers.push_back(argument.data());
+        pointers.push_back(nullptr);
+        exitCode = run(static_cast<int>(arguments.size()), pointers.data());
     } catch (const UsageError& error) {
         std::fprintf(stderr, "nacrelle: %s\n", error.what());
         exitCode = kExitUsage;

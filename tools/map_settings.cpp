@@ -4,6 +4,7 @@
 #include <iparamb2.h>
 #include <standin/animation.h>
 #include <standin/class_directory.h>
+#include <standin/command_line.h>
 #include <standin/file_names.h>
 #include <standin/grey_maps.h>
 #include <standin/param_access.h>
@@ -79,7 +80,7 @@ Texmap* createThicknessMap(const std::string& kind) {
         // The map keeps the full path, as the host's file dialogs give it, so
         // that a scene saved with it renders from any working directory.
         std::error_code error;
-        const std::filesystem::path full = std::filesystem::absolute(file, error);
+        const std::filesystem::path full = std::filesystem::absolute(standin::PathFromUtf8(file), error);
         if (!error) file = full.lexically_normal().string();
     } else {
         throw UsageError("--thickness-map: \"" + kind +

@@ -1,4 +1,5 @@
 #include <standin/atomic_file.h>
+#include <standin/command_line.h>
 
 #include <algorithm>
 #include <cctype>
@@ -21,7 +22,7 @@ void writeImage(const Image& image, const std::string& path, const PngEncoding& 
         return;
     }
     std::string error;
-    if (!standin::WriteFileAtomically(path, bytes, error, standin::OpenFileSink, policy)) {
+    if (!standin::WriteFileAtomically(standin::PathFromUtf8(path), bytes, error, standin::OpenFileSink, policy)) {
         throw Failure("cannot write \"" + path + "\": " + error);
     }
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cinttypes>
 #include <cstdint>
@@ -79,6 +80,67 @@ std::string describe(const Sample& s) {
     return out.str();
 }
 
+#ifdef _WIN32
+// Windows: the C runtime's cosf and powf (msvcrt, or Wine's) differ from
+// glibc's in the last bit, and the model carries those bits on: through an
+// interference minimum (a small difference of large terms) and through gamma
+// up to 20 (a relative error times 20). The table stays the Linux one; here
+// every word is compared in units in the last place, and the count of
+// differing words and the largest distance must stay within what was
+// measured under Wine 8 (Debian 8.0): 14 of 32256 words, at most 32 ULPs in
+// a raw reflectance near a minimum and 279 ULPs after gamma 20, on a colour
+// value of 5e-19.
+constexpr int kWindowsDifferingWords = 14;
+constexpr std::uint32_t kWindowsMaxUlps = 279;
+
+std::vector<std::string> readTable() {
+    std::ifstream in(NACRELLE_REGRESSION_TABLE);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+/// Distance in units in the last place between two floats given by their bits.
+std::uint32_t ulpDistance(std::uint32_t a, std::uint32_t b) {
+    // Map the sign-magnitude order onto an unsigned line.
+    const auto ordered = [](std::uint32_t bits) {
+        return (bits & 0x80000000u) ? 0x80000000u - (bits & 0x7FFFFFFFu) : 0x80000000u + bits;
+    };
+    const std::uint32_t x = ordered(a), y = ordered(b);
+    return x > y ? x - y : y - x;
+}
+
+TEST(RegressionTable, WindowsResultsStayWithinTheMeasuredUlps) {
+    const std::vector<Sample> samples = sampleGrid();
+    const std::vector<std::string> expected = readTable();
+    ASSERT_EQ(expected.size(), samples.size()) << "missing or short " << NACRELLE_REGRESSION_TABLE;
+    int differing = 0;
+    std::uint32_t largest = 0, largestRaw = 0;
+    std::size_t largestSample = 0;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        std::istringstream want(expected[i]), got(resultLine(samples[i]));
+        for (int word = 0; word < 7; ++word) {
+            std::uint32_t a = 0, b = 0;
+            want >> std::hex >> a;
+            got >> std::hex >> b;
+            const std::uint32_t distance = ulpDistance(a, b);
+            if (distance == 0) continue;
+            ++differing;
+            if (word < 3) largestRaw = std::max(largestRaw, distance);
+            if (distance > largest) {
+                largest = distance;
+                largestSample = i;
+            }
+        }
+    }
+    std::printf("%d of %zu words differ from the Linux table; largest distance %u ULPs (sample "
+                "%zu: %s), %u ULPs in a raw reflectance\n",
+                differing, samples.size() * 7, static_cast<unsigned>(largest), largestSample,
+                describe(samples[largestSample]).c_str(), static_cast<unsigned>(largestRaw));
+    EXPECT_LE(differing, kWindowsDifferingWords);
+    EXPECT_LE(largest, kWindowsMaxUlps);
+}
+#else
 TEST(RegressionTable, EveryResultBitMatches) {
     const std::vector<Sample> samples = sampleGrid();
     ASSERT_GT(samples.size(), 4000u);
@@ -106,6 +168,7 @@ TEST(RegressionTable, EveryResultBitMatches) {
     }
     EXPECT_EQ(mismatches, 0) << "result bits moved";
 }
+#endif
 
 }  // namespace
 }  // namespace nacrelle

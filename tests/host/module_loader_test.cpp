@@ -12,6 +12,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "iparamb2.h"
@@ -39,7 +40,12 @@ std::vector<ProbeEvent>& Events() {
 }  // namespace
 
 // The test module reports here (it finds the symbol in this program).
-extern "C" __attribute__((visibility("default"))) void StandInTestProbe(const char* event,
+#ifdef _WIN32
+#define STANDIN_TEST_PROBE_EXPORT extern "C" __declspec(dllexport)
+#else
+#define STANDIN_TEST_PROBE_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+STANDIN_TEST_PROBE_EXPORT void StandInTestProbe(const char* event,
                                                                         const void* detail) {
     Events().push_back({event, detail});
 }
@@ -120,7 +126,10 @@ TEST_F(ModuleLoaderTest, DeliversTheInstanceHandleThatLoadStringAccepts) {
     const HINSTANCE instance = module.Instance();
     ASSERT_NE(instance, nullptr);
     EXPECT_EQ(DetailOf("DllMain(attach)"), instance);
+#ifndef _WIN32
+    // Windows keeps a module's DisableThreadLibraryCalls to itself.
     EXPECT_TRUE(standin::ThreadLibraryCallsDisabled(instance));
+#endif
     EXPECT_EQ(standin::InstanceModuleName(instance), ModulePath("sound").string());
     ASSERT_EQ(module.Classes().size(), 1u);
     EXPECT_EQ(module.Classes()[0]->HInstance(), instance);
@@ -187,9 +196,22 @@ TEST_F(ModuleLoaderTest, EmbedsExactlyTheCompiledResourceImage) {
     const auto embedded = module.Resources();
     ASSERT_NE(embedded, nullptr);
     ASSERT_EQ(embedded->Entries().size(), compiled.Entries().size());
-    for (std::size_t i = 0; i < compiled.Entries().size(); ++i) {
-        EXPECT_EQ(embedded->Entries()[i].data, compiled.Entries()[i].data);
-        EXPECT_EQ(embedded->Entries()[i].name, compiled.Entries()[i].name);
+    std::vector<standin::ResourceEntry> want = compiled.Entries(), got = embedded->Entries();
+#ifdef _WIN32
+    // A DLL's resource section holds its entries sorted by type and name.
+    const auto byTypeAndName = [](const standin::ResourceEntry& a, const standin::ResourceEntry& b) {
+        const auto key = [](const standin::ResourceEntry& e) {
+            return std::tuple(!e.type.isOrdinal, e.type.ordinal, e.type.name, !e.name.isOrdinal,
+                              e.name.ordinal, e.name.name, e.languageId);
+        };
+        return key(a) < key(b);
+    };
+    std::sort(want.begin(), want.end(), byTypeAndName);
+    std::sort(got.begin(), got.end(), byTypeAndName);
+#endif
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        EXPECT_EQ(got[i].data, want[i].data);
+        EXPECT_EQ(got[i].name, want[i].name);
     }
 }
 
@@ -277,7 +299,14 @@ const RefusalCase kRefusals[] = {
      "built for another host version: release 28000, API 68, SDK revision 2 (0x6D604402); "
      "this host is release 29000, API 70, SDK revision 0 (0x71484600)",
      {"static-init", "DllMain(attach)", "LibVersion", "DllMain(detach)", "static-fini"}},
+#ifdef _WIN32
+    // Windows runs DllMain as it loads the module, before the host looks for
+    // the entry points.
+    {"no_libshutdown", "missing entry point LibShutdown",
+     {"static-init", "DllMain(attach)", "DllMain(detach)", "static-fini"}},
+#else
     {"no_libshutdown", "missing entry point LibShutdown", {"static-init", "static-fini"}},
+#endif
     {"no_classes",
      "the module declares no classes (LibNumberClasses returned 0)",
      {"static-init", "DllMain(attach)", "LibVersion", "LibDescription", "LibNumberClasses",
@@ -359,6 +388,15 @@ std::vector<char> ReadFile(const fs::path& file) {
 
 std::vector<char> SoundModuleBytes() { return ReadFile(ModulePath("sound")); }
 
+#ifdef _WIN32
+/// Where the "PE\0\0" signature of a DLL's bytes starts (e_lfanew).
+std::size_t PeHeaderOffset(const std::vector<char>& bytes) {
+    std::size_t offset = 0;
+    for (int i = 3; i >= 0; --i) offset = (offset << 8) | static_cast<unsigned char>(bytes.at(0x3C + i));
+    return offset;
+}
+#endif
+
 struct FileCase {
     const char* name;
     std::function<fs::path(const ScratchDir&)> make;
@@ -373,6 +411,52 @@ const FileCase kNonModules[] = {
     {"Directory", [](const ScratchDir& d) { return d.Path(); }, "it is a directory"},
     {"Empty", [](const ScratchDir& d) { return d.Write("empty.dlt", {}); },
      "the file is empty, not a module"},
+#ifdef _WIN32
+    {"Text",
+     [](const ScratchDir& d) {
+         const std::string text = "This is a text file, not a plug-in.\n";
+         return d.Write("text.dlt", std::vector<char>(text.begin(), text.end()));
+     },
+     "not a module: the file does not start with an MZ header"},
+    // The system loader would map these and crash on touching the missing bytes.
+    {"TruncatedInsideSections",
+     [](const ScratchDir& d) {
+         auto bytes = SoundModuleBytes();
+         bytes.resize(4096);
+         return d.Write("truncated.dlt", bytes);
+     },
+     "truncated module: section "},
+    {"TruncatedInsidePeHeader",
+     [](const ScratchDir& d) {
+         auto bytes = SoundModuleBytes();
+         bytes.resize(PeHeaderOffset(bytes) + 10);
+         return d.Write("truncated.dlt", bytes);
+     },
+     "truncated module: the PE header is incomplete"},
+    {"OtherArchitecture",
+     [](const ScratchDir& d) {
+         auto bytes = SoundModuleBytes();
+         bytes.at(PeHeaderOffset(bytes) + 4) = static_cast<char>(0x64);  // Machine: AArch64
+         bytes.at(PeHeaderOffset(bytes) + 5) = static_cast<char>(0xAA);
+         return d.Write("aarch64.dlt", bytes);
+     },
+     "built for another architecture (AArch64, 64-bit); this host is x86-64, 64-bit"},
+    {"ThirtyTwoBit",
+     [](const ScratchDir& d) {
+         auto bytes = SoundModuleBytes();
+         bytes.at(PeHeaderOffset(bytes) + 24) = 0x0B;  // optional header magic: PE32
+         bytes.at(PeHeaderOffset(bytes) + 25) = 0x01;
+         return d.Write("pe32.dlt", bytes);
+     },
+     "not a module: the file is no PE32+ image"},
+    {"Executable",
+     [](const ScratchDir& d) {
+         auto bytes = SoundModuleBytes();
+         bytes.at(PeHeaderOffset(bytes) + 23) &= ~0x20;  // Characteristics: not a DLL
+         return d.Write("executable.dlt", bytes);
+     },
+     "not a module: the file is a Windows executable, not a DLL"},
+#else
     {"Text",
      [](const ScratchDir& d) {
          const std::string text = "This is a text file, not a plug-in.\n";
@@ -424,6 +508,7 @@ const FileCase kNonModules[] = {
          return d.Write("executable.dlt", bytes);
      },
      "not a module: the file is an ELF executable, not a shared library"},
+#endif
     {"LibraryWithoutEntryPoints", [](const ScratchDir&) { return fs::path(STANDIN_HOST_LIBRARY); },
      "not a plug-in module: it exports none of the entry points"},
 };

@@ -200,6 +200,9 @@ protected:
     standin::Scene scene_;
 };
 
+#ifndef _WIN32
+// Not on Windows: it reads strings of bare resources through LoadStringW, which there is the
+// system's and knows only real modules.
 TEST_F(PanelTest, ShowsTheTemplateControlsWithTheirValues) {
     PanelOwner* owner = NewOwner();
     HeadlessPanel* panel = Open(owner);
@@ -251,6 +254,7 @@ TEST_F(PanelTest, ShowsTheTemplateControlsWithTheirValues) {
         EXPECT_TRUE(controls[i].visible);
     }
 }
+#endif
 
 TEST_F(PanelTest, TypedValuesAreClampedAndMalformedOnesRefused) {
     PanelOwner* owner = NewOwner();
@@ -434,6 +438,9 @@ TEST_F(PanelTest, ANewProcedureReplacesAndReleasesTheOldOne) {
     EXPECT_EQ(oldLog.Count(WM_COMMAND), 0);
 }
 
+#ifndef _WIN32
+// Not on Windows: the module calls the system's ShellExecuteW there, which the stand-in's shell
+// handler does not see (the plug-in's panel test watches it instead).
 TEST_F(PanelTest, ButtonsSendCommandsAndOpenedAddressesAreRecorded) {
     PanelOwner* owner = NewOwner();
     HeadlessPanel* panel = Open(owner);
@@ -456,6 +463,7 @@ TEST_F(PanelTest, ButtonsSendCommandsAndOpenedAddressesAreRecorded) {
     EXPECT_EQ(handled, std::vector<std::string>{"https://example.org/link"});  // passed on
     EXPECT_FALSE(panel->PressButton(IDC_VALUE_EDIT));
 }
+#endif
 
 TEST_F(PanelTest, APanelKeepsItsObjectAliveUntilItCloses) {
     scenetest::liveNodes = 0;
@@ -469,6 +477,9 @@ TEST_F(PanelTest, APanelKeepsItsObjectAliveUntilItCloses) {
     EXPECT_TRUE(standin::OpenPanels().empty());
 }
 
+#ifndef _WIN32
+// Not on Windows: it reads strings of bare resources through LoadStringW, which there is the
+// system's and knows only real modules.
 TEST_F(PanelTest, DumpAndJsonShowEveryControl) {
     PanelOwner* owner = NewOwner();
     HeadlessPanel* panel = Open(owner);
@@ -493,6 +504,7 @@ TEST_F(PanelTest, DumpAndJsonShowEveryControl) {
               std::string::npos)
         << json;
 }
+#endif
 
 TEST_F(PanelTest, BlockPanelsGenerateARowPerParameter) {
     PanelDesc ownerDesc;

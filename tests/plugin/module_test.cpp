@@ -1,6 +1,10 @@
 // The module as the host meets it: entry points, class identity, strings and
 // the parameter-block definition.
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <standin/lifecycle_log.h>
 
@@ -32,8 +36,18 @@ TEST_F(ModuleEntry, AnswersTheHostsQueries) {
 }
 
 TEST_F(ModuleEntry, ClassDescriptorByIndex) {
+#ifdef _WIN32
+    // The loaded module, found by its handle as the host holds it.
+    const auto handle = reinterpret_cast<HMODULE>(module->Instance());
+    ASSERT_NE(handle, nullptr);
+    const auto dlsym = [](HMODULE library, const char* name) {
+        return reinterpret_cast<void*>(GetProcAddress(library, name));
+    };
+    const auto dlclose = [](HMODULE) {};
+#else
     void* handle = dlopen(NACRELLE_MODULE_PATH, RTLD_NOW | RTLD_NOLOAD);
     ASSERT_NE(handle, nullptr);
+#endif
     auto libClassDesc = reinterpret_cast<ClassDesc* (*)(int)>(dlsym(handle, "LibClassDesc"));
     auto libNumberClasses = reinterpret_cast<int (*)()>(dlsym(handle, "LibNumberClasses"));
     auto libInitialize = reinterpret_cast<int (*)()>(dlsym(handle, "LibInitialize"));
@@ -73,6 +87,9 @@ TEST_F(ModuleEntry, StringTable) {
     EXPECT_EQ(LoadStringW(module->Instance(), 0, buffer, 16), 0);
 }
 
+#ifndef _WIN32
+// POSIX only: Windows runs DllMain whenever it loads a module, so no module
+// exists there without its instance handle.
 TEST(ModuleBeforeAttach, DescriptionIsNullWithoutInstanceHandle) {
     // Opened by hand, without the host's attach call, the module has no
     // instance handle and so no strings.
@@ -87,6 +104,7 @@ TEST(ModuleBeforeAttach, DescriptionIsNullWithoutInstanceHandle) {
     EXPECT_STREQ(libClassDesc(0)->InternalName(), L"Nacrelle");
     dlclose(handle);
 }
+#endif
 
 struct ExpectedParam {
     ParamID id;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/plugin/map_fixture.h"
+#include "tests/plugin/shell_observer.h"
 
 namespace nacrelle::testing {
 namespace {
@@ -108,14 +109,17 @@ TEST_F(PanelTest, MovingThePanelBetweenMapsFollowsTheirSwitches) {
 }
 
 TEST_F(PanelTest, LinkButtonsOpenTheirPagesWhateverTheNotificationCode) {
-    std::vector<std::string> opened;
-    standin::ScopedShellHandler shell([&](std::string address) { opened.push_back(address); });
+    ShellObserver shell;
     standin::HeadlessPanel& panel = Open(*map);
     standin::PanelRollout& rollout = panel.Rollout(0);
+    std::size_t clicks = 0;
     for (WORD code : {WORD(0), WORD(1), WORD(0x0300), WORD(0xFFFF)}) {
         EXPECT_EQ(rollout.SendToUserProc(WM_COMMAND, MAKEWPARAM(kHomepage, code), 0), 0);
+        shell.Opened(++clicks);  // in order, where opening is asynchronous
         EXPECT_EQ(rollout.SendToUserProc(WM_COMMAND, MAKEWPARAM(kArticle, code), 0), 0);
+        shell.Opened(++clicks);
     }
+    std::vector<std::string> opened = shell.Opened(8);
     ASSERT_EQ(opened.size(), 8u);
     EXPECT_EQ(opened[0], "https://nacrelle.org/");
     EXPECT_EQ(opened[1], "https://en.wikipedia.org/wiki/Thin-film_interference");
@@ -124,12 +128,11 @@ TEST_F(PanelTest, LinkButtonsOpenTheirPagesWhateverTheNotificationCode) {
     const standin::InputResult pressed = panel.PressButton(kArticle);
     ASSERT_TRUE(pressed);
     EXPECT_EQ(pressed.procResult.value_or(-1), 0);
-    EXPECT_EQ(opened.size(), 9u);
+    EXPECT_EQ(shell.Opened(9).size(), 9u);
 }
 
 TEST_F(PanelTest, OtherMessagesAndCommandsChangeNothing) {
-    std::vector<std::string> opened;
-    standin::ScopedShellHandler shell([&](std::string address) { opened.push_back(address); });
+    ShellObserver shell;
     standin::HeadlessPanel& panel = Open(*map);
     standin::PanelRollout& rollout = panel.Rollout(0);
     for (int id : {kMinEdit, kMapButton, 1496, 0, 0xFFFF}) {
@@ -138,7 +141,7 @@ TEST_F(PanelTest, OtherMessagesAndCommandsChangeNothing) {
     for (UINT msg : {UINT(WM_INITDIALOG), UINT(0x0200), UINT(0x0110 + 2)}) {
         EXPECT_EQ(rollout.SendToUserProc(msg, kHomepage, 0), 0) << msg;
     }
-    EXPECT_TRUE(opened.empty());
+    EXPECT_TRUE(shell.Opened().empty());
     ExpectOnlyUnavailable(panel, kFollowTheSwitch);
     EXPECT_EQ(Block(*map).GetInt(6), 0);
 }

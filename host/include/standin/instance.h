@@ -19,7 +19,11 @@ namespace standin {
 /// for bare resources.
 class InstanceHandle {
 public:
-    InstanceHandle(std::string moduleName, std::shared_ptr<const ModuleResources> resources);
+    /// `nativeModule` is the system's handle of a loaded module: on Windows it
+    /// becomes the HINSTANCE itself; elsewhere, and when null, a record of
+    /// the stand-in is the handle.
+    InstanceHandle(std::string moduleName, std::shared_ptr<const ModuleResources> resources,
+                   const void* nativeModule = nullptr);
     ~InstanceHandle();
     InstanceHandle(InstanceHandle&& other) noexcept;
     InstanceHandle& operator=(InstanceHandle&& other) noexcept;

@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <utility>
 
 #include "dynamic_library.h"
@@ -59,18 +60,20 @@ void LookUp(const detail::DynamicLibrary& library, const char* name, Function& f
 EntryPoints LookUpEntryPoints(const detail::DynamicLibrary& library) {
     EntryPoints entry;
     std::vector<std::string> missing;
-    LookUp(library, "DllMain", entry.dllMain, missing);
+    // Where the system runs DllMain, it is the module's entry point, not an export.
+    const bool hostCallsDllMain = !detail::DynamicLibrary::SystemCallsDllMain();
+    if (hostCallsDllMain) LookUp(library, "DllMain", entry.dllMain, missing);
     LookUp(library, "LibDescription", entry.libDescription, missing);
     LookUp(library, "LibNumberClasses", entry.libNumberClasses, missing);
     LookUp(library, "LibClassDesc", entry.libClassDesc, missing);
     LookUp(library, "LibVersion", entry.libVersion, missing);
     LookUp(library, "LibInitialize", entry.libInitialize, missing);
     LookUp(library, "LibShutdown", entry.libShutdown, missing);
-    if (missing.size() == 7) {
-        throw Refusal(
-            "not a plug-in module: it exports none of the entry points DllMain, "
-            "LibDescription, LibNumberClasses, LibClassDesc, LibVersion, "
-            "LibInitialize, LibShutdown");
+    if (missing.size() == (hostCallsDllMain ? 7u : 6u)) {
+        throw Refusal(std::string("not a plug-in module: it exports none of the entry points ") +
+                      (hostCallsDllMain ? "DllMain, " : "") +
+                      "LibDescription, LibNumberClasses, LibClassDesc, LibVersion, "
+                      "LibInitialize, LibShutdown");
     }
     if (!missing.empty()) {
         std::string list;
@@ -130,7 +133,22 @@ void CheckRegistrable(ClassDesc* classDesc, int index) {
     if (!conflict.empty()) throw Refusal(label + " cannot be registered: " + conflict);
 }
 
+std::shared_ptr<const ModuleResources> ParseResources(std::span<const std::uint8_t> image) {
+    try {
+        return std::make_shared<const ModuleResources>(image);
+    } catch (const ResourceFormatError& e) {
+        throw Refusal(std::string("malformed resources: ") + e.what());
+    }
+}
+
 std::shared_ptr<const ModuleResources> ReadResources(const detail::DynamicLibrary& library) {
+    std::optional<std::vector<std::uint8_t>> section;
+    try {
+        section = library.ResourceSection();
+    } catch (const detail::LibraryOpenError& e) {
+        throw Refusal(e.what());
+    }
+    if (section) return ParseResources(*section);
     const auto function =
         reinterpret_cast<ResourceImageFunction>(library.Symbol(kResourceImageSymbol));
     if (function == nullptr) return std::make_shared<const ModuleResources>();
@@ -140,11 +158,7 @@ std::shared_ptr<const ModuleResources> ReadResources(const detail::DynamicLibrar
     if (image == nullptr) {
         throw Refusal(std::string(kResourceImageSymbol) + " returned no resource image");
     }
-    try {
-        return std::make_shared<const ModuleResources>(std::span<const std::uint8_t>(image, size));
-    } catch (const ResourceFormatError& e) {
-        throw Refusal(std::string("malformed resources: ") + e.what());
-    }
+    return ParseResources(std::span<const std::uint8_t>(image, size));
 }
 
 /// Libraries held by live LoadedModules, by the system's handle: opening the
@@ -220,14 +234,16 @@ void LoadedModule::State::Load() {
     claimed = true;
     entry = LookUpEntryPoints(library);
     resources = ReadResources(library);
-    instance.emplace(file.string(), resources);
+    instance.emplace(file.string(), resources, library.NativeHandle());
 
     // As on Windows, a module that refuses the attach is detached again.
-    attached = true;
-    const BOOL attachResult = Guarded("DllMain(DLL_PROCESS_ATTACH)", [&] {
-        return entry.dllMain(instance->Get(), DLL_PROCESS_ATTACH, nullptr);
-    });
-    if (!attachResult) throw Refusal("DllMain returned FALSE for DLL_PROCESS_ATTACH");
+    if (entry.dllMain != nullptr) {
+        attached = true;
+        const BOOL attachResult = Guarded("DllMain(DLL_PROCESS_ATTACH)", [&] {
+            return entry.dllMain(instance->Get(), DLL_PROCESS_ATTACH, nullptr);
+        });
+        if (!attachResult) throw Refusal("DllMain returned FALSE for DLL_PROCESS_ATTACH");
+    }
 
     version = Guarded("LibVersion", [&] { return entry.libVersion(); });
     if (version != static_cast<ULONG>(VERSION_3DSMAX)) {

@@ -3,9 +3,12 @@
 // is written against this; the platform's loader calls live behind it.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace standin::detail {
 
@@ -32,12 +35,21 @@ public:
 
     /// Address of the exported symbol `name`, or null.
     void* Symbol(const char* name) const;
+    /// The module's resources as a .res image, when the system keeps them in
+    /// the module itself (a Windows DLL's resource section); nothing where
+    /// the module carries its own image (see standin/embedded_resources.h).
+    /// Throws LibraryOpenError when the resource section cannot be read.
+    std::optional<std::vector<std::uint8_t>> ResourceSection() const;
     /// The system's handle: equal for two opens of the same library.
     const void* NativeHandle() const { return handle_; }
     bool IsOpen() const { return handle_ != nullptr; }
     /// Closes the library (its static destructors run if this was the last
     /// reference); harmless when closed.
     void Close() noexcept;
+
+    /// True where the system loader itself calls a module's DllMain (on
+    /// attach in Open, on detach in Close); the host then must not.
+    static bool SystemCallsDllMain();
 
 private:
     explicit DynamicLibrary(void* handle) : handle_(handle) {}

@@ -264,6 +264,12 @@ void* DynamicLibrary::Symbol(const char* name) const {
     return handle_ ? dlsym(handle_, name) : nullptr;
 }
 
+std::optional<std::vector<std::uint8_t>> DynamicLibrary::ResourceSection() const {
+    return std::nullopt;
+}
+
+bool DynamicLibrary::SystemCallsDllMain() { return false; }
+
 void DynamicLibrary::Close() noexcept {
     if (handle_ != nullptr) dlclose(std::exchange(handle_, nullptr));
 }

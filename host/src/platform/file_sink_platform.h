@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 namespace standin::detail {
 
@@ -25,6 +26,10 @@ bool MayRemoveEntry(const std::filesystem::path& path);
 /// action; a few paths at once at most (others are simply not watched).
 void RemoveOnSignal(const std::filesystem::path& path);
 void ForgetOnSignal(const std::filesystem::path& path);
+/// Renames `temporary` over `target`, replacing it in one step; false, with
+/// `error` set and nothing changed, on failure.
+bool RenameOver(const std::filesystem::path& temporary, const std::filesystem::path& target,
+                std::string& error);
 /// Flushes the directory entry changes of `directory` ("" is the current
 /// directory) to the device; best effort.
 void SyncDirectory(const std::filesystem::path& directory);

@@ -201,6 +201,14 @@ void ForgetOnSignal(const std::filesystem::path& path) {
     }
 }
 
+bool RenameOver(const std::filesystem::path& temporary, const std::filesystem::path& target,
+                std::string& error) {
+    std::error_code renameError;
+    std::filesystem::rename(temporary, target, renameError);
+    if (renameError) error = renameError.message();
+    return !renameError;
+}
+
 void SyncDirectory(const std::filesystem::path& directory) {
     const std::filesystem::path path = directory.empty() ? "." : directory;
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

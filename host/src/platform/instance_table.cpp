@@ -35,7 +35,8 @@ HINSTANCE__* Live(InstanceTable& table, HINSTANCE instance) {
 }  // namespace
 
 InstanceHandle::InstanceHandle(std::string moduleName,
-                               std::shared_ptr<const ModuleResources> resources) {
+                               std::shared_ptr<const ModuleResources> resources,
+                               const void* /*nativeModule*/) {
     if (!resources) resources = std::make_shared<const ModuleResources>();
     auto record = std::make_unique<HINSTANCE__>();
     record->moduleName = std::move(moduleName);

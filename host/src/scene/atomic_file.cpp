@@ -202,11 +202,9 @@ bool WriteFileAtomically(const fs::path& target, std::span<const std::uint8_t> b
     sink.reset();
 
     detail::CopyPermissions(path, temporary);
-    std::error_code renameError;
-    fs::rename(temporary, path, renameError);
-    if (renameError) {
+    if (!detail::RenameOver(temporary, path, why)) {
         discard();
-        error = "renaming the temporary file over the target failed: " + renameError.message();
+        error = "renaming the temporary file over the target failed: " + why;
         return false;
     }
     detail::ForgetOnSignal(temporary);

@@ -161,8 +161,9 @@ private:
                     Fail(chunkStart, name + ": class chunk of " + std::to_string(length) +
                                          " bytes, not " + std::to_string(kClassChunkBytes));
                 }
-                std::uint32_t a = 0, b = 0;
-                ReadU32(reader, record.superClass);
+                std::uint32_t superClass = 0, a = 0, b = 0;
+                ReadU32(reader, superClass);
+                record.superClass = superClass;
                 ReadU32(reader, a);
                 ReadU32(reader, b);
                 record.classOffset = body;
@@ -177,9 +178,10 @@ private:
                     Fail(chunkStart, name + ": block chunk of " + std::to_string(length) +
                                          " bytes, not " + std::to_string(kBlockChunkBytes));
                 }
-                std::uint32_t a = 0, b = 0;
+                std::uint32_t superClass = 0, a = 0, b = 0;
                 std::uint16_t blockId = 0;
-                ReadU32(reader, record.blockDefSuperClass);
+                ReadU32(reader, superClass);
+                record.blockDefSuperClass = superClass;
                 ReadU32(reader, a);
                 ReadU32(reader, b);
                 ReadU16(reader, blockId);

@@ -16,6 +16,18 @@
 #define TEST_MODULE_EXPORT extern "C" __attribute__((visibility("default")))
 
 // Weak: resolved against the test program when it exports the probe.
+#ifdef _WIN32
+namespace {
+
+// Windows has no weak symbols across modules: the probe is looked up in the
+// program that loaded the module.
+void Record(const char* event, const void* detail = nullptr) {
+    using Probe = void (*)(const char*, const void*);
+    const auto probe = reinterpret_cast<Probe>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(nullptr), "StandInTestProbe")));
+    if (probe != nullptr) probe(event, detail);
+}
+#else
 extern "C" void StandInTestProbe(const char* event, const void* detail) __attribute__((weak));
 
 namespace {
@@ -23,6 +35,7 @@ namespace {
 void Record(const char* event, const void* detail = nullptr) {
     if (StandInTestProbe != nullptr) StandInTestProbe(event, detail);
 }
+#endif
 
 // A super class of its own: objects of this class are no texture maps.
 constexpr SClass_ID kTestSuperClassId = 0x900;

@@ -1,0 +1,124 @@
+// Windows files for atomic saving: CreateFileW(CREATE_NEW), WriteFile,
+// FlushFileBuffers, and MoveFileExW with MOVEFILE_REPLACE_EXISTING and
+// MOVEFILE_WRITE_THROUGH, which returns only once the rename is on the disk.
+// Names are UTF-16 at the system's calls, so that any file name works.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <algorithm>
+#include <limits>
+
+#include "file_sink_platform.h"
+#include "standin/atomic_file.h"
+#include "standin/utf16.h"
+
+namespace standin {
+namespace {
+
+std::string SystemText(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+    std::wstring text = length > 0 && buffer != nullptr ? std::wstring(buffer, length) : L"";
+    if (buffer != nullptr) LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
+        text.pop_back();
+    }
+    const std::string number = "error " + std::to_string(code);
+    return text.empty() ? number : WideToUtf8(text) + " (" + number + ")";
+}
+
+class FileSink final : public ByteSink {
+public:
+    explicit FileSink(HANDLE file) : file_(file) {}
+    ~FileSink() override {
+        if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+    }
+    FileSink(const FileSink&) = delete;
+    FileSink& operator=(const FileSink&) = delete;
+
+    bool Write(std::span<const std::uint8_t> bytes, std::string& error) override {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(
+                bytes.size() - done, std::numeric_limits<DWORD>::max() / 2));
+            DWORD written = 0;
+            if (!WriteFile(file_, bytes.data() + done, chunk, &written, nullptr)) {
+                error = SystemText(GetLastError());
+                return false;
+            }
+            done += written;
+        }
+        return true;
+    }
+
+    bool Commit(std::string& error) override {
+        if (!FlushFileBuffers(file_)) {
+            error = "FlushFileBuffers: " + SystemText(GetLastError());
+            return false;
+        }
+        const HANDLE file = file_;
+        file_ = INVALID_HANDLE_VALUE;
+        if (!CloseHandle(file)) {
+            error = "CloseHandle: " + SystemText(GetLastError());
+            return false;
+        }
+        return true;
+    }
+
+private:
+    HANDLE file_;
+};
+
+}  // namespace
+
+std::unique_ptr<ByteSink> OpenFileSink(const std::filesystem::path& path, std::string& error) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = SystemText(GetLastError());
+        return nullptr;
+    }
+    return std::make_unique<FileSink>(file);
+}
+
+namespace detail {
+
+unsigned long CurrentProcessId() { return static_cast<unsigned long>(GetCurrentProcessId()); }
+
+bool AlreadyExists(const std::filesystem::path& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void CopyPermissions(const std::filesystem::path& from, const std::filesystem::path& to) {
+    // A read-only target stays read-only; its other attributes describe the
+    // old file, not the new one.
+    const DWORD attributes = GetFileAttributesW(from.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0) {
+        return;
+    }
+    const DWORD current = GetFileAttributesW(to.c_str());
+    if (current != INVALID_FILE_ATTRIBUTES) {
+        SetFileAttributesW(to.c_str(), current | FILE_ATTRIBUTE_READONLY);
+    }
+}
+
+bool RenameOver(const std::filesystem::path& temporary, const std::filesystem::path& target,
+                std::string& error) {
+    if (!MoveFileExW(temporary.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        error = SystemText(GetLastError());
+        return false;
+    }
+    return true;
+}
+
+void SyncDirectory(const std::filesystem::path& /*directory*/) {
+    // MOVEFILE_WRITE_THROUGH already waited for the rename to reach the disk.
+}
+
+}  // namespace detail
+}  // namespace standin

@@ -1,0 +1,189 @@
+// Reading PNG files into linear grey images on Windows: the Windows Imaging
+// Component decodes the samples; the transfer function comes from the file's
+// own sRGB and gAMA chunks, as with libpng elsewhere.
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+#include <vector>
+
+#include "standin/png_grey_reader.h"
+#include "standin/utf16.h"
+#include "wic.h"
+
+namespace standin {
+namespace {
+
+std::uint32_t Big32(std::span<const std::uint8_t> bytes, std::size_t at) {
+    return (std::uint32_t{bytes[at]} << 24) | (std::uint32_t{bytes[at + 1]} << 16) |
+           (std::uint32_t{bytes[at + 2]} << 8) | bytes[at + 3];
+}
+
+struct Header {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    bool srgb = false;
+    std::uint32_t gamma = 0;  // gAMA value times 100000; 0 when absent
+};
+
+/// Walks the chunks up to IEND: each must lie inside the file (a few bytes
+/// declaring a huge chunk are refused before anything is allocated), and the
+/// header and colour-space chunks are read. False, with `problem` set, on a
+/// fault.
+bool ReadChunks(std::span<const std::uint8_t> bytes, Header& header, std::string& problem) {
+    constexpr std::size_t kChunkFrame = 12;  // length, type, CRC
+    std::size_t at = 8;
+    bool sawHeader = false;
+    while (bytes.size() - at >= 8) {
+        const std::uint32_t length = Big32(bytes, at);
+        char type[5] = {};
+        for (int i = 0; i < 4; ++i) {
+            const char c = static_cast<char>(bytes[at + 4 + i]);
+            type[i] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ? c : '?';
+        }
+        const std::size_t left = bytes.size() - at;
+        if (std::uint64_t{length} + kChunkFrame > left) {
+            problem = "truncated: the file ends at byte " + std::to_string(bytes.size()) + ", " +
+                      std::to_string(length + kChunkFrame - left) +
+                      " bytes short of the end of chunk \"" + type + "\" at byte " +
+                      std::to_string(at);
+            return false;
+        }
+        const std::size_t data = at + 8;
+        if (!sawHeader) {
+            if (std::memcmp(type, "IHDR", 4) != 0 || length != 13) {
+                problem = "corrupt: the first chunk is not a valid IHDR header (byte 8)";
+                return false;
+            }
+            header.width = Big32(bytes, data);
+            header.height = Big32(bytes, data + 4);
+            sawHeader = true;
+        } else if (std::memcmp(type, "sRGB", 4) == 0) {
+            header.srgb = true;
+        } else if (std::memcmp(type, "gAMA", 4) == 0 && length == 4) {
+            header.gamma = Big32(bytes, data);
+        } else if (std::memcmp(type, "IEND", 4) == 0) {
+            return true;
+        }
+        at += kChunkFrame + length;
+    }
+    problem = sawHeader ? "truncated: the file ends at byte " + std::to_string(bytes.size()) +
+                              " before its IEND chunk"
+                        : "truncated: the file ends before its IHDR header";
+    return false;
+}
+
+double SrgbToLinear(double encoded) {
+    return encoded <= 0.04045 ? encoded / 12.92 : std::pow((encoded + 0.055) / 1.055, 2.4);
+}
+
+/// Linear value of every 16-bit sample value (8-bit samples arrive as s * 257).
+std::vector<float> LinearTable(const Header& header) {
+    // An sRGB chunk wins; a gAMA chunk gives a power law; neither means sRGB.
+    enum class Transfer { kSrgb, kPower, kLinear } transfer = Transfer::kSrgb;
+    double exponent = 1.0;
+    if (!header.srgb && header.gamma > 0) {
+        exponent = 100000.0 / header.gamma;
+        transfer = std::fabs(exponent - 1.0) < 1e-4 ? Transfer::kLinear : Transfer::kPower;
+    }
+    std::vector<float> table(65536);
+    for (unsigned s = 0; s <= 65535u; ++s) {
+        const double encoded = static_cast<double>(s) / 65535.0;
+        double linear = encoded;
+        if (transfer == Transfer::kSrgb) {
+            linear = SrgbToLinear(encoded);
+        } else if (transfer == Transfer::kPower) {
+            linear = std::pow(encoded, exponent);
+        }
+        table[s] = static_cast<float>(linear);
+    }
+    return table;
+}
+
+}  // namespace
+
+bool DecodePngGrey(std::span<const std::uint8_t> bytes, std::string_view sourceName,
+                   GreyImage& image, std::string& error) {
+    auto fail = [&](const std::string& problem) {
+        error.assign(sourceName);
+        error += ": ";
+        error += problem;
+        return false;
+    };
+    static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (bytes.empty()) return fail("the file is empty");
+    if (bytes.size() < 8 || std::memcmp(bytes.data(), kSignature, 8) != 0) {
+        return fail("not a PNG file (no PNG signature at byte 0)");
+    }
+    Header header;
+    std::string problem;
+    if (!ReadChunks(bytes, header, problem)) return fail(problem);
+    if (static_cast<unsigned long long>(header.width) * header.height > kMaxGreyImagePixels) {
+        return fail("the image is " + std::to_string(header.width) + " x " +
+                    std::to_string(header.height) + " pixels, more than the " +
+                    std::to_string(kMaxGreyImagePixels) + " pixels a map may have");
+    }
+    try {
+        std::uint32_t width = 0, height = 0;
+        std::vector<std::uint16_t> samples;
+        if (!detail::DecodePngRgba16(bytes, width, height, samples, problem)) {
+            return fail("corrupt: " + problem);
+        }
+        const std::vector<float> table = LinearTable(header);
+        GreyImage decoded;
+        decoded.width = static_cast<int>(width);
+        decoded.height = static_cast<int>(height);
+        decoded.pixels.resize(static_cast<std::size_t>(width) * height);
+        for (std::size_t i = 0; i < decoded.pixels.size(); ++i) {
+            const unsigned r = samples[4 * i], g = samples[4 * i + 1], b = samples[4 * i + 2];
+            decoded.pixels[i] =
+                r == g && g == b
+                    ? table[r]
+                    : static_cast<float>(0.2126 * table[r] + 0.7152 * table[g] + 0.0722 * table[b]);
+        }
+        image = std::move(decoded);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return fail("not enough memory to decode the image");
+    }
+}
+
+bool ReadPngGreyFile(const std::string& path, GreyImage& image, std::string& error) {
+    // The name is UTF-8; the system gets it in UTF-16.
+    const std::filesystem::path file(Utf8ToUtf16(path));
+    std::error_code statusError;
+    const auto type = std::filesystem::status(file, statusError).type();
+    if (type == std::filesystem::file_type::not_found) {
+        error = path + ": cannot open: No such file or directory";
+        return false;
+    }
+    if (!statusError && type != std::filesystem::file_type::regular) {
+        error = path + ": cannot open: not a regular file";
+        return false;
+    }
+    const auto size = std::filesystem::file_size(file, statusError);
+    if (statusError) {
+        error = path + ": cannot open: " + statusError.message();
+        return false;
+    }
+    if (size > kMaxPngFileBytes) {
+        error = path + ": the file is larger than the " + std::to_string(kMaxPngFileBytes) +
+                " bytes a map may read";
+        return false;
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        error = path + ": cannot open: access denied or in use";
+        return false;
+    }
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (static_cast<std::size_t>(in.gcount()) != bytes.size()) {
+        error = path + ": cannot read: the file changed while it was read";
+        return false;
+    }
+    return DecodePngGrey(bytes, path, image, error);
+}
+
+}  // namespace standin
