@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "bench/workload.h"
-#include "core/colour_adjust.h"
+#include "core/film_colour.h"
 
 namespace nacrelle::bench {
 
@@ -26,7 +26,7 @@ void BM_FilmReflectance(benchmark::State& state) {
         for (const Sample& s : w.samples) {
             const FilmStack& stack = w.sets[static_cast<std::size_t>(s.set)].stack;
             // The thickness that reflectanceColour blends from the map value.
-            const float d = (1.0f - s.m) * stack.thicknessMin + s.m * stack.thicknessMax;
+            const float d = filmThickness(s.m, stack);
             float r = filmReflectance(s.cosine, wavelengths[channel], d, stack.nMedium, stack.nFilm,
                                       stack.nInternal);
             benchmark::DoNotOptimize(r);

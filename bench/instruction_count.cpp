@@ -16,7 +16,7 @@
 
 #include "bench/module_maps.h"
 #include "bench/workload.h"
-#include "core/colour_adjust.h"
+#include "core/film_colour.h"
 
 namespace nacrelle::bench {
 

@@ -98,7 +98,7 @@ std::vector<Sample> samples(int setCount) {
         Sample s{};
         s.set = static_cast<int>(random.next() * static_cast<float>(setCount));
         // The map's own cosine, so that the core sees the very same input.
-        s.cosine = std::fabs((normal.x * view.x + normal.y * view.y) + normal.z * view.z);
+        s.cosine = viewingCosine(normal, view);
         s.m = 0.0f;
         s.normal = normal;
         s.view = view;
@@ -112,7 +112,7 @@ std::vector<Sample> samples(int setCount) {
 FloorArguments floorArguments(const Sample& s, const ParameterSet& p) {
     const float wavelengths[3] = {kWavelengthRed, kWavelengthGreen, kWavelengthBlue};
     // The thickness that reflectanceColour blends from the map value.
-    const float d = (1.0f - s.m) * p.stack.thicknessMin + s.m * p.stack.thicknessMax;
+    const float d = filmThickness(s.m, p.stack);
     FloorArguments a{};
     for (int channel = 0; channel < 3; ++channel) {
         const FilmTerms t = filmTerms(s.cosine, wavelengths[channel], d, p.stack.nMedium,

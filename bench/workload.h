@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "core/colour_adjust.h"
+#include "core/film_colour.h"
 
 namespace nacrelle::bench {
 

@@ -120,8 +120,4 @@ Colour adjustColour(const Colour& colour, const ColourAdjust& adjust) {
     return adjusted;
 }
 
-Colour filmColour(float cosine, float m, const FilmStack& stack, const ColourAdjust& adjust) {
-    return adjustColour(reflectanceColour(cosine, m, stack), adjust);
-}
-
 }  // namespace nacrelle

@@ -1,5 +1,4 @@
-// Hue, saturation and gamma adjustment of the film colour, and the whole
-// per-sample colour from viewing cosine to adjusted RGBA.
+// Hue, saturation and gamma adjustment of the film colour.
 #pragma once
 
 #include "core/thin_film.h"
@@ -45,9 +44,5 @@ Rgb hslToRgb(const Hsl& hsl);
 /// Turns the hue, offsets the saturation, raises r, g and b to gamma and
 /// clamps all four components to [0, 1]; alpha is kept.
 Colour adjustColour(const Colour& colour, const ColourAdjust& adjust);
-
-/// The map's colour for one sample: reflectanceColour, then adjustColour.
-/// `cosine` is |N.V|, `m` the thickness-map value (0 without a map).
-Colour filmColour(float cosine, float m, const FilmStack& stack, const ColourAdjust& adjust);
 
 }  // namespace nacrelle

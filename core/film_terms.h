@@ -1,6 +1,6 @@
 // The intermediate quantities of one film reflectance, for tests and
-// diagnostics (the `nacrelle eval` program can show them). The renderer only
-// needs filmReflectance.
+// diagnostics (`nacrelle eval --terms` shows them). The renderer only needs
+// filmReflectance.
 #pragma once
 
 namespace nacrelle {

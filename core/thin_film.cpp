@@ -177,7 +177,7 @@ float filmReflectance(float c1, float lambda, float d, float n1, float n2, float
 }
 
 Colour reflectanceColour(float c1, float m, const FilmStack& stack) {
-    const float d = (1.0f - m) * stack.thicknessMin + m * stack.thicknessMax;
+    const float d = filmThickness(m, stack);
     const AngleTerms a = angleTerms(c1, stack.nMedium, stack.nFilm, stack.nInternal);
     // The three channels share the angles; only the phase differs.
     Colour colour{1.0f, 1.0f, 1.0f, 1.0f};

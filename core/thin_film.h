@@ -29,6 +29,12 @@ inline constexpr float kWavelengthRed = 650.0f;
 inline constexpr float kWavelengthGreen = 510.0f;
 inline constexpr float kWavelengthBlue = 475.0f;
 
+/// Film thickness in nm at thickness-map value `m`: thicknessMin at 0,
+/// thicknessMax at 1, extrapolated outside [0, 1].
+inline float filmThickness(float m, const FilmStack& stack) {
+    return (1.0f - m) * stack.thicknessMin + m * stack.thicknessMax;
+}
+
 /// Reflectance R in [0, 1] (up to rounding) of a film of thickness `d` nm and
 /// index `n2` between media `n1` (viewer side) and `n3`, seen at cosine `c1`
 /// from the normal, at wavelength `lambda` nm. Unpolarised: the mean of the

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <new>
 
-#include "core/colour_adjust.h"
+#include "core/film_colour.h"
 #include "plugin/class_desc.h"
 #include "plugin/param_block.h"
 #include "plugin/strings.h"
@@ -160,9 +160,7 @@ AColor Nacrelle::EvalColor(ShadeContext& sc) {
     Texmap* map = thicknessMap[0];
     const float m = useThicknessMap != 0 && map != nullptr ? map->EvalMono(sc) : 0.0f;
 
-    const Point3 n = sc.Normal();
-    const Point3 v = sc.V();
-    const float cosine = std::fabs((n.x * v.x + n.y * v.y) + n.z * v.z);
+    const float cosine = nacrelle::viewingCosine(sc.Normal(), sc.V());
 
     // Gamma is read live at time 0 rather than cached: it never animates the map.
     const float gamma = paramBlock->GetFloat(pb_gamma, 0, 0);

@@ -8,6 +8,7 @@
 
 #include "tools/commands.h"
 #include "tools/errors.h"
+#include "tools/film_terms_report.h"
 #include "tools/host_session.h"
 #include "tools/map_options.h"
 
@@ -88,16 +89,24 @@ int runEval(const CommonOptions& common, const EvalCommand& command) {
     const AColor colour = map.EvalColor(sc);
     sc.SetSample(normal, view, Point3(), Point3());
     const float mono = map.EvalMono(sc);
+    nlohmann::json terms;
+    if (command.terms) {
+        sc.SetSample(normal, view, Point3(), Point3());
+        terms = filmTermsReport(map, sc, t);
+    }
 
     if (command.json) {
         // JSON numbers with the nine digits that identify a float.
-        std::printf("{\"r\": %s, \"g\": %s, \"b\": %s, \"a\": %s, \"mono\": %s}\n",
+        std::printf("{\"r\": %s, \"g\": %s, \"b\": %s, \"a\": %s, \"mono\": %s",
                     number(colour.r).c_str(), number(colour.g).c_str(), number(colour.b).c_str(),
                     number(colour.a).c_str(), number(mono).c_str());
+        if (command.terms) std::printf(", \"terms\": %s", terms.dump().c_str());
+        std::printf("}\n");
     } else {
         std::printf("r %s\ng %s\nb %s\na %s\nmono %s\n", number(colour.r).c_str(),
                     number(colour.g).c_str(), number(colour.b).c_str(), number(colour.a).c_str(),
                     number(mono).c_str());
+        if (command.terms) std::printf("\n%s", filmTermsText(terms).c_str());
     }
     return 0;
 }

@@ -13,6 +13,7 @@ namespace nacrelle::tools {
 
 /// Options every command that builds a map shares.
 struct MapOptions {
+    std::string preset;                   ///< a preset's name, "" for none
     std::vector<std::string> set;         ///< NAME=VALUE
     std::vector<std::string> key;         ///< NAME@FRAME=VALUE
     std::string thicknessMap;             ///< gradient | noise | bitmap:FILE
@@ -53,6 +54,7 @@ struct EvalCommand {
     std::optional<double> cosine;
     std::string normal, view;   ///< X,Y,Z
     std::optional<double> mapValue;
+    bool terms = false;  ///< also print the film reflectance's intermediate terms
     bool json = false;
 };
 

@@ -10,6 +10,7 @@
 
 #include "tools/commands.h"
 #include "tools/errors.h"
+#include "tools/preset_commands.h"
 
 namespace nacrelle::tools {
 namespace {
@@ -103,12 +104,14 @@ int run(int argc, char** argv) {
     auto* renderApp = app.add_subcommand("render", "Render the map on a sample sphere (swatch)");
     addMapOptions(*renderApp, render.map);
     addRenderOptions(*renderApp, render);
-    renderApp->add_option("--scene", render.scene, "Render the map of this scene file");
+    renderApp->add_option("--scene", render.scene, "Render the map of this scene file")
+        ->excludes(addPresetOption(*renderApp, render.map));
     renderApp->callback([&] { result = runRender(common, render); });
 
     ChartCommand chart;
     auto* chartApp = app.add_subcommand("chart", "Render a thickness / viewing-angle chart");
     addMapOptions(*chartApp, chart.map);
+    addPresetOption(*chartApp, chart.map);
     chartApp->add_option("-o,--output-file", chart.output, "PNG file to write")
         ->capture_default_str();
     chartApp->add_option("--thickness", chart.thickness, "Thickness range in nm")
@@ -123,6 +126,7 @@ int run(int argc, char** argv) {
     EvalCommand eval;
     auto* evalApp = app.add_subcommand("eval", "Print the colour of one sample");
     addMapOptions(*evalApp, eval.map);
+    addPresetOption(*evalApp, eval.map);
     evalApp->add_option("--cosine", eval.cosine, "Viewing cosine |N.V| between 0 and 1");
     evalApp->add_option("--normal", eval.normal, "Shading normal (scaled to unit length)")
         ->type_name("X,Y,Z");
@@ -132,6 +136,8 @@ int run(int argc, char** argv) {
         ->type_name("X,Y,Z");
     evalApp->add_option("--map-value", eval.mapValue,
                         "Plug in a constant thickness map of this value and switch it on");
+    evalApp->add_flag("--terms", eval.terms,
+                      "Also print every intermediate term of the reflectance, per wavelength");
     evalApp->add_flag("--json", eval.json, "Print one JSON object");
     evalApp->callback([&] { result = runEval(common, eval); });
 
@@ -145,6 +151,7 @@ int run(int argc, char** argv) {
     sceneApp->require_subcommand(1);
     auto* sceneNew = sceneApp->add_subcommand("new", "Create a scene file holding a map");
     sceneNew->add_flag("--force", scene.force, "Replace an existing file");
+    addPresetOption(*sceneNew, scene.map);
     auto* sceneShow = sceneApp->add_subcommand("show", "Show the map of a scene file");
     sceneShow->add_flag("--json", scene.json, "Print one JSON object");
     auto* sceneSet = sceneApp->add_subcommand("set", "Change values of a scene file's map");
@@ -164,7 +171,8 @@ int run(int argc, char** argv) {
     PanelCommand panel;
     auto* panelApp = app.add_subcommand("panel", "Build the map's editor panel and drive it");
     addMapOptions(*panelApp, panel.map);
-    panelApp->add_option("--scene", panel.scene, "Show the map of this scene file");
+    panelApp->add_option("--scene", panel.scene, "Show the map of this scene file")
+        ->excludes(addPresetOption(*panelApp, panel.map));
     const auto record = [&panel](const char* verb) {
         return [&panel, verb](const std::string& value) {
             panel.actions.push_back(std::string(verb) + ":" + value);
@@ -186,6 +194,8 @@ int run(int argc, char** argv) {
     panelApp->add_flag("--json", panel.json, "Print one JSON object");
     panelApp->add_flag("--open", panel.openPages, "Open pages that buttons ask for in the browser");
     panelApp->callback([&] { result = runPanel(common, panel); });
+
+    addPresetCommands(app, common, result);
 
     try {
         app.parse(argc, argv);

@@ -3,11 +3,13 @@
 #include <string>
 
 #include "tools/errors.h"
+#include "tools/presets.h"
 
 namespace nacrelle::tools {
 
 MapSettings toSettings(const MapOptions& options) {
     MapSettings settings;
+    if (!options.preset.empty()) settings.preset = &findPreset(options.preset);
     for (const std::string& text : options.set) settings.values.push_back(parseAssignment(text));
     for (const std::string& text : options.key) {
         settings.keys.push_back(parseKey(text));

@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "tools/errors.h"
+#include "tools/presets.h"
 
 namespace nacrelle::tools {
 
@@ -104,7 +105,7 @@ Texmap* createConstantMap(double value) {
 }  // namespace
 
 bool MapSettings::empty() const {
-    return values.empty() && keys.empty() && thicknessMap.empty() && thicknessMapValues.empty() &&
+    return preset == nullptr && values.empty() && keys.empty() && thicknessMap.empty() && thicknessMapValues.empty() &&
            !useThicknessMap && !constantMapValue && outputValues.empty();
 }
 
@@ -140,6 +141,7 @@ ReferenceTarget* outputFilterOf(Texmap& map) {
 }
 
 void applySettings(Texmap& map, const MapSettings& settings, TimeValue t) {
+    if (settings.preset != nullptr) applyPreset(map, *settings.preset, t);
     IParamBlock2& block = blockOf(map, "the map");
     for (const Assignment& a : settings.values) setByScriptName(block, "parameter", a.name, a.value, t);
     for (const KeyAssignment& key : settings.keys) {

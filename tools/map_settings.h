@@ -15,7 +15,10 @@ class Texmap;
 
 namespace nacrelle::tools {
 
+struct Preset;
+
 struct MapSettings {
+    const Preset* preset = nullptr;        ///< --preset: applied before everything else
     std::vector<Assignment> values;        ///< --set NAME=VALUE
     std::vector<KeyAssignment> keys;       ///< --key NAME@FRAME=VALUE
     std::string thicknessMap;              ///< --thickness-map gradient|noise|bitmap:FILE
@@ -27,7 +30,8 @@ struct MapSettings {
     bool empty() const;
 };
 
-/// Applies `settings` to `map` at time `t` (keys at their frames). Unknown
+/// Applies `settings` to `map` at time `t` (keys at their frames), the
+/// preset first so that the rest adjusts it. Unknown
 /// names (with the known ones), values out of range (with the range) and
 /// malformed values are UsageErrors; nothing is applied then... except what
 /// came before the faulty item, so callers apply settings to a map they

@@ -9,6 +9,7 @@
 #include <numbers>
 #include <string>
 
+#include "plugin/param_block.h"
 #include "tools/errors.h"
 #include "tools/font.h"
 #include "tools/parallel_rows.h"
@@ -28,11 +29,6 @@ constexpr int kTickLength = 4;
 constexpr double kMaxAngle = 90.0;
 constexpr double kAngleStep = 15.0;
 
-// Thickness parameters of the map, by ID: 0 is the thickness at map value 0,
-// 1 the thickness at map value 1.
-constexpr ParamID kThicknessAtZero = 0;
-constexpr ParamID kThicknessAtOne = 1;
-
 double niceStep(double span) {
     for (double step : {10.0, 20.0, 25.0, 50.0, 100.0, 200.0, 250.0, 500.0, 1000.0}) {
         if (span / step <= 10.0) return step;
@@ -40,14 +36,23 @@ double niceStep(double span) {
     return 1000.0;
 }
 
+/// The settings the chart does not show on its axes: every float parameter
+/// of the module's block but the two thicknesses, by script name.
 std::string caption(IParamBlock2& block, TimeValue t) {
     std::string text;
-    for (const char* name : {"nmedium", "nfilm", "ninternal", "gamma", "hue", "sat"}) {
+    const ParamBlockDesc2& desc = *block.GetDesc();
+    for (int i = 0; i < desc.Count(); ++i) {
+        const ParamDef* def = desc.FindParamDef(desc.IndextoID(i));
+        if (def == nullptr || def->type != TYPE_FLOAT || def->ID == pb_thickness_min ||
+            def->ID == pb_thickness_max) {
+            continue;
+        }
+        const std::string name = def->int_name.ToUTF8();
         standin::ScriptValue value;
         std::string error;
         if (!standin::GetParamByScriptName(block, name, t, value, error)) continue;
         if (!text.empty()) text += "  ";
-        text += std::string(name) + " " + value.ToText();
+        text += name + " " + value.ToText();
     }
     return text;
 }
@@ -104,15 +109,12 @@ Image renderChart(Texmap& map, TimeValue t, const ChartOptions& options) {
     // The thickness across the plot comes from a gradient in U through the
     // map's own thickness blend, so the chart shows exactly what the map does.
     IParamBlock2& block = *map.GetParamBlock(0);
-    setThickness(block, kThicknessAtZero, options.thicknessFrom);
-    setThickness(block, kThicknessAtOne, options.thicknessTo);
+    setThickness(block, pb_thickness_min, options.thicknessFrom);
+    setThickness(block, pb_thickness_max, options.thicknessTo);
     auto* gradient = static_cast<Texmap*>(standin::CreateInstance(standin::GreyGradientDesc()));
     if (gradient == nullptr) throw Failure("the host could not create a gradient map");
     map.SetSubTexmap(0, gradient);
-    std::string error;
-    if (!standin::SetParamByScriptName(block, "thicknessmapenabled", "on", t, error)) {
-        throw Failure(error);
-    }
+    block.SetValue(pb_thickness_map_enabled, t, TRUE);
 
     Interval valid = FOREVER;
     map.Update(t, valid);

@@ -186,7 +186,7 @@ public:
 
     /// Stores the user dialog procedure of map `map`; the host owns it from
     /// then on. A different procedure stored before is released with its
-    /// DeleteThis after the panel hook has moved open panels to the new one,
+    /// DeleteThis after the panel host has moved open panels to the new one,
     /// unless the same object is still stored for another map. A procedure
     /// for a map the block does not have is released at once.
     void SetUserDlgProc(MapID map, ParamMap2UserDlgProc* proc = nullptr);
@@ -220,12 +220,12 @@ public:
     /// Every block of `owner` built from this class's definitions returns to
     /// its defaults (see IParamBlock2::ResetAll).
     virtual void Reset(ReferenceMaker* owner, BOOL updateUI = TRUE, BOOL callSetHandlers = TRUE);
-    /// Refreshes the open panels of this class (through the panel hook).
+    /// Refreshes the open panels of this class (through the panel host).
     virtual void InvalidateUI();
     virtual void InvalidateUI(ParamBlockDesc2* pbd);
     /// Refreshes the controls of parameter `id` (tabIndex -1: all entries).
     virtual void InvalidateUI(ParamBlockDesc2* pbd, ParamID id, int tabIndex = -1);
-    /// Builds the panels of `obj` through the panel hook; null without one.
+    /// Builds the panels of `obj` through the panel host; null without one.
     virtual IAutoMParamDlg* CreateParamDlgs(HWND hwMtlEdit, IMtlParams* imp, ReferenceTarget* obj);
     virtual void SetUserDlgProc(ParamBlockDesc2* pbd, MapID map,
                                 ParamMap2UserDlgProc* proc = nullptr);

@@ -1,4 +1,4 @@
-#include "core/colour_adjust.h"
+#include "core/film_colour.h"
 
 #include <gtest/gtest.h>
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "core/colour_adjust.h"
+#include "core/film_colour.h"
 
 namespace nacrelle {
 namespace {
@@ -51,7 +51,7 @@ std::vector<Sample> sampleGrid() {
 
 // One line per sample: the three raw reflectances, then the adjusted colour.
 std::string resultLine(const Sample& s) {
-    const float d = (1.0f - s.m) * s.stack.thicknessMin + s.m * s.stack.thicknessMax;
+    const float d = filmThickness(s.m, s.stack);
     const float lambdas[] = {kWavelengthRed, kWavelengthGreen, kWavelengthBlue};
     std::uint32_t bits[7];
     for (int i = 0; i < 3; ++i) {

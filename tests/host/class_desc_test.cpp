@@ -1,4 +1,4 @@
-// Class descriptors: resource strings, the class directory, the panel hook,
+// Class descriptors: resource strings, the class directory, the panel host,
 // user dialog procedures and the order in which descriptors are destroyed.
 #include <gtest/gtest.h>
 
@@ -246,20 +246,6 @@ TEST(ClassDesc2, BlockDescriptorIsDestroyedBeforeItsClassDescriptor) {
               (std::vector<std::string>{"ClassDesc2 destroyed: Early",
                                         "ParamBlockDesc2 destroyed: params"}));
     standin::LifecycleLog::Clear();
-}
-
-TEST(LifecycleLog, KeepsTheLatestEventsUpToItsCapacity) {
-    standin::LifecycleLog::Clear();
-    const std::size_t recorded = standin::LifecycleLog::kCapacity + 10;
-    for (std::size_t i = 0; i < recorded; ++i) {
-        standin::LifecycleLog::Record("event " + std::to_string(i));
-    }
-    const std::vector<std::string> entries = standin::LifecycleLog::Entries();
-    ASSERT_EQ(entries.size(), standin::LifecycleLog::kCapacity);
-    EXPECT_EQ(entries.front(), "event 10");
-    EXPECT_EQ(entries.back(), "event " + std::to_string(recorded - 1));
-    standin::LifecycleLog::Clear();
-    EXPECT_TRUE(standin::LifecycleLog::Entries().empty());
 }
 
 TEST(ClassDesc2, AutoBlockWithoutASlotInTheOwnerIsNotKept) {

@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/colour_adjust.h"
+#include "core/film_colour.h"
 #include "tests/plugin/module_fixture.h"
 
 namespace nacrelle::testing {

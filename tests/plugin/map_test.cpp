@@ -145,7 +145,7 @@ TEST_F(MapObject, EvalColorIsTheCoreColourToTheLastBit) {
             for (const Point3& v : views) {
                 standin::RenderShadeContext sc;
                 sc.SetSample(n, v, Point3(), Point3());
-                const float cosine = std::fabs((n.x * v.x + n.y * v.y) + n.z * v.z);
+                const float cosine = nacrelle::viewingCosine(n, v);
                 expectSameBits(map->EvalColor(sc), CoreColour(*map, cosine, 0.0f));
             }
         }

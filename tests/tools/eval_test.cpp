@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "core/colour_adjust.h"
+#include "core/film_colour.h"
 #include "map_reference.h"
 #include "program_run.h"
 
@@ -256,6 +256,28 @@ TEST_F(EvalThickness, ThicknessMapSettingsReachTheSubMap) {
                                 "--map-set", "start=0.3", "--use-map", "off"})
                              .out),
                expectedColour(0.8f, 0.0f, defaultStack(), defaultAdjust(), filter));
+}
+
+
+// --terms shows what the core computes for the sample: the thickness the map
+// value blends to, and each wavelength's reflectance to the bit.
+TEST_F(EvalThickness, TermsAreTheCoresForTheSample) {
+    const nlohmann::json terms =
+        nlohmann::json::parse(runOk({"eval", "--cosine", "0.6", "--thickness-map", "gradient",
+                                     "--map-set", "start=0.25", "--terms", "--json"})
+                                  .out)["terms"];
+    const FilmStack stack = defaultStack();
+    const float d = filmThickness(0.25f, stack);
+    EXPECT_EQ(terms["thickness"].get<float>(), d);
+    for (const auto& [channel, lambda] : {std::pair{"red", kWavelengthRed},
+                                          {"green", kWavelengthGreen},
+                                          {"blue", kWavelengthBlue}}) {
+        const float expected =
+            filmReflectance(0.6f, lambda, d, stack.nMedium, stack.nFilm, stack.nInternal);
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(terms[channel]["reflectance"].get<float>()),
+                  std::bit_cast<std::uint32_t>(expected))
+            << channel;
+    }
 }
 
 }  // namespace

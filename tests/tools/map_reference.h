@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/colour_adjust.h"
+#include "core/film_colour.h"
 
 namespace nacrelle::tools::testing {
 

@@ -8,7 +8,7 @@
 #include <tuple>
 #include <vector>
 
-#include "core/colour_adjust.h"
+#include "core/film_colour.h"
 #include "map_reference.h"
 #include "png_file.h"
 #include "program_run.h"

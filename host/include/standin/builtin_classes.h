@@ -14,7 +14,7 @@ namespace standin {
 std::vector<ClassDesc*> BuiltinClasses();
 
 /// Registers every built-in class in the class directory (again, should one
-/// have been unregistered). Runs when the host library is loaded; calling it
+/// have been unregistered). Runs at the host's start-up; calling it
 /// again is harmless.
 void RegisterBuiltinClasses();
 

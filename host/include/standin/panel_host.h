@@ -1,6 +1,6 @@
-// The hook through which the panel machinery serves the class descriptors'
-// panel requests. Without an installed hook no panel is built and UI refreshes
-// do nothing.
+// The panel host: the interface through which the panel machinery serves
+// the class descriptors' panel requests. Without an installed panel host no
+// panel is built and UI refreshes do nothing.
 #pragma once
 
 #include "iparamb2.h"
@@ -25,9 +25,9 @@ public:
     virtual void SetUserDlgProc(ParamBlockDesc2* pbd, MapID map, ParamMap2UserDlgProc* proc) = 0;
 };
 
-/// Installs the hook (not owned; null removes it).
+/// Installs the panel host (not owned; null removes it).
 void SetPanelHost(PanelHost* host);
-/// The installed hook, or null.
+/// The installed panel host, or null.
 PanelHost* GetPanelHost();
 
 }  // namespace standin

@@ -6,8 +6,8 @@
 // rectangle and style, and the controls bound to a parameter show its value
 // and take simulated user input the way the host's custom controls do. A
 // block without a template (CreateBlockParamDlg) gets one generated row per
-// parameter instead. The panel host installs itself as the class descriptors'
-// panel hook when the host library loads.
+// parameter instead. The host's start-up installs the headless panel host as
+// the class descriptors' panel host.
 //
 // User dialog procedures: a procedure set on a block definition (map 0)
 // serves every open panel of that definition and receives WM_INITDIALOG when
@@ -33,8 +33,8 @@ class HeadlessPanel;
 class PanelTether;
 struct DialogTemplate;
 
-/// Makes the headless panel host the class descriptors' panel hook. The host
-/// library does this when it loads; call it again after replacing the hook.
+/// Makes the headless panel host the class descriptors' panel host. The
+/// host's start-up does this; call it again after installing another.
 void InstallHeadlessPanelHost();
 
 /// A headless panel for `block`, which has no dialog template: one generated

@@ -16,11 +16,4 @@ void RegisterBuiltinClasses() {
     for (ClassDesc* cd : BuiltinClasses()) directory.Register(cd, kBuiltinModuleName);
 }
 
-namespace {
-
-// Registration at load time: the host's classes exist before its first scene.
-[[maybe_unused]] const bool registeredAtLoad = (RegisterBuiltinClasses(), true);
-
-}  // namespace
-
 }  // namespace standin

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "panel_registry.h"
+#include "panel_text.h"
 
 namespace standin {
 namespace {

@@ -1,5 +1,5 @@
-// Shared by the headless panel files: the open panels and helpers to find
-// what a panel shows.
+// Shared by the headless panel files: the open panels, and lookups of what
+// a panel shows.
 #pragma once
 
 #include <string>
@@ -22,11 +22,5 @@ bool DefinitionMapStillShown(ParamBlockDesc2* desc, MapID map, const HeadlessPan
 
 /// The block of definition `desc` that `object` holds, or null.
 IParamBlock2* FindBlockOf(ReferenceTarget* object, ParamBlockDesc2* desc);
-/// What a map button shows for `object`: its name, else its class name;
-/// "None" for null.
-std::string DisplayNameOf(ReferenceTarget* object);
-/// `value` as a panel shows it: whole numbers without a fraction, others as
-/// the shortest text that reads back as the same float.
-std::string NumberText(double value);
 
 }  // namespace standin::detail

@@ -8,6 +8,7 @@
 
 #include "panel_control.h"
 #include "panel_registry.h"
+#include "panel_text.h"
 #include "panel_tether.h"
 #include "standin/param_access.h"
 #include "standin/shell.h"
