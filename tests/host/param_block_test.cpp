@@ -102,7 +102,7 @@ TEST_F(ParamBlock, EverySetNotifiesTheOwnerWithTheParameter) {
 
 TEST_F(ParamBlock, RefusesValuesOfTheWrongKindWithoutNotifying) {
     Thing* thing = new Thing;
-    Owner holder(&cd);  // keeps `thing` referenced so the test can free it
+    Owner holder(&cd);  // keeps `thing` referenced until the test releases it
     holder.ReplaceReference(2, thing);
     const std::function<BOOL()> refused[] = {
         [&] { return block->SetValue(kCount, 0, 1.5f); },  // float into an int
@@ -131,6 +131,7 @@ TEST_F(ParamBlock, RefusesValuesOfTheWrongKindWithoutNotifying) {
     EXPECT_FALSE(block->GetValue(99, 0, asFloat, valid));
     EXPECT_EQ(asInt, -1);
     EXPECT_EQ(asFloat, -1.0f);
+    holder.DeleteAllRefs();  // the host releases before an object goes
 }
 
 TEST_F(ParamBlock, OwnerReferenceParametersAreSeenFromBothSides) {
