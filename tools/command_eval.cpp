@@ -1,6 +1,5 @@
 // `nacrelle eval`: the colour of one sample through the loaded map.
 #include <imtl.h>
-
 #include <standin/command_line.h>
 #include <standin/shade_context.h>
 

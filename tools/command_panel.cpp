@@ -3,6 +3,7 @@
 #include <imtl.h>
 
 #include <standin/command_line.h>
+#include <standin/desktop.h>
 #include <standin/panels.h>
 #include <standin/shell.h>
 
@@ -12,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "tools/browser_opener.h"
 #include "tools/commands.h"
 #include "tools/errors.h"
 #include "tools/host_session.h"
@@ -126,7 +126,7 @@ int runPanel(const CommonOptions& common, const PanelCommand& command) {
             opened.push_back(address);
             return;
         }
-        const std::string problem = openInBrowser(address);
+        const std::string problem = standin::OpenInBrowser(address);
         if (problem.empty()) {
             opened.push_back(address);
         } else {

@@ -6,8 +6,8 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <optional>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "tools/commands.h"
 #include "tools/errors.h"
@@ -35,7 +35,8 @@ nlohmann::json describeMap(Texmap& map) {
     description["thicknessMap"] = describeObject(thicknessMap);
     // A bitmap's file is no parameter, but it is what the user chose.
     if (auto* bitmap = dynamic_cast<standin::GreyBitmapMap*>(thicknessMap)) {
-        description["thicknessMap"]["file"] = standin::FileNameFromHost(bitmap->GetFileName()).string();
+        description["thicknessMap"]["file"] =
+            standin::FileNameFromHost(bitmap->GetFileName()).string();
         if (!bitmap->ImageError().empty()) {
             description["thicknessMap"]["imageError"] = bitmap->ImageError();
         }
@@ -127,7 +128,8 @@ int runScene(const CommonOptions& common, const SceneCommand& command) {
         }
         Texmap& map = session.createMap();
         applySettings(map, settings, timeOf(command.map));
-        session.saveScene(standin::PathFromUtf8(command.file), standin::WritePolicy{command.force, {}});
+        session.saveScene(standin::PathFromUtf8(command.file),
+                          standin::WritePolicy{command.force, {}});
         return 0;
     }
     // An edit holds the scene from reading to saving: another edit meanwhile
@@ -139,7 +141,8 @@ int runScene(const CommonOptions& common, const SceneCommand& command) {
         show(command.file, map, command.json);
     } else if (command.action == "set") {
         applySettings(map, settings, timeOf(command.map));
-        session.saveScene(standin::PathFromUtf8(command.file), standin::WritePolicy{command.force, {}});
+        session.saveScene(standin::PathFromUtf8(command.file),
+                          standin::WritePolicy{command.force, {}});
     } else if (command.action == "render") {
         render.scene = command.file;  // an input: never the output
         return renderMap(map, render);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "standin/command_line.h"
+#include "standin/desktop.h"
 #include "tools/commands.h"
 #include "tools/errors.h"
 #include "tools/preset_commands.h"
@@ -235,7 +236,7 @@ int run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     using namespace nacrelle::tools;
-    guardStandardStreams();
+    standin::GuardStandardStreams();
     int exitCode = kExitFailure;
     try {
         // UTF-8 on every platform: Windows hands argv over in its ANSI code page.

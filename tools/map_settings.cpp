@@ -68,20 +68,20 @@ const ParamDef* subMapParam(IParamBlock2& block) {
 
 Texmap* createThicknessMap(const std::string& kind) {
     ClassDesc2* desc = nullptr;
-    std::string file;
+    std::filesystem::path file;
     if (kind == "gradient") {
         desc = standin::GreyGradientDesc();
     } else if (kind == "noise") {
         desc = standin::GreyNoiseDesc();
     } else if (kind.rfind(kBitmapPrefix, 0) == 0) {
         desc = standin::GreyBitmapDesc();
-        file = kind.substr(std::char_traits<char>::length(kBitmapPrefix));
+        file = standin::PathFromUtf8(kind.substr(std::char_traits<char>::length(kBitmapPrefix)));
         if (file.empty()) throw UsageError("--thickness-map bitmap: needs a file, as bitmap:FILE");
         // The map keeps the full path, as the host's file dialogs give it, so
         // that a scene saved with it renders from any working directory.
         std::error_code error;
-        const std::filesystem::path full = std::filesystem::absolute(standin::PathFromUtf8(file), error);
-        if (!error) file = full.lexically_normal().string();
+        const std::filesystem::path full = std::filesystem::absolute(file, error);
+        if (!error) file = full.lexically_normal();
     } else {
         throw UsageError("--thickness-map: \"" + kind +
                          "\" is not a thickness map (gradient, noise, bitmap:FILE or none)");
@@ -90,7 +90,8 @@ Texmap* createThicknessMap(const std::string& kind) {
     if (map == nullptr) throw Failure("the host could not create a " + kind + " map");
     if (!file.empty()) {
         std::string error;
-        if (!static_cast<standin::GreyBitmapMap*>(map)->SetFileName(standin::FileNameToHost(file), error)) {
+        if (!static_cast<standin::GreyBitmapMap*>(map)->SetFileName(standin::FileNameToHost(file),
+                                                                    error)) {
             map->DeleteMe();
             throw Failure(error);
         }
@@ -109,8 +110,8 @@ Texmap* createConstantMap(double value) {
 
 bool MapSettings::empty() const {
     return preset == nullptr && values.empty() && keys.empty() && unkeys.empty() &&
-           thicknessMap.empty() && thicknessMapValues.empty() &&
-           !useThicknessMap && !constantMapValue && outputValues.empty();
+           thicknessMap.empty() && thicknessMapValues.empty() && !useThicknessMap &&
+           !constantMapValue && outputValues.empty();
 }
 
 TimeValue frameToTime(double frame) {
@@ -153,7 +154,8 @@ ReferenceTarget* outputFilterOf(Texmap& map) {
 void applySettings(Texmap& map, const MapSettings& settings, TimeValue t) {
     if (settings.preset != nullptr) applyPreset(map, *settings.preset, t);
     IParamBlock2& block = blockOf(map, "the map");
-    for (const Assignment& a : settings.values) setByScriptName(block, "parameter", a.name, a.value, t);
+    for (const Assignment& a : settings.values)
+        setByScriptName(block, "parameter", a.name, a.value, t);
     for (const KeyAssignment& key : settings.unkeys) {
         const ParamDef* def = standin::FindParamByScriptName(block, key.name);
         if (def == nullptr) {
@@ -220,8 +222,8 @@ void applySettings(Texmap& map, const MapSettings& settings, TimeValue t) {
         ReferenceTarget* filter = outputFilterOf(map);
         if (filter == nullptr) throw Failure("the map has no output filter");
         for (const Assignment& a : settings.outputValues) {
-            setByScriptName(blockOf(*filter, "the output filter"), "output-filter setting",
-                            a.name, a.value, t);
+            setByScriptName(blockOf(*filter, "the output filter"), "output-filter setting", a.name,
+                            a.value, t);
         }
     }
 }

@@ -1,14 +1,7 @@
 #include "tools/scene_lock.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <thread>
 
@@ -24,49 +17,27 @@ std::string quoted(const std::filesystem::path& path) { return "\"" + path.strin
 
 SceneLock::SceneLock(const std::filesystem::path& path, std::chrono::milliseconds wait) {
     const auto deadline = std::chrono::steady_clock::now() + wait;
-    // A save replaces the file by a new one: a lock won on the replaced file
-    // guards nothing, so lock again until the name still leads to the locked
-    // file.
     for (;;) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0) {
-            throw Failure("cannot open the scene " + quoted(path) + ": " + std::strerror(errno));
+        std::string error;
+        switch (lock_.TryLock(path, error)) {
+            case standin::LockAttempt::Locked:
+                return;
+            case standin::LockAttempt::Failed:
+                throw Failure("cannot lock the scene " + quoted(path) + ": " + error);
+            case standin::LockAttempt::Replaced:
+                continue;  // a save replaced it: lock the new file
+            case standin::LockAttempt::Busy:
+                break;
         }
-        struct stat locked;
-        if (::fstat(fd, &locked) != 0 || !S_ISREG(locked.st_mode)) {
-            ::close(fd);
-            throw Failure("cannot open the scene " + quoted(path) + ": " +
-                          (S_ISDIR(locked.st_mode) ? "it is a directory" : "not a regular file"));
+        if (std::chrono::steady_clock::now() >= deadline) {
+            char seconds[32];
+            std::snprintf(seconds, sizeof seconds, "%g", wait.count() / 1000.0);
+            throw Failure("the scene " + quoted(path) + " is being changed by another " +
+                          "program, which still holds it after " + seconds + " s; try " +
+                          "again later ($NACRELLE_LOCK_WAIT sets the wait in seconds)");
         }
-        while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            if (errno != EWOULDBLOCK && errno != EINTR) {
-                const int code = errno;
-                ::close(fd);
-                throw Failure("cannot lock the scene " + quoted(path) + ": " +
-                              std::strerror(code));
-            }
-            if (std::chrono::steady_clock::now() >= deadline) {
-                ::close(fd);
-                char seconds[32];
-                std::snprintf(seconds, sizeof seconds, "%g", wait.count() / 1000.0);
-                throw Failure("the scene " + quoted(path) + " is being changed by another " +
-                              "program, which still holds it after " + seconds + " s; try " +
-                              "again later ($NACRELLE_LOCK_WAIT sets the wait in seconds)");
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        struct stat current;
-        if (::stat(path.c_str(), &current) == 0 && current.st_dev == locked.st_dev &&
-            current.st_ino == locked.st_ino) {
-            fd_ = fd;
-            return;
-        }
-        ::close(fd);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-}
-
-SceneLock::~SceneLock() {
-    if (fd_ >= 0) ::close(fd_);  // closing releases the lock
 }
 
 std::chrono::milliseconds sceneLockWait() {

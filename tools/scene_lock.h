@@ -1,7 +1,8 @@
-// An advisory lock (flock) on a scene file for the length of a
-// read-modify-write, so that concurrent edits apply one after another and
-// none is lost.
+// An advisory lock on a scene file for the length of a read-modify-write, so
+// that concurrent edits apply one after another and none is lost.
 #pragma once
+
+#include <standin/file_lock.h>
 
 #include <chrono>
 #include <filesystem>
@@ -14,12 +15,11 @@ public:
     /// editor to finish; a Failure says who holds it when the wait runs out,
     /// or why the file cannot be locked.
     SceneLock(const std::filesystem::path& path, std::chrono::milliseconds wait);
-    ~SceneLock();
     SceneLock(const SceneLock&) = delete;
     SceneLock& operator=(const SceneLock&) = delete;
 
 private:
-    int fd_ = -1;
+    standin::FileLock lock_;
 };
 
 /// How long an edit waits for another: $NACRELLE_LOCK_WAIT seconds, else 10.

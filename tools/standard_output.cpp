@@ -1,8 +1,5 @@
 #include "tools/standard_output.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,17 +8,6 @@
 #include "tools/errors.h"
 
 namespace nacrelle::tools {
-
-void guardStandardStreams() {
-    for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
-        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-        const int opened = ::open("/dev/null", O_RDONLY);
-        if (opened >= 0 && opened != fd) {
-            ::dup2(opened, fd);
-            ::close(opened);
-        }
-    }
-}
 
 int finishStandardOutput(int exitCode) {
     errno = 0;

@@ -1,5 +1,6 @@
 #include <standin/atomic_file.h>
 #include <standin/command_line.h>
+#include <standin/desktop.h>
 
 #include <algorithm>
 #include <cctype>
@@ -15,6 +16,7 @@ void writeImage(const Image& image, const std::string& path, const PngEncoding& 
                 const standin::WritePolicy& policy) {
     const std::vector<std::uint8_t> bytes = encodePng(image, encoding);
     if (path == "-") {
+        standin::MakeStandardOutputBinary();
         if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
             std::fflush(stdout) != 0) {
             throw Failure("cannot write the image to standard output");
@@ -22,7 +24,8 @@ void writeImage(const Image& image, const std::string& path, const PngEncoding& 
         return;
     }
     std::string error;
-    if (!standin::WriteFileAtomically(standin::PathFromUtf8(path), bytes, error, standin::OpenFileSink, policy)) {
+    if (!standin::WriteFileAtomically(standin::PathFromUtf8(path), bytes, error,
+                                      standin::OpenFileSink, policy)) {
         throw Failure("cannot write \"" + path + "\": " + error);
     }
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 #include "strclass.h"
 
@@ -16,5 +17,8 @@ namespace standin {
 MSTR FileNameToHost(const std::filesystem::path& path);
 /// The bytes of a name made by FileNameToHost (or typed as text).
 std::filesystem::path FileNameFromHost(const MSTR& name);
+/// The name as the platform's narrow file functions of the host take it: its
+/// bytes on POSIX systems, UTF-8 on Windows.
+std::string NarrowFileName(const MSTR& name);
 
 }  // namespace standin

@@ -35,7 +35,8 @@ inline constexpr std::size_t kMaxPngFileBytes = std::size_t(1) << 30;
 bool DecodePngGrey(std::span<const std::uint8_t> bytes, std::string_view sourceName,
                    GreyImage& image, std::string& error);
 
-/// Reads and decodes the PNG file at `path` (UTF-8). Like DecodePngGrey, and
+/// Reads and decodes the PNG file at `path` (bytes on POSIX systems, UTF-8 on
+/// Windows: see NarrowFileName). Like DecodePngGrey, and
 /// also fails with a message naming the file when it cannot be opened or read.
 bool ReadPngGreyFile(const std::string& path, GreyImage& image, std::string& error);
 

@@ -35,7 +35,7 @@ RefTargetHandle GreyBitmapMap::Clone(RemapDir& remap) {
 
 bool GreyBitmapMap::SetFileName(const MSTR& fileName, std::string& error) {
     GreyImage image;
-    if (!fileName.isNull() && !ReadPngGreyFile(FileNameFromHost(fileName).string(), image, error)) {
+    if (!fileName.isNull() && !ReadPngGreyFile(NarrowFileName(fileName), image, error)) {
         return false;
     }
     fileName_ = fileName;
@@ -69,7 +69,7 @@ IOResult GreyBitmapMap::LoadOwnChunk(ILoad* iload, USHORT id) {
     fileName_ = text;
     image_ = GreyImage();
     imageError_.clear();
-    if (!fileName_.isNull()) ReadPngGreyFile(FileNameFromHost(fileName_).string(), image_, imageError_);
+    if (!fileName_.isNull()) ReadPngGreyFile(NarrowFileName(fileName_), image_, imageError_);
     return IO_OK;
 }
 

@@ -1,6 +1,7 @@
-#include "standin/file_names.h"
-
+// File names in the host's text type on POSIX systems, where a name may hold any bytes.
 #include <string>
+
+#include "standin/file_names.h"
 
 namespace standin {
 
@@ -93,5 +94,7 @@ std::filesystem::path FileNameFromHost(const MSTR& name) {
     }
     return bytes;
 }
+
+std::string NarrowFileName(const MSTR& name) { return FileNameFromHost(name).native(); }
 
 }  // namespace standin

@@ -43,8 +43,8 @@ public:
     bool Write(std::span<const std::uint8_t> bytes, std::string& error) override {
         std::size_t done = 0;
         while (done < bytes.size()) {
-            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(
-                bytes.size() - done, std::numeric_limits<DWORD>::max() / 2));
+            const DWORD chunk = static_cast<DWORD>(
+                std::min<std::size_t>(bytes.size() - done, std::numeric_limits<DWORD>::max() / 2));
             DWORD written = 0;
             if (!WriteFile(file_, bytes.data() + done, chunk, &written, nullptr)) {
                 error = SystemText(GetLastError());
@@ -85,6 +85,13 @@ std::unique_ptr<ByteSink> OpenFileSink(const std::filesystem::path& path, std::s
     return std::make_unique<FileSink>(file);
 }
 
+std::unique_ptr<ByteSink> OpenStreamSink(const std::filesystem::path& path, std::string& error) {
+    // Named pipes and devices on Windows are not files in a folder, and a save
+    // never resolves to one: a save there is refused before it gets here.
+    error = "writing into " + WideToUtf8(path.wstring()) + " as a stream is not supported here";
+    return nullptr;
+}
+
 namespace detail {
 
 unsigned long CurrentProcessId() { return static_cast<unsigned long>(GetCurrentProcessId()); }
@@ -105,6 +112,22 @@ void CopyPermissions(const std::filesystem::path& from, const std::filesystem::p
         SetFileAttributesW(to.c_str(), current | FILE_ATTRIBUTE_READONLY);
     }
 }
+
+bool MayWrite(const std::filesystem::path& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+}
+
+bool MayRemoveEntry(const std::filesystem::path& /*path*/) {
+    // Windows has no sticky folders; what may not be removed fails at the
+    // rename with the system's reason.
+    return true;
+}
+
+// Not watched on Windows: a save stopped by Ctrl-C may leave its temporary
+// file behind (a later save picks a name of its own, so nothing clashes).
+void RemoveOnSignal(const std::filesystem::path& /*path*/) {}
+void ForgetOnSignal(const std::filesystem::path& /*path*/) {}
 
 bool RenameOver(const std::filesystem::path& temporary, const std::filesystem::path& target,
                 std::string& error) {

@@ -1,20 +1,23 @@
-#include "tools/browser_opener.h"
-
+// The desktop on POSIX systems: xdg-open for pages, /dev/null for closed
+// standard streams.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <thread>
 #include <vector>
 
+#include "standin/desktop.h"
+
 extern char** environ;
 
-namespace nacrelle::tools {
+namespace standin {
 
-std::string openInBrowser(const std::string& address) {
+std::string OpenInBrowser(const std::string& address) {
     constexpr auto kPatience = std::chrono::seconds(5);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -26,7 +29,8 @@ std::string openInBrowser(const std::string& address) {
     std::string argument = address;
     std::vector<char*> argv{program.data(), argument.data(), nullptr};
     pid_t pid = 0;
-    const int started = ::posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int started =
+        ::posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (started != 0) return "cannot start xdg-open: " + std::string(std::strerror(started));
 
@@ -41,8 +45,22 @@ std::string openInBrowser(const std::string& address) {
     }
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return "";
     if (WIFEXITED(status) && WEXITSTATUS(status) == 127) return "xdg-open is not installed";
-    return WIFEXITED(status) ? "xdg-open failed with exit code " + std::to_string(WEXITSTATUS(status))
-                             : "xdg-open ended by signal " + std::to_string(WTERMSIG(status));
+    return WIFEXITED(status)
+               ? "xdg-open failed with exit code " + std::to_string(WEXITSTATUS(status))
+               : "xdg-open ended by signal " + std::to_string(WTERMSIG(status));
 }
 
-}  // namespace nacrelle::tools
+void GuardStandardStreams() {
+    for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        const int opened = ::open("/dev/null", O_RDONLY);
+        if (opened >= 0 && opened != fd) {
+            ::dup2(opened, fd);
+            ::close(opened);
+        }
+    }
+}
+
+void MakeStandardOutputBinary() {}  // POSIX streams never translate
+
+}  // namespace standin
