@@ -10,6 +10,7 @@
 
 #include "tools/commands.h"
 #include "tools/errors.h"
+#include "tools/studio/command_studio.h"
 
 namespace nacrelle::tools {
 namespace {
@@ -186,6 +187,17 @@ int run(int argc, char** argv) {
     panelApp->add_flag("--json", panel.json, "Print one JSON object");
     panelApp->add_flag("--open", panel.openPages, "Open pages that buttons ask for in the browser");
     panelApp->callback([&] { result = runPanel(common, panel); });
+
+    StudioCommand studio;
+    auto* studioApp =
+        app.add_subcommand("studio", "Edit the map in a browser: its panel and a live swatch");
+    studioApp->add_option("scene", studio.scene,
+                          "Scene file to edit (opened when it exists, else where Save writes)");
+    studioApp->add_option("--port", studio.port, "Port on 127.0.0.1 (0: any free port)")
+        ->capture_default_str();
+    studioApp->add_flag("--open", studio.open, "Open the page in the browser");
+    studioApp->add_option("--threads", studio.threads, "Render threads (0: one per core)");
+    studioApp->callback([&] { result = runStudio(common, studio); });
 
     try {
         app.parse(argc, argv);
