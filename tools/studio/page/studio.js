@@ -386,8 +386,10 @@ const pictures = {
   chart: { busy: false, shown: 0 },
 };
 
+// The swatch first: the chart is asked for once the swatch is on screen, so
+// that it never holds up the picture the user watches.
 function wantPictures() {
-  for (const name of Object.keys(pictures)) fetchPicture(name);
+  fetchPicture('swatch');
 }
 
 async function fetchPicture(name) {
@@ -412,6 +414,7 @@ async function fetchPicture(name) {
     picture.busy = false;
   }
   if (picture.shown !== state.revision) fetchPicture(name);
+  else if (name === 'swatch') fetchPicture('chart');
 }
 
 function showPicture(name, url, revision) {
@@ -422,10 +425,12 @@ function showPicture(name, url, revision) {
       if (old.startsWith('blob:')) URL.revokeObjectURL(old);
       img.dataset.revision = revision;
       pictures[name].shown = revision;
-      if (name === 'swatch' && changeStarted.has(revision)) {
-        timings.push(performance.now() - changeStarted.get(revision));
+      if (name === 'swatch') {
+        if (changeStarted.has(revision)) {
+          timings.push(performance.now() - changeStarted.get(revision));
+        }
+        for (const r of changeStarted.keys()) if (r <= revision) changeStarted.delete(r);
       }
-      for (const r of changeStarted.keys()) if (r <= revision) changeStarted.delete(r);
       resolve();
     };
     img.onerror = () => resolve();
