@@ -61,11 +61,11 @@ int runStudio(const CommonOptions& common, const StudioCommand& command) {
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
+    HostSession session(findModule(common.plugin));
     studio::StudioOptions options;
-    options.module = findModule(common.plugin);
     options.sceneFile = command.scene;
     options.threads = command.threads;
-    studio::StudioState state(options);
+    studio::StudioState state(session, options);
     studio::StudioServer server(state, command.port);
 
     const std::string address = server.api().address();

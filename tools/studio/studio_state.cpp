@@ -125,8 +125,8 @@ private:
     std::unique_lock<std::mutex> lock_;
 };
 
-StudioState::StudioState(const StudioOptions& options) : options_(options) {
-    session_ = std::make_unique<HostSession>(options.module);
+StudioState::StudioState(HostSession& session, const StudioOptions& options)
+    : options_(options), session_(&session) {
     shell_ = std::make_unique<standin::ScopedShellHandler>(
         [this](std::string address) { opened_.push_back(std::move(address)); });
     if (!options.sceneFile.empty() && std::filesystem::exists(options.sceneFile)) {

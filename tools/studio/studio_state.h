@@ -45,7 +45,6 @@ private:
 };
 
 struct StudioOptions {
-    std::filesystem::path module;
     /// Opened at start when it exists; otherwise where Save writes.
     std::string sceneFile;
     /// When set, files are read and written only below this folder.
@@ -60,9 +59,10 @@ enum class Picture { Swatch, Chart };
 
 class StudioState {
 public:
-    /// Loads the module and opens the scene file when it exists (a Failure
-    /// when it cannot be read).
-    explicit StudioState(const StudioOptions& options);
+    /// Edits a map in `session`'s scene (which it replaces as files are
+    /// opened): the one of the scene file when it exists (a Failure when it
+    /// cannot be read), else a new one.
+    StudioState(HostSession& session, const StudioOptions& options);
     ~StudioState();
     StudioState(const StudioState&) = delete;
     StudioState& operator=(const StudioState&) = delete;
@@ -109,7 +109,7 @@ private:
     std::mutex mutex_;
     // Changes waiting for the lock; a render stops while there are any.
     std::atomic<int> waitingChanges_{0};
-    std::unique_ptr<HostSession> session_;
+    HostSession* session_;
     std::unique_ptr<standin::ScopedShellHandler> shell_;
     Texmap* map_ = nullptr;
     standin::HeadlessPanel* panel_ = nullptr;
