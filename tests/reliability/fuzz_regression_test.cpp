@@ -76,6 +76,7 @@ TEST_F(FuzzInputs, PngThicknessMaps) {
 }
 
 TEST_F(FuzzInputs, CommandValues) { Replay("command_values_fuzzer", fuzzing::CheckCommandValues); }
+TEST_F(FuzzInputs, StudioRequests) { Replay("studio_requests_fuzzer", fuzzing::CheckStudioRequests); }
 
 }  // namespace
 }  // namespace nacrelle::reliability

@@ -225,6 +225,7 @@ std::filesystem::path StudioState::checkedPath(const std::string& file, const ch
     }
     std::filesystem::path path(file);
     if (!options_.fileRoot.empty()) {
+        if (path.is_relative()) path = options_.fileRoot / path;
         std::error_code error;
         const std::filesystem::path full = std::filesystem::absolute(path, error).lexically_normal();
         const std::filesystem::path root = options_.fileRoot.lexically_normal();

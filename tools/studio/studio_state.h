@@ -47,7 +47,8 @@ private:
 struct StudioOptions {
     /// Opened at start when it exists; otherwise where Save writes.
     std::string sceneFile;
-    /// When set, files are read and written only below this folder.
+    /// When set, files are read and written only below this folder, and
+    /// relative names are taken from it.
     std::filesystem::path fileRoot;
     int swatchSize = 256;
     int chartWidth = 440;
