@@ -269,6 +269,7 @@ test('requests without the token, for another host or from another site are refu
     method: 'POST', headers: host, body: 'x'.repeat(200 * 1024),
   });
   assert.equal(large.status, 413);
+  assert.match(JSON.parse(large.body).error, /longer than/);
 
   // And from a real page of another origin.
   const other = await browser.newPage();

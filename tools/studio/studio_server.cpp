@@ -53,6 +53,16 @@ StudioServer::StudioServer(StudioState& state, int port)
         for (const auto& [name, value] : answer.headers) response.set_header(name, value);
         response.set_content(answer.body, answer.contentType.c_str());
     };
+    // Refusals httplib makes itself (a body over the limit, a malformed
+    // request) get a message like every other refusal.
+    server_->set_error_handler([](const httplib::Request&, httplib::Response& response) {
+        if (!response.body.empty()) return;
+        const std::string message =
+            response.status == 413
+                ? "the request body is longer than " + std::to_string(kMaxRequestBody) + " bytes"
+                : "the request was refused (HTTP " + std::to_string(response.status) + ")";
+        response.set_content(nlohmann::json{{"error", message}}.dump(), "application/json");
+    });
     server_->Get(".*", handler);
     server_->Post(".*", handler);
     server_->Put(".*", handler);
