@@ -19,6 +19,15 @@ constexpr int kPort = 8765;
 constexpr const char* kToken = "fuzz";
 constexpr std::string_view kSeparator = "\n====\n";
 
+/// Removed with everything in it when the process ends.
+struct ScratchFolder {
+    std::filesystem::path path;
+    ~ScratchFolder() {
+        std::error_code error;
+        if (!path.empty()) std::filesystem::remove_all(path, error);
+    }
+};
+
 struct Studio {
     std::filesystem::path root;
     std::unique_ptr<tools::studio::StudioState> state;
@@ -29,8 +38,10 @@ struct Studio {
 Studio& TheStudio() {
     static Studio studio = [] {
         Studio s;
+        static ScratchFolder scratch;
         char folder[] = "/tmp/nacrelle-studio-fuzz-XXXXXX";
         if (mkdtemp(folder) == nullptr) throw std::runtime_error("no scratch folder");
+        scratch.path = folder;
         s.root = folder;
         tools::studio::StudioOptions options;
         options.fileRoot = s.root;

@@ -9,7 +9,7 @@
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn, execFileSync } from 'node:child_process';
-import { mkdtempSync, writeFileSync, existsSync, readFileSync } from 'node:fs';
+import { mkdtempSync, writeFileSync, existsSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join, resolve, dirname } from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -134,6 +134,7 @@ before(async () => {
 after(async () => {
   await browser?.close();
   if (studio) await stopStudio(studio);
+  if (dir) rmSync(dir, { recursive: true, force: true });
 });
 
 test('the page shows every control of template 101 at its place, with its text', async () => {
