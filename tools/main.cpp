@@ -10,7 +10,9 @@
 
 #include "tools/commands.h"
 #include "tools/errors.h"
+#ifdef NACRELLE_WITH_STUDIO
 #include "tools/studio/command_studio.h"
+#endif
 
 namespace nacrelle::tools {
 namespace {
@@ -188,6 +190,7 @@ int run(int argc, char** argv) {
     panelApp->add_flag("--open", panel.openPages, "Open pages that buttons ask for in the browser");
     panelApp->callback([&] { result = runPanel(common, panel); });
 
+#ifdef NACRELLE_WITH_STUDIO
     StudioCommand studio;
     auto* studioApp =
         app.add_subcommand("studio", "Edit the map in a browser: its panel and a live swatch");
@@ -198,6 +201,7 @@ int run(int argc, char** argv) {
     studioApp->add_flag("--open", studio.open, "Open the page in the browser");
     studioApp->add_option("--threads", studio.threads, "Render threads (0: one per core)");
     studioApp->callback([&] { result = runStudio(common, studio); });
+#endif
 
     try {
         app.parse(argc, argv);
