@@ -14,6 +14,9 @@
 #include "tools/errors.h"
 #include "tools/preset_commands.h"
 #include "tools/standard_output.h"
+#ifdef NACRELLE_WITH_STUDIO
+#include "tools/studio/command_studio.h"
+#endif
 
 namespace nacrelle::tools {
 namespace {
@@ -218,6 +221,18 @@ int run(int argc, char** argv) {
     panelApp->callback([&] { result = runPanel(common, panel); });
 
     addPresetCommands(app, common, result);
+#ifdef NACRELLE_WITH_STUDIO
+    StudioCommand studio;
+    auto* studioApp =
+        app.add_subcommand("studio", "Edit the map in a browser: its panel and a live swatch");
+    studioApp->add_option("scene", studio.scene,
+                          "Scene file to edit (opened when it exists, else where Save writes)");
+    studioApp->add_option("--port", studio.port, "Port on 127.0.0.1 (0: any free port)")
+        ->capture_default_str();
+    studioApp->add_flag("--open", studio.open, "Open the page in the browser");
+    studioApp->add_option("--threads", studio.threads, "Render threads (0: one per core)");
+    studioApp->callback([&] { result = runStudio(common, studio); });
+#endif
 
     try {
         app.parse(argc, argv);

@@ -1,6 +1,7 @@
 // Rendering the map: the sample sphere (the swatch) and the thin-film chart.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include <standin/atomic_file.h>
@@ -18,6 +19,9 @@ struct RenderOptions {
     int height = 512;
     int threads = 0;         ///< 0: one per core
     bool showProgress = true;
+    /// Asked before each row; once it answers true the remaining rows are
+    /// skipped and the image is left incomplete (the caller discards it).
+    std::function<bool()> stop;
 };
 
 /// The map on a sphere over a checker background at time t. The map is
@@ -30,6 +34,8 @@ struct ChartOptions {
     int width = 800;
     int height = 560;
     int threads = 0;
+    /// As RenderOptions::stop.
+    std::function<bool()> stop;
 };
 
 /// The classic chart: film thickness along x, viewing angle (0 to 90 degrees,

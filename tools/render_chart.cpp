@@ -121,6 +121,7 @@ Image renderChart(Texmap& map, TimeValue t, const ChartOptions& options) {
 
     Image image(options.width, options.height, kBackground);
     forEachRow(plotH, options.threads, [&](int row) {
+        if (options.stop && options.stop()) return;
         standin::RenderShadeContext sc;
         sc.SetTime(t);
         const double angle =

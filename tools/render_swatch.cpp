@@ -31,6 +31,7 @@ Image renderSwatch(Texmap& map, TimeValue t, const RenderOptions& options) {
     // Evaluation only reads the map, so rows run in parallel; each thread
     // shades with its own context.
     auto renderRow = [&](int y) {
+        if (options.stop && options.stop()) return;
         standin::RenderShadeContext sc;
         sc.SetTime(t);
         sc.SetCameraPosition(Point3(0.0f, 0.0f, kCameraDistance));

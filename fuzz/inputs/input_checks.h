@@ -45,4 +45,11 @@ Finding CheckPngBytes(std::span<const std::uint8_t> bytes);
 /// parameters' ranges, and the map must then evaluate to colours in [0, 1].
 Finding CheckCommandValues(std::span<const std::uint8_t> bytes);
 
+/// Requests to the studio, separated by lines "====": "METHOD TARGET",
+/// header lines, a blank line and the body; the token and Host are added
+/// unless given. Every answer must be 200 or 4xx, a refusal must carry a
+/// message, a picture must be a PNG, and no control may show a value
+/// outside its range. Files go to a scratch folder of the process.
+Finding CheckStudioRequests(std::span<const std::uint8_t> bytes);
+
 }  // namespace nacrelle::fuzzing

@@ -76,6 +76,9 @@ TEST_F(FuzzInputs, PngThicknessMaps) {
 }
 
 TEST_F(FuzzInputs, CommandValues) { Replay("command_values_fuzzer", fuzzing::CheckCommandValues); }
+#ifdef NACRELLE_WITH_STUDIO
+TEST_F(FuzzInputs, StudioRequests) { Replay("studio_requests_fuzzer", fuzzing::CheckStudioRequests); }
+#endif
 
 }  // namespace
 }  // namespace nacrelle::reliability

@@ -1,0 +1,328 @@
+// `nacrelle studio` in Debian's headless Chromium, driven by playwright-core.
+// The expected panel comes from the module itself (`nacrelle panel --json`,
+// `nacrelle info --json`), never from a copy of its table.
+//
+// NACRELLE_PROGRAM  the program (default: build/default/bin/nacrelle)
+// CHROMIUM          the browser (default: /usr/bin/chromium)
+// NACRELLE_SCREENSHOT  when set, a screenshot of the page is written there
+// NACRELLE_LATENCY_FILE when set, the swatch update latencies go there (JSON)
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import { spawn, execFileSync } from 'node:child_process';
+import { mkdtempSync, writeFileSync, existsSync, readFileSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join, resolve, dirname } from 'node:path';
+import { fileURLToPath } from 'node:url';
+import http from 'node:http';
+import { chromium } from 'playwright-core';
+
+const here = dirname(fileURLToPath(import.meta.url));
+const program = process.env.NACRELLE_PROGRAM ||
+  resolve(here, '../../build/default/bin/nacrelle');
+const browserPath = process.env.CHROMIUM || '/usr/bin/chromium';
+const CHANGES_MEASURED = 100;
+
+const nacrelle = (args, cwd) => execFileSync(program, args, { cwd, encoding: 'utf8' });
+
+/// Starts the studio in `dir` and resolves once it has printed its address.
+function startStudio(dir, args = []) {
+  return new Promise((resolvePromise, reject) => {
+    const child = spawn(program, ['studio', ...args], { cwd: dir });
+    let out = '';
+    child.stdout.on('data', (chunk) => {
+      out += chunk;
+      const match = /nacrelle studio: (http:\/\/127\.0\.0\.1:(\d+)\/\?token=(\w+))/.exec(out);
+      if (match) {
+        resolvePromise({ child, address: match[1], port: Number(match[2]), token: match[3] });
+      }
+    });
+    child.stderr.on('data', (chunk) => { out += chunk; });
+    child.on('exit', (code) => reject(new Error('studio ended (' + code + '): ' + out)));
+  });
+}
+
+function stopStudio(studio) {
+  return new Promise((resolvePromise) => {
+    studio.child.removeAllListeners('exit');
+    studio.child.on('exit', (code, signal) => resolvePromise({ code, signal }));
+    studio.child.kill('SIGINT');
+  });
+}
+
+/// A raw request, so that tests choose every header (fetch would not).
+function rawRequest(port, path, { method = 'GET', headers = {}, body } = {}) {
+  return new Promise((resolvePromise, reject) => {
+    const request = http.request({ host: '127.0.0.1', port, path, method, headers }, (response) => {
+      let data = '';
+      response.on('data', (chunk) => { data += chunk; });
+      response.on('end', () => resolvePromise({ status: response.statusCode, body: data }));
+    });
+    request.on('error', reject);
+    if (body !== undefined) request.write(body);
+    request.end();
+  });
+}
+
+let browser;
+let dir;
+let studio;
+let page;
+let template;   // the controls of dialog template 101, as the module builds them
+
+/// The page's state as the server has it now.
+const state = () => page.evaluate(async () => {
+  const token = new URLSearchParams(location.search).get('token');
+  return (await fetch('/api/state?token=' + token)).json();
+});
+const control = (id, kind) =>
+  page.locator(`.rollout[data-dialog="101"] [data-id="${id}"][data-kind="${kind}"]`);
+const idOf = (text) => {
+  // The edit on the row of the static text `text`.
+  const label = template.find((c) => c.text === text);
+  return template.find((c) => c.class === 'CustEdit' && c.rect[1] === label.rect[1] &&
+    c.rect[0] > label.rect[0]).id;
+};
+
+/// Waits until the swatch shows the server's current revision.
+async function swatchCurrent() {
+  const { revision } = await state();
+  await page.waitForFunction((r) => document.getElementById('swatch').dataset.revision === String(r),
+    revision);
+}
+
+const swatchPixels = () => page.evaluate(() => {
+  const img = document.getElementById('swatch');
+  const canvas = document.createElement('canvas');
+  canvas.width = img.naturalWidth;
+  canvas.height = img.naturalHeight;
+  const context = canvas.getContext('2d');
+  context.drawImage(img, 0, 0);
+  return Array.from(context.getImageData(0, 0, canvas.width, canvas.height).data);
+});
+
+async function typeInto(id, text) {
+  const edit = control(id, 'edit');
+  await edit.fill(text);
+  const answer = page.waitForResponse((r) => r.url().includes('/api/panel'));
+  await edit.press('Enter');
+  return answer;
+}
+
+before(async () => {
+  dir = mkdtempSync(join(tmpdir(), 'nacrelle-studio-'));
+  const panel = JSON.parse(nacrelle(['panel', '--json'], dir));
+  // Template 101's controls come first, the output filter's rows after
+  // them; the text form says where the template's rollout ends.
+  const dump = nacrelle(['panel'], dir).split('\n');
+  const start = dump.findIndex((line) => /rollout .* from dialog 101$/.test(line));
+  const end = dump.findIndex((line, i) => i > start && /^\s*(panel|rollout) /.test(line));
+  const info = JSON.parse(nacrelle(['info', '--json'], dir));
+  template = panel.controls.slice(0, end - start - 1);
+  assert.ok(template.length > 0 && info.parameters.length > 0);
+  studio = await startStudio(dir, ['film.nscene']);
+  browser = await chromium.launch({
+    executablePath: browserPath,
+    // As root, Chromium runs only without its sandbox.
+    args: process.getuid && process.getuid() === 0 ? ['--no-sandbox'] : [],
+  });
+  page = await browser.newPage({ viewport: { width: 1100, height: 760 } });
+  await page.goto(studio.address);
+  await page.waitForSelector('.rollout[data-dialog="101"]');
+  await swatchCurrent();
+});
+
+after(async () => {
+  await browser?.close();
+  if (studio) await stopStudio(studio);
+  if (dir) rmSync(dir, { recursive: true, force: true });
+});
+
+test('the page shows every control of template 101 at its place, with its text', async () => {
+  const drawn = page.locator('.rollout[data-dialog="101"] .control');
+  assert.equal(await drawn.count(), template.length);
+  for (const c of template) {
+    const element = page.locator(`.rollout[data-dialog="101"] .control[data-id="${c.id}"]`)
+      .and(page.locator(`[style*="left: ${c.rect[0] * 1.5}px"][style*="top: ${c.rect[1] * 13 / 8}px"]`));
+    assert.equal(await element.count(), 1, `control ${c.id} "${c.text}" at ${c.rect}`);
+    if (c.class === 'static' || c.text === '') continue;
+    if (c.class === 'button' && c.text) {
+      assert.equal((await element.textContent()).trim(), c.text);
+    }
+  }
+  for (const c of template.filter((t) => t.class === 'static' && t.text)) {
+    assert.equal(await page.getByText(c.text, { exact: true }).count() >= 1, true, c.text);
+  }
+  assert.equal(await page.getByRole('textbox', { name: 'Min:' }).count(), 1);
+});
+
+test('typing 5000 into "Min:" leaves the largest value the block allows', async () => {
+  const info = JSON.parse(nacrelle(['info', '--json'], dir));
+  const min = template.find((c) => c.id === idOf('Min:'));
+  const param = info.parameters.find((p) => p.id === 0 && p.block === 0);
+  assert.equal((await typeInto(min.id, '5000')).status(), 200);
+  assert.equal(await control(min.id, 'edit').inputValue(), String(param.range[1]));
+  assert.equal(param.range[1], 3000);
+});
+
+test('the check box makes "Max:" and the map button available, as the module decides', async () => {
+  const max = control(idOf('Max:'), 'edit');
+  const mapButton = page.locator('.rollout[data-dialog="101"] [data-kind="map button"]');
+  const checkBox = page.locator('.rollout[data-dialog="101"] [data-kind="check box"] input');
+  assert.equal(await checkBox.isChecked(), false);
+  assert.equal(await max.isDisabled(), true);
+  assert.equal(await mapButton.isDisabled(), true);
+  assert.equal(await page.locator('#thickness-kind').isDisabled(), true);
+  await checkBox.click();
+  await page.waitForFunction(() => !document.querySelector(
+    '.rollout[data-dialog="101"] [data-kind="map button"]').disabled);
+  assert.equal(await checkBox.isChecked(), true);
+  assert.equal(await max.isDisabled(), false);
+  assert.equal(await page.locator('#thickness-kind').isDisabled(), false);
+});
+
+test('changing the hue changes the swatch', async () => {
+  await swatchCurrent();
+  const before = await swatchPixels();
+  assert.equal((await typeInto(idOf('Hue Shift (±°):'), '120')).status(), 200);
+  await swatchCurrent();
+  const after = await swatchPixels();
+  assert.equal(after.length, before.length);
+  let changed = 0;
+  for (let i = 0; i < before.length; i += 4) {
+    if (before[i] !== after[i] || before[i + 1] !== after[i + 1] || before[i + 2] !== after[i + 2]) {
+      ++changed;
+    }
+  }
+  // The sphere changes; the checker behind it does not.
+  assert.ok(changed > before.length / 4 / 10, `${changed} pixels changed`);
+  assert.ok(changed < before.length / 4, `${changed} pixels changed`);
+});
+
+test('a bad value shows an error and changes nothing', async () => {
+  const id = idOf('Gamma:');
+  const { revision, rollouts } = await state();
+  const gamma = rollouts[0].controls.find((c) => c.id === id && c.kind === 'edit').value;
+  assert.equal((await typeInto(id, 'bright')).status(), 400);
+  await page.locator('#message').waitFor({ state: 'visible' });
+  assert.match(await page.locator('#message').textContent(), /"bright" is not a number/);
+  assert.equal(await control(id, 'edit').inputValue(), String(gamma));
+  assert.equal((await state()).revision, revision);
+});
+
+test('Save writes a scene that `nacrelle scene show` reads back with the same values', async () => {
+  await page.locator('#scene-file').fill('film.nscene');
+  const answer = page.waitForResponse((r) => r.url().includes('/api/scene/save'));
+  await page.locator('#save-scene').click();
+  assert.equal((await answer).status(), 200);
+  const shown = JSON.parse(nacrelle(['scene', 'show', '--json', 'film.nscene'], dir));
+  const info = JSON.parse(nacrelle(['info', '--json'], dir));
+  const { rollouts, unsaved } = await state();
+  assert.equal(unsaved, false);
+  let compared = 0;
+  for (const c of rollouts[0].controls.filter((k) => k.kind === 'edit' && k.param >= 0)) {
+    const name = info.parameters.find((p) => p.id === c.param && p.block === 0).scriptName;
+    assert.equal(shown.map.parameters[name].value, c.value, name);
+    ++compared;
+  }
+  assert.equal(compared, template.filter((k) => k.class === 'CustEdit').length);
+  assert.equal(shown.map.parameters.hue.value, 120);
+  assert.equal(shown.map.parameters.thicknessmapenabled.value, true);
+});
+
+test('a failed save says why and leaves the old file', async () => {
+  const before = readFileSync(join(dir, 'film.nscene'));
+  await typeInto(idOf('Saturation (±%):'), '25');
+  await page.locator('#scene-file').fill(join(dir, 'no-such-folder', 'film.nscene'));
+  const answer = page.waitForResponse((r) => r.url().includes('/api/scene/save'));
+  await page.locator('#save-scene').click();
+  assert.equal((await answer).status(), 400);
+  assert.match(await page.locator('#message').textContent(), /not saved/);
+  assert.deepEqual(readFileSync(join(dir, 'film.nscene')), before);
+  assert.equal((await state()).unsaved, true);
+});
+
+test('leaving with unsaved changes asks first', async () => {
+  const leaving = () => page.evaluate(() => {
+    const event = new Event('beforeunload', { cancelable: true });
+    window.dispatchEvent(event);
+    return event.defaultPrevented;
+  });
+  await typeInto(idOf('Saturation (±%):'), '30');
+  assert.equal((await state()).unsaved, true);
+  assert.equal(await leaving(), true);
+});
+
+test('requests without the token, for another host or from another site are refused', async () => {
+  const host = { Host: `127.0.0.1:${studio.port}` };
+  const ok = `/api/state?token=${studio.token}`;
+  assert.equal((await rawRequest(studio.port, ok, { headers: host })).status, 200);
+  assert.equal((await rawRequest(studio.port, '/api/state', { headers: host })).status, 403);
+  assert.equal((await rawRequest(studio.port, '/?token=wrong', { headers: host })).status, 403);
+  assert.equal((await rawRequest(studio.port, ok, { headers: { Host: 'evil.example' } })).status,
+    403);
+  const foreign = await rawRequest(studio.port, `/api/panel?token=${studio.token}`, {
+    method: 'POST', headers: { ...host, Origin: 'http://evil.example' },
+    body: JSON.stringify({ panel: 0, id: idOf('Gamma:'), action: 'type', text: '3' }),
+  });
+  assert.equal(foreign.status, 403);
+  assert.match(JSON.parse(foreign.body).error, /another site/);
+  const large = await rawRequest(studio.port, `/api/panel?token=${studio.token}`, {
+    method: 'POST', headers: host, body: 'x'.repeat(200 * 1024),
+  });
+  assert.equal(large.status, 413);
+  assert.match(JSON.parse(large.body).error, /longer than/);
+
+  // And from a real page of another origin.
+  const other = await browser.newPage();
+  await other.goto('data:text/html,<title>elsewhere</title>');
+  const status = await other.evaluate(async (url) => {
+    try {
+      return (await fetch(url, { method: 'POST', body: '{}' })).status;
+    } catch (error) {
+      return 'blocked';
+    }
+  }, `http://127.0.0.1:${studio.port}/api/scene/new?token=${studio.token}`);
+  assert.ok(status === 403 || status === 'blocked', String(status));
+  await other.close();
+});
+
+test('the swatch follows 100 changes; latency measured', async (t) => {
+  const id = idOf('Hue Shift (±°):');
+  await page.evaluate(() => { window.studioTimings.length = 0; });
+  for (let i = 0; i < CHANGES_MEASURED; ++i) {
+    await typeInto(id, String((i * 7) % 360 - 180));
+    await swatchCurrent();
+  }
+  const timings = await page.evaluate(() => window.studioTimings.slice());
+  assert.equal(timings.length, CHANGES_MEASURED);
+  const sorted = timings.slice().sort((a, b) => a - b);
+  const median = sorted[Math.floor(sorted.length / 2)];
+  const p95 = sorted[Math.ceil(sorted.length * 0.95) - 1];
+  t.diagnostic(`swatch update latency over ${timings.length} changes: median ${median.toFixed(1)}` +
+               ` ms, 95th percentile ${p95.toFixed(1)} ms`);
+  if (process.env.NACRELLE_LATENCY_FILE) {
+    writeFileSync(process.env.NACRELLE_LATENCY_FILE,
+      JSON.stringify({ changes: timings.length, median, p95, timings }, null, 2));
+  }
+});
+
+test('stale swatches are never shown', async () => {
+  // Changes in a burst: only the last one's swatch may end on screen.
+  const id = idOf('Saturation (±%):');
+  for (const value of ['-40', '-20', '0', '20', '40']) await typeInto(id, value);
+  await swatchCurrent();
+  assert.equal(await page.locator('#swatch').getAttribute('data-revision'),
+    String((await state()).revision));
+});
+
+test('Ctrl-C stops the studio cleanly', async () => {
+  if (process.env.NACRELLE_SCREENSHOT) {
+    await page.locator('#scene-file').fill('film.nscene');
+    await swatchCurrent();
+    await page.screenshot({ path: process.env.NACRELLE_SCREENSHOT, fullPage: true });
+  }
+  const second = await startStudio(dir);
+  const { code } = await stopStudio(second);
+  assert.equal(code, 0);
+  assert.ok(existsSync(join(dir, 'film.nscene')));
+});

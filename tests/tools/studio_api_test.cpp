@@ -1,0 +1,190 @@
+// The studio's request handling without a socket: who may ask, what bad
+// requests get, and many requests at once (run under ASan and TSan too).
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <thread>
+#include <vector>
+
+#include "tools/host_session.h"
+#include "tools/studio/studio_api.h"
+
+namespace nacrelle::tools::studio {
+namespace {
+
+constexpr int kPort = 48123;
+
+class StudioApiTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { session_ = new HostSession(NACRELLE_MODULE); }
+    static void TearDownTestSuite() {
+        delete session_;
+        session_ = nullptr;
+    }
+
+    StudioApiTest() {
+        options_.swatchSize = 48;
+        options_.chartWidth = 160;
+        options_.chartHeight = 120;
+        state_ = std::make_unique<StudioState>(*session_, options_);
+        api_ = std::make_unique<StudioApi>(*state_, "secret", kPort);
+    }
+
+    ApiRequest request(const std::string& method, const std::string& path,
+                       const std::string& body = "") const {
+        ApiRequest r;
+        r.method = method;
+        r.path = path;
+        r.query["token"] = "secret";
+        r.headers["host"] = "127.0.0.1:" + std::to_string(kPort);
+        r.headers["origin"] = "http://127.0.0.1:" + std::to_string(kPort);
+        r.body = body;
+        return r;
+    }
+
+    nlohmann::json stateNow() const {
+        return nlohmann::json::parse(api_->handle(request("GET", "/api/state")).body);
+    }
+
+    static nlohmann::json control(const nlohmann::json& state, int id, const char* kind) {
+        for (const auto& c : state["rollouts"][0]["controls"]) {
+            if (c["id"] == id && c["kind"] == kind) return c;
+        }
+        return nullptr;
+    }
+
+    static inline HostSession* session_ = nullptr;
+    StudioOptions options_;
+    std::unique_ptr<StudioState> state_;
+    std::unique_ptr<StudioApi> api_;
+};
+
+TEST_F(StudioApiTest, RefusesRequestsWithoutTokenOrFromElsewhere) {
+    EXPECT_EQ(api_->handle(request("GET", "/")).status, 200);
+    struct Case {
+        const char* what;
+        std::function<void(ApiRequest&)> spoil;
+    };
+    const std::vector<Case> cases = {
+        {"no token", [](ApiRequest& r) { r.query.erase("token"); }},
+        {"wrong token", [](ApiRequest& r) { r.query["token"] = "secreT"; }},
+        {"longer token", [](ApiRequest& r) { r.query["token"] = "secret0"; }},
+        {"rebound host", [](ApiRequest& r) { r.headers["host"] = "evil.example:48123"; }},
+        {"other port", [](ApiRequest& r) { r.headers["host"] = "127.0.0.1:1"; }},
+        {"no host", [](ApiRequest& r) { r.headers.erase("host"); }},
+        {"foreign origin", [](ApiRequest& r) { r.headers["origin"] = "http://evil.example"; }},
+        {"null origin", [](ApiRequest& r) { r.headers["origin"] = "null"; }},
+        {"cross-site fetch", [](ApiRequest& r) { r.headers["sec-fetch-site"] = "cross-site"; }},
+    };
+    const std::uint64_t revision = stateNow()["revision"];
+    for (const Case& c : cases) {
+        ApiRequest r = request("POST", "/api/panel", R"({"id":1490,"action":"type","text":"900"})");
+        c.spoil(r);
+        const ApiResponse answer = api_->handle(r);
+        EXPECT_EQ(answer.status, 403) << c.what;
+        EXPECT_TRUE(nlohmann::json::parse(answer.body).contains("error")) << c.what;
+    }
+    EXPECT_EQ(stateNow()["revision"], revision);
+    EXPECT_EQ(control(stateNow(), 1490, "edit")["value"], 250.0);
+}
+
+TEST_F(StudioApiTest, BadRequestsGetClearErrorsAndChangeNothing) {
+    struct Case {
+        const char* method;
+        const char* path;
+        std::string body;
+        int status;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"POST", "/api/panel", "{", 400, "not valid JSON"},
+        {"POST", "/api/panel", "[1]", 400, "JSON object"},
+        {"POST", "/api/panel", R"({"id":"1490","action":"type"})", 400, "\"id\" must be an integer"},
+        {"POST", "/api/panel", R"({"id":1490,"action":"type","text":"abc"})", 400, "not a number"},
+        {"POST", "/api/panel", R"({"id":1490,"action":"bend"})", 400, "unknown action"},
+        {"POST", "/api/panel", R"({"id":4242,"action":"click"})", 400, "4242"},
+        {"POST", "/api/panel", R"({"panel":9,"id":1490,"action":"type"})", 404, "no panel 9"},
+        {"POST", "/api/panel", R"({"id":1491,"action":"type","text":"600"})", 400, ""},
+        {"POST", "/api/thickness-map", R"({"kind":"noise"})", 409, "switched off"},
+        {"POST", "/api/scene/open", R"({"file":"/nonexistent/film.nscene"})", 400, "nonexistent"},
+        {"POST", "/api/scene/save", R"({"file":""})", 400, "say which scene file"},
+        {"POST", "/api/panel", std::string(kMaxRequestBody + 1, ' '), 413, "longer than"},
+        {"GET", "/api/swatch.png", "", 400, "revision"},
+        {"GET", "/api/swatch.png?revision=x", "", 400, "revision"},
+        {"DELETE", "/api/state", "", 405, "DELETE"},
+        {"GET", "/etc/passwd", "", 404, "nothing at"},
+    };
+    const nlohmann::json before = stateNow();
+    for (const Case& c : cases) {
+        std::string path = c.path;
+        ApiRequest r = request(c.method, path.substr(0, path.find('?')), c.body);
+        if (path.find("revision=x") != std::string::npos) r.query["revision"] = "x";
+        const ApiResponse answer = api_->handle(r);
+        EXPECT_EQ(answer.status, c.status) << c.path << " " << c.body.substr(0, 60);
+        const nlohmann::json reply = nlohmann::json::parse(answer.body, nullptr, false);
+        ASSERT_TRUE(reply.is_object() && reply["error"].is_string()) << answer.body;
+        EXPECT_NE(reply["error"].get<std::string>().find(c.message), std::string::npos)
+            << reply["error"];
+    }
+    EXPECT_EQ(stateNow(), before);
+}
+
+TEST_F(StudioApiTest, PicturesOfASupersededRevisionAreRefused) {
+    const std::uint64_t first = stateNow()["revision"];
+    ApiRequest swatch = request("GET", "/api/swatch.png");
+    swatch.query["revision"] = std::to_string(first);
+    const ApiResponse old = api_->handle(swatch);
+    ASSERT_EQ(old.status, 200);
+    EXPECT_EQ(old.body.substr(1, 3), "PNG");
+
+    const ApiResponse changed = api_->handle(
+        request("POST", "/api/panel", R"({"id":1502,"action":"type","text":"90"})"));
+    ASSERT_EQ(changed.status, 200) << changed.body;
+    EXPECT_EQ(nlohmann::json::parse(changed.body)["revision"], first + 1);
+    EXPECT_EQ(api_->handle(swatch).status, 409);
+    swatch.query["revision"] = std::to_string(first + 1);
+    const ApiResponse now = api_->handle(swatch);
+    ASSERT_EQ(now.status, 200);
+    EXPECT_NE(now.body, old.body);
+}
+
+TEST_F(StudioApiTest, ParallelRequestsAreServedOneChangeAtATime) {
+    constexpr int kThreads = 6;
+    constexpr int kRequestsEach = 25;
+    std::atomic<int> unexpected{0};
+    std::atomic<int> spinsSent{0};
+    const int first = stateNow()["revision"].get<int>();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kRequestsEach; ++i) {
+                ApiResponse answer;
+                switch ((t + i) % 4) {
+                    case 0:
+                        answer = api_->handle(request(
+                            "POST", "/api/panel", R"({"id":1503,"action":"spin","steps":3})"));
+                        ++spinsSent;
+                        break;
+                    case 1: answer = api_->handle(request("GET", "/api/state")); break;
+                    default: {
+                        ApiRequest r = request("GET", (t + i) % 4 == 2 ? "/api/swatch.png"
+                                                                         : "/api/chart.png");
+                        r.query["revision"] = std::to_string(stateNow()["revision"].get<int>());
+                        answer = api_->handle(r);
+                    }
+                }
+                // 409: a change superseded the picture's revision meanwhile.
+                if (answer.status != 200 && answer.status != 409) ++unexpected;
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(unexpected.load(), 0);
+    // Every spin of every thread counted once: none was lost to a race.
+    EXPECT_EQ(stateNow()["revision"].get<int>(), first + spinsSent.load());
+}
+
+}  // namespace
+}  // namespace nacrelle::tools::studio

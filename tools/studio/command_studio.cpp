@@ -1,0 +1,82 @@
+#include "tools/studio/command_studio.h"
+
+#include <max.h>
+#include <signal.h>
+#include <standin/command_line.h>
+#include <standin/desktop.h>
+#include <standin/shell.h>
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <thread>
+
+#include "tools/errors.h"
+#include "tools/host_session.h"
+#include "tools/studio/studio_server.h"
+
+namespace nacrelle::tools {
+
+namespace {
+
+constexpr int kMaxThreads = 256;
+
+}  // namespace
+
+int runStudio(const CommonOptions& common, const StudioCommand& command) {
+    if (command.port < 0 || command.port > 65535) {
+        throw UsageError("--port " + std::to_string(command.port) +
+                         " must lie between 0 (any free port) and 65535");
+    }
+    if (command.threads < 0 || command.threads > kMaxThreads) {
+        throw UsageError("--threads " + std::to_string(command.threads) +
+                         " must lie between 0 (one per core) and " + std::to_string(kMaxThreads));
+    }
+
+    // Ctrl-C and SIGTERM are taken by one thread that stops the server;
+    // every other thread, started after this, has them blocked.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
+    studio::StudioOptions options;
+    options.sceneFile = command.scene;
+    options.threads = command.threads;
+    studio::StudioState state(session, options);
+    studio::StudioServer server(state, command.port);
+
+    const std::string address = server.api().address();
+    std::printf("nacrelle studio: %s\n(Ctrl-C stops it)\n", address.c_str());
+    std::fflush(stdout);
+    if (command.open) {
+        const standin::ScopedShellHandler browser([](const std::string& page) {
+            if (const std::string problem = standin::OpenInBrowser(page); !problem.empty()) {
+                std::fprintf(stderr, "nacrelle studio: cannot open the browser: %s\n",
+                             problem.c_str());
+            }
+        });
+        ShellExecuteW(nullptr, nullptr, WStr::FromUTF8(address).data(), nullptr, nullptr, SW_SHOW);
+    }
+
+    std::atomic<bool> signalled{false};
+    std::thread signalWaiter([&] {
+        int signal = 0;
+        sigwait(&stopSignals, &signal);
+        signalled = true;
+        server.stop();
+    });
+    const bool served = server.run();
+    // Ended by other means than a signal: wake the waiter with one, which
+    // stays blocked for the rest of the process.
+    if (!signalled) kill(getpid(), SIGTERM);
+    signalWaiter.join();
+    if (!served) throw Failure("the studio's server stopped unexpectedly");
+    std::printf("nacrelle studio: stopped\n");
+    return 0;
+}
+
+}  // namespace nacrelle::tools

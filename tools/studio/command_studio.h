@@ -1,0 +1,19 @@
+// `nacrelle studio`: serves the editor panel and a live swatch to a browser.
+#pragma once
+
+#include <string>
+
+#include "tools/commands.h"
+
+namespace nacrelle::tools {
+
+struct StudioCommand {
+    std::string scene;  ///< opened when it exists, else where Save writes
+    int port = 0;       ///< 0: any free port
+    bool open = false;  ///< open the page through the host's ShellExecuteW
+    int threads = 0;    ///< render threads, 0: one per core
+};
+
+int runStudio(const CommonOptions& common, const StudioCommand& command);
+
+}  // namespace nacrelle::tools

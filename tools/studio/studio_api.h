@@ -1,0 +1,76 @@
+// The studio's requests and answers, apart from any socket: the HTTP server
+// hands each request here, and tests and the fuzz target call it directly.
+//
+// Every request must carry the run's token (query parameter "token"), name
+// this server in its Host header and, when it has an Origin, come from this
+// server's own page; anything else is refused before it is looked at, so
+// that another web page cannot drive the studio (DNS rebinding included).
+//
+//   GET  /                     the page
+//   GET  /api/state            everything the page shows (JSON)
+//   POST /api/panel            {"panel", "id", "action": type|spin|click|press, "text", "steps"}
+//   POST /api/thickness-map    {"kind": none|gradient|noise|bitmap, "file"}
+//   POST /api/scene/new        {}
+//   POST /api/scene/open       {"file"}
+//   POST /api/scene/save       {"file"} (empty: the current file)
+//   GET  /api/swatch.png?revision=N, /api/chart.png?revision=N
+//
+// Refusals are 4xx answers with {"error": message}; a picture whose revision
+// a newer change has superseded is 409.
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tools/studio/studio_state.h"
+
+namespace nacrelle::tools::studio {
+
+/// Largest request body taken; the server refuses longer ones unread.
+inline constexpr std::size_t kMaxRequestBody = 64 * 1024;
+
+struct ApiRequest {
+    std::string method;  ///< "GET", "POST", ...
+    std::string path;    ///< without the query
+    std::map<std::string, std::string> query;
+    /// Header values by lower-case name.
+    std::map<std::string, std::string> headers;
+    std::string body;
+};
+
+struct ApiResponse {
+    int status = 200;
+    std::string contentType = "application/json";
+    std::string body;
+    std::vector<std::pair<std::string, std::string>> headers;
+};
+
+class StudioApi {
+public:
+    /// `port` is the one the server listens on: requests must name it.
+    StudioApi(StudioState& state, std::string token, int port);
+
+    /// Answers one request; never throws.
+    ApiResponse handle(const ApiRequest& request) const;
+
+    const std::string& token() const { return token_; }
+    /// The address to print and open: http://127.0.0.1:PORT/?token=TOKEN.
+    std::string address() const;
+
+private:
+    ApiResponse route(const ApiRequest& request) const;
+    /// Empty when the request may be served, else why not.
+    std::string refusal(const ApiRequest& request) const;
+
+    StudioState& state_;
+    std::string token_;
+    int port_;
+};
+
+/// 128 random bits as 32 hex digits.
+std::string newToken();
+
+}  // namespace nacrelle::tools::studio

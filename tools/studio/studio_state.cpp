@@ -1,0 +1,402 @@
+#include "tools/studio/studio_state.h"
+
+#include <imtl.h>
+#include <iparamb2.h>
+#include <standin/grey_maps.h>
+#include <standin/panels.h>
+#include <standin/param_access.h>
+#include <standin/remap_dir.h>
+#include <standin/resources.h>
+#include <standin/scene.h>
+#include <standin/scene_file.h>
+#include <standin/shell.h>
+
+#include <algorithm>
+#include <system_error>
+
+#include "tools/errors.h"
+#include "tools/host_session.h"
+#include "tools/image.h"
+#include "tools/json_values.h"
+#include "tools/map_settings.h"
+#include "tools/render.h"
+
+namespace nacrelle::tools::studio {
+
+namespace {
+
+constexpr TimeValue kEditTime = 0;
+
+/// The material editor as the panels see it: the studio edits at time 0.
+class StudioEditor final : public IMtlParams {
+public:
+    void MtlChanged() override {}
+    TimeValue GetTime() override { return kEditTime; }
+};
+
+StudioEditor& editor() {
+    static StudioEditor instance;
+    return instance;
+}
+
+/// The parameter's range as the block defines it, for the page's hints.
+void addRange(nlohmann::json& control, ParamBlockDesc2* desc, ParamID param) {
+    const ParamDef* def = desc != nullptr ? desc->FindParamDef(param) : nullptr;
+    if (def == nullptr) return;
+    control["integer"] = def->type == TYPE_INT;
+    if (!def->has_range) return;
+    if (def->type == TYPE_INT) {
+        control["range"] = {def->range_low.i, def->range_high.i};
+    } else if (def->type == TYPE_FLOAT) {
+        control["range"] = {jsonNumber(def->range_low.f), jsonNumber(def->range_high.f)};
+    }
+}
+
+nlohmann::json describeControl(const standin::ControlView& c, ParamBlockDesc2* desc) {
+    nlohmann::json control = {{"id", c.id},
+                              {"class", c.className},
+                              {"kind", standin::ControlKindName(c.kind)},
+                              {"text", c.text},
+                              {"rect", {c.rect.x, c.rect.y, c.rect.cx, c.rect.cy}},
+                              {"style", c.style},
+                              {"enabled", c.enabled},
+                              {"visible", c.visible},
+                              {"param", c.param}};
+    if (c.param >= 0) {
+        if (c.number) control["value"] = *c.number;
+        if (c.name) control["value"] = *c.name;
+        addRange(control, desc, c.param);
+    }
+    return control;
+}
+
+/// The rollout's size in dialog units: its template's, or for generated rows
+/// the extent of its controls.
+std::pair<int, int> rolloutSize(const standin::PanelRollout& rollout,
+                                const standin::ModuleResources* resources) {
+    if (rollout.DialogId() != 0 && resources != nullptr) {
+        if (const standin::DialogTemplate* dialog =
+                resources->FindDialog(static_cast<std::uint16_t>(rollout.DialogId()))) {
+            return {dialog->cx, dialog->cy};
+        }
+    }
+    int cx = 0, cy = 0;
+    for (const standin::ControlView& c : rollout.Controls()) {
+        cx = std::max(cx, c.rect.x + c.rect.cx + 4);
+        cy = std::max(cy, c.rect.y + c.rect.cy + 4);
+    }
+    return {cx, cy};
+}
+
+std::string thicknessMapKind(Texmap* map) {
+    if (map == nullptr) return "none";
+    const Class_ID id = map->ClassID();
+    if (id == standin::kGreyGradientClassID) return "gradient";
+    if (id == standin::kGreyNoiseClassID) return "noise";
+    if (id == standin::kGreyBitmapClassID) return "bitmap";
+    return "other";
+}
+
+standin::HeadlessPanel* buildPanel(Texmap& map) {
+    ParamDlg* dlg = map.CreateParamDlg(nullptr, &editor());
+    standin::HeadlessPanel* panel = standin::AsHeadlessPanel(dlg);
+    if (panel == nullptr) {
+        if (dlg != nullptr) dlg->DeleteThis();
+        throw Failure("the map built no panel");
+    }
+    panel->SetTime(kEditTime);
+    return panel;
+}
+
+}  // namespace
+
+/// Takes the lock for a change, stopping a render that holds it meanwhile.
+class StudioState::ChangeScope {
+public:
+    explicit ChangeScope(StudioState& state) : state_(state) {
+        ++state_.waitingChanges_;
+        lock_ = std::unique_lock<std::mutex>(state_.mutex_);
+        --state_.waitingChanges_;
+        state_.opened_.clear();
+    }
+
+private:
+    StudioState& state_;
+    std::unique_lock<std::mutex> lock_;
+};
+
+StudioState::StudioState(HostSession& session, const StudioOptions& options)
+    : options_(options), session_(&session) {
+    shell_ = std::make_unique<standin::ScopedShellHandler>(
+        [this](std::string address) { opened_.push_back(std::move(address)); });
+    if (!options.sceneFile.empty() && std::filesystem::exists(options.sceneFile)) {
+        session_->loadScene(options.sceneFile);
+        map_ = session_->findMap();
+        if (map_ == nullptr) {
+            throw Failure("scene \"" + options.sceneFile + "\" holds no Nacrelle map");
+        }
+    } else {
+        map_ = &session_->createMap();
+    }
+    file_ = options.sceneFile;
+    openPanels();
+}
+
+StudioState::~StudioState() {
+    closePanels();
+    shell_.reset();
+}
+
+void StudioState::closePanels() {
+    if (thicknessPanel_ != nullptr) thicknessPanel_->DeleteThis();
+    if (panel_ != nullptr) panel_->DeleteThis();
+    thicknessPanel_ = nullptr;
+    panel_ = nullptr;
+}
+
+void StudioState::openPanels() {
+    panel_ = buildPanel(*map_);
+    if (Texmap* thicknessMap = map_->GetSubTexmap(0)) thicknessPanel_ = buildPanel(*thicknessMap);
+}
+
+std::vector<standin::HeadlessPanel*> StudioState::panels() const {
+    std::vector<standin::HeadlessPanel*> list{panel_};
+    for (int i = 0; i < panel_->NumDlgs(); ++i) {
+        if (standin::HeadlessPanel* added = standin::AsHeadlessPanel(panel_->GetDlg(i))) {
+            list.push_back(added);
+        }
+    }
+    if (thicknessPanel_ != nullptr) list.push_back(thicknessPanel_);
+    return list;
+}
+
+nlohmann::json StudioState::describeLocked() const {
+    const std::shared_ptr<const standin::ModuleResources> resources =
+        session_->module().Resources();
+    nlohmann::json rollouts = nlohmann::json::array();
+    const std::vector<standin::HeadlessPanel*> list = panels();
+    for (std::size_t p = 0; p < list.size(); ++p) {
+        for (int r = 0; r < list[p]->NumRollouts(); ++r) {
+            const standin::PanelRollout& rollout = list[p]->Rollout(r);
+            nlohmann::json controls = nlohmann::json::array();
+            for (const standin::ControlView& c : rollout.Controls()) {
+                controls.push_back(describeControl(c, rollout.Desc()));
+            }
+            const auto [cx, cy] = rolloutSize(rollout, resources.get());
+            rollouts.push_back({{"panel", p},
+                                {"title", rollout.Title()},
+                                {"dialog", rollout.DialogId()},
+                                {"size", {cx, cy}},
+                                {"thicknessMap", list[p] == thicknessPanel_},
+                                {"controls", controls}});
+        }
+    }
+
+    Texmap* thicknessMap = map_->GetSubTexmap(0);
+    nlohmann::json thickness = {{"kind", thicknessMapKind(thicknessMap)}};
+    if (auto* bitmap = dynamic_cast<standin::GreyBitmapMap*>(thicknessMap)) {
+        thickness["file"] = bitmap->GetFileName().ToUTF8();
+        if (!bitmap->ImageError().empty()) thickness["imageError"] = bitmap->ImageError();
+    }
+    return {{"revision", revision_},
+            {"file", file_},
+            {"unsaved", unsaved_},
+            {"rollouts", rollouts},
+            {"thicknessMap", thickness},
+            {"swatch", {options_.swatchSize, options_.swatchSize}},
+            {"chart", {options_.chartWidth, options_.chartHeight}}};
+}
+
+nlohmann::json StudioState::describe() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return describeLocked();
+}
+
+nlohmann::json StudioState::changed() {
+    nlohmann::json state = describeLocked();
+    state["opened"] = opened_;
+    return state;
+}
+
+std::filesystem::path StudioState::checkedPath(const std::string& file, const char* what) const {
+    if (file.empty()) throw ApiError(400, std::string("say which ") + what + " file");
+    if (file.find('\0') != std::string::npos) {
+        throw ApiError(400, std::string("the ") + what + " file name holds a NUL character");
+    }
+    std::filesystem::path path(file);
+    if (!options_.fileRoot.empty()) {
+        if (path.is_relative()) path = options_.fileRoot / path;
+        std::error_code error;
+        const std::filesystem::path full = std::filesystem::absolute(path, error).lexically_normal();
+        const std::filesystem::path root = options_.fileRoot.lexically_normal();
+        const auto [rootEnd, fullAt] = std::mismatch(root.begin(), root.end(), full.begin(), full.end());
+        if (error || rootEnd != root.end()) {
+            throw ApiError(403, "\"" + file + "\" lies outside " + root.string());
+        }
+        (void)fullAt;
+    }
+    return path;
+}
+
+nlohmann::json StudioState::panelInput(int panel, int id, const std::string& action,
+                                       const std::string& text, int steps) {
+    ChangeScope scope(*this);
+    const std::vector<standin::HeadlessPanel*> list = panels();
+    if (panel < 0 || static_cast<std::size_t>(panel) >= list.size()) {
+        throw ApiError(404, "no panel " + std::to_string(panel));
+    }
+    standin::HeadlessPanel& target = *list[static_cast<std::size_t>(panel)];
+    standin::InputResult result;
+    if (action == "type") {
+        result = target.TypeText(id, text);
+    } else if (action == "spin") {
+        result = target.DragSpinner(id, steps);
+    } else if (action == "click") {
+        result = target.ClickCheckBox(id);
+    } else if (action == "press") {
+        result = target.PressButton(id);
+    } else {
+        throw ApiError(400, "unknown action \"" + action + "\" (type, spin, click or press)");
+    }
+    if (!result) throw ApiError(400, result.error);
+    if (action != "press") {
+        unsaved_ = true;
+        ++revision_;
+    }
+    return changed();
+}
+
+nlohmann::json StudioState::setThicknessMap(const std::string& kind, const std::string& file) {
+    ChangeScope scope(*this);
+    // The chooser is the map button's: available exactly when the module
+    // makes the button available.
+    for (const standin::ControlView& c : panel_->Rollout(0).Controls()) {
+        if (c.kind == standin::ControlKind::MapButton && !c.enabled) {
+            throw ApiError(409, "the thickness map is switched off: tick the box beside the map "
+                                "button first");
+        }
+    }
+    MapSettings settings;
+    if (kind == "bitmap") {
+        settings.thicknessMap = "bitmap:" + checkedPath(file, "PNG").string();
+    } else if (kind == "gradient" || kind == "noise") {
+        settings.thicknessMap = kind;
+    } else if (kind != "none") {
+        throw ApiError(400, "\"" + kind + "\" is no thickness map (none, gradient, noise, bitmap)");
+    }
+    standin::ScriptValue enabled;
+    std::string error;
+    standin::GetParamByScriptName(*map_->GetParamBlock(0), "thicknessmapenabled", kEditTime,
+                                  enabled, error);
+    settings.useThicknessMap = enabled.i != 0;
+
+    if (thicknessPanel_ != nullptr) thicknessPanel_->DeleteThis();
+    thicknessPanel_ = nullptr;
+    try {
+        if (kind == "none") {
+            map_->SetSubTexmap(0, nullptr);
+        } else {
+            applySettings(*map_, settings, kEditTime);
+        }
+    } catch (const std::runtime_error& refused) {
+        if (Texmap* old = map_->GetSubTexmap(0)) thicknessPanel_ = buildPanel(*old);
+        throw ApiError(400, refused.what());
+    }
+    if (Texmap* chosen = map_->GetSubTexmap(0)) thicknessPanel_ = buildPanel(*chosen);
+    unsaved_ = true;
+    ++revision_;
+    return changed();
+}
+
+nlohmann::json StudioState::newScene() {
+    ChangeScope scope(*this);
+    closePanels();
+    session_->scene().Clear();
+    map_ = &session_->createMap();
+    openPanels();
+    file_.clear();
+    unsaved_ = false;
+    ++revision_;
+    return changed();
+}
+
+nlohmann::json StudioState::openScene(const std::string& file) {
+    ChangeScope scope(*this);
+    const std::filesystem::path path = checkedPath(file, "scene");
+    // Read once to see that it holds a map before the current scene goes.
+    try {
+        std::unique_ptr<standin::Scene> trial = standin::LoadSceneFile(path);
+        const auto roots = trial->Roots();
+        const bool hasMap = std::any_of(roots.begin(), roots.end(), [&](ReferenceTarget* root) {
+            return root->SuperClassID() == session_->mapClass().SuperClassID() &&
+                   root->ClassID() == session_->mapClass().ClassID();
+        });
+        if (!hasMap) throw ApiError(400, "scene \"" + file + "\" holds no Nacrelle map");
+    } catch (const standin::SceneFileError& error) {
+        throw ApiError(400, error.what());
+    }
+    closePanels();
+    try {
+        session_->loadScene(path);
+    } catch (const Failure& error) {
+        openPanels();
+        throw ApiError(400, error.what());
+    }
+    map_ = session_->findMap();
+    openPanels();
+    file_ = file;
+    unsaved_ = false;
+    ++revision_;
+    return changed();
+}
+
+nlohmann::json StudioState::saveScene(const std::string& file) {
+    ChangeScope scope(*this);
+    const std::string target = file.empty() ? file_ : file;
+    const std::filesystem::path path = checkedPath(target, "scene");
+    try {
+        session_->saveScene(path);
+    } catch (const Failure& error) {
+        throw ApiError(400, std::string("not saved: ") + error.what());
+    }
+    file_ = target;
+    unsaved_ = false;
+    return changed();
+}
+
+std::optional<std::vector<std::uint8_t>> StudioState::render(Picture picture,
+                                                             std::uint64_t revision) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (revision != revision_) return std::nullopt;
+    CachedPicture& cached = pictures_[picture];
+    if (cached.revision == revision_ && !cached.png.empty()) return cached.png;
+
+    // No row is skipped unless a change waits, and that change cannot go
+    // ahead before this render lets go: so a stop now means rows were lost.
+    const auto stop = [this] { return waitingChanges_.load(std::memory_order_relaxed) > 0; };
+    std::optional<Image> image;
+    if (picture == Picture::Swatch) {
+        RenderOptions options{options_.swatchSize, options_.swatchSize, options_.threads, false,
+                              stop};
+        image = renderSwatch(*map_, kEditTime, options);
+    } else {
+        // The chart sets the thickness range and plugs in its own gradient,
+        // so it draws a copy of the map.
+        standin::CloneOnceRemapDir remap;
+        standin::Scene holder;
+        auto* copy = static_cast<Texmap*>(remap.CloneRef(map_));
+        if (copy == nullptr || !holder.Add(copy)) throw Failure("the map could not be copied");
+        ChartOptions options;
+        options.width = options_.chartWidth;
+        options.height = options_.chartHeight;
+        options.threads = options_.threads;
+        options.stop = stop;
+        image = renderChart(*copy, kEditTime, options);
+    }
+    if (stop()) return std::nullopt;
+    cached.revision = revision_;
+    cached.png = encodePng(*image, PngEncoding{8, true, options_.threads});
+    return cached.png;
+}
+
+}  // namespace nacrelle::tools::studio
