@@ -8,6 +8,9 @@
 
 namespace standin {
 
+/// Appends the code point `c`, a Unicode scalar value, to `out` in UTF-8.
+void AppendUtf8(std::string& out, char32_t c);
+
 /// UTF-16 to UTF-8. An unpaired surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);
 

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "windows_error.h"
 #include "dynamic_library.h"
 #include "standin/utf16.h"
 
@@ -131,20 +132,6 @@ void CheckFile(const std::filesystem::path& file) {
 }
 
 /// The system's text for an error code, without its trailing line break.
-std::string SystemMessage(DWORD code) {
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
-    std::wstring text = length > 0 && buffer != nullptr ? std::wstring(buffer, length) : L"";
-    if (buffer != nullptr) LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
-        text.pop_back();
-    }
-    const std::string number = "error " + std::to_string(code);
-    return text.empty() ? number : WideToUtf8(text) + " (" + number + ")";
-}
-
 // Resource enumeration callbacks collect names first: the system's strings
 // are only valid during the callback.
 struct ResourceKey {
@@ -262,7 +249,7 @@ DynamicLibrary DynamicLibrary::Open(const std::filesystem::path& file) {
         if (code == ERROR_DLL_INIT_FAILED) {
             throw LibraryOpenError("DllMain returned FALSE for DLL_PROCESS_ATTACH");
         }
-        throw LibraryOpenError("the system loader refused it: " + SystemMessage(code));
+        throw LibraryOpenError("the system loader refused it: " + detail::SystemErrorText(code));
     }
     return DynamicLibrary(handle);
 }
@@ -313,7 +300,7 @@ std::optional<std::vector<std::uint8_t>> DynamicLibrary::ResourceSection() const
                 const DWORD size = found != nullptr ? SizeofResource(module, found) : 0;
                 if (data == nullptr) {
                     throw LibraryOpenError("cannot read a resource of the module: " +
-                                           SystemMessage(GetLastError()));
+                                           detail::SystemErrorText(GetLastError()));
                 }
                 AppendEntry(image, type, name, language, data, size);
             }

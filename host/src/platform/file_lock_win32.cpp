@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "standin/file_lock.h"
+#include "windows_error.h"
 
 namespace standin {
 namespace {
@@ -39,11 +40,11 @@ LockAttempt FileLock::TryLock(const std::filesystem::path& path, std::string& er
     Release();
     const HANDLE file = openShared(path, GENERIC_READ);
     if (file == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
         const DWORD attributes = GetFileAttributesW(path.c_str());
-        error =
-            attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
-                ? "it is a directory"
-                : "the system refuses to open it (error " + std::to_string(GetLastError()) + ")";
+        error = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                    ? "it is a directory"
+                    : detail::SystemErrorText(code);
         return LockAttempt::Failed;
     }
     if (GetFileType(file) != FILE_TYPE_DISK) {
@@ -57,7 +58,7 @@ LockAttempt FileLock::TryLock(const std::filesystem::path& path, std::string& er
         const DWORD code = GetLastError();
         CloseHandle(file);
         if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING) return LockAttempt::Busy;
-        error = "LockFileEx failed (error " + std::to_string(code) + ")";
+        error = "LockFileEx: " + detail::SystemErrorText(code);
         return LockAttempt::Failed;
     }
     const HANDLE current = openShared(path, 0);

@@ -2,30 +2,13 @@
 #include <string>
 
 #include "standin/file_names.h"
+#include "standin/utf16.h"
 
 namespace standin {
 
 namespace {
 
 constexpr char32_t kByteEscape = 0x10FF00;
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 /// Length of the valid UTF-8 sequence at `text[i]` (0 when there is none)
 /// and its code point.
@@ -69,7 +52,7 @@ MSTR FileNameToHost(const std::filesystem::path& path) {
             // its bytes escaped one by one.
             if (length == 0) length = 1;
             for (std::size_t k = 0; k < length; ++k) {
-                appendUtf8(text, kByteEscape + static_cast<unsigned char>(bytes[i + k]));
+                AppendUtf8(text, kByteEscape + static_cast<unsigned char>(bytes[i + k]));
             }
         } else {
             text.append(bytes, i, length);

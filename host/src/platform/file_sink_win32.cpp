@@ -10,26 +10,13 @@
 #include <algorithm>
 #include <limits>
 
+#include "windows_error.h"
 #include "file_sink_platform.h"
 #include "standin/atomic_file.h"
 #include "standin/utf16.h"
 
 namespace standin {
 namespace {
-
-std::string SystemText(DWORD code) {
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
-    std::wstring text = length > 0 && buffer != nullptr ? std::wstring(buffer, length) : L"";
-    if (buffer != nullptr) LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
-        text.pop_back();
-    }
-    const std::string number = "error " + std::to_string(code);
-    return text.empty() ? number : WideToUtf8(text) + " (" + number + ")";
-}
 
 class FileSink final : public ByteSink {
 public:
@@ -47,7 +34,7 @@ public:
                 std::min<std::size_t>(bytes.size() - done, std::numeric_limits<DWORD>::max() / 2));
             DWORD written = 0;
             if (!WriteFile(file_, bytes.data() + done, chunk, &written, nullptr)) {
-                error = SystemText(GetLastError());
+                error = detail::SystemErrorText(GetLastError());
                 return false;
             }
             done += written;
@@ -57,13 +44,13 @@ public:
 
     bool Commit(std::string& error) override {
         if (!FlushFileBuffers(file_)) {
-            error = "FlushFileBuffers: " + SystemText(GetLastError());
+            error = "FlushFileBuffers: " + detail::SystemErrorText(GetLastError());
             return false;
         }
         const HANDLE file = file_;
         file_ = INVALID_HANDLE_VALUE;
         if (!CloseHandle(file)) {
-            error = "CloseHandle: " + SystemText(GetLastError());
+            error = "CloseHandle: " + detail::SystemErrorText(GetLastError());
             return false;
         }
         return true;
@@ -79,7 +66,7 @@ std::unique_ptr<ByteSink> OpenFileSink(const std::filesystem::path& path, std::s
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        error = SystemText(GetLastError());
+        error = detail::SystemErrorText(GetLastError());
         return nullptr;
     }
     return std::make_unique<FileSink>(file);
@@ -133,7 +120,7 @@ bool RenameOver(const std::filesystem::path& temporary, const std::filesystem::p
                 std::string& error) {
     if (!MoveFileExW(temporary.c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        error = SystemText(GetLastError());
+        error = detail::SystemErrorText(GetLastError());
         return false;
     }
     return true;

@@ -1,7 +1,8 @@
 // The host's wide string, MSTR, and its UTF-8 conversions.
-#include "strclass.h"
-
 #include <cstdint>
+
+#include "standin/utf16.h"
+#include "strclass.h"
 
 namespace {
 
@@ -10,22 +11,7 @@ constexpr char32_t kReplacement = 0xFFFD;
 bool isScalarValue(char32_t c) { return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF); }
 
 void appendUtf8(std::string& out, char32_t c) {
-    if (!isScalarValue(c)) c = kReplacement;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    standin::AppendUtf8(out, isScalarValue(c) ? c : kReplacement);
 }
 
 void appendWide(std::wstring& out, char32_t c) {
