@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "program_run.h"
+#include "standin/file_lock.h"
 
 namespace nacrelle::tools::testing {
 namespace {
@@ -82,21 +83,28 @@ TEST_F(SceneSafety, TwoEditorsAtOnceLoseNoEdit) {
 }
 
 TEST_F(SceneSafety, AnEditHeldUpTooLongSaysSo) {
-#ifdef _WIN32
-    GTEST_SKIP() << "holds the scene with flock; the Windows lock (LockFileEx) is not held from here";
-#else
     runOk({"scene", "new", "c.nscene"});
-    const int fd = ::open(file("c.nscene").c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
-    const RunResult result =
-        run({"scene", "set", "c.nscene", "hue=4"}, {{"NACRELLE_LOCK_WAIT", "0.2"}});
-    ::close(fd);
+    RunResult result;
+    {
+#ifdef _WIN32
+        // The host's own lock, the one the program takes (LockFileEx).
+        standin::FileLock held;
+        std::string error;
+        ASSERT_EQ(held.TryLock(file("c.nscene"), error), standin::LockAttempt::Locked) << error;
+#else
+        const int fd = ::open(file("c.nscene").c_str(), O_RDONLY);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+#endif
+        result = run({"scene", "set", "c.nscene", "hue=4"}, {{"NACRELLE_LOCK_WAIT", "0.2"}});
+#ifndef _WIN32
+        ::close(fd);
+#endif
+    }
     EXPECT_EQ(result.exitCode, 1) << describe(result);
     EXPECT_NE(result.err.find("being changed by another program"), std::string::npos)
         << describe(result);
     EXPECT_EQ(keyCount("c.nscene", "hue"), 0u);
-#endif
 }
 
 TEST_F(SceneSafety, AnInterruptedFrameRangeLeavesNoTemporaryFile) {
