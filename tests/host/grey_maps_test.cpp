@@ -1,7 +1,6 @@
 #include "standin/grey_maps.h"
 
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cmath>
 #include <filesystem>

@@ -1,4 +1,6 @@
-// Writes small PNG files with libpng for the image-reading tests.
+// Writes small PNG files for the image-reading tests: with libpng on POSIX
+// systems; on Windows, where there is no libpng, with uncompressed (stored)
+// deflate blocks, so that the same images reach the platform's decoder.
 #pragma once
 
 #include <array>
@@ -8,6 +10,17 @@
 #include <span>
 #include <utility>
 #include <vector>
+
+#ifdef _WIN32
+// The PNG colour types, as libpng's png.h names them.
+#define PNG_COLOR_TYPE_GRAY 0
+#define PNG_COLOR_TYPE_RGB 2
+#define PNG_COLOR_TYPE_PALETTE 3
+#define PNG_COLOR_TYPE_GRAY_ALPHA 4
+#define PNG_COLOR_TYPE_RGB_ALPHA 6
+#else
+#include <png.h>
+#endif
 
 namespace pngtest {
 
@@ -42,6 +55,12 @@ struct PngSpec {
 
 /// The PNG file of `pngLayout`; fails the running test on a libpng error.
 std::vector<std::uint8_t> EncodePng(const PngSpec& pngLayout);
+
+/// Samples per pixel of a PNG colour type (a palette image: one index).
+int ChannelsOf(int colourType);
+
+/// One row of `samples` packed at `bitDepth`, big-endian as in PNG.
+std::vector<std::uint8_t> PackRow(std::span<const unsigned> samples, int bitDepth);
 
 /// The CRC-32 of PNG chunks over `bytes`.
 std::uint32_t PngCrc(std::span<const std::uint8_t> bytes);

@@ -99,6 +99,9 @@ TEST_F(Panel, ActionsApplyInTheOrderGiven) {
 }
 
 TEST_F(Panel, HomepageButtonAsksToOpenTheAddress) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the stand-in's recording ShellExecuteW is not built on Windows; the system's is observed in tests/plugin";
+#endif
     const nlohmann::json shown = panel({"--press", std::to_string(kHomepageButton)});
     EXPECT_EQ(shown["opened"], nlohmann::json::array({NACRELLE_HOMEPAGE_URL}));
 

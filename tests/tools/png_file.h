@@ -1,5 +1,5 @@
 // Reading the program's PNG files back, and writing grey PNG files for it to
-// read, with libpng.
+// read: libpng on POSIX systems, the Windows Imaging Component on Windows.
 #pragma once
 
 #include <cstdint>

@@ -81,6 +81,27 @@ bool DecodeAsGiven(std::span<const std::uint8_t> bytes, std::uint32_t& width,
             error = FAILED(hr) ? WicFailure("reading the image size", hr) : "the image is empty";
             return false;
         }
+        // 16-bit grey is copied as decoded: Wine's converter would take it
+        // through 8 bits. Its samples share the 16-bit RGBA ones' byte order.
+        WICPixelFormatGUID format{};
+        if (SUCCEEDED(frame->GetPixelFormat(&format)) &&
+            IsEqualGUID(format, GUID_WICPixelFormat16bppGray)) {
+            std::vector<std::uint16_t> grey(static_cast<std::size_t>(w) * h);
+            hr = frame->CopyPixels(nullptr, w * 2, static_cast<UINT>(grey.size() * 2),
+                                   reinterpret_cast<BYTE*>(grey.data()));
+            if (FAILED(hr)) {
+                error = WicFailure("decoding the pixels", hr);
+                return false;
+            }
+            std::vector<std::uint16_t> out;
+            out.reserve(grey.size() * 4);
+            for (const std::uint16_t v : grey) out.insert(out.end(), {v, v, v, 0xFFFF});
+            width = w;
+            height = h;
+            samples = std::move(out);
+            wideSamples = true;
+            return true;
+        }
         // 16 bits a sample keeps every PNG sample exact; where the converter
         // cannot give them, 8-bit BGRA serves for 8-bit files.
         ComPtr<IWICBitmapSource> converted;
