@@ -1,5 +1,6 @@
 // An exclusive advisory lock on a file, held from one attempt that wins it
-// until the lock object ends: flock on POSIX systems, LockFileEx on Windows.
+// until the lock object ends: flock on POSIX systems, a named mutex for the
+// file's path on Windows.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +12,7 @@ namespace standin {
 enum class LockAttempt {
     Locked,    ///< held now, on the file the name leads to
     Busy,      ///< another holds it; try again later
-    Replaced,  ///< won on a file that a save replaced meanwhile; try again
+    Replaced,  ///< won on a file that a save replaced meanwhile; try again (POSIX)
     Failed,    ///< cannot be locked at all (error says why)
 };
 

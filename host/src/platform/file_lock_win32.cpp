@@ -1,10 +1,14 @@
-// File locks on Windows: LockFileEx on a byte far past the end of the file.
-// Windows locks are mandatory for the bytes they cover, so locking the data
-// itself would stop every reader, the lock holder's own included.
+// File locks on Windows: a named mutex for the file's full path. A lock on
+// the file itself would keep it open, and Windows will not rename a save over
+// a file that is open; a mutex leaves the file alone, needs no lock file
+// beside it, and passes to the next waiter if its holder dies.
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
 #include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
 
 #include "standin/file_lock.h"
 #include "windows_error.h"
@@ -12,19 +16,22 @@
 namespace standin {
 namespace {
 
-constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
-
-HANDLE openShared(const std::filesystem::path& path, DWORD access) {
-    // Shared for deletion too: a save may replace the file while it is locked.
-    return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-bool sameFile(HANDLE a, HANDLE b) {
-    BY_HANDLE_FILE_INFORMATION x, y;
-    return GetFileInformationByHandle(a, &x) && GetFileInformationByHandle(b, &y) &&
-           x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
-           x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
+/// The mutex name for `path`: names are case-insensitive on Windows, so the
+/// full path is folded to upper case and hashed (FNV-1a, 64 bits).
+std::wstring mutexNameFor(const std::filesystem::path& path) {
+    std::error_code error;
+    std::wstring full = std::filesystem::weakly_canonical(path, error).wstring();
+    if (error) full = std::filesystem::absolute(path, error).wstring();
+    if (!full.empty()) CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
+    std::uint64_t hash = 14695981039346656037ull;
+    for (wchar_t c : full) {
+        hash ^= static_cast<std::uint16_t>(c);
+        hash *= 1099511628211ull;
+    }
+    wchar_t name[64];
+    std::swprintf(name, 64, L"Local\\Nacrelle.FileLock.%016llx",
+                  static_cast<unsigned long long>(hash));
+    return name;
 }
 
 }  // namespace
@@ -32,44 +39,41 @@ bool sameFile(HANDLE a, HANDLE b) {
 FileLock::~FileLock() { Release(); }
 
 void FileLock::Release() {
-    if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));  // releases the lock
+    if (handle_ != -1) {
+        const auto mutex = reinterpret_cast<HANDLE>(handle_);
+        ReleaseMutex(mutex);
+        CloseHandle(mutex);
+    }
     handle_ = -1;
 }
 
 LockAttempt FileLock::TryLock(const std::filesystem::path& path, std::string& error) {
     Release();
-    const HANDLE file = openShared(path, GENERIC_READ);
-    if (file == INVALID_HANDLE_VALUE) {
-        const DWORD code = GetLastError();
-        const DWORD attributes = GetFileAttributesW(path.c_str());
-        error = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
-                    ? "it is a directory"
-                    : detail::SystemErrorText(code);
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        error = detail::SystemErrorText(GetLastError());
         return LockAttempt::Failed;
     }
-    if (GetFileType(file) != FILE_TYPE_DISK) {
-        CloseHandle(file);
-        error = "not a regular file";
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        error = "it is a directory";
         return LockAttempt::Failed;
     }
-    OVERLAPPED where{};
-    where.OffsetHigh = kLockOffsetHigh;
-    if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &where)) {
-        const DWORD code = GetLastError();
-        CloseHandle(file);
-        if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING) return LockAttempt::Busy;
-        error = "LockFileEx: " + detail::SystemErrorText(code);
+    const HANDLE mutex = CreateMutexW(nullptr, FALSE, mutexNameFor(path).c_str());
+    if (mutex == nullptr) {
+        error = "CreateMutexW: " + detail::SystemErrorText(GetLastError());
         return LockAttempt::Failed;
     }
-    const HANDLE current = openShared(path, 0);
-    const bool same = current != INVALID_HANDLE_VALUE && sameFile(file, current);
-    if (current != INVALID_HANDLE_VALUE) CloseHandle(current);
-    if (!same) {
-        CloseHandle(file);
-        return LockAttempt::Replaced;
+    // WAIT_ABANDONED: the last holder died while holding it; the file is as
+    // its last complete save left it, so the lock is ours.
+    const DWORD waited = WaitForSingleObject(mutex, 0);
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
+        handle_ = reinterpret_cast<std::intptr_t>(mutex);
+        return LockAttempt::Locked;
     }
-    handle_ = reinterpret_cast<std::intptr_t>(file);
-    return LockAttempt::Locked;
+    CloseHandle(mutex);
+    if (waited == WAIT_TIMEOUT) return LockAttempt::Busy;
+    error = "WaitForSingleObject: " + detail::SystemErrorText(GetLastError());
+    return LockAttempt::Failed;
 }
 
 }  // namespace standin
