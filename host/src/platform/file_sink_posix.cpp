@@ -83,9 +83,14 @@ struct WatchedPath {
 std::array<WatchedPath, 8> watched;
 
 extern "C" void removeWatchedAndDie(int signal) {
+    // A name already renamed away fails to unlink; the interrupted code must
+    // not see that failure in errno should the signal come back to it (as
+    // ThreadSanitizer lets it, and reports).
+    const int interruptedErrno = errno;
     for (WatchedPath& slot : watched) {
         if (slot.state.load() == 2) ::unlink(slot.name);
     }
+    errno = interruptedErrno;
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
