@@ -40,19 +40,16 @@ find_program(NACRELLE_LLVM_RC NAMES llvm-rc llvm-rc-14 llvm-rc-15 llvm-rc-16 REQ
 
 set(_nacrelle_host_module_dir ${CMAKE_CURRENT_LIST_DIR})
 
-if(WIN32)
-  include(HostModuleWindows)
-  return()
-endif()
-
-function(nacrelle_add_resources target rc_file)
-  cmake_parse_arguments(PARSE_ARGV 2 arg "" "" "INCLUDE_DIRECTORIES")
+# Compiles <rc_file> for <target> into a .res image in the target's
+# resources folder, the same bytes on every platform, and sets <res_var> to
+# its path and <dir_var> to the folder.
+function(nacrelle_compile_rc target rc_file res_var dir_var)
+  cmake_parse_arguments(PARSE_ARGV 4 arg "" "" "INCLUDE_DIRECTORIES")
   get_filename_component(rc_path "${rc_file}" ABSOLUTE)
   get_filename_component(rc_name "${rc_file}" NAME_WE)
   set(dir ${CMAKE_CURRENT_BINARY_DIR}/${target}.resources)
   set(preprocessed ${dir}/${rc_name}.rc.i)
   set(res ${dir}/${rc_name}.res)
-  set(embedded ${dir}/${rc_name}.res.cpp)
 
   set(include_flags)
   foreach(include_dir IN LISTS arg_INCLUDE_DIRECTORIES)
@@ -82,6 +79,20 @@ function(nacrelle_add_resources target rc_file)
     WORKING_DIRECTORY ${dir}
     COMMENT "Compiling resources ${rc_file}"
     VERBATIM)
+  set(${res_var} ${res} PARENT_SCOPE)
+  set(${dir_var} ${dir} PARENT_SCOPE)
+endfunction()
+
+if(WIN32)
+  include(HostModuleWindows)
+  return()
+endif()
+
+function(nacrelle_add_resources target rc_file)
+  cmake_parse_arguments(PARSE_ARGV 2 arg "" "" "INCLUDE_DIRECTORIES")
+  nacrelle_compile_rc(${target} ${rc_file} res dir INCLUDE_DIRECTORIES ${arg_INCLUDE_DIRECTORIES})
+  get_filename_component(rc_name "${rc_file}" NAME_WE)
+  set(embedded ${dir}/${rc_name}.res.cpp)
   add_custom_command(
     OUTPUT ${embedded}
     COMMAND ${CMAKE_COMMAND} -DINPUT=${res} -DOUTPUT=${embedded}

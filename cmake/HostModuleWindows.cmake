@@ -8,34 +8,9 @@ find_program(NACRELLE_WINDRES NAMES ${CMAKE_RC_COMPILER} x86_64-w64-mingw32-wind
 # then converted by windres.
 function(nacrelle_add_resource_section target rc_file)
   cmake_parse_arguments(PARSE_ARGV 2 arg "" "" "INCLUDE_DIRECTORIES")
-  get_filename_component(rc_path "${rc_file}" ABSOLUTE)
+  nacrelle_compile_rc(${target} ${rc_file} res dir INCLUDE_DIRECTORIES ${arg_INCLUDE_DIRECTORIES})
   get_filename_component(rc_name "${rc_file}" NAME_WE)
-  set(dir ${CMAKE_CURRENT_BINARY_DIR}/${target}.resources)
-  set(preprocessed ${dir}/${rc_name}.rc.i)
-  set(res ${dir}/${rc_name}.res)
   set(object ${dir}/${rc_name}.res.obj)
-
-  set(include_flags)
-  foreach(include_dir IN LISTS arg_INCLUDE_DIRECTORIES)
-    get_filename_component(include_dir "${include_dir}" ABSOLUTE)
-    list(APPEND include_flags -I${include_dir})
-  endforeach()
-  add_custom_command(
-    OUTPUT ${preprocessed}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
-    COMMAND ${CMAKE_C_COMPILER} -E -xc -DRC_INVOKED ${include_flags}
-            -MD -MF ${preprocessed}.d -MT ${preprocessed} ${rc_path} -o ${preprocessed}
-    DEPENDS ${rc_path}
-    DEPFILE ${preprocessed}.d
-    COMMENT "Preprocessing resources ${rc_file}"
-    VERBATIM)
-  add_custom_command(
-    OUTPUT ${res}
-    COMMAND ${NACRELLE_LLVM_RC} -no-preprocess -C 65001 -FO ${rc_name}.res -- ${rc_name}.rc.i
-    DEPENDS ${preprocessed}
-    WORKING_DIRECTORY ${dir}
-    COMMENT "Compiling resources ${rc_file}"
-    VERBATIM)
   add_custom_command(
     OUTPUT ${object}
     COMMAND ${NACRELLE_WINDRES} -J res -O coff -i ${rc_name}.res -o ${rc_name}.res.obj
