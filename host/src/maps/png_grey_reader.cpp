@@ -1,5 +1,7 @@
 #include "standin/png_grey_reader.h"
 
+#include "png_chunks.h"
+
 #include <png.h>
 
 #include <cerrno>
@@ -67,37 +69,6 @@ public:
     png_infop info = nullptr;
 };
 
-/// Checks that every chunk up to IEND lies inside the file. libpng allocates
-/// and clears the length a chunk declares before reading it, so a few bytes
-/// declaring a gigabyte of text would cost a gigabyte and seconds; the whole
-/// file is at hand here, so no chunk may claim more than the file holds.
-bool chunksFitTheFile(std::span<const std::uint8_t> bytes, DecodeState* state) {
-    constexpr std::size_t kChunkFrame = 12;  // length, type, CRC
-    std::size_t at = 8;                      // after the signature
-    while (bytes.size() - at >= 8) {
-        const std::uint32_t length = (std::uint32_t{bytes[at]} << 24) |
-                                     (std::uint32_t{bytes[at + 1]} << 16) |
-                                     (std::uint32_t{bytes[at + 2]} << 8) | bytes[at + 3];
-        char type[5] = {};
-        for (int i = 0; i < 4; ++i) {
-            const char c = static_cast<char>(bytes[at + 4 + i]);
-            type[i] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ? c : '?';
-        }
-        const std::size_t left = bytes.size() - at;
-        if (std::uint64_t{length} + kChunkFrame > left) {
-            std::snprintf(state->problem, sizeof state->problem,
-                          "truncated: the file ends at byte %zu, %llu bytes short of the end of "
-                          "chunk \"%s\" at byte %zu",
-                          bytes.size(),
-                          static_cast<unsigned long long>(length + kChunkFrame - left), type, at);
-            return false;
-        }
-        if (std::memcmp(type, "IEND", 4) == 0) break;
-        at += kChunkFrame + length;
-    }
-    return true;  // what is missing at the end, libpng reports
-}
-
 enum class Transfer { kSrgb, kPower, kLinear };
 
 struct Layout {
@@ -121,15 +92,9 @@ bool readLayout(png_structp png, png_infop info, DecodeState* state, Layout* lay
     png_set_chunk_malloc_max(png, 16u << 20);
     png_read_info(png, info);
 
+    // The chunk walk has refused an image too large for a map.
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
-    if (static_cast<unsigned long long>(width) * height > kMaxGreyImagePixels) {
-        std::snprintf(state->problem, sizeof state->problem,
-                      "the image is %u x %u pixels, more than the %zu pixels a map may have",
-                      static_cast<unsigned>(width), static_cast<unsigned>(height),
-                      kMaxGreyImagePixels);
-        png_error(png, "too large");
-    }
 
     const int colourType = png_get_color_type(png, info);
     if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
@@ -241,8 +206,14 @@ bool DecodePngGrey(std::span<const std::uint8_t> bytes, std::string_view sourceN
         return fail("not a PNG file (no PNG signature at byte 0)");
     }
 
+    // The walk comes first: libpng would allocate and clear whatever length a
+    // chunk declares before reading it, and the walk words damaged files as
+    // the Windows reader does.
+    detail::PngFacts facts;
+    std::string problem;
+    if (!detail::WalkPngChunks(bytes, facts, problem)) return fail(problem.c_str());
+
     DecodeState state{bytes.data(), bytes.size(), 0, {}};
-    if (!chunksFitTheFile(bytes, &state)) return fail(state.problem);
     try {
         PngReadHandle handle(&state);
         if (handle.png == nullptr || handle.info == nullptr) return fail("out of memory");

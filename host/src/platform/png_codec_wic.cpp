@@ -4,6 +4,7 @@
 
 #include "standin/png_codec.h"
 #include "standin/utf16.h"
+#include "png_chunks.h"
 #include "wic.h"
 
 namespace standin {
@@ -165,15 +166,6 @@ bool DecodePngRgba16(std::span<const std::uint8_t> bytes, std::uint32_t& width,
 
 namespace {
 
-std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < size; ++i) {
-        crc ^= data[i];
-        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
 void PutBig32(std::vector<std::uint8_t>& out, std::uint32_t value) {
     for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
 }
@@ -189,7 +181,7 @@ void AppendChunk(std::vector<std::uint8_t>& out, const char* type,
     const std::size_t start = out.size();
     out.insert(out.end(), type, type + 4);
     out.insert(out.end(), data.begin(), data.end());
-    PutBig32(out, Crc32(out.data() + start, out.size() - start));
+    PutBig32(out, detail::PngCrc32(std::span<const std::uint8_t>(out).subspan(start)));
 }
 
 std::vector<std::uint8_t> Big32s(std::initializer_list<std::uint32_t> values) {

@@ -10,76 +10,18 @@
 
 #include "standin/png_grey_reader.h"
 #include "standin/utf16.h"
+#include "png_chunks.h"
 #include "wic.h"
 
 namespace standin {
 namespace {
-
-std::uint32_t Big32(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return (std::uint32_t{bytes[at]} << 24) | (std::uint32_t{bytes[at + 1]} << 16) |
-           (std::uint32_t{bytes[at + 2]} << 8) | bytes[at + 3];
-}
-
-struct Header {
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    bool srgb = false;
-    std::uint32_t gamma = 0;  // gAMA value times 100000; 0 when absent
-};
-
-/// Walks the chunks up to IEND: each must lie inside the file (a few bytes
-/// declaring a huge chunk are refused before anything is allocated), and the
-/// header and colour-space chunks are read. False, with `problem` set, on a
-/// fault.
-bool ReadChunks(std::span<const std::uint8_t> bytes, Header& header, std::string& problem) {
-    constexpr std::size_t kChunkFrame = 12;  // length, type, CRC
-    std::size_t at = 8;
-    bool sawHeader = false;
-    while (bytes.size() - at >= 8) {
-        const std::uint32_t length = Big32(bytes, at);
-        char type[5] = {};
-        for (int i = 0; i < 4; ++i) {
-            const char c = static_cast<char>(bytes[at + 4 + i]);
-            type[i] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ? c : '?';
-        }
-        const std::size_t left = bytes.size() - at;
-        if (std::uint64_t{length} + kChunkFrame > left) {
-            problem = "truncated: the file ends at byte " + std::to_string(bytes.size()) + ", " +
-                      std::to_string(length + kChunkFrame - left) +
-                      " bytes short of the end of chunk \"" + type + "\" at byte " +
-                      std::to_string(at);
-            return false;
-        }
-        const std::size_t data = at + 8;
-        if (!sawHeader) {
-            if (std::memcmp(type, "IHDR", 4) != 0 || length != 13) {
-                problem = "corrupt: the first chunk is not a valid IHDR header (byte 8)";
-                return false;
-            }
-            header.width = Big32(bytes, data);
-            header.height = Big32(bytes, data + 4);
-            sawHeader = true;
-        } else if (std::memcmp(type, "sRGB", 4) == 0) {
-            header.srgb = true;
-        } else if (std::memcmp(type, "gAMA", 4) == 0 && length == 4) {
-            header.gamma = Big32(bytes, data);
-        } else if (std::memcmp(type, "IEND", 4) == 0) {
-            return true;
-        }
-        at += kChunkFrame + length;
-    }
-    problem = sawHeader ? "truncated: the file ends at byte " + std::to_string(bytes.size()) +
-                              " before its IEND chunk"
-                        : "truncated: the file ends before its IHDR header";
-    return false;
-}
 
 double SrgbToLinear(double encoded) {
     return encoded <= 0.04045 ? encoded / 12.92 : std::pow((encoded + 0.055) / 1.055, 2.4);
 }
 
 /// Linear value of every 16-bit sample value (8-bit samples arrive as s * 257).
-std::vector<float> LinearTable(const Header& header) {
+std::vector<float> LinearTable(const detail::PngFacts& header) {
     // An sRGB chunk wins; a gAMA chunk gives a power law; neither means sRGB.
     enum class Transfer { kSrgb, kPower, kLinear } transfer = Transfer::kSrgb;
     double exponent = 1.0;
@@ -116,19 +58,18 @@ bool DecodePngGrey(std::span<const std::uint8_t> bytes, std::string_view sourceN
     if (bytes.size() < 8 || std::memcmp(bytes.data(), kSignature, 8) != 0) {
         return fail("not a PNG file (no PNG signature at byte 0)");
     }
-    Header header;
+    // WIC checks no CRC and reports no position: the walk refuses damaged
+    // chunks, bad headers and oversized images first, in the words of the
+    // libpng reader.
+    detail::PngFacts header;
     std::string problem;
-    if (!ReadChunks(bytes, header, problem)) return fail(problem);
-    if (static_cast<unsigned long long>(header.width) * header.height > kMaxGreyImagePixels) {
-        return fail("the image is " + std::to_string(header.width) + " x " +
-                    std::to_string(header.height) + " pixels, more than the " +
-                    std::to_string(kMaxGreyImagePixels) + " pixels a map may have");
-    }
+    if (!detail::WalkPngChunks(bytes, header, problem)) return fail(problem);
     try {
         std::uint32_t width = 0, height = 0;
         std::vector<std::uint16_t> samples;
         if (!detail::DecodePngRgba16(bytes, width, height, samples, problem)) {
-            return fail("corrupt: " + problem);
+            return fail("corrupt PNG data: " + problem + " (found in the image data at byte " +
+                        std::to_string(header.imageDataAt) + ")");
         }
         const std::vector<float> table = LinearTable(header);
         GreyImage decoded;
