@@ -4,11 +4,9 @@
 
 #include <png.h>
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <new>
 #include <vector>
 
@@ -238,58 +236,6 @@ bool DecodePngGrey(std::span<const std::uint8_t> bytes, std::string_view sourceN
     } catch (const std::bad_alloc&) {
         return fail("not enough memory to decode the image");
     }
-}
-
-bool ReadPngGreyFile(const std::string& path, GreyImage& image, std::string& error) {
-    // A pipe would block the read forever and a device never ends (a scene
-    // file may name either): only a regular file can hold an image.
-    std::error_code statusError;
-    const auto type = std::filesystem::status(path, statusError).type();
-    if (!statusError && type != std::filesystem::file_type::regular &&
-        type != std::filesystem::file_type::not_found) {
-        error = path + ": cannot open: not a regular file";
-        return false;
-    }
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        error = path + ": cannot open: " + std::strerror(errno);
-        return false;
-    }
-    std::vector<std::uint8_t> bytes;
-    bool readFailed = false;
-    bool tooLarge = false;
-    int readErrno = 0;
-    try {
-        std::uint8_t buffer[1 << 16];
-        for (;;) {
-            const std::size_t got = std::fread(buffer, 1, sizeof buffer, file);
-            if (bytes.size() + got > kMaxPngFileBytes) {
-                tooLarge = true;
-                break;
-            }
-            bytes.insert(bytes.end(), buffer, buffer + got);
-            if (got < sizeof buffer) {
-                if (std::ferror(file)) {
-                    readFailed = true;
-                    readErrno = errno;
-                }
-                break;
-            }
-        }
-    } catch (const std::bad_alloc&) {
-        tooLarge = true;
-    }
-    std::fclose(file);
-    if (readFailed) {
-        error = path + ": cannot read: " + std::strerror(readErrno);
-        return false;
-    }
-    if (tooLarge) {
-        error = path + ": the file is larger than the " + std::to_string(kMaxPngFileBytes) +
-                " bytes a map may read";
-        return false;
-    }
-    return DecodePngGrey(bytes, path, image, error);
 }
 
 }  // namespace standin

@@ -80,8 +80,12 @@ void CheckFile(const std::filesystem::path& file) {
 
     std::ifstream in(file, std::ios::binary);
     std::vector<unsigned char> dos;
-    if (!ReadAt(in, 0, kDosHeaderSize, dos) || dos[0] != 'M' || dos[1] != 'Z') {
+    const bool wholeDosHeader = ReadAt(in, 0, kDosHeaderSize, dos);
+    if (dos[0] != 'M' || dos[1] != 'Z') {
         throw LibraryOpenError("not a module: the file does not start with an MZ header");
+    }
+    if (!wholeDosHeader) {
+        throw LibraryOpenError("not a module: the file is shorter than a DOS header" + ofFile);
     }
     const std::uint64_t peAt = Little(dos, kPeOffsetAt, 4);
     std::vector<unsigned char> header;
@@ -93,6 +97,8 @@ void CheckFile(const std::filesystem::path& file) {
     }
     const auto machine = static_cast<std::uint16_t>(Little(header, 4, 2));
     const std::uint64_t sectionCount = Little(header, 6, 2);
+    const std::uint64_t symbolsAt = Little(header, 12, 4);
+    const std::uint64_t symbolCount = Little(header, 16, 4);
     const std::uint64_t optionalSize = Little(header, 20, 2);
     const auto characteristics = static_cast<std::uint16_t>(Little(header, 22, 2));
     if (machine != kMachineAmd64) {
@@ -128,6 +134,17 @@ void CheckFile(const std::filesystem::path& file) {
                                    " ends at byte " + std::to_string(rawAt + rawSize) +
                                    ", past the end of the file" + ofFile);
         }
+    }
+    // The system never reads the symbol table, but one cut short means the
+    // file was too.
+    constexpr std::uint64_t kSymbolSize = 18;
+    std::vector<unsigned char> stringTableSize;
+    if (symbolsAt != 0 &&
+        (symbolsAt > fileSize || symbolCount * kSymbolSize > fileSize - symbolsAt ||
+         !ReadAt(in, symbolsAt + symbolCount * kSymbolSize, 4, stringTableSize) ||
+         Little(stringTableSize, 0, 4) > fileSize - symbolsAt - symbolCount * kSymbolSize)) {
+        throw LibraryOpenError("truncated module: its symbol table ends past the end of the file" +
+                               ofFile);
     }
 }
 

@@ -3,13 +3,9 @@
 // own sRGB and gAMA chunks, as with libpng elsewhere.
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
 #include <vector>
 
 #include "standin/png_grey_reader.h"
-#include "standin/utf16.h"
 #include "png_chunks.h"
 #include "wic.h"
 
@@ -88,43 +84,6 @@ bool DecodePngGrey(std::span<const std::uint8_t> bytes, std::string_view sourceN
     } catch (const std::bad_alloc&) {
         return fail("not enough memory to decode the image");
     }
-}
-
-bool ReadPngGreyFile(const std::string& path, GreyImage& image, std::string& error) {
-    // The name is UTF-8; the system gets it in UTF-16.
-    const std::filesystem::path file(Utf8ToUtf16(path));
-    std::error_code statusError;
-    const auto type = std::filesystem::status(file, statusError).type();
-    if (type == std::filesystem::file_type::not_found) {
-        error = path + ": cannot open: No such file or directory";
-        return false;
-    }
-    if (!statusError && type != std::filesystem::file_type::regular) {
-        error = path + ": cannot open: not a regular file";
-        return false;
-    }
-    const auto size = std::filesystem::file_size(file, statusError);
-    if (statusError) {
-        error = path + ": cannot open: " + statusError.message();
-        return false;
-    }
-    if (size > kMaxPngFileBytes) {
-        error = path + ": the file is larger than the " + std::to_string(kMaxPngFileBytes) +
-                " bytes a map may read";
-        return false;
-    }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot open: access denied or in use";
-        return false;
-    }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (static_cast<std::size_t>(in.gcount()) != bytes.size()) {
-        error = path + ": cannot read: the file changed while it was read";
-        return false;
-    }
-    return DecodePngGrey(bytes, path, image, error);
 }
 
 }  // namespace standin

@@ -7,15 +7,12 @@
 // holder of this file alone, so a failure at any step frees everything
 // through the reference system; the callbacks of a failed load never run.
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "iparamb2.h"
 #include "scene_format.h"
 #include "standin/chunk_io.h"
 #include "standin/class_directory.h"
+#include "standin/file_read.h"
 #include "standin/scene_file.h"
 
 namespace standin {
@@ -321,34 +318,27 @@ std::unique_ptr<Scene> ReadSceneBytes(std::span<const std::uint8_t> bytes,
 
 std::unique_ptr<Scene> LoadSceneFile(const std::filesystem::path& path) {
     const std::string name = path.string();
-    // A pipe would block the read and a device never ends: only a regular
-    // file of a size the format can fill is read, and never past that size,
-    // should it grow meanwhile.
-    std::error_code status;
-    const std::filesystem::file_type type = std::filesystem::status(path, status).type();
-    if (type == std::filesystem::file_type::directory) {
-        throw SceneFileError(name, std::nullopt, "cannot open: it is a directory");
-    }
-    if (!status && type != std::filesystem::file_type::regular) {
-        throw SceneFileError(name, std::nullopt, "cannot open: not a regular file");
-    }
-    const std::uintmax_t size = std::filesystem::file_size(path, status);
-    if (!status && size > kMaxSceneFileBytes) {
-        throw SceneFileError(name, std::nullopt,
-                             "the file has " + std::to_string(size) + " bytes, more than the " +
-                                 std::to_string(kMaxSceneFileBytes) + " a scene file may have");
-    }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        throw SceneFileError(name, std::nullopt,
-                             std::string("cannot open: ") + std::strerror(errno));
-    }
-    std::vector<std::uint8_t> bytes(status ? 0 : static_cast<std::size_t>(size) + 1);
-    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (file.bad()) throw SceneFileError(name, std::nullopt, "cannot read the file");
-    bytes.resize(static_cast<std::size_t>(file.gcount()));
-    if (bytes.size() > size) {
-        throw SceneFileError(name, std::nullopt, "the file grew while it was read");
+    std::vector<std::uint8_t> bytes;
+    FileReadFailure failure;
+    if (!ReadRegularFile(path, kMaxSceneFileBytes, bytes, failure)) {
+        using Kind = FileReadFailure::Kind;
+        switch (failure.kind) {
+            case Kind::kNotFound:
+            case Kind::kCannotOpen:
+                throw SceneFileError(name, std::nullopt, "cannot open: " + failure.systemText);
+            case Kind::kDirectory:
+                throw SceneFileError(name, std::nullopt, "cannot open: it is a directory");
+            case Kind::kNotRegular:
+                throw SceneFileError(name, std::nullopt, "cannot open: not a regular file");
+            case Kind::kTooLarge:
+                throw SceneFileError(name, std::nullopt,
+                                     "the file has " + std::to_string(failure.size) +
+                                         " bytes, more than the " +
+                                         std::to_string(kMaxSceneFileBytes) +
+                                         " a scene file may have");
+            case Kind::kCannotRead:
+                throw SceneFileError(name, std::nullopt, "cannot read: " + failure.systemText);
+        }
     }
     return ReadSceneBytes(bytes, name);
 }
