@@ -38,6 +38,9 @@ function(nacrelle_add_module target)
 
   add_library(${target} MODULE ${arg_SOURCES})
   target_link_libraries(${target} PRIVATE Nacrelle::host)
+  # The static C++ runtime, kept from leaking at each unload.
+  target_sources(${target} PRIVATE
+    ${_nacrelle_host_module_dir}/../host/src/platform/module_runtime_mingw.cpp)
 
   # The system calls DllMain; the host finds the Lib* functions by name.
   set(exports ${NACRELLE_MODULE_ENTRY_POINTS})
