@@ -1,6 +1,7 @@
 // The platform's part of saving files atomically (see standin/atomic_file.h).
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -8,6 +9,12 @@ namespace standin::detail {
 
 /// This process's ID, to keep temporary names of concurrent savers apart.
 unsigned long CurrentProcessId();
+/// What `path` names when it is a device or a pipe that the system keeps
+/// outside folders, where the file system's status sees nothing (Windows:
+/// "NUL", "\\.\pipe\..."): character or fifo; file_type::none otherwise.
+std::filesystem::file_type StreamTargetType(const std::filesystem::path& path);
+/// How many names the existing file `path` has; 1 when that cannot be told.
+std::uintmax_t HardLinkCount(const std::filesystem::path& path);
 /// True when something exists at `path` (a name clash when creating a file).
 bool AlreadyExists(const std::filesystem::path& path);
 /// Gives `to` the owner and group (where the process may) and then the

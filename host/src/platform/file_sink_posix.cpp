@@ -144,6 +144,17 @@ std::unique_ptr<ByteSink> OpenStreamSink(const std::filesystem::path& path, std:
 
 namespace detail {
 
+// Devices and FIFOs are in folders here: the file system's status sees them.
+std::filesystem::file_type StreamTargetType(const std::filesystem::path& /*path*/) {
+    return std::filesystem::file_type::none;
+}
+
+std::uintmax_t HardLinkCount(const std::filesystem::path& path) {
+    std::error_code code;
+    const std::uintmax_t names = std::filesystem::hard_link_count(path, code);
+    return code ? 1 : names;
+}
+
 unsigned long CurrentProcessId() { return static_cast<unsigned long>(::getpid()); }
 
 bool AlreadyExists(const std::filesystem::path& path) {

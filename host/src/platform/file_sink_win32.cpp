@@ -20,7 +20,8 @@ namespace {
 
 class FileSink final : public ByteSink {
 public:
-    explicit FileSink(HANDLE file) : file_(file) {}
+    /// `flush`: a file on a disk; devices and pipes are only closed.
+    FileSink(HANDLE file, bool flush) : file_(file), flush_(flush) {}
     ~FileSink() override {
         if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
     }
@@ -43,7 +44,7 @@ public:
     }
 
     bool Commit(std::string& error) override {
-        if (!FlushFileBuffers(file_)) {
+        if (flush_ && !FlushFileBuffers(file_)) {
             error = "FlushFileBuffers: " + detail::SystemErrorText(GetLastError());
             return false;
         }
@@ -58,6 +59,7 @@ public:
 
 private:
     HANDLE file_;
+    bool flush_;
 };
 
 }  // namespace
@@ -69,17 +71,51 @@ std::unique_ptr<ByteSink> OpenFileSink(const std::filesystem::path& path, std::s
         error = detail::SystemErrorText(GetLastError());
         return nullptr;
     }
-    return std::make_unique<FileSink>(file);
+    return std::make_unique<FileSink>(file, true);
 }
 
 std::unique_ptr<ByteSink> OpenStreamSink(const std::filesystem::path& path, std::string& error) {
-    // Named pipes and devices on Windows are not files in a folder, and a save
-    // never resolves to one: a save there is refused before it gets here.
-    error = "writing into " + WideToUtf8(path.wstring()) + " as a stream is not supported here";
-    return nullptr;
+    const HANDLE stream = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (stream == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        error = code == ERROR_PIPE_BUSY ? "the pipe is busy with another writer"
+                                        : detail::SystemErrorText(code);
+        return nullptr;
+    }
+    return std::make_unique<FileSink>(stream, false);
 }
 
 namespace detail {
+
+std::filesystem::file_type StreamTargetType(const std::filesystem::path& path) {
+    // Opening a pipe would take its one free end: a pipe is known by its name.
+    const std::wstring name = path.wstring();
+    for (const wchar_t* prefix : {L"\\\\.\\pipe\\", L"\\\\?\\pipe\\"}) {
+        if (_wcsnicmp(name.c_str(), prefix, wcslen(prefix)) == 0) {
+            return std::filesystem::file_type::fifo;
+        }
+    }
+    // Opened for nothing but a question: a device answers what it is.
+    const HANDLE handle = CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return std::filesystem::file_type::none;
+    const DWORD type = GetFileType(handle);
+    CloseHandle(handle);
+    return type == FILE_TYPE_CHAR ? std::filesystem::file_type::character
+                                  : std::filesystem::file_type::none;
+}
+
+// The C runtime's stat reports one link for every file: the handle knows.
+std::uintmax_t HardLinkCount(const std::filesystem::path& path) {
+    const HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 1;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = GetFileInformationByHandle(file, &info) != 0;
+    CloseHandle(file);
+    return known ? info.nNumberOfLinks : 1;
+}
 
 unsigned long CurrentProcessId() { return static_cast<unsigned long>(GetCurrentProcessId()); }
 

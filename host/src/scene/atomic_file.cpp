@@ -46,6 +46,13 @@ bool resolve(const fs::path& target, Destination& destination, std::string& erro
             error = "cannot inspect " + quoted(path) + ": " + code.message();
             return false;
         }
+        if (status.type() == fs::file_type::not_found) {
+            if (const fs::file_type stream = detail::StreamTargetType(path);
+                stream != fs::file_type::none) {
+                destination = {path, fs::file_status(stream), links > 0};
+                return true;
+            }
+        }
         if (status.type() != fs::file_type::symlink) {
             destination = {path, status, links > 0};
             return true;
@@ -103,9 +110,8 @@ std::string refusal(const fs::path& target, const Destination& destination,
     if (!detail::MayWrite(path)) {
         return name + " is read-only; --force replaces it where you may delete it";
     }
-    std::error_code code;
-    const std::uintmax_t names = fs::hard_link_count(path, code);
-    if (!code && names > 1) {
+    const std::uintmax_t names = detail::HardLinkCount(path);
+    if (names > 1) {
         return name + " has " + std::to_string(names) +
                " hard links; replacing it would part this name from the others (--force does)";
     }
