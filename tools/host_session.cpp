@@ -5,7 +5,6 @@
 #include <standin/command_line.h>
 #include <standin/scene_file.h>
 
-#include <cstdlib>
 #include <system_error>
 
 #include "tools/errors.h"
@@ -22,9 +21,9 @@ constexpr const char* kModuleVariable = "NACRELLE_PLUGIN";
 
 std::filesystem::path findModule(const std::filesystem::path& explicitPath) {
     if (!explicitPath.empty()) return explicitPath;
-    if (const char* fromEnvironment = std::getenv(kModuleVariable);
-        fromEnvironment != nullptr && *fromEnvironment != '\0') {
-        return fromEnvironment;
+    if (const std::optional<std::string> fromEnvironment = standin::EnvironmentVariable(kModuleVariable);
+        fromEnvironment && !fromEnvironment->empty()) {
+        return standin::PathFromUtf8(*fromEnvironment);
     }
     return standin::RunningProgram().parent_path() / kModuleFileName;
 }

@@ -46,6 +46,16 @@ endif()
 run(0 out scene render ${scene} --size 32 -o "rendu-é.png")
 expect_png("rendu-é.png")
 
+# The module named by the environment, beyond ASCII too.
+get_filename_component(program_dir ${PROGRAM} DIRECTORY)
+file(COPY_FILE ${program_dir}/Nacrelle.dlt "${WORK_DIR}/модуль-ñ.dlt")
+set(ENV{NACRELLE_PLUGIN} "модуль-ñ.dlt")
+run(0 out info --json)
+unset(ENV{NACRELLE_PLUGIN})
+if(NOT out MATCHES "\"file\": \"модуль-ñ\\.dlt\"")
+  message(FATAL_ERROR "info does not name the module of NACRELLE_PLUGIN:\n${out}")
+endif()
+
 # Refusals name the file and the reason, as on Linux.
 run(1 out --plugin "absent-ñ.dlt" render)
 if(NOT out MATCHES "cannot load module \"absent-ñ\\.dlt\": no such file")

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,11 @@ inline std::filesystem::path PathFromUtf8(std::string_view text) {
     return std::filesystem::path(
         std::u8string(reinterpret_cast<const char8_t*>(text.data()), text.size()));
 }
+
+/// The value of the environment variable `name` in UTF-8 (read from the
+/// system's UTF-16 environment on Windows, whose narrow one is in a legacy
+/// code page), or nothing when it is not set.
+std::optional<std::string> EnvironmentVariable(const char* name);
 
 /// The file of the running program, or an empty path when unknown.
 std::filesystem::path RunningProgram();

@@ -1,11 +1,18 @@
 #include "standin/command_line.h"
 
+#include <cstdlib>
 #include <system_error>
 
 namespace standin {
 
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {
     return std::vector<std::string>(argv, argv + argc);
+}
+
+std::optional<std::string> EnvironmentVariable(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr) return std::nullopt;
+    return std::string(value);
 }
 
 }  // namespace standin

@@ -30,6 +30,22 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
 
 namespace standin {
 
+std::optional<std::string> EnvironmentVariable(const char* name) {
+    const std::wstring wideName(name, name + std::char_traits<char>::length(name));
+    std::wstring value(64, L'\0');
+    for (;;) {
+        SetLastError(ERROR_SUCCESS);
+        const DWORD length =
+            GetEnvironmentVariableW(wideName.c_str(), value.data(), static_cast<DWORD>(value.size()));
+        if (length == 0) {
+            if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+            return std::string();
+        }
+        if (length < value.size()) return WideToUtf8(value.substr(0, length));
+        value.resize(length);  // the size needed, with its terminator
+    }
+}
+
 std::filesystem::path RunningProgram() {
     std::wstring buffer(MAX_PATH, L'\0');
     for (;;) {
