@@ -116,14 +116,15 @@ int runScene(const CommonOptions& common, const SceneCommand& command) {
     RenderCommand render = command.render;
     render.map = command.map;
     if (render.output.empty()) {
-        render.output = std::filesystem::path(command.file).replace_extension(".png").string();
+        render.output = standin::PathToUtf8(
+            standin::PathFromUtf8(command.file).replace_extension(".png"));
     }
     if (command.action == "render") checkRenderCommand(render);
     (void)timeOf(command.map);
 
     HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
     if (command.action == "new") {
-        if (std::filesystem::exists(command.file) && !command.force) {
+        if (std::filesystem::exists(standin::PathFromUtf8(command.file)) && !command.force) {
             throw Failure("\"" + command.file + "\" exists already (--force replaces it)");
         }
         Texmap& map = session.createMap();
@@ -135,7 +136,7 @@ int runScene(const CommonOptions& common, const SceneCommand& command) {
     // An edit holds the scene from reading to saving: another edit meanwhile
     // would be lost.
     std::optional<SceneLock> lock;
-    if (command.action == "set") lock.emplace(command.file, sceneLockWait());
+    if (command.action == "set") lock.emplace(standin::PathFromUtf8(command.file), sceneLockWait());
     Texmap& map = sceneMap(session, command.file);
     if (command.action == "show") {
         show(command.file, map, command.json);

@@ -32,7 +32,7 @@ void writeImage(const Image& image, const std::string& path, const PngEncoding& 
 
 void checkPngName(const std::string& path) {
     if (path == "-") return;
-    std::string extension = std::filesystem::path(path).extension().string();
+    std::string extension = standin::PathToUtf8(standin::PathFromUtf8(path).extension());
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (!extension.empty() && extension != ".png") {

@@ -45,6 +45,13 @@ if(NOT out MATCHES "карта-ø\\.png")
 endif()
 run(0 out scene render ${scene} --size 32 -o "rendu-é.png")
 expect_png("rendu-é.png")
+run(0 out scene render ${scene} --size 32)
+expect_png("fïlm 薄膜.png")
+# The scene is there under its own name: not replaced without --force.
+run(1 out scene new ${scene})
+if(NOT out MATCHES "exists already")
+  message(FATAL_ERROR "scene new replaced the scene ${scene}:\n${out}")
+endif()
 
 # The module named by the environment, beyond ASCII too.
 get_filename_component(program_dir ${PROGRAM} DIRECTORY)

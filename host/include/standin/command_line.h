@@ -27,6 +27,12 @@ inline std::filesystem::path PathFromUtf8(std::string_view text) {
 /// code page), or nothing when it is not set.
 std::optional<std::string> EnvironmentVariable(const char* name);
 
+/// The UTF-8 text of `path`, as PathFromUtf8 reads it back.
+inline std::string PathToUtf8(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 /// The file of the running program, or an empty path when unknown.
 std::filesystem::path RunningProgram();
 
