@@ -138,7 +138,7 @@ int renderMap(Texmap& map, const RenderCommand& command) {
     applySettings(map, job.settings, t);
     requireThicknessImage(map, t);
     standin::WritePolicy policy{command.force, {}};
-    if (!command.scene.empty()) policy.inputs.push_back(command.scene);
+    if (!command.scene.empty()) policy.inputs.push_back(standin::PathFromUtf8(command.scene));
     if (const auto image = thicknessImageFile(map); !image.empty()) policy.inputs.push_back(image);
     if (!job.frames) {
         writeImage(renderSwatch(map, t, job.options), command.output, job.encoding, policy);

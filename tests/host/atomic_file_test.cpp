@@ -85,6 +85,22 @@ TEST_F(AtomicFileTest, CreatesAndReplacesAFile) {
     EXPECT_EQ(FilesInDir(), 1u);
 }
 
+TEST_F(AtomicFileTest, TheTemporaryFileIsNamedAfterTheTargetWhateverItsScript) {
+    const fs::path target = dir_ / fs::path(u8"薄膜 fïlm.ncs");
+    fs::path temporary;
+    const standin::ByteSinkOpener open = [&](const fs::path& path, std::string& why) {
+        temporary = path;
+        return standin::OpenFileSink(path, why);
+    };
+    std::string error;
+    ASSERT_TRUE(standin::WriteFileAtomically(target, Pattern(10, 1), error, open)) << error;
+    EXPECT_EQ(temporary.parent_path(), target.parent_path());
+    const std::u8string name = temporary.filename().u8string();
+    EXPECT_EQ(name.rfind(u8"." + target.filename().u8string() + u8".saving-", 0), 0u)
+        << temporary;
+    EXPECT_EQ(ReadAll(target), Pattern(10, 1));
+}
+
 TEST_F(AtomicFileTest, FailingHalfWayLeavesThePreviousFileIntact) {
     const fs::path target = dir_ / "scene.ncs";
     const std::vector<std::uint8_t> previous = Pattern(1234, 3);

@@ -17,8 +17,10 @@ std::string quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
 fs::path temporaryNameFor(const fs::path& target, unsigned attempt) {
     static std::atomic<unsigned> counter{0};
     const unsigned serial = counter.fetch_add(1);
-    std::string name = "." + target.filename().string() + ".saving-" +
-                       std::to_string(detail::CurrentProcessId()) + "-" + std::to_string(serial);
+    // Built as a path: a narrow name would be read in another encoding on Windows.
+    fs::path name = ".";
+    name += target.filename().native();
+    name += ".saving-" + std::to_string(detail::CurrentProcessId()) + "-" + std::to_string(serial);
     if (attempt > 0) name += "-" + std::to_string(attempt);
     return target.parent_path() / name;
 }
