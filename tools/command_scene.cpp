@@ -4,10 +4,14 @@
 #include <standin/file_names.h>
 #include <standin/grey_maps.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "tools/commands.h"
 #include "tools/errors.h"
@@ -50,15 +54,37 @@ nlohmann::json describeMap(Texmap& map) {
     return description;
 }
 
+/// Characters that `text` (UTF-8) shows: every byte but continuation bytes.
+std::size_t shownWidth(const std::string& text) {
+    std::size_t width = 0;
+    for (const unsigned char c : text) width += (c & 0xC0) != 0x80 ? 1 : 0;
+    return width;
+}
+
+/// `text` followed by spaces up to `width` shown characters, and one more.
+std::string column(const std::string& text, std::size_t width) {
+    return text + std::string(width - std::min(width, shownWidth(text)) + 1, ' ');
+}
+
 void printParameters(const nlohmann::json& object, const char* indent) {
+    // Columns as wide as their widest entry, in characters, not bytes: labels
+    // such as "Hue Shift (±°):" hold characters of two bytes.
+    std::vector<std::pair<std::string, std::string>> rows;  // name, label
+    std::size_t nameWidth = 20, labelWidth = 18;
     for (const auto& [name, entry] : object["parameters"].items()) {
         // What the panel's label says, else the parameter's display name.
         const std::string display =
             entry.contains("label")         ? "\"" + entry["label"].get<std::string>() + "\""
             : entry.contains("displayName") ? "(" + entry["displayName"].get<std::string>() + ")"
                                             : "";
-        std::printf("%s%-20s %-18s %s", indent, name.c_str(), display.c_str(),
-                    entry["value"].dump().c_str());
+        nameWidth = std::max(nameWidth, shownWidth(name));
+        labelWidth = std::max(labelWidth, shownWidth(display));
+        rows.emplace_back(name, display);
+    }
+    for (const auto& [name, display] : rows) {
+        const nlohmann::json& entry = object["parameters"][name];
+        std::printf("%s%s%s%s", indent, column(name, nameWidth).c_str(),
+                    column(display, labelWidth).c_str(), entry["value"].dump().c_str());
         if (entry.contains("keys")) {
             // As they are typed: NAME@FRAME=VALUE.
             std::printf("   keys:");

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <nlohmann/json.hpp>
+#include <sstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -154,6 +156,16 @@ TEST_F(CommandLine, InfoAndShowNameWhatTheUserSees) {
         EXPECT_NE(text.find(p["scriptName"].get<std::string>() + " "), std::string::npos);
         EXPECT_NE(text.find(beside), std::string::npos) << p.dump();
     }
+    // The values stand in one column, counted in characters: labels such as
+    // "Hue Shift (±°):" hold characters of two bytes.
+    std::istringstream lines(text.substr(text.find('\n', text.find("\nmap ") + 1) + 1));
+    std::set<std::size_t> valueColumns;
+    for (std::string line; std::getline(lines, line) && line.rfind("  ", 0) == 0;) {
+        const std::string before = line.substr(0, line.rfind(' ') + 1);
+        valueColumns.insert(static_cast<std::size_t>(std::count_if(
+            before.begin(), before.end(), [](unsigned char c) { return (c & 0xC0) != 0x80; })));
+    }
+    EXPECT_EQ(valueColumns.size(), 1u) << text;
     // The rows the panel calls Min and Max, which scripts call the other way round.
     EXPECT_EQ(shown["parameters"]["thicknessmax"]["label"], "Min:");
     EXPECT_EQ(shown["parameters"]["thicknessmin"]["label"], "Max:");
