@@ -21,7 +21,8 @@ constexpr const char* kModuleVariable = "NACRELLE_PLUGIN";
 
 std::filesystem::path findModule(const std::filesystem::path& explicitPath) {
     if (!explicitPath.empty()) return explicitPath;
-    if (const std::optional<std::string> fromEnvironment = standin::EnvironmentVariable(kModuleVariable);
+    if (const std::optional<std::string> fromEnvironment =
+            standin::EnvironmentVariable(kModuleVariable);
         fromEnvironment && !fromEnvironment->empty()) {
         return standin::PathFromUtf8(*fromEnvironment);
     }

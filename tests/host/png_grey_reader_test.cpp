@@ -232,7 +232,8 @@ std::uint32_t big32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
 /// Where the chunk of type `type` starts in `png`.
 std::size_t chunkAt(const std::vector<std::uint8_t>& png, const std::string& type) {
     std::size_t at = 8;
-    while (std::string(png.begin() + at + 4, png.begin() + at + 8) != type) at += 12 + big32(png, at);
+    while (std::string(png.begin() + at + 4, png.begin() + at + 8) != type)
+        at += 12 + big32(png, at);
     return at;
 }
 

@@ -23,15 +23,7 @@
 #include <vector>
 
 #include "tests/reliability/reliability_support.h"
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define NACRELLE_SANITIZED 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define NACRELLE_SANITIZED 1
-#endif
+#include "tests/reliability/sanitized.h"
 
 namespace nacrelle::reliability {
 namespace {

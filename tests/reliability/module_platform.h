@@ -12,6 +12,14 @@
 
 namespace nacrelle::reliability {
 
+/// The little-endian number of `size` bytes at `at` in `bytes`.
+inline std::uint64_t LittleEndian(const std::vector<std::uint8_t>& bytes, std::size_t at,
+                                  int size) {
+    std::uint64_t value = 0;
+    for (int i = size - 1; i >= 0; --i) value = (value << 8) | bytes.at(at + i);
+    return value;
+}
+
 /// Whether the process still has `file` mapped or loaded.
 bool ModuleStillMapped(const std::filesystem::path& file);
 

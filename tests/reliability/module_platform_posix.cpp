@@ -4,27 +4,14 @@
 #include <fstream>
 
 #include "tests/reliability/module_platform.h"
+#include "tests/reliability/sanitized.h"
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define NACRELLE_SANITIZED 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define NACRELLE_SANITIZED 1
-#endif
 #ifndef NACRELLE_SANITIZED
 #include <malloc.h>
 #endif
 
 namespace nacrelle::reliability {
 namespace {
-
-std::uint64_t Le(const std::vector<std::uint8_t>& bytes, std::size_t at, int size) {
-    std::uint64_t value = 0;
-    for (int i = size - 1; i >= 0; --i) value = (value << 8) | bytes.at(at + i);
-    return value;
-}
 
 /// An ELF header of the given class, byte order and machine for a shared
 /// object, followed by zeros up to `size`.
@@ -81,13 +68,14 @@ std::optional<std::size_t> HeapInUse() {
 
 std::vector<std::size_t> CutPoints(const std::vector<std::uint8_t>& elf) {
     std::vector<std::size_t> cuts = {1, 4, 16, 20, 40, 63, 64};
-    const std::uint64_t phoff = Le(elf, 32, 8), shoff = Le(elf, 40, 8);
-    const std::uint64_t phentsize = Le(elf, 54, 2), phnum = Le(elf, 56, 2);
-    const std::uint64_t shentsize = Le(elf, 58, 2), shnum = Le(elf, 60, 2);
+    const std::uint64_t phoff = LittleEndian(elf, 32, 8), shoff = LittleEndian(elf, 40, 8);
+    const std::uint64_t phentsize = LittleEndian(elf, 54, 2), phnum = LittleEndian(elf, 56, 2);
+    const std::uint64_t shentsize = LittleEndian(elf, 58, 2), shnum = LittleEndian(elf, 60, 2);
     cuts.push_back(phoff + phentsize * phnum - 1);
     for (std::uint64_t i = 0; i < phnum; ++i) {
         const std::size_t entry = phoff + i * phentsize;
-        const std::uint64_t offset = Le(elf, entry + 8, 8), filesz = Le(elf, entry + 32, 8);
+        const std::uint64_t offset = LittleEndian(elf, entry + 8, 8),
+                            filesz = LittleEndian(elf, entry + 32, 8);
         if (filesz > 0) cuts.insert(cuts.end(), {offset + filesz / 2, offset + filesz - 1});
     }
     cuts.insert(cuts.end(), {shoff, shoff + shentsize * shnum - 1, elf.size() / 2, elf.size() - 1});

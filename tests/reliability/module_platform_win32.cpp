@@ -13,18 +13,12 @@
 namespace nacrelle::reliability {
 namespace {
 
-std::uint64_t Le(const std::vector<std::uint8_t>& bytes, std::size_t at, int size) {
-    std::uint64_t value = 0;
-    for (int i = size - 1; i >= 0; --i) value = (value << 8) | bytes.at(at + i);
-    return value;
-}
-
 void Put16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint16_t value) {
     bytes.at(at) = static_cast<std::uint8_t>(value & 0xFF);
     bytes.at(at + 1) = static_cast<std::uint8_t>(value >> 8);
 }
 
-std::size_t PeHeaderAt(const std::vector<std::uint8_t>& pe) { return Le(pe, 0x3C, 4); }
+std::size_t PeHeaderAt(const std::vector<std::uint8_t>& pe) { return LittleEndian(pe, 0x3C, 4); }
 
 /// A DOS header pointing at a PE header for `machine` with `characteristics`
 /// and an optional header starting with `magic`, followed by zeros up to 4 KiB.
@@ -72,14 +66,16 @@ std::optional<std::size_t> HeapInUse() {
 std::vector<std::size_t> CutPoints(const std::vector<std::uint8_t>& pe) {
     std::vector<std::size_t> cuts = {1, 2, 32, 63, 64};
     const std::size_t header = PeHeaderAt(pe);
-    const std::uint64_t sections = Le(pe, header + 6, 2);
-    const std::uint64_t symbols = Le(pe, header + 12, 4), symbolCount = Le(pe, header + 16, 4);
+    const std::uint64_t sections = LittleEndian(pe, header + 6, 2);
+    const std::uint64_t symbols = LittleEndian(pe, header + 12, 4),
+                        symbolCount = LittleEndian(pe, header + 16, 4);
     const std::size_t optional = header + 24;
-    const std::size_t table = optional + Le(pe, header + 20, 2);
+    const std::size_t table = optional + LittleEndian(pe, header + 20, 2);
     cuts.insert(cuts.end(), {header + 3, header + 23, optional + 1, table + 40 * sections - 1});
     for (std::uint64_t i = 0; i < sections; ++i) {
         const std::size_t entry = table + 40 * i;
-        const std::uint64_t size = Le(pe, entry + 16, 4), offset = Le(pe, entry + 20, 4);
+        const std::uint64_t size = LittleEndian(pe, entry + 16, 4),
+                            offset = LittleEndian(pe, entry + 20, 4);
         if (size > 0) cuts.insert(cuts.end(), {offset + size / 2, offset + size - 1});
     }
     if (symbols != 0) cuts.insert(cuts.end(), {symbols + 18 * symbolCount - 1});

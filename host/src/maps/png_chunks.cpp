@@ -33,10 +33,16 @@ constexpr std::array<std::uint32_t, 256> kCrcTable = MakeCrcTable();
 /// The bit depths a colour type allows, as a mask of 1 << depth.
 unsigned AllowedDepths(unsigned colourType) {
     switch (colourType) {
-        case 0: return (1u << 1) | (1u << 2) | (1u << 4) | (1u << 8) | (1u << 16);  // grey
-        case 3: return (1u << 1) | (1u << 2) | (1u << 4) | (1u << 8);               // palette
-        case 2: case 4: case 6: return (1u << 8) | (1u << 16);  // RGB, grey + alpha, RGBA
-        default: return 0;
+        case 0:
+            return (1u << 1) | (1u << 2) | (1u << 4) | (1u << 8) | (1u << 16);  // grey
+        case 3:
+            return (1u << 1) | (1u << 2) | (1u << 4) | (1u << 8);  // palette
+        case 2:
+        case 4:
+        case 6:
+            return (1u << 8) | (1u << 16);  // RGB, grey + alpha, RGBA
+        default:
+            return 0;
     }
 }
 
@@ -97,7 +103,8 @@ bool WalkPngChunks(std::span<const std::uint8_t> bytes, PngFacts& facts, std::st
         const std::size_t end = at + kChunkFrame + length;
         const auto data = bytes.subspan(at + 8, length);
         const bool critical = type[0] >= 'A' && type[0] <= 'Z';
-        const bool crcMatches = PngCrc32(bytes.subspan(at + 4, length + 4)) == Big32(bytes, end - 4);
+        const bool crcMatches =
+            PngCrc32(bytes.subspan(at + 4, length + 4)) == Big32(bytes, end - 4);
         if (!crcMatches && critical) return corrupt(std::string(type) + ": CRC error", end);
 
         if (!sawHeader) {

@@ -18,8 +18,8 @@ std::uint32_t PngCrc32(std::span<const std::uint8_t> bytes);
 struct PngFacts {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
-    bool srgb = false;         // an sRGB chunk
-    std::uint32_t gamma = 0;   // a gAMA chunk's value (times 100000); 0 when absent
+    bool srgb = false;            // an sRGB chunk
+    std::uint32_t gamma = 0;      // a gAMA chunk's value (times 100000); 0 when absent
     std::size_t imageDataAt = 0;  // where the first IDAT chunk starts
 };
 

@@ -35,8 +35,8 @@ std::optional<std::string> EnvironmentVariable(const char* name) {
     std::wstring value(64, L'\0');
     for (;;) {
         SetLastError(ERROR_SUCCESS);
-        const DWORD length =
-            GetEnvironmentVariableW(wideName.c_str(), value.data(), static_cast<DWORD>(value.size()));
+        const DWORD length = GetEnvironmentVariableW(wideName.c_str(), value.data(),
+                                                     static_cast<DWORD>(value.size()));
         if (length == 0) {
             if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
             return std::string();

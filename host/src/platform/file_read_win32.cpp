@@ -49,7 +49,8 @@ bool ReadRegularFile(const std::filesystem::path& path, std::uint64_t limit,
     for (;;) {
         if (got == read.size()) {
             if (got > limit) return Refuse(failure, Kind::kTooLarge, {}, got);
-            read.resize(static_cast<std::size_t>(std::min<std::uint64_t>(limit + 1, 2 * read.size())));
+            read.resize(
+                static_cast<std::size_t>(std::min<std::uint64_t>(limit + 1, 2 * read.size())));
         }
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(read.size() - got, 1u << 30));
         DWORD n = 0;

@@ -75,8 +75,9 @@ std::unique_ptr<ByteSink> OpenFileSink(const std::filesystem::path& path, std::s
 }
 
 std::unique_ptr<ByteSink> OpenStreamSink(const std::filesystem::path& path, std::string& error) {
-    const HANDLE stream = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE stream =
+        CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (stream == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
         error = code == ERROR_PIPE_BUSY ? "the pipe is busy with another writer"
@@ -108,8 +109,9 @@ std::filesystem::file_type StreamTargetType(const std::filesystem::path& path) {
 
 // The C runtime's stat reports one link for every file: the handle knows.
 std::uintmax_t HardLinkCount(const std::filesystem::path& path) {
-    const HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE file =
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 1;
     BY_HANDLE_FILE_INFORMATION info{};
     const bool known = GetFileInformationByHandle(file, &info) != 0;

@@ -12,9 +12,8 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <windows.h>
-
 #include <cxxabi.h>
+#include <windows.h>
 
 namespace __gnu_cxx {
 void __freeres() noexcept;  // the runtime's own release, made for leak checkers
@@ -39,7 +38,9 @@ CONDITION_VARIABLE guardSettled = CONDITION_VARIABLE_INIT;
 
 // The guard's first byte says "initialised" (the compiler's own inline check
 // reads it); the second says "being initialised by some thread".
-unsigned char* DoneByte(__cxxabiv1::__guard* guard) { return reinterpret_cast<unsigned char*>(guard); }
+unsigned char* DoneByte(__cxxabiv1::__guard* guard) {
+    return reinterpret_cast<unsigned char*>(guard);
+}
 unsigned char* BusyByte(__cxxabiv1::__guard* guard) { return DoneByte(guard) + 1; }
 
 }  // namespace
