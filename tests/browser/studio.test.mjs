@@ -203,8 +203,7 @@ test('a bad value shows an error and changes nothing', async () => {
   const { revision, rollouts } = await state();
   const gamma = rollouts[0].controls.find((c) => c.id === id && c.kind === 'edit').value;
   assert.equal((await typeInto(id, 'bright')).status(), 400);
-  await page.locator('#message').waitFor({ state: 'visible' });
-  assert.match(await page.locator('#message').textContent(), /"bright" is not a number/);
+  await page.locator('#message', { hasText: /"bright" is not a number/ }).waitFor({ state: 'visible' });
   assert.equal(await control(id, 'edit').inputValue(), String(gamma));
   assert.equal((await state()).revision, revision);
 });
@@ -236,7 +235,8 @@ test('a failed save says why and leaves the old file', async () => {
   const answer = page.waitForResponse((r) => r.url().includes('/api/scene/save'));
   await page.locator('#save-scene').click();
   assert.equal((await answer).status(), 400);
-  assert.match(await page.locator('#message').textContent(), /not saved/);
+  // The page writes the message once it has read the answer's body.
+  await page.locator('#message', { hasText: /not saved/ }).waitFor({ state: 'visible' });
   assert.deepEqual(readFileSync(join(dir, 'film.nscene')), before);
   assert.equal((await state()).unsaved, true);
 });
