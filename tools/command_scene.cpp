@@ -150,13 +150,18 @@ int runScene(const CommonOptions& common, const SceneCommand& command) {
 
     HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
     if (command.action == "new") {
-        if (std::filesystem::exists(standin::PathFromUtf8(command.file)) && !command.force) {
+        const std::filesystem::path file = standin::PathFromUtf8(command.file);
+        const bool replacing = std::filesystem::is_regular_file(file);
+        if (std::filesystem::exists(file) && !command.force) {
             throw Failure("\"" + command.file + "\" exists already (--force replaces it)");
         }
+        // Replacing a scene waits for an edit in progress, as another edit
+        // does: the edit's save would otherwise undo the replacement.
+        std::optional<SceneLock> lock;
+        if (replacing) lock.emplace(file, sceneLockWait());
         Texmap& map = session.createMap();
         applySettings(map, settings, timeOf(command.map));
-        session.saveScene(standin::PathFromUtf8(command.file),
-                          standin::WritePolicy{command.force, {}});
+        session.saveScene(file, standin::WritePolicy{command.force, {}});
         return 0;
     }
     // An edit holds the scene from reading to saving: another edit meanwhile

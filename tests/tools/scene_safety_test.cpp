@@ -41,6 +41,11 @@ protected:
         const nlohmann::json& parameter = shown["map"]["parameters"][name];
         return parameter.contains("keys") ? parameter["keys"].size() : 0;
     }
+    double sceneValue(const std::string& scene, const std::string& name) const {
+        const nlohmann::json shown =
+            nlohmann::json::parse(runOk({"scene", "show", scene, "--json"}).out);
+        return shown["map"]["parameters"][name]["value"].get<double>();
+    }
 };
 
 TEST_F(SceneSafety, TwoEditorsAtOnceLoseNoEdit) {
@@ -83,10 +88,10 @@ TEST_F(SceneSafety, TwoEditorsAtOnceLoseNoEdit) {
 
 TEST_F(SceneSafety, AnEditHeldUpTooLongSaysSo) {
     runOk({"scene", "new", "c.nscene"});
-    RunResult result;
+    RunResult result, replaced;
     {
 #ifdef _WIN32
-        // The host's own lock, the one the program takes (LockFileEx).
+        // The host's own lock, the one the program takes (a named mutex).
         standin::FileLock held;
         std::string error;
         ASSERT_EQ(held.TryLock(file("c.nscene"), error), standin::LockAttempt::Locked) << error;
@@ -96,14 +101,20 @@ TEST_F(SceneSafety, AnEditHeldUpTooLongSaysSo) {
         ASSERT_EQ(::flock(fd, LOCK_EX), 0);
 #endif
         result = run({"scene", "set", "c.nscene", "hue=4"}, {{"NACRELLE_LOCK_WAIT", "0.2"}});
+        // Replacing the scene waits for the edit as well.
+        replaced = run({"scene", "new", "c.nscene", "--force", "--set", "hue=5"},
+                       {{"NACRELLE_LOCK_WAIT", "0.2"}});
 #ifndef _WIN32
         ::close(fd);
 #endif
     }
-    EXPECT_EQ(result.exitCode, 1) << describe(result);
-    EXPECT_NE(result.err.find("being changed by another program"), std::string::npos)
-        << describe(result);
+    for (const RunResult& refused : {result, replaced}) {
+        EXPECT_EQ(refused.exitCode, 1) << describe(refused);
+        EXPECT_NE(refused.err.find("being changed by another program"), std::string::npos)
+            << describe(refused);
+    }
     EXPECT_EQ(keyCount("c.nscene", "hue"), 0u);
+    EXPECT_EQ(sceneValue("c.nscene", "hue"), 0.0);
 }
 
 TEST_F(SceneSafety, AnInterruptedFrameRangeLeavesNoTemporaryFile) {
