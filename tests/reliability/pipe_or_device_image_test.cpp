@@ -17,7 +17,7 @@
 #include <string>
 
 #include "tests/reliability/reliability_support.h"
-#include "tests/reliability/special_files.h"
+#include "tests/reliability/pipes_and_devices.h"
 
 namespace nacrelle::reliability {
 namespace {

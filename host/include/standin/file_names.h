@@ -20,7 +20,5 @@ std::filesystem::path FileNameFromHost(const MSTR& name);
 /// The name as the platform's narrow file functions of the host take it: its
 /// bytes on POSIX systems, UTF-8 on Windows.
 std::string NarrowFileName(const MSTR& name);
-/// The file that a name made by NarrowFileName names.
-std::filesystem::path PathFromNarrowFileName(const std::string& name);
 
 }  // namespace standin

@@ -2,7 +2,7 @@
 // file only, bounded in size), then decoded by the platform's reader.
 #include <vector>
 
-#include "standin/file_names.h"
+#include "standin/command_line.h"
 #include "standin/file_read.h"
 #include "standin/png_grey_reader.h"
 
@@ -11,7 +11,7 @@ namespace standin {
 bool ReadPngGreyFile(const std::string& path, GreyImage& image, std::string& error) {
     std::vector<std::uint8_t> bytes;
     FileReadFailure failure;
-    if (!ReadRegularFile(PathFromNarrowFileName(path), kMaxPngFileBytes, bytes, failure)) {
+    if (!ReadRegularFile(PathFromUtf8(path), kMaxPngFileBytes, bytes, failure)) {
         using Kind = FileReadFailure::Kind;
         switch (failure.kind) {
             case Kind::kNotFound:

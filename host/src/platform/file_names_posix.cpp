@@ -80,6 +80,4 @@ std::filesystem::path FileNameFromHost(const MSTR& name) {
 
 std::string NarrowFileName(const MSTR& name) { return FileNameFromHost(name).native(); }
 
-std::filesystem::path PathFromNarrowFileName(const std::string& name) { return name; }
-
 }  // namespace standin

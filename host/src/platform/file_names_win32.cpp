@@ -13,8 +13,4 @@ std::filesystem::path FileNameFromHost(const MSTR& name) {
 
 std::string NarrowFileName(const MSTR& name) { return WideToUtf8(name.data() ? name.data() : L""); }
 
-std::filesystem::path PathFromNarrowFileName(const std::string& name) {
-    return std::filesystem::path(Utf8ToUtf16(name));
-}
-
 }  // namespace standin

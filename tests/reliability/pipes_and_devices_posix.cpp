@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "tests/reliability/special_files.h"
+#include "tests/reliability/pipes_and_devices.h"
 
 namespace nacrelle::reliability {
 

@@ -6,7 +6,7 @@
 
 #include <atomic>
 
-#include "tests/reliability/special_files.h"
+#include "tests/reliability/pipes_and_devices.h"
 
 namespace nacrelle::reliability {
 
