@@ -1,8 +1,8 @@
 #include "bench/module_maps.h"
 
 #include <iparamb2.h>
-#include <standin/class_directory.h>
-#include <standin/grey_maps.h>
+#include <sdk/class_directory.h>
+#include <maps/grey_maps.h>
 
 #include <bit>
 #include <cstdint>

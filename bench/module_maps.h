@@ -3,7 +3,7 @@
 #pragma once
 
 #include <imtl.h>
-#include <standin/shade_context.h>
+#include <maps/shade_context.h>
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 # Build-time script: turns a compiled resource image (.res) into a C++ source
 # that defines the module's StandInResourceImage export (see
-# host/include/standin/embedded_resources.h).
+# host/modules/include/modules/embedded_resources.h).
 #   cmake -DINPUT=<file.res> -DOUTPUT=<file.cpp> -P EmbedResourceImage.cmake
 if(NOT INPUT OR NOT OUTPUT)
   message(FATAL_ERROR "EmbedResourceImage: INPUT and OUTPUT are required")
@@ -26,7 +26,7 @@ file(WRITE "${OUTPUT}.tmp" "\
 // The module's compiled resources, for the stand-in host.
 #include <cstddef>
 
-#include \"standin/embedded_resources.h\"
+#include \"modules/embedded_resources.h\"
 
 namespace {
 

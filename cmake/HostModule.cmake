@@ -102,7 +102,7 @@ function(nacrelle_add_resources target rc_file)
     VERBATIM)
 
   target_sources(${target} PRIVATE ${embedded})
-  # The generated source includes standin/embedded_resources.h.
+  # The generated source includes modules/embedded_resources.h.
   set_source_files_properties(${embedded} TARGET_DIRECTORY ${target} PROPERTIES
     INCLUDE_DIRECTORIES "$<TARGET_PROPERTY:Nacrelle::host,INTERFACE_INCLUDE_DIRECTORIES>")
   set_property(TARGET ${target} PROPERTY NACRELLE_RESOURCE_IMAGE ${res})

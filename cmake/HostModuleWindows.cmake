@@ -40,7 +40,7 @@ function(nacrelle_add_module target)
   target_link_libraries(${target} PRIVATE Nacrelle::host)
   # The static C++ runtime, kept from leaking at each unload.
   target_sources(${target} PRIVATE
-    ${_nacrelle_host_module_dir}/../host/src/platform/module_runtime_mingw.cpp)
+    ${_nacrelle_host_module_dir}/../host/platform/module_runtime_mingw.cpp)
 
   # The system calls DllMain; the host finds the Lib* functions by name.
   set(exports ${NACRELLE_MODULE_ENTRY_POINTS})

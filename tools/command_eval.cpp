@@ -1,7 +1,7 @@
 // `nacrelle eval`: the colour of one sample through the loaded map.
 #include <imtl.h>
-#include <standin/command_line.h>
-#include <standin/shade_context.h>
+#include <platform/command_line.h>
+#include <maps/shade_context.h>
 
 #include <cmath>
 #include <cstdio>

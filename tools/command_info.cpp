@@ -1,9 +1,9 @@
 // `nacrelle info`: the module's identity and its parameter table.
 #include <iparamb2.h>
-#include <standin/command_line.h>
-#include <standin/grey_maps.h>
-#include <standin/param_access.h>
-#include <standin/standard_texture_output.h>
+#include <platform/command_line.h>
+#include <maps/grey_maps.h>
+#include <params/param_access.h>
+#include <maps/standard_texture_output.h>
 
 #include <cstdio>
 #include <nlohmann/json.hpp>

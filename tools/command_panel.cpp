@@ -2,10 +2,10 @@
 // user actions given in order.
 #include <imtl.h>
 
-#include <standin/command_line.h>
-#include <standin/desktop.h>
-#include <standin/panels.h>
-#include <standin/shell.h>
+#include <platform/command_line.h>
+#include <platform/desktop.h>
+#include <panels/panels.h>
+#include <platform/shell.h>
 
 #include <cstdio>
 #include <cstdlib>

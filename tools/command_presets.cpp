@@ -1,6 +1,6 @@
 // `nacrelle presets` and `nacrelle gallery`.
 #include <CLI/CLI.hpp>
-#include <standin/command_line.h>
+#include <platform/command_line.h>
 
 #include <cstdio>
 #include <memory>

@@ -1,7 +1,7 @@
 // `nacrelle render` and `nacrelle chart`.
 #include <imtl.h>
 
-#include <standin/command_line.h>
+#include <platform/command_line.h>
 
 #include <cstdio>
 #include <algorithm>

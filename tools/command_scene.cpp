@@ -1,8 +1,8 @@
 // `nacrelle scene new|show|set|render`: scene files holding a map.
 #include <imtl.h>
-#include <standin/command_line.h>
-#include <standin/file_names.h>
-#include <standin/grey_maps.h>
+#include <platform/command_line.h>
+#include <sdk/host_file_names.h>
+#include <maps/grey_maps.h>
 
 #include <algorithm>
 #include <cstdio>

@@ -1,9 +1,9 @@
 #include "tools/host_session.h"
 
 #include <imtl.h>
-#include <standin/class_directory.h>
-#include <standin/command_line.h>
-#include <standin/scene_file.h>
+#include <sdk/class_directory.h>
+#include <platform/command_line.h>
+#include <scene/scene_file.h>
 
 #include <system_error>
 

@@ -7,9 +7,9 @@
 
 #include <iparamb2.h>
 #include <max.h>
-#include <standin/atomic_file.h>
-#include <standin/module_loader.h>
-#include <standin/scene.h>
+#include <platform/atomic_file.h>
+#include <modules/module_loader.h>
+#include <scene/scene.h>
 
 class Texmap;
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "standin/png_codec.h"
+#include "png/png_codec.h"
 #include "tools/parallel_rows.h"
 
 namespace nacrelle::tools {

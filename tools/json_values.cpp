@@ -1,8 +1,8 @@
 #include "tools/json_values.h"
 
 #include <iparamb2.h>
-#include <standin/animation.h>
-#include <standin/param_access.h>
+#include <sdk/animation.h>
+#include <params/param_access.h>
 
 #include <string>
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "standin/command_line.h"
-#include "standin/desktop.h"
+#include "platform/command_line.h"
+#include "platform/desktop.h"
 #include "tools/commands.h"
 #include "tools/errors.h"
 #include "tools/preset_commands.h"

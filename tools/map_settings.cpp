@@ -2,12 +2,12 @@
 
 #include <imtl.h>
 #include <iparamb2.h>
-#include <standin/animation.h>
-#include <standin/class_directory.h>
-#include <standin/command_line.h>
-#include <standin/file_names.h>
-#include <standin/grey_maps.h>
-#include <standin/param_access.h>
+#include <sdk/animation.h>
+#include <sdk/class_directory.h>
+#include <platform/command_line.h>
+#include <sdk/host_file_names.h>
+#include <maps/grey_maps.h>
+#include <params/param_access.h>
 #include <stdmat.h>
 
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "tools/panel_labels.h"
 
 #include <iparamb2.h>
-#include <standin/panels.h>
+#include <panels/panels.h>
 
 #include <cstdlib>
 #include <vector>

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include <standin/atomic_file.h>
+#include <platform/atomic_file.h>
 
 #include <max.h>
 

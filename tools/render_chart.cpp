@@ -1,9 +1,9 @@
 #include <imtl.h>
 #include <iparamb2.h>
-#include <standin/class_directory.h>
-#include <standin/grey_maps.h>
-#include <standin/param_access.h>
-#include <standin/shade_context.h>
+#include <sdk/class_directory.h>
+#include <maps/grey_maps.h>
+#include <params/param_access.h>
+#include <maps/shade_context.h>
 
 #include <cmath>
 #include <numbers>

@@ -1,5 +1,5 @@
 #include <imtl.h>
-#include <standin/shade_context.h>
+#include <maps/shade_context.h>
 
 #include "tools/parallel_rows.h"
 #include "tools/progress_bar.h"

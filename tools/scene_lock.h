@@ -2,7 +2,7 @@
 // that concurrent edits apply one after another and none is lost.
 #pragma once
 
-#include <standin/file_lock.h>
+#include <platform/file_lock.h>
 
 #include <chrono>
 #include <filesystem>

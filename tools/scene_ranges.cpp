@@ -2,8 +2,8 @@
 
 #include <imtl.h>
 #include <iparamb2.h>
-#include <standin/animation.h>
-#include <standin/param_access.h>
+#include <sdk/animation.h>
+#include <params/param_access.h>
 
 #include <cmath>
 #include <cstdio>

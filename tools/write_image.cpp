@@ -1,6 +1,6 @@
-#include <standin/atomic_file.h>
-#include <standin/command_line.h>
-#include <standin/desktop.h>
+#include <platform/atomic_file.h>
+#include <platform/command_line.h>
+#include <platform/desktop.h>
 
 #include <algorithm>
 #include <cctype>

@@ -3,7 +3,7 @@
 #include <imtl.h>
 #include <iparamb2.h>
 #include <maxapi.h>
-#include <standin/param_access.h>
+#include <params/param_access.h>
 
 #include <cmath>
 #include <string>

@@ -1,7 +1,7 @@
 #include "fuzz/inputs/evaluation_probe.h"
 
 #include <imtl.h>
-#include <standin/shade_context.h>
+#include <maps/shade_context.h>
 
 #include <array>
 #include <cmath>

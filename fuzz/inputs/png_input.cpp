@@ -1,7 +1,7 @@
 // PNG thickness maps: refused with the file's name and the image untouched,
 // or decoded into linear values that sample within [0, 1].
-#include <standin/grey_image.h>
-#include <standin/png_grey_reader.h>
+#include <png/grey_image.h>
+#include <png/png_grey_reader.h>
 
 #include <array>
 #include <cmath>

@@ -1,8 +1,8 @@
 // Compiled resources: refused at an offset inside the image, or parsed into
 // string tables and dialog templates that the host's Windows calls can read.
-#include <standin/instance.h>
-#include <standin/resources.h>
-#include <standin/string_table.h>
+#include <modules/instance.h>
+#include <modules/resources.h>
+#include <modules/string_table.h>
 #include <win_shim.h>
 
 #include <array>

@@ -1,7 +1,7 @@
 // Scene files: refused with the file and an offset, or loaded into a scene
 // that renders and saves again unchanged.
 #include <imtl.h>
-#include <standin/scene_file.h>
+#include <scene/scene_file.h>
 
 #include <string>
 #include <vector>

@@ -233,7 +233,7 @@ public:
 
 /// A new standard output filter (class (STDTEXOUT_CLASS_ID, 0)) at its
 /// defaults, which leave every colour unchanged bit for bit (the order of its
-/// steps: standin/output_filter.h). The caller makes it a reference; the host
+/// steps: maps/output_filter.h). The caller makes it a reference; the host
 /// frees it when nothing references it any more. TextureOutput and the
 /// standard output class are declared in stdmat.h.
 TextureOutput* GetNewDefaultTextureOutput();

@@ -81,7 +81,7 @@ typedef HWND__* HWND;
 int LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax);
 
 /// Opens `lpFile` with its default handler. The stand-in hands the address,
-/// in UTF-8, to the handler that the host installed (see standin/shell.h);
+/// in UTF-8, to the handler that the host installed (see platform/shell.h);
 /// only the default verb (null or "open") is supported, and the parameters,
 /// directory and show command are not used. Returns a value above 32 on
 /// success, as Windows does; ERROR_FILE_NOT_FOUND for a missing address and

@@ -1,6 +1,6 @@
 // Saving through a temporary file: a save that fails at any point leaves the
 // previous file byte for byte, and no temporary file behind.
-#include "standin/atomic_file.h"
+#include "platform/atomic_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

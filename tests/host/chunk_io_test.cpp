@@ -1,6 +1,6 @@
 // Chunk writer and reader: nesting, lengths, typed values and strings, and
 // every kind of damage the reader must catch with its offset.
-#include "standin/chunk_io.h"
+#include "sdk/chunk_io.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "standin/chunk_values.h"
+#include "sdk/chunk_values.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 
 #include "res_builder.h"
 #include "sdk_test_classes.h"
-#include "standin/class_directory.h"
-#include "standin/instance.h"
-#include "standin/lifecycle_log.h"
-#include "standin/panel_host.h"
-#include "standin/resources.h"
+#include "sdk/class_directory.h"
+#include "modules/instance.h"
+#include "sdk/lifecycle_log.h"
+#include "params/panel_host.h"
+#include "modules/resources.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "standin/grey_maps.h"
+#include "maps/grey_maps.h"
 
 #include <gtest/gtest.h>
 
@@ -11,13 +11,13 @@
 #include <vector>
 
 #include "png_test_writer.h"
-#include "standin/animation.h"
-#include "standin/class_directory.h"
-#include "standin/gradient_noise.h"
-#include "standin/param_access.h"
-#include "standin/remap_dir.h"
-#include "standin/scene_file.h"
-#include "standin/shade_context.h"
+#include "sdk/animation.h"
+#include "sdk/class_directory.h"
+#include "maps/gradient_noise.h"
+#include "params/param_access.h"
+#include "sdk/remap_dir.h"
+#include "scene/scene_file.h"
+#include "maps/shade_context.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "maxapi.h"
-#include "standin/animation.h"
+#include "sdk/animation.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "standin/lifecycle_log.h"
+#include "sdk/lifecycle_log.h"
 
 namespace {
 

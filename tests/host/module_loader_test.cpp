@@ -1,7 +1,7 @@
 // Loading the test modules (tests/host/test_module) through the stand-in's
 // loader: the entry points in order, the instance handle, strings and
 // resources, class registration, and every kind of refused file.
-#include "standin/module_loader.h"
+#include "modules/module_loader.h"
 
 #include <gtest/gtest.h>
 
@@ -18,9 +18,9 @@
 #include "iparamb2.h"
 #include "plugapi.h"
 #include "ref.h"
-#include "standin/class_directory.h"
-#include "standin/instance.h"
-#include "standin/resources.h"
+#include "sdk/class_directory.h"
+#include "modules/instance.h"
+#include "modules/resources.h"
 #include "test_module/test_module_ids.h"
 #include "test_module_paths.h"
 #include "win_shim.h"

@@ -1,7 +1,7 @@
 // Headless panels built from the test module's compiled dialog template: the
 // controls it shows, simulated input as real controls deliver it, moving the
 // panel between objects, and the user procedure's lifetime.
-#include "standin/panels.h"
+#include "panels/panels.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@
 
 #include "max.h"
 #include "scene_test_classes.h"
-#include "standin/instance.h"
-#include "standin/scene.h"
-#include "standin/shell.h"
+#include "modules/instance.h"
+#include "scene/scene.h"
+#include "platform/shell.h"
 #include "test_module/test_module_ids.h"
 #include "test_module_paths.h"
 

@@ -1,5 +1,5 @@
 // Addressing parameters by script name, clamped sets and key listing.
-#include "standin/param_access.h"
+#include "params/param_access.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "sdk_test_classes.h"
-#include "standin/animation.h"
+#include "sdk/animation.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "sdk_test_classes.h"
-#include "standin/class_directory.h"
+#include "sdk/class_directory.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "sdk_test_classes.h"
-#include "standin/param_access.h"
-#include "standin/references.h"
-#include "standin/remap_dir.h"
+#include "params/param_access.h"
+#include "sdk/references.h"
+#include "sdk/remap_dir.h"
 
 namespace {
 

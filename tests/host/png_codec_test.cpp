@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "standin/grey_image.h"
-#include "standin/png_codec.h"
-#include "standin/png_grey_reader.h"
+#include "png/grey_image.h"
+#include "png/png_codec.h"
+#include "png/png_grey_reader.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "standin/png_grey_reader.h"
+#include "png/png_grey_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "png_test_writer.h"
-#include "standin/grey_image.h"
+#include "png/grey_image.h"
 
 namespace {
 

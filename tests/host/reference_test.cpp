@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "ref.h"
-#include "standin/references.h"
-#include "standin/remap_dir.h"
+#include "sdk/references.h"
+#include "sdk/remap_dir.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "standin/resource_image.h"
+#include "modules/resource_image.h"
 
 namespace restest {
 

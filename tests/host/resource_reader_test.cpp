@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "res_builder.h"
-#include "standin/dialog_template.h"
-#include "standin/resource_image.h"
-#include "standin/resources.h"
-#include "standin/string_table.h"
+#include "modules/dialog_template.h"
+#include "modules/resource_image.h"
+#include "modules/resources.h"
+#include "modules/string_table.h"
 
 namespace {
 

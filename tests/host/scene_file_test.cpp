@@ -1,7 +1,7 @@
 // Scene files: a graph of objects round-trips with its sharing, parameter
 // blocks come back with values, keys and owner, and every kind of damage ends
 // loading with the file's name and the offset, freeing all it built.
-#include "standin/scene_file.h"
+#include "scene/scene_file.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -15,10 +15,10 @@
 
 #include "scene_test_classes.h"
 #include "sdk_test_classes.h"
-#include "standin/animation.h"
-#include "standin/chunk_io.h"
-#include "standin/param_access.h"
-#include "standin/remap_dir.h"
+#include "sdk/animation.h"
+#include "sdk/chunk_io.h"
+#include "params/param_access.h"
+#include "sdk/remap_dir.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include "imtl.h"
 #include "max.h"
-#include "standin/chunk_values.h"
-#include "standin/class_directory.h"
+#include "sdk/chunk_values.h"
+#include "sdk/class_directory.h"
 
 namespace scenetest {
 

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "imtl.h"
-#include "standin/chunk_io.h"
-#include "standin/chunk_values.h"
-#include "standin/grey_maps.h"
-#include "standin/shade_context.h"
+#include "sdk/chunk_io.h"
+#include "sdk/chunk_values.h"
+#include "maps/grey_maps.h"
+#include "maps/shade_context.h"
 
 namespace {
 

@@ -6,13 +6,13 @@
 #include <limits>
 #include <vector>
 
-#include "standin/animation.h"
-#include "standin/class_directory.h"
-#include "standin/output_filter.h"
-#include "standin/panels.h"
-#include "standin/remap_dir.h"
-#include "standin/scene.h"
-#include "standin/standard_texture_output.h"
+#include "sdk/animation.h"
+#include "sdk/class_directory.h"
+#include "maps/output_filter.h"
+#include "panels/panels.h"
+#include "sdk/remap_dir.h"
+#include "scene/scene.h"
+#include "maps/standard_texture_output.h"
 #include "stdmat.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // Text conversions between resource UTF-16, wide strings and UTF-8.
-#include "standin/utf16.h"
-#include "standin/file_names.h"
+#include "platform/utf16.h"
+#include "sdk/host_file_names.h"
 
 #include <gtest/gtest.h>
 

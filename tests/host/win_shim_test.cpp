@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "res_builder.h"
-#include "standin/instance.h"
-#include "standin/resources.h"
-#include "standin/shell.h"
+#include "modules/instance.h"
+#include "modules/resources.h"
+#include "platform/shell.h"
 
 namespace {
 

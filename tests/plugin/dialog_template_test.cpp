@@ -1,6 +1,6 @@
 // Dialog template 101 as compiled into the built module, against the layout
 // the panel is designed to.
-#include <standin/resources.h>
+#include <modules/resources.h>
 
 #include <cstdint>
 #include <string>

@@ -4,11 +4,11 @@
 // module's) is counted.
 #include <gtest/gtest.h>
 #include <imtl.h>
-#include <standin/animation.h>
-#include <standin/class_directory.h>
-#include <standin/grey_maps.h>
-#include <standin/scene.h>
-#include <standin/shade_context.h>
+#include <sdk/animation.h>
+#include <sdk/class_directory.h>
+#include <maps/grey_maps.h>
+#include <scene/scene.h>
+#include <maps/shade_context.h>
 #include <stdmat.h>
 
 #include <cmath>

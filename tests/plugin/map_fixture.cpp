@@ -1,6 +1,6 @@
 #include "tests/plugin/map_fixture.h"
 
-#include <standin/class_directory.h>
+#include <sdk/class_directory.h>
 
 namespace nacrelle::testing {
 

@@ -4,8 +4,8 @@
 #pragma once
 
 #include <imtl.h>
-#include <standin/panel_host.h>
-#include <standin/scene.h>
+#include <params/panel_host.h>
+#include <scene/scene.h>
 #include <stdmat.h>
 
 #include <atomic>

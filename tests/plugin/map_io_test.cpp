@@ -1,11 +1,11 @@
 // Saving and loading the map: through whole scene files, and its own chunks.
-#include <standin/animation.h>
-#include <standin/chunk_io.h>
-#include <standin/grey_maps.h>
-#include <standin/class_directory.h>
-#include <standin/param_access.h>
-#include <standin/scene_file.h>
-#include <standin/shade_context.h>
+#include <sdk/animation.h>
+#include <sdk/chunk_io.h>
+#include <maps/grey_maps.h>
+#include <sdk/class_directory.h>
+#include <params/param_access.h>
+#include <scene/scene_file.h>
+#include <maps/shade_context.h>
 
 #include <cstdint>
 #include <vector>

@@ -1,11 +1,11 @@
 // The texture map object through the loaded module: defaults, caching and
 // validity, evaluation against the core, sub-map, references, cloning.
-#include <standin/animation.h>
-#include <standin/class_directory.h>
-#include <standin/param_access.h>
-#include <standin/remap_dir.h>
-#include <standin/shade_context.h>
-#include <standin/standard_texture_output.h>
+#include <sdk/animation.h>
+#include <sdk/class_directory.h>
+#include <params/param_access.h>
+#include <sdk/remap_dir.h>
+#include <maps/shade_context.h>
+#include <maps/standard_texture_output.h>
 
 #include <bit>
 #include <cmath>

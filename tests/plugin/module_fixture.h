@@ -6,7 +6,7 @@
 
 #include <iparamb2.h>
 #include <max.h>
-#include <standin/module_loader.h>
+#include <modules/module_loader.h>
 
 #include <memory>
 #include <string>

@@ -6,7 +6,7 @@
 #include <dlfcn.h>
 #endif
 
-#include <standin/lifecycle_log.h>
+#include <sdk/lifecycle_log.h>
 
 #include <cmath>
 #include <string>

@@ -1,10 +1,10 @@
 // The map's editor panel, built headless by the host from template 101 and
 // driven as a user would.
-#include <standin/class_directory.h>
-#include <standin/grey_maps.h>
-#include <standin/panels.h>
-#include <standin/param_access.h>
-#include <standin/shell.h>
+#include <sdk/class_directory.h>
+#include <maps/grey_maps.h>
+#include <panels/panels.h>
+#include <params/param_access.h>
+#include <platform/shell.h>
 
 #include <set>
 #include <string>

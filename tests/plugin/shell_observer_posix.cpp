@@ -1,6 +1,6 @@
 #include "tests/plugin/shell_observer.h"
 
-#include <standin/shell.h>
+#include <platform/shell.h>
 
 #include <mutex>
 

@@ -9,9 +9,9 @@
 #include <gtest/gtest.h>
 #include <imtl.h>
 #include <iparamb2.h>
-#include <standin/class_directory.h>
-#include <standin/module_loader.h>
-#include <standin/shade_context.h>
+#include <sdk/class_directory.h>
+#include <modules/module_loader.h>
+#include <maps/shade_context.h>
 
 #include <cmath>
 #include <cstdint>

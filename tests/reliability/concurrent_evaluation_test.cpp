@@ -3,9 +3,9 @@
 // ThreadSanitizer must find nothing (evaluation only reads the maps).
 #include <gtest/gtest.h>
 #include <imtl.h>
-#include <standin/class_directory.h>
-#include <standin/module_loader.h>
-#include <standin/shade_context.h>
+#include <sdk/class_directory.h>
+#include <modules/module_loader.h>
+#include <maps/shade_context.h>
 
 #include <barrier>
 #include <bit>

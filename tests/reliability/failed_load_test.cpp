@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <imtl.h>
 #include <iparamb2.h>
-#include <standin/scene_file.h>
+#include <scene/scene_file.h>
 
 #include <cstdint>
 #include <string>

@@ -2,8 +2,8 @@
 // itself and the sound behaviour it now gets. (The files are also replayed
 // through the fuzz checks from fuzz/regressions/.)
 #include <gtest/gtest.h>
-#include <standin/grey_image.h>
-#include <standin/png_grey_reader.h>
+#include <png/grey_image.h>
+#include <png/png_grey_reader.h>
 
 #include <cstdint>
 #include <string>

@@ -3,10 +3,10 @@
 // through the fuzz targets' own checks, in every preset: a fixed reader
 // stays fixed, under the sanitizers too.
 #include <gtest/gtest.h>
-#include <standin/grey_image.h>
-#include <standin/png_grey_reader.h>
-#include <standin/resources.h>
-#include <standin/scene_file.h>
+#include <png/grey_image.h>
+#include <png/png_grey_reader.h>
+#include <modules/resources.h>
+#include <scene/scene_file.h>
 
 #include <algorithm>
 #include <filesystem>

@@ -5,12 +5,12 @@
 // architecture are refused with the file and the reason, leaving nothing.
 #include <gtest/gtest.h>
 #include <imtl.h>
-#include <standin/class_directory.h>
-#include <standin/instance.h>
-#include <standin/lifecycle_log.h>
-#include <standin/module_loader.h>
-#include <standin/scene.h>
-#include <standin/shade_context.h>
+#include <sdk/class_directory.h>
+#include <modules/instance.h>
+#include <sdk/lifecycle_log.h>
+#include <modules/module_loader.h>
+#include <scene/scene.h>
+#include <maps/shade_context.h>
 
 #include <cstdint>
 #include <memory>

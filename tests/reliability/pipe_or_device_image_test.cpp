@@ -4,10 +4,10 @@
 // scene naming one still loads, with the map's image missing.
 #include <gtest/gtest.h>
 #include <imtl.h>
-#include <standin/class_directory.h>
-#include <standin/grey_maps.h>
-#include <standin/scene_file.h>
-#include <standin/utf16.h>
+#include <sdk/class_directory.h>
+#include <maps/grey_maps.h>
+#include <scene/scene_file.h>
+#include <platform/utf16.h>
 
 #include <algorithm>
 #include <chrono>

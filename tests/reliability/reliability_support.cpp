@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <iparamb2.h>
-#include <standin/animation.h>
-#include <standin/class_directory.h>
-#include <standin/grey_maps.h>
-#include <standin/param_access.h>
+#include <sdk/animation.h>
+#include <sdk/class_directory.h>
+#include <maps/grey_maps.h>
+#include <params/param_access.h>
 #include <unistd.h>
 
 #include <algorithm>

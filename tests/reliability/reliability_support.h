@@ -3,7 +3,7 @@
 #pragma once
 
 #include <imtl.h>
-#include <standin/scene.h>
+#include <scene/scene.h>
 
 #include <cstdint>
 #include <filesystem>

@@ -5,10 +5,10 @@
 // file left behind.
 #include <gtest/gtest.h>
 #include <imtl.h>
-#include <standin/atomic_file.h>
-#include <standin/class_directory.h>
-#include <standin/module_loader.h>
-#include <standin/scene_file.h>
+#include <platform/atomic_file.h>
+#include <sdk/class_directory.h>
+#include <modules/module_loader.h>
+#include <scene/scene_file.h>
 #ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>

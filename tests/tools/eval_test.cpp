@@ -1,7 +1,7 @@
 // `nacrelle eval` against the core's colour function: the loaded map, driven
 // through the command line, must give the very same bits.
 #include <gtest/gtest.h>
-#include <standin/output_filter.h>
+#include <maps/output_filter.h>
 
 #include <bit>
 #include <cstdint>

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "png_file.h"
-#include "standin/png_codec.h"
+#include "png/png_codec.h"
 #include "wic.h"
 
 namespace nacrelle::tools::testing {

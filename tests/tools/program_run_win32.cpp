@@ -13,7 +13,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "standin/utf16.h"
+#include "platform/utf16.h"
 
 namespace nacrelle::tools::testing {
 

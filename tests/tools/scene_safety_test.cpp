@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "program_run.h"
-#include "standin/file_lock.h"
+#include "platform/file_lock.h"
 
 namespace nacrelle::tools::testing {
 namespace {

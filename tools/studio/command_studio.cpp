@@ -2,9 +2,9 @@
 
 #include <max.h>
 #include <signal.h>
-#include <standin/command_line.h>
-#include <standin/desktop.h>
-#include <standin/shell.h>
+#include <platform/command_line.h>
+#include <platform/desktop.h>
+#include <platform/shell.h>
 
 #include <unistd.h>
 

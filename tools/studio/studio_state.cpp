@@ -2,14 +2,14 @@
 
 #include <imtl.h>
 #include <iparamb2.h>
-#include <standin/grey_maps.h>
-#include <standin/panels.h>
-#include <standin/param_access.h>
-#include <standin/remap_dir.h>
-#include <standin/resources.h>
-#include <standin/scene.h>
-#include <standin/scene_file.h>
-#include <standin/shell.h>
+#include <maps/grey_maps.h>
+#include <panels/panels.h>
+#include <params/param_access.h>
+#include <sdk/remap_dir.h>
+#include <modules/resources.h>
+#include <scene/scene.h>
+#include <scene/scene_file.h>
+#include <platform/shell.h>
 
 #include <algorithm>
 #include <system_error>

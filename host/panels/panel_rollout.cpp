@@ -1,0 +1,339 @@
+// A rollout: the parameter map between one block and its controls, and the
+// simulated input that real controls would deliver.
+#include <cfloat>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <stdexcept>
+
+#include "panel_control.h"
+#include "panel_registry.h"
+#include "panel_text.h"
+#include "panel_tether.h"
+#include "params/param_access.h"
+#include "platform/shell.h"
+
+namespace standin {
+namespace {
+
+InputResult refused(std::string why) {
+    InputResult result;
+    result.error = std::move(why);
+    return result;
+}
+
+std::string controlName(int id) { return "control " + std::to_string(id); }
+
+// A number as typed into a field: optional surrounding blanks, nothing else.
+std::optional<double> parseNumber(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    double value = 0.0;
+    const char* end = text.data() + text.size();
+    const auto [stop, status] = std::from_chars(text.data(), end, value);
+    if (text.empty() || status != std::errc() || stop != end || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+}  // namespace
+
+PanelRollout::PanelRollout(HeadlessPanel& panel, ParamBlockDesc2* desc, MapID mapId)
+    : panel_(panel), desc_(desc), mapId_(mapId) {
+    block_ = new PanelTether([this] {
+        // The block is being deleted from outside: nothing may reach it now.
+        if (IParamBlock2* block = GetParamBlock(); block && block->GetMap(mapId_) == this) {
+            block->SetMap(nullptr, mapId_);
+        }
+    });
+}
+
+PanelRollout::~PanelRollout() { block_->DeleteMe(); }
+
+IParamBlock2* PanelRollout::GetParamBlock() { return static_cast<IParamBlock2*>(block_->Target()); }
+
+HWND PanelRollout::GetHWnd() { return reinterpret_cast<HWND>(this); }
+
+void PanelRollout::Bind(IParamBlock2* block) {
+    IParamBlock2* old = GetParamBlock();
+    if (old != block && old && old->GetMap(mapId_) == this) {
+        old->SetMap(detail::OtherRolloutOn(old, mapId_, this), mapId_);
+    }
+    block_->Hold(block);
+    if (block) block->SetMap(this, mapId_);
+    Invalidate();
+}
+
+PanelRollout::ControlData* PanelRollout::Find(int id) {
+    for (ControlData& control : controls_) {
+        if (control.id == id) return &control;
+    }
+    return nullptr;
+}
+
+const PanelRollout::ControlData* PanelRollout::Find(int id) const {
+    return const_cast<PanelRollout*>(this)->Find(id);
+}
+
+bool PanelRollout::HasControl(int id) const { return Find(id) != nullptr; }
+
+void PanelRollout::Refresh(ControlData& control) {
+    IParamBlock2* block = GetParamBlock();
+    if (control.param < 0 || !block) return;
+    const TimeValue t = panel_.Time();
+    Interval valid = FOREVER;
+    const ParamType2 type = block->GetParameterType(control.param);
+    switch (control.kind) {
+        case ControlKind::Edit:
+        case ControlKind::Spinner: {
+            double value = 0.0;
+            if (type == TYPE_FLOAT) {
+                float f = 0.0f;
+                if (!block->GetValue(control.param, t, f, valid)) return;
+                value = f;
+            } else {
+                int i = 0;
+                if (!block->GetValue(control.param, t, i, valid)) return;
+                value = i;
+            }
+            control.number = value;
+            if (control.kind == ControlKind::Edit) control.text = detail::NumberText(value);
+            break;
+        }
+        case ControlKind::CheckBox: {
+            int i = 0;
+            if (!block->GetValue(control.param, t, i, valid)) return;
+            control.number = i != 0 ? 1.0 : 0.0;
+            break;
+        }
+        case ControlKind::MapButton: {
+            ReferenceTarget* map = nullptr;
+            if (!block->GetValue(control.param, t, map, valid)) map = nullptr;
+            control.name = detail::DisplayNameOf(map);
+            control.text = *control.name;
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void PanelRollout::Invalidate() {
+    for (ControlData& control : controls_) Refresh(control);
+}
+
+void PanelRollout::Invalidate(ParamID id, int) {
+    for (ControlData& control : controls_) {
+        if (control.param == id) Refresh(control);
+    }
+}
+
+void PanelRollout::Enable(ParamID id, BOOL onOff, int) {
+    for (ControlData& control : controls_) {
+        if (control.param == id) control.enabled = onOff != FALSE;
+    }
+}
+
+void PanelRollout::Show(ParamID id, BOOL showHide, int) {
+    for (ControlData& control : controls_) {
+        if (control.param == id) control.visible = showHide != FALSE;
+    }
+}
+
+void PanelRollout::SetUserDlgProc(ParamMap2UserDlgProc* proc) {
+    desc_->SetUserDlgProc(mapId_, proc);
+}
+
+ParamMap2UserDlgProc* PanelRollout::GetUserDlgProc() { return desc_->GetUserDlgProc(mapId_); }
+
+std::vector<ControlView> PanelRollout::Controls() const {
+    std::vector<ControlView> views;
+    views.reserve(controls_.size());
+    for (const ControlData& control : controls_) {
+        ControlView view;
+        view.id = control.id;
+        view.className = control.className;
+        view.text = control.text;
+        view.rect = control.rect;
+        view.style = control.style;
+        view.enabled = control.enabled;
+        view.visible = control.visible;
+        view.kind = control.kind;
+        view.param = control.param;
+        view.number = control.number;
+        view.name = control.name;
+        if (control.kind == ControlKind::CheckBox && control.param < 0) {
+            view.number = control.checked ? 1.0 : 0.0;
+        }
+        views.push_back(std::move(view));
+    }
+    return views;
+}
+
+std::optional<ControlView> PanelRollout::Control(int id) const {
+    for (ControlView& view : Controls()) {
+        if (view.id == id) return std::move(view);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> PanelRollout::Unavailable(const ControlData& control) const {
+    if (!panel_.GetThing()) return "the panel's object was deleted";
+    if (!control.visible) return controlName(control.id) + " is hidden";
+    if (!control.enabled) return controlName(control.id) + " is unavailable";
+    if (control.param >= 0 && !const_cast<PanelRollout*>(this)->GetParamBlock()) {
+        return controlName(control.id) + " has no parameter block";
+    }
+    return std::nullopt;
+}
+
+InputResult PanelRollout::SetNumber(ControlData& control, double value) {
+    IParamBlock2& block = *GetParamBlock();
+    const ParamDef* def = desc_->FindParamDef(control.param);
+    if (!def) return refused(controlName(control.id) + " is bound to an unknown parameter");
+    // Limited to the range here already, so that a huge entry cannot
+    // overflow the parameter's type before the range applies.
+    if (def->has_range) {
+        const bool integer = def->type != TYPE_FLOAT;
+        const double low = integer ? def->range_low.i : def->range_low.f;
+        const double high = integer ? def->range_high.i : def->range_high.f;
+        value = std::min(std::max(value, low), high);
+    }
+    const TimeValue t = panel_.Time();
+    BOOL stored = FALSE;
+    if (def->type == TYPE_FLOAT) {
+        if (std::fabs(value) > FLT_MAX) {
+            return refused(std::to_string(value) + " is too large for a float parameter");
+        }
+        stored = SetValueClamped(block, control.param, t, static_cast<float>(value));
+    } else if (def->type == TYPE_INT) {
+        if (value < INT_MIN || value > INT_MAX) {
+            return refused(std::to_string(value) + " is too large for an integer parameter");
+        }
+        stored = SetValueClamped(block, control.param, t, static_cast<int>(std::lround(value)));
+    } else {
+        return refused(controlName(control.id) + " is bound to a parameter without a number");
+    }
+    if (!stored) return refused("the parameter block refused the value");
+    Invalidate(control.param);
+    InputResult result;
+    result.applied = true;
+    return result;
+}
+
+InputResult PanelRollout::TypeText(int id, std::string_view text) {
+    ControlData* control = Find(id);
+    if (!control) return refused("no " + controlName(id) + " in the rollout");
+    if (control->kind != ControlKind::Edit) return refused(controlName(id) + " is no edit field");
+    if (auto why = Unavailable(*control)) return refused(*why);
+    if (control->param < 0) {
+        control->text = std::string(text);
+        InputResult result;
+        result.applied = true;
+        return result;
+    }
+    const std::optional<double> number = parseNumber(text);
+    if (!number) {
+        return refused("\"" + std::string(text) + "\" is not a number (" + controlName(id) + ")");
+    }
+    double value = *number;
+    if (control->integerField) value = std::round(value);
+    return SetNumber(*control, value);
+}
+
+InputResult PanelRollout::DragSpinner(int id, int steps) {
+    ControlData* control = Find(id);
+    if (!control) return refused("no " + controlName(id) + " in the rollout");
+    if (control->kind != ControlKind::Spinner || control->param < 0) {
+        return refused(controlName(id) + " is no spinner bound to a parameter");
+    }
+    if (auto why = Unavailable(*control)) return refused(*why);
+    Refresh(*control);
+    const double current = control->number.value_or(0.0);
+    double step = control->scale > 0.0f ? control->scale : 0.1;
+    if (control->integerField) step = std::max(1.0, std::round(step));
+    return SetNumber(*control, current + steps * step);
+}
+
+InputResult PanelRollout::ClickCheckBox(int id) {
+    ControlData* control = Find(id);
+    if (!control) return refused("no " + controlName(id) + " in the rollout");
+    if (control->kind != ControlKind::CheckBox)
+        return refused(controlName(id) + " is no check box");
+    if (auto why = Unavailable(*control)) return refused(*why);
+    if (control->param >= 0) {
+        IParamBlock2& block = *GetParamBlock();
+        const int state = block.GetInt(control->param, panel_.Time());
+        // The new state is in the block before the procedure hears the click.
+        if (!block.SetValue(control->param, panel_.Time(), state != 0 ? FALSE : TRUE)) {
+            return refused("the parameter block refused the new state");
+        }
+        Invalidate(control->param);
+    } else {
+        control->checked = !control->checked;
+    }
+    InputResult result;
+    result.applied = true;
+    result.procResult = Dispatch(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+    return result;
+}
+
+InputResult PanelRollout::PressButton(int id) {
+    ControlData* control = Find(id);
+    if (!control) return refused("no " + controlName(id) + " in the rollout");
+    if (control->kind != ControlKind::Button && control->kind != ControlKind::MapButton) {
+        return refused(controlName(id) + " is no button");
+    }
+    if (auto why = Unavailable(*control)) return refused(*why);
+    InputResult result;
+    result.applied = true;
+    result.procResult = Dispatch(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+    return result;
+}
+
+InputResult PanelRollout::AssignMap(int id, Texmap* map) {
+    ControlData* control = Find(id);
+    if (!control) return refused("no " + controlName(id) + " in the rollout");
+    if (control->kind != ControlKind::MapButton || control->param < 0) {
+        return refused(controlName(id) + " is no map button bound to a parameter");
+    }
+    if (auto why = Unavailable(*control)) return refused(*why);
+    IParamBlock2& block = *GetParamBlock();
+    if (!block.SetValue(control->param, panel_.Time(), static_cast<ReferenceTarget*>(map))) {
+        return refused("the parameter block refused the map");
+    }
+    Invalidate(control->param);
+    InputResult result;
+    result.applied = true;
+    return result;
+}
+
+INT_PTR PanelRollout::SendToUserProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    return Dispatch(msg, wParam, lParam);
+}
+
+INT_PTR PanelRollout::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
+    ParamMap2UserDlgProc* proc = GetUserDlgProc();
+    if (!proc) return 0;
+    HeadlessPanel& panel = panel_;
+    // Addresses the procedure opens are recorded, and still reach the
+    // handler the host installed; without one, ShellExecuteW must still
+    // report failure, which a throwing handler makes it do.
+    ShellOpenHandler previous = CurrentShellHandler();
+    ScopedShellHandler recorder([&panel, previous](std::string address) {
+        panel.RecordOpened(address);
+        if (!previous) throw std::runtime_error("no shell handler is installed");
+        previous(std::move(address));
+    });
+    // A procedure that closes the panel it serves leaves the closing to the
+    // end of the message.
+    ++panel.dispatching_;
+    const INT_PTR answer = proc->DlgProc(panel.Time(), this, GetHWnd(), msg, wParam, lParam);
+    --panel.dispatching_;
+    if (panel.dispatching_ == 0 && panel.closePending_) panel.DeleteThis();
+    return answer;
+}
+
+}  // namespace standin

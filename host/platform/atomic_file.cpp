@@ -1,0 +1,224 @@
+#include "platform/atomic_file.h"
+
+#include <atomic>
+#include <system_error>
+
+#include "file_sink_platform.h"
+
+namespace standin {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
+
+// A name beside the target that no other save uses: hidden, and unique within
+// this process by a counter, across processes by the process ID.
+fs::path temporaryNameFor(const fs::path& target, unsigned attempt) {
+    static std::atomic<unsigned> counter{0};
+    const unsigned serial = counter.fetch_add(1);
+    // Built as a path: a narrow name would be read in another encoding on Windows.
+    fs::path name = ".";
+    name += target.filename().native();
+    name += ".saving-" + std::to_string(detail::CurrentProcessId()) + "-" + std::to_string(serial);
+    if (attempt > 0) name += "-" + std::to_string(attempt);
+    return target.parent_path() / name;
+}
+
+void removeQuietly(const fs::path& path) {
+    std::error_code ignored;
+    fs::remove(path, ignored);
+}
+
+/// Where a save really goes: `target` with every symbolic link on the way
+/// followed (the links themselves stay), and what is there.
+struct Destination {
+    fs::path path;
+    fs::file_status status;
+    bool throughLink = false;
+};
+
+bool resolve(const fs::path& target, Destination& destination, std::string& error) {
+    constexpr int kMaxLinks = 40;  // as the system allows for a path
+    fs::path path = target;
+    for (int links = 0;; ++links) {
+        std::error_code code;
+        const fs::file_status status = fs::symlink_status(path, code);
+        if (code && status.type() != fs::file_type::not_found) {
+            error = "cannot inspect " + quoted(path) + ": " + code.message();
+            return false;
+        }
+        if (status.type() == fs::file_type::not_found) {
+            if (const fs::file_type stream = detail::StreamTargetType(path);
+                stream != fs::file_type::none) {
+                destination = {path, fs::file_status(stream), links > 0};
+                return true;
+            }
+        }
+        if (status.type() != fs::file_type::symlink) {
+            destination = {path, status, links > 0};
+            return true;
+        }
+        if (links == kMaxLinks) {
+            error = quoted(target) + " goes through too many symbolic links";
+            return false;
+        }
+        const fs::path next = fs::read_symlink(path, code);
+        if (code) {
+            error = "cannot read the symbolic link " + quoted(path) + ": " + code.message();
+            return false;
+        }
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+}
+
+/// Why the save may not go to `destination`, or "" when it may.
+std::string refusal(const fs::path& target, const Destination& destination,
+                    const WritePolicy& policy) {
+    const fs::path& path = destination.path;
+    const std::string name = quoted(target) +
+                             (destination.throughLink ? " (a link to " + quoted(path) + ")" : "");
+    for (const fs::path& input : policy.inputs) {
+        std::error_code code;
+        if (fs::equivalent(path, input, code) && !code) {
+            return name + " is the input " + quoted(input) + "; writing it would destroy it";
+        }
+    }
+    switch (destination.status.type()) {
+        case fs::file_type::not_found:
+            if (destination.throughLink && !policy.force) {
+                return quoted(target) + " is a symbolic link to " + quoted(path) +
+                       ", which does not exist; --force creates it";
+            }
+            return "";
+        case fs::file_type::regular:
+            break;
+        case fs::file_type::fifo:
+        case fs::file_type::character:
+            return "";
+        case fs::file_type::directory:
+            return name + " is a directory";
+        case fs::file_type::block:
+            return name + " is a block device; refusing to write a file over it";
+        default:
+            return name + " is not a regular file";
+    }
+    if (policy.force) {
+        if (!detail::MayWrite(path) && !detail::MayRemoveEntry(path)) {
+            return name + " is read-only, and its directory does not let you replace it";
+        }
+        return "";
+    }
+    if (!detail::MayWrite(path)) {
+        return name + " is read-only; --force replaces it where you may delete it";
+    }
+    const std::uintmax_t names = detail::HardLinkCount(path);
+    if (names > 1) {
+        return name + " has " + std::to_string(names) +
+               " hard links; replacing it would part this name from the others (--force does)";
+    }
+    return "";
+}
+
+bool writeAll(ByteSink& sink, std::span<const std::uint8_t> bytes, std::string& error) {
+    std::size_t done = 0;
+    std::string why;
+    while (done < bytes.size()) {
+        const std::size_t count = std::min(kAtomicWriteBlock, bytes.size() - done);
+        if (!sink.Write(bytes.subspan(done, count), why)) {
+            error = "failed after " + std::to_string(done) + " of " +
+                    std::to_string(bytes.size()) + " bytes: " + why;
+            return false;
+        }
+        done += count;
+    }
+    return true;
+}
+
+bool writeStream(const fs::path& path, std::span<const std::uint8_t> bytes, std::string& error) {
+    std::string why;
+    std::unique_ptr<ByteSink> sink = OpenStreamSink(path, why);
+    if (!sink) {
+        error = "cannot open " + quoted(path) + ": " + why;
+        return false;
+    }
+    if (!writeAll(*sink, bytes, why)) {
+        error = "writing " + quoted(path) + " " + why;
+        return false;
+    }
+    if (!sink->Commit(why)) {
+        error = "finishing the write failed: " + why;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const fs::path& target, std::span<const std::uint8_t> bytes,
+                         std::string& error, const ByteSinkOpener& open,
+                         const WritePolicy& policy) {
+    if (target.filename().empty()) {
+        error = "the path names no file";
+        return false;
+    }
+    Destination destination;
+    if (!resolve(target, destination, error)) return false;
+    if (const std::string why = refusal(target, destination, policy); !why.empty()) {
+        error = why;
+        return false;
+    }
+    const fs::path& path = destination.path;
+    if (destination.status.type() == fs::file_type::fifo ||
+        destination.status.type() == fs::file_type::character) {
+        return writeStream(path, bytes, error);
+    }
+
+    // Another file of the same name appearing meanwhile is not ours to
+    // overwrite: try a few names.
+    fs::path temporary;
+    std::unique_ptr<ByteSink> sink;
+    std::string why;
+    for (unsigned attempt = 0; attempt < 16 && !sink; ++attempt) {
+        temporary = temporaryNameFor(path, attempt);
+        why.clear();
+        detail::RemoveOnSignal(temporary);
+        sink = open(temporary, why);
+        if (!sink) detail::ForgetOnSignal(temporary);
+        if (!sink && !detail::AlreadyExists(temporary)) break;
+    }
+    if (!sink) {
+        error = "cannot create the temporary file " + quoted(temporary) + ": " + why;
+        return false;
+    }
+    const auto discard = [&] {
+        sink.reset();
+        removeQuietly(temporary);
+        detail::ForgetOnSignal(temporary);
+    };
+
+    if (!writeAll(*sink, bytes, why)) {
+        discard();
+        error = "writing the temporary file " + why;
+        return false;
+    }
+    if (!sink->Commit(why)) {
+        discard();
+        error = "finishing the temporary file failed: " + why;
+        return false;
+    }
+    sink.reset();
+
+    detail::CopyPermissions(path, temporary);
+    if (!detail::RenameOver(temporary, path, why)) {
+        discard();
+        error = "renaming the temporary file over the target failed: " + why;
+        return false;
+    }
+    detail::ForgetOnSignal(temporary);
+    // The rename is done; syncing the directory makes it survive a power cut.
+    detail::SyncDirectory(path.parent_path());
+    return true;
+}
+
+}  // namespace standin
