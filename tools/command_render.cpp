@@ -15,6 +15,7 @@
 #include "tools/map_settings.h"
 #include "tools/progress_bar.h"
 #include "tools/render.h"
+#include "tools/write_policy.h"
 
 namespace nacrelle::tools {
 
@@ -137,7 +138,7 @@ int renderMap(Texmap& map, const RenderCommand& command) {
     const TimeValue t = timeOf(command.map);
     applySettings(map, job.settings, t);
     requireThicknessImage(map, t);
-    standin::WritePolicy policy{command.force, {}};
+    standin::WritePolicy policy = commandWritePolicy(command.force);
     if (!command.scene.empty()) policy.inputs.push_back(standin::PathFromUtf8(command.scene));
     if (const auto image = thicknessImageFile(map); !image.empty()) policy.inputs.push_back(image);
     if (!job.frames) {
@@ -200,7 +201,7 @@ int runChart(const CommonOptions& common, const ChartCommand& command) {
     applySettings(map, settings, timeOf(command.map));
     writeImage(renderChart(map, timeOf(command.map), options), command.output,
                PngEncoding{8, !command.linear, command.threads},
-               standin::WritePolicy{command.force, {}});
+               commandWritePolicy(command.force));
     return 0;
 }
 

@@ -21,6 +21,7 @@
 #include "tools/map_settings.h"
 #include "tools/panel_labels.h"
 #include "tools/scene_lock.h"
+#include "tools/write_policy.h"
 
 namespace nacrelle::tools {
 
@@ -161,7 +162,7 @@ int runScene(const CommonOptions& common, const SceneCommand& command) {
         if (replacing) lock.emplace(file, sceneLockWait());
         Texmap& map = session.createMap();
         applySettings(map, settings, timeOf(command.map));
-        session.saveScene(file, standin::WritePolicy{command.force, {}});
+        session.saveScene(file, commandWritePolicy(command.force));
         return 0;
     }
     // An edit holds the scene from reading to saving: another edit meanwhile
@@ -174,7 +175,7 @@ int runScene(const CommonOptions& common, const SceneCommand& command) {
     } else if (command.action == "set") {
         applySettings(map, settings, timeOf(command.map));
         session.saveScene(standin::PathFromUtf8(command.file),
-                          standin::WritePolicy{command.force, {}});
+                          commandWritePolicy(command.force));
     } else if (command.action == "render") {
         render.scene = command.file;  // an input: never the output
         return renderMap(map, render);

@@ -10,6 +10,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+/// Names tried for the temporary file before a save gives up.
+constexpr unsigned kTemporaryNameTries = 16;
+
 std::string quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
 
 // A name beside the target that no other save uses: hidden, and unique within
@@ -72,6 +75,11 @@ bool resolve(const fs::path& target, Destination& destination, std::string& erro
     }
 }
 
+/// "; <force> <lifts it>", or "" when the caller names no way to force a save.
+std::string forceHint(const WritePolicy& policy, const std::string& liftsIt) {
+    return policy.forceName.empty() ? "" : "; " + policy.forceName + " " + liftsIt;
+}
+
 /// Why the save may not go to `destination`, or "" when it may.
 std::string refusal(const fs::path& target, const Destination& destination,
                     const WritePolicy& policy) {
@@ -88,7 +96,7 @@ std::string refusal(const fs::path& target, const Destination& destination,
         case fs::file_type::not_found:
             if (destination.throughLink && !policy.force) {
                 return quoted(target) + " is a symbolic link to " + quoted(path) +
-                       ", which does not exist; --force creates it";
+                       ", which does not exist" + forceHint(policy, "creates it");
             }
             return "";
         case fs::file_type::regular:
@@ -110,12 +118,13 @@ std::string refusal(const fs::path& target, const Destination& destination,
         return "";
     }
     if (!detail::MayWrite(path)) {
-        return name + " is read-only; --force replaces it where you may delete it";
+        return name + " is read-only" + forceHint(policy, "replaces it where you may delete it");
     }
     const std::uintmax_t names = detail::HardLinkCount(path);
     if (names > 1) {
         return name + " has " + std::to_string(names) +
-               " hard links; replacing it would part this name from the others (--force does)";
+               " hard links; replacing it would part this name from the others" +
+               (policy.forceName.empty() ? "" : " (" + policy.forceName + " does)");
     }
     return "";
 }
@@ -175,11 +184,12 @@ bool WriteFileAtomically(const fs::path& target, std::span<const std::uint8_t> b
     }
 
     // Another file of the same name appearing meanwhile is not ours to
-    // overwrite: try a few names.
+    // overwrite: try a few names, few enough to give up soon on a directory
+    // where every create fails.
     fs::path temporary;
     std::unique_ptr<ByteSink> sink;
     std::string why;
-    for (unsigned attempt = 0; attempt < 16 && !sink; ++attempt) {
+    for (unsigned attempt = 0; attempt < kTemporaryNameTries && !sink; ++attempt) {
         temporary = temporaryNameFor(path, attempt);
         why.clear();
         detail::RemoveOnSignal(temporary);

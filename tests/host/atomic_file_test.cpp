@@ -162,6 +162,20 @@ TEST_F(AtomicFileTest, ReportsAMissingDirectoryAndATargetThatIsADirectory) {
     EXPECT_EQ(FilesInDir(), 1u);
 }
 
+TEST_F(AtomicFileTest, ARefusalThatForceLiftsNamesOnlyTheCallersWayToForce) {
+    const fs::path target = dir_ / "twice.ncs";
+    WriteAll(target, Pattern(4, 0));
+    fs::create_hard_link(target, dir_ / "other.ncs");
+    for (const std::string forceName : {"", "Save anyway"}) {
+        std::string error;
+        EXPECT_FALSE(standin::WriteFileAtomically(target, Pattern(4, 1), error, standin::OpenFileSink,
+                                                  {false, {}, forceName}));
+        EXPECT_NE(error.find("part this name from the others"), std::string::npos) << error;
+        EXPECT_EQ(error.find("force"), std::string::npos) << error;
+        EXPECT_EQ(error.find("(Save anyway does)") != std::string::npos, !forceName.empty()) << error;
+    }
+}
+
 #ifndef _WIN32
 // POSIX only: Windows files have no permission bits to keep.
 TEST_F(AtomicFileTest, KeepsThePermissionsOfTheFileItReplaces) {

@@ -64,6 +64,9 @@ struct WritePolicy {
     bool force = false;
     /// The files the command reads: the target may be none of them.
     std::vector<std::filesystem::path> inputs;
+    /// How the caller's user asks for `force` (a flag, a button), named in a
+    /// refusal that it would lift; empty, such refusals name nothing.
+    std::string forceName;
 };
 
 /// Size of the pieces in which WriteFileAtomically hands bytes to the sink.
