@@ -1,10 +1,10 @@
 #include "png/png_grey_reader.h"
 
 #include "png_chunks.h"
+#include "png_transfer.h"
 
 #include <png.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -67,16 +67,12 @@ public:
     png_infop info = nullptr;
 };
 
-enum class Transfer { kSrgb, kPower, kLinear };
-
 struct Layout {
     png_uint_32 width;
     png_uint_32 height;
     int channels;  // after the transforms: 1 (grey) or 3 (RGB), maybe with alpha
     int bitDepth;  // after the transforms: 8 or 16
     std::size_t rowBytes;
-    Transfer transfer;
-    double exponent;  // linear = encoded ^ exponent, for kPower
 };
 
 // Reads the header chunks and sets the transforms up. Only trivially
@@ -102,21 +98,6 @@ bool readLayout(png_structp png, png_infop info, DecodeState* state, Layout* lay
     png_set_strip_alpha(png);
     png_set_interlace_handling(png);
 
-    layout->transfer = Transfer::kSrgb;
-    layout->exponent = 1.0;
-    double fileGamma = 0.0;
-    if (png_get_valid(png, info, PNG_INFO_sRGB) == 0 && png_get_gAMA(png, info, &fileGamma) != 0 &&
-        fileGamma > 0.0) {
-        // gAMA holds the encoding exponent (0.45455 for a 2.2 display curve).
-        const double exponent = 1.0 / fileGamma;
-        if (std::fabs(exponent - 1.0) < 1e-4) {
-            layout->transfer = Transfer::kLinear;
-        } else {
-            layout->transfer = Transfer::kPower;
-            layout->exponent = exponent;
-        }
-    }
-
     png_read_update_info(png, info);
     layout->width = width;
     layout->height = height;
@@ -135,29 +116,10 @@ bool readRows(png_structp png, png_infop info, png_bytepp rows) {
     return true;
 }
 
-double srgbToLinear(double encoded) {
-    return encoded <= 0.04045 ? encoded / 12.92 : std::pow((encoded + 0.055) / 1.055, 2.4);
-}
-
-/// Linear value of every possible sample value.
-std::vector<float> linearTable(const Layout& layout) {
-    const unsigned maxSample = layout.bitDepth == 16 ? 65535u : 255u;
-    std::vector<float> table(maxSample + 1);
-    for (unsigned s = 0; s <= maxSample; ++s) {
-        const double encoded = static_cast<double>(s) / maxSample;
-        double linear = encoded;
-        if (layout.transfer == Transfer::kSrgb) {
-            linear = srgbToLinear(encoded);
-        } else if (layout.transfer == Transfer::kPower) {
-            linear = std::pow(encoded, layout.exponent);
-        }
-        table[s] = static_cast<float>(linear);
-    }
-    return table;
-}
-
-void convertRows(const Layout& layout, const std::vector<png_byte>& rows, GreyImage& out) {
-    const std::vector<float> table = linearTable(layout);
+void convertRows(const Layout& layout, const detail::PngFacts& facts,
+                 const std::vector<png_byte>& rows, GreyImage& out) {
+    const std::vector<float> table =
+        detail::LinearSampleTable(facts, layout.bitDepth == 16 ? 65535u : 255u);
     const int bytesPerSample = layout.bitDepth == 16 ? 2 : 1;
     const int colourChannels = layout.channels >= 3 ? 3 : 1;
     const std::size_t pixelBytes = static_cast<std::size_t>(layout.channels) * bytesPerSample;
@@ -177,14 +139,8 @@ void convertRows(const Layout& layout, const std::vector<png_byte>& rows, GreyIm
                 *target++ = table[r];
                 continue;
             }
-            const unsigned g = sampleAt(pixel + bytesPerSample);
-            const unsigned b = sampleAt(pixel + 2 * bytesPerSample);
-            if (r == g && g == b) {
-                *target++ = table[r];
-            } else {
-                const double luminance = 0.2126 * table[r] + 0.7152 * table[g] + 0.0722 * table[b];
-                *target++ = static_cast<float>(luminance);
-            }
+            *target++ = detail::LinearGrey(table, r, sampleAt(pixel + bytesPerSample),
+                                           sampleAt(pixel + 2 * bytesPerSample));
         }
     }
 }
@@ -230,7 +186,7 @@ bool DecodePngGrey(std::span<const std::uint8_t> bytes, std::string_view sourceN
         if (!readRows(handle.png, handle.info, rowPointers.data())) return fail(state.problem);
 
         GreyImage decoded;
-        convertRows(layout, rows, decoded);
+        convertRows(layout, facts, rows, decoded);
         image = std::move(decoded);
         return true;
     } catch (const std::bad_alloc&) {
