@@ -219,12 +219,35 @@ struct LoadedModule::State {
     std::vector<ClassDesc*> classes;
     std::vector<ClassDesc*> registered;
 
+    /// Loads the module in the order the real host does; each step leaves
+    /// what Close must undo should a later one fail.
     void Load();
     /// Undoes whatever Load did, in reverse; returns the problems met.
     std::vector<std::string> Close() noexcept;
+
+private:
+    void OpenLibrary();
+    void Attach();
+    void CheckVersion();
+    void ReadClasses();
+    void CheckClasses();
+    void Initialize();
+    void RegisterClasses();
 };
 
 void LoadedModule::State::Load() {
+    OpenLibrary();
+    Attach();
+    // Nothing else of a module built for another release may run.
+    CheckVersion();
+    ReadClasses();
+    // Before LibInitialize: a module with unusable classes is never initialised.
+    CheckClasses();
+    Initialize();
+    RegisterClasses();
+}
+
+void LoadedModule::State::OpenLibrary() {
     try {
         library = detail::DynamicLibrary::Open(file);
     } catch (const detail::LibraryOpenError& e) {
@@ -235,22 +258,27 @@ void LoadedModule::State::Load() {
     entry = LookUpEntryPoints(library);
     resources = ReadResources(library);
     instance.emplace(file.string(), resources, library.NativeHandle());
+}
 
+void LoadedModule::State::Attach() {
     // As on Windows, a module that refuses the attach is detached again.
-    if (entry.dllMain != nullptr) {
-        attached = true;
-        const BOOL attachResult = Guarded("DllMain(DLL_PROCESS_ATTACH)", [&] {
-            return entry.dllMain(instance->Get(), DLL_PROCESS_ATTACH, nullptr);
-        });
-        if (!attachResult) throw Refusal("DllMain returned FALSE for DLL_PROCESS_ATTACH");
-    }
+    if (entry.dllMain == nullptr) return;
+    attached = true;
+    const BOOL attachResult = Guarded("DllMain(DLL_PROCESS_ATTACH)", [&] {
+        return entry.dllMain(instance->Get(), DLL_PROCESS_ATTACH, nullptr);
+    });
+    if (!attachResult) throw Refusal("DllMain returned FALSE for DLL_PROCESS_ATTACH");
+}
 
+void LoadedModule::State::CheckVersion() {
     version = Guarded("LibVersion", [&] { return entry.libVersion(); });
     if (version != static_cast<ULONG>(VERSION_3DSMAX)) {
         throw Refusal("built for another host version: " + DescribeVersion(version) +
                       "; this host is " + DescribeVersion(VERSION_3DSMAX));
     }
+}
 
+void LoadedModule::State::ReadClasses() {
     const MCHAR* text = Guarded("LibDescription", [&] { return entry.libDescription(); });
     description = text ? std::wstring(text) : std::wstring();
 
@@ -273,7 +301,9 @@ void LoadedModule::State::Load() {
         }
         classes.push_back(classDesc);
     }
+}
 
+void LoadedModule::State::CheckClasses() {
     for (std::size_t i = 0; i < classes.size(); ++i) {
         const std::string label = DescribeClass(classes[i], static_cast<int>(i));
         const auto errors = Guarded("checking the parameter blocks of " + label,
@@ -284,15 +314,18 @@ void LoadedModule::State::Load() {
             throw Refusal(label + " has a malformed parameter block definition: " + list);
         }
     }
-
     for (std::size_t i = 0; i < classes.size(); ++i) {
         CheckRegistrable(classes[i], static_cast<int>(i));
     }
+}
 
+void LoadedModule::State::Initialize() {
     const int initResult = Guarded("LibInitialize", [&] { return entry.libInitialize(); });
     if (!initResult) throw Refusal("LibInitialize returned FALSE: the module asked to be unloaded");
     initialized = true;
+}
 
+void LoadedModule::State::RegisterClasses() {
     for (std::size_t i = 0; i < classes.size(); ++i) {
         // Checked again: two classes of this module may share an identity.
         CheckRegistrable(classes[i], static_cast<int>(i));

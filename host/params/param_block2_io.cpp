@@ -25,6 +25,7 @@ namespace {
 constexpr USHORT kHeaderChunk = 0x0001;
 constexpr USHORT kParamChunk = 0x0010;
 
+constexpr ULONG kHeaderBytes = 6;       // block ID and version
 constexpr ULONG kParamPrefixBytes = 4;  // ID and type
 constexpr ULONG kFloatFixedBytes = kParamPrefixBytes + 8;
 constexpr ULONG kKeyBytes = 8;
@@ -39,6 +40,92 @@ IOResult reject(ILoad* iload, const std::string& problem) {
 bool sameStorage(ParamType2 stored, ParamType2 defined) {
     const auto isInteger = [](ParamType2 type) { return type == TYPE_INT || type == TYPE_BOOL; };
     return stored == defined || (isInteger(stored) && isInteger(defined));
+}
+
+/// Reads the header chunk: it must name block `expected`.
+IOResult readHeader(ILoad* iload, ULONG length, BlockID expected) {
+    if (length != kHeaderBytes) {
+        return reject(iload, "parameter block header of " + std::to_string(length) + " bytes, not " +
+                                 std::to_string(kHeaderBytes));
+    }
+    std::uint16_t id = 0;
+    std::uint32_t version = 0;
+    IOResult result = ReadU16(*iload, id);
+    if (result == IO_OK) result = ReadU32(*iload, version);
+    if (result != IO_OK) return result;
+    if (static_cast<BlockID>(id) != expected) {
+        return reject(iload, "parameter block " + std::to_string(static_cast<BlockID>(id)) +
+                                 " stored where block " + std::to_string(expected) +
+                                 " of its definition was expected");
+    }
+    return IO_OK;
+}
+
+/// One parameter as a scene file stores it.
+struct StoredParameter {
+    ParamID id = 0;
+    ParamType2 type = static_cast<ParamType2>(TYPE_FLOAT);
+    float value = 0.0f;         // TYPE_FLOAT
+    FloatTrack keys;            // TYPE_FLOAT
+    std::int32_t integer = 0;   // TYPE_INT, TYPE_BOOL
+};
+
+/// Reads a float's value and keys: finite, and the keys in time order.
+IOResult readFloat(ILoad* iload, ULONG length, const std::string& name, StoredParameter& stored) {
+    if (length < kFloatFixedBytes) {
+        return reject(iload, name + ": float value of " + std::to_string(length) + " bytes, too short");
+    }
+    std::uint32_t count = 0;
+    IOResult result = ReadF32(*iload, stored.value);
+    if (result == IO_OK) result = ReadU32(*iload, count);
+    if (result != IO_OK) return result;
+    if ((length - kFloatFixedBytes) / kKeyBytes != count ||
+        (length - kFloatFixedBytes) % kKeyBytes != 0) {
+        return reject(iload, name + ": " + std::to_string(count) + " keys do not fit " +
+                                 "a chunk of " + std::to_string(length) + " bytes");
+    }
+    if (!std::isfinite(stored.value)) return reject(iload, name + ": value is not a finite number");
+    for (std::uint32_t k = 0; k < count; ++k) {
+        std::int32_t time = 0;
+        float keyValue = 0.0f;
+        result = ReadI32(*iload, time);
+        if (result == IO_OK) result = ReadF32(*iload, keyValue);
+        if (result != IO_OK) return result;
+        if (!std::isfinite(keyValue)) {
+            return reject(iload, name + ": key " + std::to_string(k) + " is not a finite number");
+        }
+        if (!stored.keys.Empty() && time <= stored.keys.Keys().back().time) {
+            return reject(iload, name + ": key " + std::to_string(k) +
+                                     " is not later than the key before it");
+        }
+        stored.keys.SetKey(time, keyValue);
+    }
+    return IO_OK;
+}
+
+/// Reads a parameter chunk: ID, type and the value of that type.
+IOResult readParameter(ILoad* iload, ULONG length, StoredParameter& stored) {
+    if (length < kParamPrefixBytes) {
+        return reject(iload, "parameter chunk of " + std::to_string(length) +
+                                 " bytes, too short for its ID and type");
+    }
+    std::uint16_t rawId = 0;
+    std::uint16_t rawType = 0;
+    IOResult result = ReadU16(*iload, rawId);
+    if (result == IO_OK) result = ReadU16(*iload, rawType);
+    if (result != IO_OK) return result;
+    stored.id = static_cast<ParamID>(rawId);
+    stored.type = static_cast<ParamType2>(rawType);
+    const std::string name = "parameter " + std::to_string(stored.id);
+    if (stored.type == TYPE_FLOAT) return readFloat(iload, length, name, stored);
+    if (stored.type == TYPE_INT || stored.type == TYPE_BOOL) {
+        if (length != kIntBytes) {
+            return reject(iload, name + ": integer value of " + std::to_string(length) +
+                                     " bytes, not " + std::to_string(kIntBytes));
+        }
+        return ReadI32(*iload, stored.integer);
+    }
+    return reject(iload, name + ": type " + std::to_string(rawType) + " cannot be stored in a block");
 }
 
 }  // namespace
@@ -79,90 +166,23 @@ IOResult ParamBlock2::Load(ILoad* iload) {
     while ((opened = iload->OpenChunk()) == IO_OK) {
         const USHORT chunk = iload->CurChunkID();
         const ULONG length = iload->CurChunkLength();
-        IOResult result = IO_OK;
         if (chunk == kHeaderChunk) {
-            std::uint16_t id = 0;
-            std::uint32_t version = 0;
-            if (length != 6)
-                return reject(
-                    iload, "parameter block header of " + std::to_string(length) + " bytes, not 6");
-            result = ReadU16(*iload, id);
-            if (result == IO_OK) result = ReadU32(*iload, version);
-            if (result != IO_OK) return result;
-            if (static_cast<BlockID>(id) != desc_->ID) {
-                return reject(iload, "parameter block " + std::to_string(static_cast<BlockID>(id)) +
-                                         " stored where block " + std::to_string(desc_->ID) +
-                                         " of its definition was expected");
+            if (const IOResult result = readHeader(iload, length, desc_->ID); result != IO_OK) {
+                return result;
             }
             sawHeader = true;
         } else if (chunk == kParamChunk) {
-            if (length < kParamPrefixBytes) {
-                return reject(iload, "parameter chunk of " + std::to_string(length) +
-                                         " bytes, too short for its ID and type");
+            StoredParameter stored;
+            if (const IOResult result = readParameter(iload, length, stored); result != IO_OK) {
+                return result;
             }
-            std::uint16_t rawId = 0;
-            std::uint16_t rawType = 0;
-            result = ReadU16(*iload, rawId);
-            if (result == IO_OK) result = ReadU16(*iload, rawType);
-            if (result != IO_OK) return result;
-            const ParamID id = static_cast<ParamID>(rawId);
-            const auto type = static_cast<ParamType2>(rawType);
-            std::string name = "parameter " + std::to_string(id);
-
-            float value = 0.0f;
-            std::int32_t integer = 0;
-            FloatTrack keys;
-            if (type == TYPE_FLOAT) {
-                std::uint32_t count = 0;
-                if (length < kFloatFixedBytes) {
-                    return reject(iload, name + ": float value of " + std::to_string(length) +
-                                             " bytes, too short");
-                }
-                result = ReadF32(*iload, value);
-                if (result == IO_OK) result = ReadU32(*iload, count);
-                if (result != IO_OK) return result;
-                if ((length - kFloatFixedBytes) / kKeyBytes != count ||
-                    (length - kFloatFixedBytes) % kKeyBytes != 0) {
-                    return reject(iload, name + ": " + std::to_string(count) + " keys do not fit " +
-                                             "a chunk of " + std::to_string(length) + " bytes");
-                }
-                if (!std::isfinite(value))
-                    return reject(iload, name + ": value is not a finite number");
-                for (std::uint32_t k = 0; k < count; ++k) {
-                    std::int32_t time = 0;
-                    float keyValue = 0.0f;
-                    result = ReadI32(*iload, time);
-                    if (result == IO_OK) result = ReadF32(*iload, keyValue);
-                    if (result != IO_OK) return result;
-                    if (!std::isfinite(keyValue)) {
-                        return reject(
-                            iload, name + ": key " + std::to_string(k) + " is not a finite number");
-                    }
-                    if (!keys.Empty() && time <= keys.Keys().back().time) {
-                        return reject(iload, name + ": key " + std::to_string(k) +
-                                                 " is not later than the key before it");
-                    }
-                    keys.SetKey(time, keyValue);
-                }
-            } else if (type == TYPE_INT || type == TYPE_BOOL) {
-                if (length != kIntBytes) {
-                    return reject(iload, name + ": integer value of " + std::to_string(length) +
-                                             " bytes, not " + std::to_string(kIntBytes));
-                }
-                result = ReadI32(*iload, integer);
-                if (result != IO_OK) return result;
-            } else {
-                return reject(iload, name + ": type " + std::to_string(rawType) +
-                                         " cannot be stored in a block");
-            }
-
-            Slot* slot = Find(id);
-            if (slot && sameStorage(type, Def(*slot).type)) {
-                if (type == TYPE_FLOAT) {
-                    slot->f = value;
-                    slot->keys = Def(*slot).IsAnimatable() ? keys : FloatTrack();
+            Slot* slot = Find(stored.id);
+            if (slot && sameStorage(stored.type, Def(*slot).type)) {
+                if (stored.type == TYPE_FLOAT) {
+                    slot->f = stored.value;
+                    slot->keys = Def(*slot).IsAnimatable() ? stored.keys : FloatTrack();
                 } else {
-                    slot->i = integer;
+                    slot->i = stored.integer;
                 }
             }
         }
