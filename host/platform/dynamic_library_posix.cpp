@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "dynamic_library_file.h"
 #include "platform/dynamic_library.h"
 
 namespace standin::detail {
@@ -55,16 +56,6 @@ std::optional<ElfPrefix> ReadElfPrefix(const std::filesystem::path& file, std::s
     };
     return ElfPrefix{bytes[kClassOffset], bytes[kDataOffset], u16(kTypeOffset),
                      u16(kMachineOffset)};
-}
-
-/// Reads `count` bytes at `offset` of `in`; false when the file is shorter.
-bool ReadAt(std::ifstream& in, std::uint64_t offset, std::size_t count,
-            std::vector<unsigned char>& out) {
-    out.assign(count, 0);
-    in.clear();
-    in.seekg(static_cast<std::streamoff>(offset));
-    in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(count));
-    return static_cast<std::size_t>(in.gcount()) == count;
 }
 
 /// Unsigned field of `size` bytes at `at` in `bytes`, in the file's byte order.
@@ -181,18 +172,7 @@ std::optional<ElfPrefix> HostElfPrefix() {
 
 /// Throws LibraryOpenError when `file` is evidently no library for this host.
 void CheckFile(const std::filesystem::path& file) {
-    std::error_code error;
-    const auto status = std::filesystem::status(file, error);
-    if (status.type() == std::filesystem::file_type::not_found) {
-        throw LibraryOpenError("no such file");
-    }
-    if (error) throw LibraryOpenError("cannot read the file: " + error.message());
-    if (std::filesystem::is_directory(status)) {
-        throw LibraryOpenError("it is a directory, not a module file");
-    }
-    if (!std::filesystem::is_regular_file(status)) {
-        throw LibraryOpenError("it is not a regular file");
-    }
+    CheckModuleFileKind(file);
 
     std::size_t bytesRead = 0;
     const auto elf = ReadElfPrefix(file, bytesRead);
@@ -247,17 +227,6 @@ DynamicLibrary DynamicLibrary::Open(const std::filesystem::path& file) {
         throw LibraryOpenError("the system loader refused it: " + LoaderMessage(path));
     }
     return DynamicLibrary(handle);
-}
-
-DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)) {}
-
-DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, nullptr);
-    }
-    return *this;
 }
 
 void* DynamicLibrary::Symbol(const char* name) const {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "windows_error.h"
+#include "dynamic_library_file.h"
 #include "platform/dynamic_library.h"
 #include "platform/utf16.h"
 
@@ -34,15 +35,6 @@ std::uint64_t Little(const std::vector<unsigned char>& bytes, std::size_t at, st
     return value;
 }
 
-bool ReadAt(std::ifstream& in, std::uint64_t offset, std::size_t count,
-            std::vector<unsigned char>& out) {
-    out.assign(count, 0);
-    in.clear();
-    in.seekg(static_cast<std::streamoff>(offset));
-    in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(count));
-    return static_cast<std::size_t>(in.gcount()) == count;
-}
-
 std::string MachineName(std::uint16_t machine) {
     switch (machine) {
         case 0x014C:
@@ -58,27 +50,17 @@ std::string MachineName(std::uint16_t machine) {
     }
 }
 
-/// Throws LibraryOpenError when `file` is evidently no DLL for this host, or
-/// when a part of it that the system would map lies past its end.
-void CheckFile(const std::filesystem::path& file) {
-    std::error_code error;
-    const auto status = std::filesystem::status(file, error);
-    if (status.type() == std::filesystem::file_type::not_found) {
-        throw LibraryOpenError("no such file");
-    }
-    if (error) throw LibraryOpenError("cannot read the file: " + error.message());
-    if (std::filesystem::is_directory(status)) {
-        throw LibraryOpenError("it is a directory, not a module file");
-    }
-    if (!std::filesystem::is_regular_file(status)) {
-        throw LibraryOpenError("it is not a regular file");
-    }
-    const std::uint64_t fileSize = std::filesystem::file_size(file, error);
-    if (error) throw LibraryOpenError("cannot read the file: " + error.message());
-    if (fileSize == 0) throw LibraryOpenError("the file is empty, not a module");
-    const std::string ofFile = " (the file has " + std::to_string(fileSize) + " bytes)";
+/// The fields of the PE file header that the checks read.
+struct PeHeader {
+    std::uint64_t optionalAt = 0;  // where the optional header starts
+    std::uint64_t optionalSize = 0;
+    std::uint64_t sectionCount = 0;
+    std::uint64_t symbolsAt = 0;
+    std::uint64_t symbolCount = 0;
+};
 
-    std::ifstream in(file, std::ios::binary);
+/// Reads the DOS and PE headers, refusing a file that is no 64-bit x86 DLL.
+PeHeader ReadPeHeader(std::ifstream& in, const std::string& ofFile) {
     std::vector<unsigned char> dos;
     const bool wholeDosHeader = ReadAt(in, 0, kDosHeaderSize, dos);
     if (dos[0] != 'M' || dos[1] != 'Z') {
@@ -96,10 +78,6 @@ void CheckFile(const std::filesystem::path& file) {
         throw LibraryOpenError("not a module: the file has no PE header");
     }
     const auto machine = static_cast<std::uint16_t>(Little(header, 4, 2));
-    const std::uint64_t sectionCount = Little(header, 6, 2);
-    const std::uint64_t symbolsAt = Little(header, 12, 4);
-    const std::uint64_t symbolCount = Little(header, 16, 4);
-    const std::uint64_t optionalSize = Little(header, 20, 2);
     const auto characteristics = static_cast<std::uint16_t>(Little(header, 22, 2));
     if (machine != kMachineAmd64) {
         throw LibraryOpenError("built for another architecture (" + MachineName(machine) +
@@ -108,24 +86,34 @@ void CheckFile(const std::filesystem::path& file) {
     if ((characteristics & kCharacteristicDll) == 0) {
         throw LibraryOpenError("not a module: the file is a Windows executable, not a DLL");
     }
+    PeHeader pe;
+    pe.optionalAt = peAt + 4 + kFileHeaderSize;
+    pe.optionalSize = Little(header, 20, 2);
+    pe.sectionCount = Little(header, 6, 2);
+    pe.symbolsAt = Little(header, 12, 4);
+    pe.symbolCount = Little(header, 16, 4);
     std::vector<unsigned char> optional;
-    const std::uint64_t optionalAt = peAt + 4 + kFileHeaderSize;
-    if (optionalSize < 2 || !ReadAt(in, optionalAt, 2, optional)) {
+    if (pe.optionalSize < 2 || !ReadAt(in, pe.optionalAt, 2, optional)) {
         throw LibraryOpenError("truncated module: the optional header is incomplete" + ofFile);
     }
     if (Little(optional, 0, 2) != kOptionalMagicPe32Plus) {
         throw LibraryOpenError("not a module: the file is no PE32+ image");
     }
-    const std::uint64_t sectionsAt = optionalAt + optionalSize;
+    return pe;
+}
+
+/// Refuses a file whose section table, or a section in it, ends past its end.
+void CheckSectionsInFile(std::ifstream& in, const PeHeader& pe, std::uint64_t fileSize,
+                         const std::string& ofFile) {
+    const std::uint64_t sectionsAt = pe.optionalAt + pe.optionalSize;
     std::vector<unsigned char> sections;
-    if (sectionsAt > fileSize ||
-        sectionCount * kSectionHeaderSize > fileSize - sectionsAt ||
-        !ReadAt(in, sectionsAt, static_cast<std::size_t>(sectionCount * kSectionHeaderSize),
+    if (sectionsAt > fileSize || pe.sectionCount * kSectionHeaderSize > fileSize - sectionsAt ||
+        !ReadAt(in, sectionsAt, static_cast<std::size_t>(pe.sectionCount * kSectionHeaderSize),
                 sections)) {
         throw LibraryOpenError(
             "truncated module: its section headers end past the end of the file" + ofFile);
     }
-    for (std::uint64_t i = 0; i < sectionCount; ++i) {
+    for (std::uint64_t i = 0; i < pe.sectionCount; ++i) {
         const std::size_t base = static_cast<std::size_t>(i * kSectionHeaderSize);
         const std::uint64_t rawSize = Little(sections, base + 16, 4);
         const std::uint64_t rawAt = Little(sections, base + 20, 4);
@@ -135,17 +123,38 @@ void CheckFile(const std::filesystem::path& file) {
                                    ", past the end of the file" + ofFile);
         }
     }
-    // The system never reads the symbol table, but one cut short means the
-    // file was too.
+}
+
+/// Refuses a file whose COFF symbol table ends past its end: the system never
+/// reads it, but one cut short means the file was too.
+void CheckSymbolTableInFile(std::ifstream& in, const PeHeader& pe, std::uint64_t fileSize,
+                            const std::string& ofFile) {
     constexpr std::uint64_t kSymbolSize = 18;
+    if (pe.symbolsAt == 0) return;
     std::vector<unsigned char> stringTableSize;
-    if (symbolsAt != 0 &&
-        (symbolsAt > fileSize || symbolCount * kSymbolSize > fileSize - symbolsAt ||
-         !ReadAt(in, symbolsAt + symbolCount * kSymbolSize, 4, stringTableSize) ||
-         Little(stringTableSize, 0, 4) > fileSize - symbolsAt - symbolCount * kSymbolSize)) {
+    const std::uint64_t symbolBytes = pe.symbolCount * kSymbolSize;
+    if (pe.symbolsAt > fileSize || symbolBytes > fileSize - pe.symbolsAt ||
+        !ReadAt(in, pe.symbolsAt + symbolBytes, 4, stringTableSize) ||
+        Little(stringTableSize, 0, 4) > fileSize - pe.symbolsAt - symbolBytes) {
         throw LibraryOpenError("truncated module: its symbol table ends past the end of the file" +
                                ofFile);
     }
+}
+
+/// Throws LibraryOpenError when `file` is evidently no DLL for this host, or
+/// when a part of it that the system would map lies past its end.
+void CheckFile(const std::filesystem::path& file) {
+    CheckModuleFileKind(file);
+    std::error_code error;
+    const std::uint64_t fileSize = std::filesystem::file_size(file, error);
+    if (error) throw LibraryOpenError("cannot read the file: " + error.message());
+    if (fileSize == 0) throw LibraryOpenError("the file is empty, not a module");
+    const std::string ofFile = " (the file has " + std::to_string(fileSize) + " bytes)";
+
+    std::ifstream in(file, std::ios::binary);
+    const PeHeader pe = ReadPeHeader(in, ofFile);
+    CheckSectionsInFile(in, pe, fileSize, ofFile);
+    CheckSymbolTableInFile(in, pe, fileSize, ofFile);
 }
 
 /// The system's text for an error code, without its trailing line break.
@@ -269,17 +278,6 @@ DynamicLibrary DynamicLibrary::Open(const std::filesystem::path& file) {
         throw LibraryOpenError("the system loader refused it: " + detail::SystemErrorText(code));
     }
     return DynamicLibrary(handle);
-}
-
-DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)) {}
-
-DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, nullptr);
-    }
-    return *this;
 }
 
 void* DynamicLibrary::Symbol(const char* name) const {

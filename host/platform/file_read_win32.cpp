@@ -2,19 +2,17 @@
 // so the file is opened first and the open handle says what it is.
 #include <algorithm>
 
-#include "platform/file_read.h"
+#include "file_read_steps.h"
 #include "windows_error.h"
 
 namespace standin {
 namespace {
 
 using Kind = FileReadFailure::Kind;
+using detail::RefuseRead;
 
-bool Refuse(FileReadFailure& failure, Kind kind, std::string systemText = {},
-            std::uint64_t size = 0) {
-    failure = FileReadFailure{kind, std::move(systemText), size};
-    return false;
-}
+/// ReadFile takes a 32-bit count: a larger file is read in pieces of this size.
+constexpr std::size_t kLargestRead = std::size_t{1} << 30;
 
 }  // namespace
 
@@ -27,42 +25,32 @@ bool ReadRegularFile(const std::filesystem::path& path, std::uint64_t limit,
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
         if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
-            return Refuse(failure, Kind::kNotFound, "No such file or directory");
+            return RefuseRead(failure, Kind::kNotFound, "No such file or directory");
         }
-        return Refuse(failure, Kind::kCannotOpen, detail::SystemErrorText(code));
+        return RefuseRead(failure, Kind::kCannotOpen, detail::SystemErrorText(code));
     }
     struct Closer {
         HANDLE handle;
         ~Closer() { CloseHandle(handle); }
     } closer{file};
-    if (GetFileType(file) != FILE_TYPE_DISK) return Refuse(failure, Kind::kNotRegular);
+    if (GetFileType(file) != FILE_TYPE_DISK) return RefuseRead(failure, Kind::kNotRegular);
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(file, &info)) {
-        return Refuse(failure, Kind::kCannotOpen, detail::SystemErrorText(GetLastError()));
+        return RefuseRead(failure, Kind::kCannotOpen, detail::SystemErrorText(GetLastError()));
     }
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return Refuse(failure, Kind::kDirectory);
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return RefuseRead(failure, Kind::kDirectory);
     const std::uint64_t size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
-    if (size > limit) return Refuse(failure, Kind::kTooLarge, {}, size);
+    if (size > limit) return RefuseRead(failure, Kind::kTooLarge, {}, size);
 
-    std::vector<std::uint8_t> read(static_cast<std::size_t>(size) + 1);
-    std::size_t got = 0;
-    for (;;) {
-        if (got == read.size()) {
-            if (got > limit) return Refuse(failure, Kind::kTooLarge, {}, got);
-            read.resize(
-                static_cast<std::size_t>(std::min<std::uint64_t>(limit + 1, 2 * read.size())));
-        }
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(read.size() - got, 1u << 30));
+    const auto readSome = [file](std::uint8_t* into, std::size_t count, std::string& error) {
         DWORD n = 0;
-        if (!ReadFile(file, read.data() + got, chunk, &n, nullptr)) {
-            return Refuse(failure, Kind::kCannotRead, detail::SystemErrorText(GetLastError()));
+        if (!ReadFile(file, into, static_cast<DWORD>(std::min(count, kLargestRead)), &n, nullptr)) {
+            error = detail::SystemErrorText(GetLastError());
+            return -1LL;
         }
-        if (n == 0) break;
-        got += n;
-    }
-    read.resize(got);
-    bytes = std::move(read);
-    return true;
+        return static_cast<long long>(n);
+    };
+    return detail::ReadToEnd(size, limit, readSome, bytes, failure);
 }
 
 }  // namespace standin
