@@ -51,19 +51,6 @@ InstanceHandle::InstanceHandle(std::string moduleName,
     handle_ = handle;
 }
 
-InstanceHandle::~InstanceHandle() { Release(); }
-
-InstanceHandle::InstanceHandle(InstanceHandle&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)) {}
-
-InstanceHandle& InstanceHandle::operator=(InstanceHandle&& other) noexcept {
-    if (this != &other) {
-        Release();
-        handle_ = std::exchange(other.handle_, nullptr);
-    }
-    return *this;
-}
-
 void InstanceHandle::Release() noexcept {
     if (!handle_) return;
     bool owned = false;
