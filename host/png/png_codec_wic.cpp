@@ -257,44 +257,38 @@ bool WicKeepsFileByteOrder() {
 
 namespace {
 
-/// The PNG file WIC writes for `pixels`, given in WIC's own layout.
-std::vector<std::uint8_t> EncodeWithWic(int width, int height, bool wide,
-                                        const std::vector<std::uint8_t>& native) {
-    using detail::ComPtr;
-    using detail::WicFailure;
-    detail::WicSession wic;
-    auto check = [](HRESULT hr, const char* what) {
-        if (FAILED(hr)) throw std::runtime_error("PNG encoder: " + WicFailure(what, hr));
-    };
-    ComPtr<IStream> memory;
-    check(CreateStreamOnHGlobal(nullptr, TRUE, memory.Out()), "creating a memory stream");
-    ComPtr<IWICBitmapEncoder> encoder;
-    check(wic.Factory()->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.Out()),
-          "creating the PNG encoder");
-    check(encoder->Initialize(memory.Get(), WICBitmapEncoderNoCache), "starting the PNG encoder");
-    ComPtr<IWICBitmapFrameEncode> frame;
-    check(encoder->CreateNewFrame(frame.Out(), nullptr), "creating the image frame");
-    check(frame->Initialize(nullptr), "starting the image frame");
-    check(frame->SetSize(static_cast<UINT>(width), static_cast<UINT>(height)), "setting the size");
+void CheckEncoding(HRESULT hr, const char* what) {
+    if (FAILED(hr)) throw std::runtime_error("PNG encoder: " + detail::WicFailure(what, hr));
+}
 
+/// Starts `encoder`, writing a PNG file into `memory`, and its `frame` of
+/// `width` x `height` pixels of RGBA (16 bits a sample when `wide`, else
+/// BGRA of 8).
+void StartPngFrame(detail::WicSession& wic, IStream* memory,
+                   detail::ComPtr<IWICBitmapEncoder>& encoder,
+                   detail::ComPtr<IWICBitmapFrameEncode>& frame, int width, int height, bool wide) {
+    CheckEncoding(wic.Factory()->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.Out()),
+                  "creating the PNG encoder");
+    CheckEncoding(encoder->Initialize(memory, WICBitmapEncoderNoCache), "starting the PNG encoder");
+    CheckEncoding(encoder->CreateNewFrame(frame.Out(), nullptr), "creating the image frame");
+    CheckEncoding(frame->Initialize(nullptr), "starting the image frame");
+    CheckEncoding(frame->SetSize(static_cast<UINT>(width), static_cast<UINT>(height)),
+                  "setting the size");
     WICPixelFormatGUID format = wide ? GUID_WICPixelFormat64bppRGBA : GUID_WICPixelFormat32bppBGRA;
     const WICPixelFormatGUID asked = format;
-    check(frame->SetPixelFormat(&format), "setting the pixel format");
+    CheckEncoding(frame->SetPixelFormat(&format), "setting the pixel format");
     if (!IsEqualGUID(format, asked)) {
         throw std::runtime_error(std::string("PNG encoder: the codec cannot write ") +
                                  (wide ? "16" : "8") + "-bit RGBA pixels");
     }
-    const UINT stride = static_cast<UINT>(width) * (wide ? 8 : 4);
-    check(frame->WritePixels(static_cast<UINT>(height), stride,
-                             static_cast<UINT>(native.size()), const_cast<BYTE*>(native.data())),
-          "writing the pixels");
-    check(frame->Commit(), "finishing the image frame");
-    check(encoder->Commit(), "finishing the PNG file");
+}
 
+/// The bytes written into the memory stream `memory`.
+std::vector<std::uint8_t> StreamBytes(IStream* memory) {
     HGLOBAL global = nullptr;
-    check(GetHGlobalFromStream(memory.Get(), &global), "reading the encoded file");
+    CheckEncoding(GetHGlobalFromStream(memory, &global), "reading the encoded file");
     STATSTG stat{};
-    check(memory->Stat(&stat, STATFLAG_NONAME), "reading the encoded size");
+    CheckEncoding(memory->Stat(&stat, STATFLAG_NONAME), "reading the encoded size");
     const auto size = static_cast<std::size_t>(stat.cbSize.QuadPart);
     const auto* data = static_cast<const std::uint8_t*>(GlobalLock(global));
     if (data == nullptr) throw std::runtime_error("PNG encoder: cannot read the encoded file");
@@ -303,6 +297,24 @@ std::vector<std::uint8_t> EncodeWithWic(int width, int height, bool wide,
     return file;
 }
 
+/// The PNG file WIC writes for `pixels`, given in WIC's own layout.
+std::vector<std::uint8_t> EncodeWithWic(int width, int height, bool wide,
+                                        const std::vector<std::uint8_t>& native) {
+    detail::WicSession wic;
+    detail::ComPtr<IStream> memory;
+    CheckEncoding(CreateStreamOnHGlobal(nullptr, TRUE, memory.Out()), "creating a memory stream");
+    detail::ComPtr<IWICBitmapEncoder> encoder;
+    detail::ComPtr<IWICBitmapFrameEncode> frame;
+    StartPngFrame(wic, memory.Get(), encoder, frame, width, height, wide);
+    const UINT stride = static_cast<UINT>(width) * (wide ? 8 : 4);
+    CheckEncoding(frame->WritePixels(static_cast<UINT>(height), stride,
+                                     static_cast<UINT>(native.size()),
+                                     const_cast<BYTE*>(native.data())),
+                  "writing the pixels");
+    CheckEncoding(frame->Commit(), "finishing the image frame");
+    CheckEncoding(encoder->Commit(), "finishing the PNG file");
+    return StreamBytes(memory.Get());
+}
 
 /// True when WIC's encoder writes 16-bit samples as given, taking them in
 /// the file's byte order: a 1 x 1 image written and read back shows it (the

@@ -133,14 +133,15 @@ protected:
     }
 
     void SetUp() override {
-        scenetest::liveNodes = scenetest::liveMaps = 0;
+        scenetest::liveNodes = 0;
+        ConstMap::live = 0;
         sdktest::ResetCounters();
     }
 
     void TearDown() override {
         current_.reset();
         EXPECT_EQ(scenetest::liveNodes, 0);
-        EXPECT_EQ(scenetest::liveMaps, 0);
+        EXPECT_EQ(ConstMap::live.load(), 0);
         EXPECT_EQ(ownerDesc_.creates, sdktest::ownersReleased);
     }
 
@@ -352,7 +353,7 @@ TEST_F(SceneFileTest, DamagedFilesFailWithFileAndOffsetAndLeaveTheSceneAlone) {
     BuildSample(*current_);
     const std::vector<ReferenceTarget*> roots = current_->Roots();
     const int liveNodes = scenetest::liveNodes;
-    const int liveMaps = scenetest::liveMaps;
+    const int liveMaps = ConstMap::live.load();
     const std::vector<std::uint8_t> sample = standin::WriteSceneBytes(*current_, "sample.ncs");
 
     const auto objectChunk = [](const std::vector<std::uint8_t>& b, int k, USHORT id) {
@@ -502,7 +503,7 @@ TEST_F(SceneFileTest, DamagedFilesFailWithFileAndOffsetAndLeaveTheSceneAlone) {
         }
         // Nothing built survives, and the current scene is as it was.
         EXPECT_EQ(scenetest::liveNodes, liveNodes);
-        EXPECT_EQ(scenetest::liveMaps, liveMaps);
+        EXPECT_EQ(ConstMap::live.load(), liveMaps);
         EXPECT_EQ(ownerDesc_.creates - sdktest::ownersReleased, 1);
         EXPECT_EQ(current_->Roots(), roots);
         EXPECT_EQ(AsNode(roots[0])->value, 1);
@@ -606,7 +607,7 @@ TEST_F(SceneFileTest, TruncationsAndFlippedBytesNeverCrash) {
         }
     }
     EXPECT_EQ(scenetest::liveNodes, 0);
-    EXPECT_EQ(scenetest::liveMaps, 0);
+    EXPECT_EQ(ConstMap::live.load(), 0);
 }
 
 TEST(CloneOnceRemapDir, ClonesASharedTargetOnceAndSharesNothingWithTheSource) {

@@ -9,15 +9,17 @@
 #include "max.h"
 #include "sdk/chunk_values.h"
 #include "sdk/class_directory.h"
+#include "tests/support/test_grey_map.h"
 
 namespace scenetest {
 
 inline int liveNodes = 0;
-inline int liveMaps = 0;
 
 constexpr SClass_ID kNodeSuperClass = 0x7E5C;
 constexpr Class_ID kNodeClassId(0x5CE7E001, 0x00000001);
-constexpr Class_ID kMapClassId(0x5CE7E002, 0x00000002);
+/// The sub-map the scenes hold.
+using ConstMap = nacrelle::testing::TestGreyMap;
+constexpr Class_ID kMapClassId = ConstMap::kClassID;
 
 constexpr USHORT kValueChunk = 0x0100;
 constexpr USHORT kLabelChunk = 0x0110;
@@ -89,33 +91,6 @@ protected:
 
 private:
     RefTargetHandle refs_[2] = {nullptr, nullptr};
-};
-
-/// A constant grey texture map with no references.
-class ConstMap : public Texmap {
-public:
-    ConstMap() { ++liveMaps; }
-    ~ConstMap() override { --liveMaps; }
-
-    Class_ID ClassID() override { return kMapClassId; }
-    void GetClassName(MSTR& s, bool) const override { s = L"ConstMap"; }
-    AColor EvalColor(ShadeContext&) override { return AColor(0.5f, 0.5f, 0.5f, 1.0f); }
-    Point3 EvalNormalPerturb(ShadeContext&) override { return Point3(0.0f, 0.0f, 0.0f); }
-    void Update(TimeValue, Interval&) override {}
-    void Reset() override {}
-    Interval Validity(TimeValue) override { return FOREVER; }
-    ParamDlg* CreateParamDlg(HWND, IMtlParams*) override { return nullptr; }
-    RefTargetHandle Clone(RemapDir& remap) override {
-        auto* copy = new ConstMap;
-        BaseClone(this, copy, remap);
-        return copy;
-    }
-
-protected:
-    RefResult NotifyRefChanged(const Interval&, RefTargetHandle, PartID&, RefMessage,
-                               BOOL) override {
-        return REF_SUCCEED;
-    }
 };
 
 /// A descriptor that creates objects with `make` and registers itself in the

@@ -14,52 +14,11 @@
 
 #include "core/film_colour.h"
 #include "tests/plugin/module_fixture.h"
+#include "tests/support/test_grey_map.h"
 
 namespace nacrelle::testing {
 
-/// A sub-map of constant mono value that counts how often it is updated and
-/// evaluated (counts are atomic: render threads may evaluate it at once).
-class CountingMonoMap final : public Texmap {
-public:
-    static constexpr Class_ID kClassID{0x7E57AB01, 0x00000001};
-
-    explicit CountingMonoMap(float mono) : mono(mono) {}
-
-    float mono;
-    Interval validity = FOREVER;  ///< what Update intersects into the caller's interval
-    int updates = 0;
-    mutable std::atomic<int> evaluations{0};
-
-    Class_ID ClassID() override { return kClassID; }
-    void DeleteThis() override { delete this; }
-    void Update(TimeValue, Interval& valid) override {
-        ++updates;
-        valid &= validity;
-    }
-    void Reset() override {}
-    Interval Validity(TimeValue) override { return validity; }
-    ParamDlg* CreateParamDlg(HWND, IMtlParams*) override { return nullptr; }
-    AColor EvalColor(ShadeContext&) override {
-        ++evaluations;
-        return AColor(mono, mono, mono, 1.0f);
-    }
-    float EvalMono(ShadeContext&) override {
-        ++evaluations;
-        return mono;
-    }
-    Point3 EvalNormalPerturb(ShadeContext&) override { return Point3(); }
-    RefTargetHandle Clone(RemapDir& remap) override {
-        auto* copy = new CountingMonoMap(mono);
-        BaseClone(this, copy, remap);
-        return copy;
-    }
-
-protected:
-    RefResult NotifyRefChanged(const Interval&, RefTargetHandle, PartID&, RefMessage,
-                               BOOL) override {
-        return REF_SUCCEED;
-    }
-};
+using CountingMonoMap = TestGreyMap;
 
 /// Records the panel refreshes the map asks for, and passes every request on
 /// to the host's own panel machinery.

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "tests/reliability/reliability_support.h"
+#include "tests/support/test_grey_map.h"
 #include "tests/reliability/sanitized.h"
 
 namespace nacrelle::reliability {
@@ -70,35 +71,6 @@ Point3 RandomUnitVector(Random& random) {
     }
 }
 
-/// A thickness map whose mono value the test sets before each sample.
-class ValueMap final : public Texmap {
-public:
-    static constexpr Class_ID kClassID{0x7E57AB02, 0x00000002};
-    float value = 0.0f;
-
-    Class_ID ClassID() override { return kClassID; }
-    void DeleteThis() override { delete this; }
-    void Update(TimeValue, Interval&) override {}
-    void Reset() override {}
-    Interval Validity(TimeValue) override { return FOREVER; }
-    ParamDlg* CreateParamDlg(HWND, IMtlParams*) override { return nullptr; }
-    AColor EvalColor(ShadeContext&) override { return AColor(value, value, value, 1.0f); }
-    float EvalMono(ShadeContext&) override { return value; }
-    Point3 EvalNormalPerturb(ShadeContext&) override { return Point3(); }
-    RefTargetHandle Clone(RemapDir& remap) override {
-        auto* copy = new ValueMap;
-        copy->value = value;
-        BaseClone(this, copy, remap);
-        return copy;
-    }
-
-protected:
-    RefResult NotifyRefChanged(const Interval&, RefTargetHandle, PartID&, RefMessage,
-                               BOOL) override {
-        return REF_SUCCEED;
-    }
-};
-
 class ColourProperties : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -106,7 +78,7 @@ protected:
         scene = std::make_unique<standin::Scene>();
         map = static_cast<Texmap*>(standin::CreateInstance(module->Classes()[0]));
         scene->Add(map);
-        thickness = new ValueMap;
+        thickness = new nacrelle::testing::TestGreyMap(0.0f);
         map->SetSubTexmap(0, thickness);
         block = map->GetParamBlock(0);
         for (int i = 0; i < block->GetDesc()->Count(); ++i) {
@@ -142,7 +114,7 @@ protected:
         out << "colour (" << c.r << ", " << c.g << ", " << c.b << ", " << c.a << "), mono " << mono
             << " for normal (" << sc.Normal().x << ", " << sc.Normal().y << ", " << sc.Normal().z
             << "), view (" << sc.V().x << ", " << sc.V().y << ", " << sc.V().z << "), map value "
-            << thickness->value << ", parameters";
+            << thickness->mono << ", parameters";
         for (const ParamDef* def : params) {
             out << " " << def->int_name.ToUTF8() << "="
                 << (def->type == TYPE_BOOL ? block->GetInt(def->ID) : block->GetFloat(def->ID));
@@ -153,7 +125,7 @@ protected:
     std::unique_ptr<standin::LoadedModule> module;
     std::unique_ptr<standin::Scene> scene;
     Texmap* map = nullptr;
-    ValueMap* thickness = nullptr;
+    nacrelle::testing::TestGreyMap* thickness = nullptr;
     IParamBlock2* block = nullptr;
     std::vector<const ParamDef*> params;
 };
@@ -170,7 +142,7 @@ TEST_F(ColourProperties, EveryColourComponentIsFiniteAndInTheUnitRange) {
     for (long i = 0; i < samples; ++i) {
         RandomParameters(random);
         // Mostly within [0, 1]; sometimes beyond, where the thickness extrapolates.
-        thickness->value =
+        thickness->mono =
             static_cast<float>(random.OneIn(5) ? random.Between(-1.5, 2.5) : random.Unit());
         sc.SetSample(RandomUnitVector(random), RandomUnitVector(random), Point3(), Point3());
         const AColor c = map->EvalColor(sc);
@@ -196,7 +168,7 @@ TEST_F(ColourProperties, NaNOrInfiniteInputsNeverYieldNaN) {
     for (long i = 0; i < samples; ++i) {
         RandomParameters(random);
         Point3 normal = RandomUnitVector(random), view = RandomUnitVector(random);
-        thickness->value = static_cast<float>(random.Unit());
+        thickness->mono = static_cast<float>(random.Unit());
         // One to three poisoned inputs among the seven numbers.
         const int poisoned = 1 + static_cast<int>(random.Next() % 3);
         for (int p = 0; p < poisoned; ++p) {
@@ -207,7 +179,7 @@ TEST_F(ColourProperties, NaNOrInfiniteInputsNeverYieldNaN) {
             } else if (which < 6) {
                 view[static_cast<int>(which - 3)] = bad;
             } else {
-                thickness->value = bad;
+                thickness->mono = bad;
             }
         }
         // The thickness map takes part: the switch on for most samples.
