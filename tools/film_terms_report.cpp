@@ -7,8 +7,8 @@
 
 #include "core/film_colour.h"
 #include "core/film_terms.h"
-#include "plugin/param_block.h"
 #include "tools/json_values.h"
+#include "tools/map_params.h"
 
 namespace nacrelle::tools {
 namespace {
@@ -46,11 +46,12 @@ std::string number(float value) {
 
 nlohmann::json filmTermsReport(Texmap& map, ShadeContext& sc, TimeValue t) {
     IParamBlock2& block = *map.GetParamBlock(0);
-    const FilmStack stack{block.GetFloat(pb_n_medium, t), block.GetFloat(pb_n_film, t),
-                          block.GetFloat(pb_n_internal, t), block.GetFloat(pb_thickness_min, t),
-                          block.GetFloat(pb_thickness_max, t)};
+    const MapParamIds ids = FindMapParamIds(block);
+    const FilmStack stack{block.GetFloat(ids.nMedium, t), block.GetFloat(ids.nFilm, t),
+                          block.GetFloat(ids.nInternal, t), block.GetFloat(ids.thicknessMin, t),
+                          block.GetFloat(ids.thicknessMax, t)};
     Texmap* thicknessMap = map.GetSubTexmap(0);
-    const float m = block.GetInt(pb_thickness_map_enabled, t) != 0 && thicknessMap != nullptr
+    const float m = block.GetInt(ids.thicknessMapEnabled, t) != 0 && thicknessMap != nullptr
                         ? thicknessMap->EvalMono(sc)
                         : 0.0f;
     const float cosine = viewingCosine(sc.Normal(), sc.V());

@@ -9,9 +9,9 @@
 #include <numbers>
 #include <string>
 
-#include "plugin/param_block.h"
 #include "tools/errors.h"
 #include "tools/font.h"
+#include "tools/map_params.h"
 #include "tools/parallel_rows.h"
 #include "tools/render.h"
 
@@ -38,13 +38,13 @@ double niceStep(double span) {
 
 /// The settings the chart does not show on its axes: every float parameter
 /// of the module's block but the two thicknesses, by script name.
-std::string caption(IParamBlock2& block, TimeValue t) {
+std::string caption(IParamBlock2& block, const MapParamIds& ids, TimeValue t) {
     std::string text;
     const ParamBlockDesc2& desc = *block.GetDesc();
     for (int i = 0; i < desc.Count(); ++i) {
         const ParamDef* def = desc.FindParamDef(desc.IndextoID(i));
-        if (def == nullptr || def->type != TYPE_FLOAT || def->ID == pb_thickness_min ||
-            def->ID == pb_thickness_max) {
+        if (def == nullptr || def->type != TYPE_FLOAT || def->ID == ids.thicknessMin ||
+            def->ID == ids.thicknessMax) {
             continue;
         }
         const std::string name = def->int_name.ToUTF8();
@@ -109,12 +109,13 @@ Image renderChart(Texmap& map, TimeValue t, const ChartOptions& options) {
     // The thickness across the plot comes from a gradient in U through the
     // map's own thickness blend, so the chart shows exactly what the map does.
     IParamBlock2& block = *map.GetParamBlock(0);
-    setThickness(block, pb_thickness_min, options.thicknessFrom);
-    setThickness(block, pb_thickness_max, options.thicknessTo);
+    const MapParamIds ids = FindMapParamIds(block);
+    setThickness(block, ids.thicknessMin, options.thicknessFrom);
+    setThickness(block, ids.thicknessMax, options.thicknessTo);
     auto* gradient = static_cast<Texmap*>(standin::CreateInstance(standin::GreyGradientDesc()));
     if (gradient == nullptr) throw Failure("the host could not create a gradient map");
     map.SetSubTexmap(0, gradient);
-    block.SetValue(pb_thickness_map_enabled, t, TRUE);
+    block.SetValue(ids.thicknessMapEnabled, t, TRUE);
 
     Interval valid = FOREVER;
     map.Update(t, valid);
@@ -138,7 +139,7 @@ Image renderChart(Texmap& map, TimeValue t, const ChartOptions& options) {
     });
 
     drawAxes(image, options, plotW, plotH);
-    drawText(image, kMarginLeft, 8, caption(block, t), kInk);
+    drawText(image, kMarginLeft, 8, caption(block, ids, t), kInk);
     return image;
 }
 
