@@ -13,11 +13,11 @@
 #include "fuzz/inputs/evaluation_probe.h"
 #include "fuzz/inputs/input_checks.h"
 #include "fuzz/inputs/module_session.h"
-#include "tools/commands.h"
-#include "tools/errors.h"
-#include "tools/map_options.h"
-#include "tools/map_settings.h"
-#include "tools/value_parser.h"
+#include "tools/cli/commands.h"
+#include "tools/common/errors.h"
+#include "tools/cli/map_options.h"
+#include "tools/session/map_settings.h"
+#include "tools/session/value_parser.h"
 
 namespace nacrelle::fuzzing {
 namespace {

@@ -13,7 +13,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "tools/image.h"
+#include "tools/render/image.h"
 
 namespace nacrelle::reliability {
 

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "tools/host_session.h"
+#include "tools/session/host_session.h"
 #include "tools/studio/studio_api.h"
 
 namespace nacrelle::tools::studio {

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "tools/host_session.h"
+#include "tools/session/host_session.h"
 #include "tools/studio/studio_server.h"
 
 namespace nacrelle::tools::studio {

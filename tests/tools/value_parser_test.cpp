@@ -1,11 +1,11 @@
 // The parsers of what users type on the command line.
-#include "tools/value_parser.h"
+#include "tools/session/value_parser.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "tools/errors.h"
+#include "tools/common/errors.h"
 
 namespace nacrelle::tools {
 namespace {

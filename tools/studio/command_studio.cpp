@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <thread>
 
-#include "tools/errors.h"
-#include "tools/host_session.h"
+#include "tools/common/errors.h"
+#include "tools/session/host_session.h"
 #include "tools/studio/studio_server.h"
 
 namespace nacrelle::tools {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "tools/commands.h"
+#include "tools/cli/commands.h"
 
 namespace nacrelle::tools {
 

@@ -5,7 +5,7 @@
 #include <random>
 #include <string_view>
 
-#include "tools/errors.h"
+#include "tools/common/errors.h"
 #include "tools/studio/studio_page.h"
 
 namespace nacrelle::tools::studio {

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "tools/errors.h"
+#include "tools/common/errors.h"
 
 namespace nacrelle::tools::studio {
 

@@ -14,12 +14,12 @@
 #include <algorithm>
 #include <system_error>
 
-#include "tools/errors.h"
-#include "tools/host_session.h"
-#include "tools/image.h"
-#include "tools/json_values.h"
-#include "tools/map_settings.h"
-#include "tools/render.h"
+#include "tools/common/errors.h"
+#include "tools/session/host_session.h"
+#include "tools/render/image.h"
+#include "tools/common/json_values.h"
+#include "tools/session/map_settings.h"
+#include "tools/render/render.h"
 
 namespace nacrelle::tools::studio {
 

@@ -1,0 +1,119 @@
+// `nacrelle eval`: the colour of one sample through the loaded map.
+#include <imtl.h>
+#include <platform/command_line.h>
+#include <maps/shade_context.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "tools/cli/commands.h"
+#include "tools/common/errors.h"
+#include "tools/cli/film_terms_report.h"
+#include "tools/session/host_session.h"
+#include "tools/cli/map_options.h"
+
+namespace nacrelle::tools {
+
+namespace {
+
+Point3 toPoint(const Vector3& v) {
+    return Point3(static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z));
+}
+
+/// The direction of the vector typed after `option`, of unit length as the
+/// shading context expects. A vector typed with unit length is used as typed,
+/// to the bit; any other is scaled.
+Point3 direction(const std::string& text, const char* option) {
+    const Vector3 v = parseVector(text, option);
+    const double length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+    if (!(length > 0.0) || !std::isfinite(length)) {
+        throw UsageError(std::string(option) + " \"" + text + "\" has no direction");
+    }
+    if (std::abs(length - 1.0) <= 1e-6) return toPoint(v);
+    return toPoint({v.x / length, v.y / length, v.z / length});
+}
+
+/// A normal and a view vector whose |N.V| is exactly `cosine`: the normal
+/// along z and the view leaning away from it in x.
+void vectorsForCosine(double cosine, Point3& normal, Point3& view) {
+    if (!(cosine >= 0.0 && cosine <= 1.0)) {
+        throw UsageError("--cosine " + formatNumber(cosine) + " must lie between 0 and 1");
+    }
+    const float c = static_cast<float>(cosine);
+    normal = Point3(0.0f, 0.0f, 1.0f);
+    view = Point3(std::sqrt(1.0f - c * c), 0.0f, -c);
+}
+
+std::string number(float value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+    return text;
+}
+
+}  // namespace
+
+int runEval(const CommonOptions& common, const EvalCommand& command) {
+    MapSettings settings = toSettings(command.map);
+    Point3 normal, view;
+    if (command.cosine) {
+        if (!command.normal.empty() || !command.view.empty()) {
+            throw UsageError("give --cosine or --normal and --view, not both");
+        }
+        vectorsForCosine(*command.cosine, normal, view);
+    } else if (!command.normal.empty() && !command.view.empty()) {
+        normal = direction(command.normal, "--normal");
+        view = direction(command.view, "--view");
+    } else {
+        throw UsageError("say where to look: --cosine C, or --normal X,Y,Z with --view X,Y,Z");
+    }
+    if (command.mapValue) {
+        if (!settings.thicknessMap.empty()) {
+            throw UsageError("give --map-value or --thickness-map, not both");
+        }
+        if (!std::isfinite(*command.mapValue)) {
+            throw UsageError("--map-value " + formatNumber(*command.mapValue) + " is not a number");
+        }
+        settings.constantMapValue = command.mapValue;
+    }
+    const TimeValue t = timeOf(command.map);
+
+    HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
+    if (!command.scene.empty()) session.loadScene(standin::PathFromUtf8(command.scene));
+    Texmap* found = command.scene.empty() ? &session.createMap() : session.findMap();
+    if (found == nullptr) throw Failure("scene \"" + command.scene + "\" holds no Nacrelle map");
+    Texmap& map = *found;
+    applySettings(map, settings, t);
+    requireThicknessImage(map, t);
+    Interval valid = FOREVER;
+    map.Update(t, valid);
+
+    standin::RenderShadeContext sc;
+    sc.SetTime(t);
+    sc.SetSample(normal, view, Point3(), Point3());
+    const AColor colour = map.EvalColor(sc);
+    sc.SetSample(normal, view, Point3(), Point3());
+    const float mono = map.EvalMono(sc);
+    nlohmann::json terms;
+    if (command.terms) {
+        sc.SetSample(normal, view, Point3(), Point3());
+        terms = filmTermsReport(map, sc, t);
+    }
+
+    if (command.json) {
+        // JSON numbers with the nine digits that identify a float.
+        std::printf("{\"r\": %s, \"g\": %s, \"b\": %s, \"a\": %s, \"mono\": %s",
+                    number(colour.r).c_str(), number(colour.g).c_str(), number(colour.b).c_str(),
+                    number(colour.a).c_str(), number(mono).c_str());
+        if (command.terms) std::printf(", \"terms\": %s", terms.dump().c_str());
+        std::printf("}\n");
+    } else {
+        std::printf("r %s\ng %s\nb %s\na %s\nmono %s\n", number(colour.r).c_str(),
+                    number(colour.g).c_str(), number(colour.b).c_str(), number(colour.a).c_str(),
+                    number(mono).c_str());
+        if (command.terms) std::printf("\n%s", filmTermsText(terms).c_str());
+    }
+    return 0;
+}
+
+}  // namespace nacrelle::tools

@@ -1,0 +1,159 @@
+// `nacrelle panel`: the map's editor panel, built headless and driven by
+// user actions given in order.
+#include <imtl.h>
+
+#include <platform/command_line.h>
+#include <platform/desktop.h>
+#include <panels/panels.h>
+#include <platform/shell.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "tools/cli/commands.h"
+#include "tools/common/errors.h"
+#include "tools/session/host_session.h"
+#include "tools/cli/map_options.h"
+#include "tools/session/panel_editor.h"
+
+namespace nacrelle::tools {
+
+namespace {
+
+int controlId(const std::string& text, const std::string& action) {
+    return static_cast<int>(parseInteger(text, action));
+}
+
+/// The panel itself and the panels added to it (the output filter's), in
+/// the order they are shown.
+std::vector<standin::HeadlessPanel*> panelsOf(standin::HeadlessPanel& panel) {
+    std::vector<standin::HeadlessPanel*> panels{&panel};
+    for (int i = 0; i < panel.NumDlgs(); ++i) {
+        if (standin::HeadlessPanel* added = standin::AsHeadlessPanel(panel.GetDlg(i))) {
+            panels.push_back(added);
+        }
+    }
+    return panels;
+}
+
+/// The first of the panels that has a control `id`; the main panel when none
+/// has, so that its error names the control.
+standin::HeadlessPanel& panelWith(standin::HeadlessPanel& panel, int id) {
+    for (standin::HeadlessPanel* p : panelsOf(panel)) {
+        if (p->RolloutWith(id) != nullptr) return *p;
+    }
+    return panel;
+}
+
+void apply(standin::HeadlessPanel& mainPanel, const std::string& action) {
+    const std::size_t colon = action.find(':');
+    const std::string verb = action.substr(0, colon);
+    const std::string rest = colon == std::string::npos ? "" : action.substr(colon + 1);
+    standin::InputResult result;
+    if (verb == "type") {
+        const std::size_t equals = rest.find('=');
+        if (equals == std::string::npos) {
+            throw UsageError("--type \"" + rest + "\": expected ID=TEXT");
+        }
+        const int id = controlId(rest.substr(0, equals), "--type");
+        result = panelWith(mainPanel, id).TypeText(id, rest.substr(equals + 1));
+    } else if (verb == "click") {
+        const int id = controlId(rest, "--click");
+        result = panelWith(mainPanel, id).ClickCheckBox(id);
+    } else if (verb == "press") {
+        const int id = controlId(rest, "--press");
+        result = panelWith(mainPanel, id).PressButton(id);
+    } else {
+        throw UsageError("unknown panel action \"" + action + "\"");
+    }
+    if (!result) throw UsageError("--" + verb + " " + rest + ": " + result.error);
+}
+
+nlohmann::json describeControl(const standin::ControlView& c) {
+    nlohmann::json control = {{"id", c.id},
+                              {"class", c.className},
+                              {"text", c.text},
+                              {"rect", {c.rect.x, c.rect.y, c.rect.cx, c.rect.cy}},
+                              {"enabled", c.enabled},
+                              {"visible", c.visible}};
+    if (c.param >= 0) {
+        if (c.number) {
+            control["value"] = *c.number;
+        } else if (c.name) {
+            control["value"] = *c.name;
+        }
+    }
+    return control;
+}
+
+/// The controls of the panel and of the panels added to it.
+nlohmann::json controlsOf(standin::HeadlessPanel& mainPanel) {
+    nlohmann::json controls = nlohmann::json::array();
+    for (standin::HeadlessPanel* panel : panelsOf(mainPanel)) {
+        for (int r = 0; r < panel->NumRollouts(); ++r) {
+            for (const standin::ControlView& c : panel->Rollout(r).Controls()) {
+                controls.push_back(describeControl(c));
+            }
+        }
+    }
+    return controls;
+}
+
+}  // namespace
+
+int runPanel(const CommonOptions& common, const PanelCommand& command) {
+    const MapSettings settings = toSettings(command.map);
+    const TimeValue t = timeOf(command.map);
+
+    HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
+    Texmap* map = nullptr;
+    if (command.scene.empty()) {
+        map = &session.createMap();
+    } else {
+        session.loadScene(standin::PathFromUtf8(command.scene));
+        map = session.findMap();
+        if (map == nullptr) throw Failure("scene \"" + command.scene + "\" holds no Nacrelle map");
+    }
+    applySettings(*map, settings, t);
+
+    std::vector<std::string> opened;
+    std::vector<std::string> notOpened;  // with why
+    standin::ScopedShellHandler shell([&](std::string address) {
+        if (!command.openPages) {
+            opened.push_back(address);
+            return;
+        }
+        const std::string problem = standin::OpenInBrowser(address);
+        if (problem.empty()) {
+            opened.push_back(address);
+        } else {
+            notOpened.push_back(address + ": " + problem);
+        }
+    });
+
+    CommandLineEditor editor(t);
+    PanelCloser closer{map->CreateParamDlg(nullptr, &editor)};
+    auto* panel = dynamic_cast<standin::HeadlessPanel*>(closer.dlg);
+    if (panel == nullptr) throw Failure("the map built no panel");
+    panel->SetTime(t);
+    for (const std::string& action : command.actions) apply(*panel, action);
+
+    if (command.json) {
+        const nlohmann::json out = {{"controls", controlsOf(*panel)}, {"opened", opened}};
+        std::printf("%s\n", out.dump(2).c_str());
+    } else {
+        std::printf("%s", panel->DumpText().c_str());
+        for (const std::string& address : opened) std::printf("opened %s\n", address.c_str());
+    }
+    if (!notOpened.empty()) {
+        std::string list;
+        for (const std::string& entry : notOpened) list += (list.empty() ? "" : "; ") + entry;
+        throw Failure("cannot open the page in the browser: " + list);
+    }
+    return 0;
+}
+
+}  // namespace nacrelle::tools

@@ -1,0 +1,208 @@
+// `nacrelle render` and `nacrelle chart`.
+#include <imtl.h>
+
+#include <platform/command_line.h>
+
+#include <cstdio>
+#include <algorithm>
+#include <optional>
+#include <string>
+
+#include "tools/cli/commands.h"
+#include "tools/common/errors.h"
+#include "tools/session/host_session.h"
+#include "tools/cli/map_options.h"
+#include "tools/session/map_settings.h"
+#include "tools/render/progress_bar.h"
+#include "tools/render/render.h"
+#include "tools/cli/write_policy.h"
+
+namespace nacrelle::tools {
+
+namespace {
+
+constexpr int kMaxImageSide = 16384;
+// More threads than any machine has cores only costs memory, and a failed
+// thread start would end the program.
+constexpr int kMaxThreads = 256;
+
+void checkSize(int width, int height) {
+    if (width < 1 || height < 1 || width > kMaxImageSide || height > kMaxImageSide) {
+        throw UsageError("image size " + std::to_string(width) + "x" + std::to_string(height) +
+                         " must lie between 1 and " + std::to_string(kMaxImageSide) + " a side");
+    }
+}
+
+void checkThreads(int threads) {
+    if (threads < 0 || threads > kMaxThreads) {
+        throw UsageError("--threads " + std::to_string(threads) + " must lie between 0 (one per " +
+                         "core) and " + std::to_string(kMaxThreads));
+    }
+}
+
+struct FrameRange {
+    long first, last;
+};
+
+FrameRange parseFrameRange(const std::string& text) {
+    // A-B; the separator is the first '-' after the first character, so that
+    // a negative first frame still reads.
+    const std::size_t dash = text.find('-', 1);
+    if (dash == std::string::npos) {
+        throw UsageError("--frames \"" + text + "\" is not a range: expected FIRST-LAST");
+    }
+    const FrameRange range{parseInteger(text.substr(0, dash), "--frames"),
+                           parseInteger(text.substr(dash + 1), "--frames")};
+    if (range.last < range.first) {
+        throw UsageError("--frames \"" + text + "\": the last frame comes before the first");
+    }
+    if (!isFrameInTimeRange(static_cast<double>(range.first)) ||
+        !isFrameInTimeRange(static_cast<double>(range.last))) {
+        throw UsageError("--frames \"" + text + "\" reaches outside the host's time range");
+    }
+    return range;
+}
+
+/// The files of a frame range: "swatch.png" and frame 7 give "swatch-0007.png".
+/// Every number has the width of the widest (at least four digits), so that
+/// the names sort as the frames do. A minus sign would not sort: a range that
+/// reaches below frame 0 numbers its files from 0 at its first frame.
+struct FrameFiles {
+    std::string file;
+    long offset = 0;  ///< file number minus frame
+    int width = 4;
+
+    FrameFiles(std::string name, FrameRange range) : file(std::move(name)) {
+        if (range.first < 0) offset = -range.first;
+        for (long widest = range.last + offset; widest >= 10000; widest /= 10) ++width;
+    }
+    std::string operator()(long frame) const;
+};
+
+std::string FrameFiles::operator()(long frame) const {
+    char number[32];
+    std::snprintf(number, sizeof number, "-%0*ld", width, frame + offset);
+    const std::size_t dot = file.find_last_of('.');
+    const std::size_t slash = file.find_last_of('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+        return file + number;
+    }
+    return file.substr(0, dot) + number + file.substr(dot);
+}
+
+Texmap& mapToRender(HostSession& session, const std::string& sceneFile) {
+    if (sceneFile.empty()) return session.createMap();
+    session.loadScene(standin::PathFromUtf8(sceneFile));
+    Texmap* map = session.findMap();
+    if (map == nullptr) throw Failure("scene \"" + sceneFile + "\" holds no Nacrelle map");
+    return *map;
+}
+
+/// What a render command asks for, checked.
+struct RenderJob {
+    MapSettings settings;
+    RenderOptions options;
+    PngEncoding encoding;
+    std::optional<FrameRange> frames;
+};
+
+RenderJob prepareRender(const RenderCommand& command) {
+    RenderJob job;
+    job.settings = toSettings(command.map);
+    job.options.width = command.width.value_or(command.size);
+    job.options.height = command.height.value_or(command.size);
+    checkSize(job.options.width, job.options.height);
+    checkThreads(command.threads);
+    job.options.threads = command.threads;
+    job.encoding = PngEncoding{command.sixteenBit ? 16 : 8, !command.linear, command.threads};
+    checkPngName(command.output);
+    (void)timeOf(command.map);
+    if (!command.frames.empty()) {
+        if (command.map.frame || command.map.time) {
+            throw UsageError("give --frames or a single --frame/--time, not both");
+        }
+        if (command.output == "-") {
+            throw UsageError("--frames writes one file per frame; -o - can take only one image");
+        }
+        job.frames = parseFrameRange(command.frames);
+    }
+    return job;
+}
+
+}  // namespace
+
+void checkRenderCommand(const RenderCommand& command) { (void)prepareRender(command); }
+
+int renderMap(Texmap& map, const RenderCommand& command) {
+    const RenderJob job = prepareRender(command);
+    const TimeValue t = timeOf(command.map);
+    applySettings(map, job.settings, t);
+    requireThicknessImage(map, t);
+    standin::WritePolicy policy = commandWritePolicy(command.force);
+    if (!command.scene.empty()) policy.inputs.push_back(standin::PathFromUtf8(command.scene));
+    if (const auto image = thicknessImageFile(map); !image.empty()) policy.inputs.push_back(image);
+    if (!job.frames) {
+        writeImage(renderSwatch(map, t, job.options), command.output, job.encoding, policy);
+        return 0;
+    }
+    const FrameRange range = *job.frames;
+    const FrameFiles files(command.output, range);
+    RenderOptions options = job.options;
+    options.showProgress = false;  // one bar across the frames instead
+    {
+        const long count = range.last - range.first + 1;
+        ProgressBar progress("frames", static_cast<int>(std::min<long>(count, 1L << 30)));
+        for (long frame = range.first; frame <= range.last; ++frame) {
+            writeImage(renderSwatch(map, frameToTime(static_cast<double>(frame)), options),
+                       files(frame), job.encoding, policy);
+            progress.update(static_cast<int>(std::min<long>(frame - range.first + 1, 1L << 30)));
+        }
+    }
+    std::printf("wrote frames %ld to %ld: %s to %s", range.first, range.last,
+                files(range.first).c_str(), files(range.last).c_str());
+    if (files.offset != 0) std::printf(" (file number = frame + %ld)", files.offset);
+    std::printf("\n");
+    return 0;
+}
+
+int runRender(const CommonOptions& common, const RenderCommand& command) {
+    checkRenderCommand(command);  // usage errors before the module loads
+    HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
+    return renderMap(mapToRender(session, command.scene), command);
+}
+
+int runChart(const CommonOptions& common, const ChartCommand& command) {
+    const MapSettings settings = toSettings(command.map);
+    const std::size_t colon = command.thickness.find(':');
+    if (colon == std::string::npos) {
+        throw UsageError("--thickness \"" + command.thickness + "\" is not a range: expected FROM:TO");
+    }
+    ChartOptions options;
+    options.thicknessFrom =
+        static_cast<float>(parseNumber(command.thickness.substr(0, colon), "--thickness"));
+    options.thicknessTo =
+        static_cast<float>(parseNumber(command.thickness.substr(colon + 1), "--thickness"));
+    if (options.thicknessFrom == options.thicknessTo) {
+        throw UsageError("--thickness \"" + command.thickness + "\" is an empty range");
+    }
+    if (!settings.thicknessMap.empty()) {
+        throw UsageError("chart drives the thickness itself; --thickness-map does not apply");
+    }
+    checkSize(command.width, command.height);
+    checkThreads(command.threads);
+    checkPngName(command.output);
+    (void)timeOf(command.map);
+    options.width = command.width;
+    options.height = command.height;
+    options.threads = command.threads;
+
+    HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
+    Texmap& map = session.createMap();
+    applySettings(map, settings, timeOf(command.map));
+    writeImage(renderChart(map, timeOf(command.map), options), command.output,
+               PngEncoding{8, !command.linear, command.threads},
+               commandWritePolicy(command.force));
+    return 0;
+}
+
+}  // namespace nacrelle::tools

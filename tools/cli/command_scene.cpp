@@ -1,0 +1,188 @@
+// `nacrelle scene new|show|set|render`: scene files holding a map.
+#include <imtl.h>
+#include <platform/command_line.h>
+#include <sdk/host_file_names.h>
+#include <maps/grey_maps.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tools/cli/commands.h"
+#include "tools/common/errors.h"
+#include "tools/session/host_session.h"
+#include "tools/common/json_values.h"
+#include "tools/cli/map_options.h"
+#include "tools/session/map_settings.h"
+#include "tools/session/panel_labels.h"
+#include "tools/session/scene_lock.h"
+#include "tools/cli/write_policy.h"
+
+namespace nacrelle::tools {
+
+namespace {
+
+Texmap& sceneMap(HostSession& session, const std::string& file) {
+    session.loadScene(standin::PathFromUtf8(file));
+    Texmap* map = session.findMap();
+    if (map == nullptr) throw Failure("scene \"" + file + "\" holds no Nacrelle map");
+    return *map;
+}
+
+nlohmann::json describeMap(Texmap& map) {
+    nlohmann::json description = describeObject(&map);
+    Texmap* thicknessMap = map.GetSubTexmap(0);
+    description["thicknessMap"] = describeObject(thicknessMap);
+    // A bitmap's file is no parameter, but it is what the user chose.
+    if (auto* bitmap = dynamic_cast<standin::GreyBitmapMap*>(thicknessMap)) {
+        description["thicknessMap"]["file"] =
+            standin::FileNameFromHost(bitmap->GetFileName()).string();
+        if (!bitmap->ImageError().empty()) {
+            description["thicknessMap"]["imageError"] = bitmap->ImageError();
+        }
+    }
+    description["output"] = describeObject(outputFilterOf(map));
+    for (const auto& [name, label] : panelLabels(map)) {
+        if (description["parameters"].contains(name)) {
+            description["parameters"][name]["label"] = label;
+        }
+    }
+    return description;
+}
+
+/// Characters that `text` (UTF-8) shows: every byte but continuation bytes.
+std::size_t shownWidth(const std::string& text) {
+    std::size_t width = 0;
+    for (const unsigned char c : text) width += (c & 0xC0) != 0x80 ? 1 : 0;
+    return width;
+}
+
+/// `text` followed by spaces up to `width` shown characters, and one more.
+std::string column(const std::string& text, std::size_t width) {
+    return text + std::string(width - std::min(width, shownWidth(text)) + 1, ' ');
+}
+
+void printParameters(const nlohmann::json& object, const char* indent) {
+    // Columns as wide as their widest entry, in characters, not bytes: labels
+    // such as "Hue Shift (±°):" hold characters of two bytes.
+    std::vector<std::pair<std::string, std::string>> rows;  // name, label
+    std::size_t nameWidth = 20, labelWidth = 18;
+    for (const auto& [name, entry] : object["parameters"].items()) {
+        // What the panel's label says, else the parameter's display name.
+        const std::string display =
+            entry.contains("label")         ? "\"" + entry["label"].get<std::string>() + "\""
+            : entry.contains("displayName") ? "(" + entry["displayName"].get<std::string>() + ")"
+                                            : "";
+        nameWidth = std::max(nameWidth, shownWidth(name));
+        labelWidth = std::max(labelWidth, shownWidth(display));
+        rows.emplace_back(name, display);
+    }
+    for (const auto& [name, display] : rows) {
+        const nlohmann::json& entry = object["parameters"][name];
+        std::printf("%s%s%s%s", indent, column(name, nameWidth).c_str(),
+                    column(display, labelWidth).c_str(), entry["value"].dump().c_str());
+        if (entry.contains("keys")) {
+            // As they are typed: NAME@FRAME=VALUE.
+            std::printf("   keys:");
+            for (const nlohmann::json& key : entry["keys"]) {
+                std::printf(" @%s=%s", formatNumber(key["frame"].get<double>()).c_str(),
+                            formatNumber(key["value"].get<double>()).c_str());
+            }
+        }
+        std::printf("\n");
+    }
+}
+
+void show(const std::string& file, Texmap& map, bool json) {
+    nlohmann::json description = describeMap(map);
+    if (json) {
+        // JSON is UTF-8: bytes of a file name that are not become U+FFFD there.
+        const nlohmann::json shown = {{"file", file}, {"map", description}};
+        std::printf("%s\n",
+                    shown.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+        return;
+    }
+    std::printf("scene %s\nmap %s\n", file.c_str(),
+                description["class"].get<std::string>().c_str());
+    printParameters(description, "  ");
+    for (const char* part : {"thicknessMap", "output"}) {
+        if (description[part].is_null()) {
+            std::printf("%s: none\n", part);
+            continue;
+        }
+        std::printf("%s: %s\n", part, description[part]["class"].get<std::string>().c_str());
+        for (const char* extra : {"file", "imageError"}) {
+            if (description[part].contains(extra)) {
+                std::printf("  %-20s %s\n", extra,
+                            description[part][extra].get<std::string>().c_str());
+            }
+        }
+        printParameters(description[part], "  ");
+    }
+}
+
+}  // namespace
+
+int runScene(const CommonOptions& common, const SceneCommand& command) {
+    MapSettings settings = toSettings(command.map);
+    for (const std::string& text : command.assignments) {
+        settings.values.push_back(parseAssignment(text));
+    }
+    if (command.action != "set" && !command.assignments.empty()) {
+        throw UsageError("NAME=VALUE arguments belong to \"scene set\"; use --set with \"scene " +
+                         command.action + "\"");
+    }
+    if (command.action == "set" && settings.empty()) {
+        throw UsageError("scene set: nothing to set (NAME=VALUE ...)");
+    }
+    RenderCommand render = command.render;
+    render.map = command.map;
+    if (render.output.empty()) {
+        render.output = standin::PathToUtf8(
+            standin::PathFromUtf8(command.file).replace_extension(".png"));
+    }
+    if (command.action == "render") checkRenderCommand(render);
+    (void)timeOf(command.map);
+
+    HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
+    if (command.action == "new") {
+        const std::filesystem::path file = standin::PathFromUtf8(command.file);
+        const bool replacing = std::filesystem::is_regular_file(file);
+        if (std::filesystem::exists(file) && !command.force) {
+            throw Failure("\"" + command.file + "\" exists already (--force replaces it)");
+        }
+        // Replacing a scene waits for an edit in progress, as another edit
+        // does: the edit's save would otherwise undo the replacement.
+        std::optional<SceneLock> lock;
+        if (replacing) lock.emplace(file, sceneLockWait());
+        Texmap& map = session.createMap();
+        applySettings(map, settings, timeOf(command.map));
+        session.saveScene(file, commandWritePolicy(command.force));
+        return 0;
+    }
+    // An edit holds the scene from reading to saving: another edit meanwhile
+    // would be lost.
+    std::optional<SceneLock> lock;
+    if (command.action == "set") lock.emplace(standin::PathFromUtf8(command.file), sceneLockWait());
+    Texmap& map = sceneMap(session, command.file);
+    if (command.action == "show") {
+        show(command.file, map, command.json);
+    } else if (command.action == "set") {
+        applySettings(map, settings, timeOf(command.map));
+        session.saveScene(standin::PathFromUtf8(command.file),
+                          commandWritePolicy(command.force));
+    } else if (command.action == "render") {
+        render.scene = command.file;  // an input: never the output
+        return renderMap(map, render);
+    } else {
+        throw UsageError("unknown scene action \"" + command.action + "\"");
+    }
+    return 0;
+}
+
+}  // namespace nacrelle::tools

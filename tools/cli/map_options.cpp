@@ -1,0 +1,60 @@
+#include "tools/cli/map_options.h"
+
+#include <string>
+
+#include "tools/common/errors.h"
+#include "tools/presets/presets.h"
+
+namespace nacrelle::tools {
+
+MapSettings toSettings(const MapOptions& options) {
+    MapSettings settings;
+    if (!options.preset.empty()) settings.preset = &findPreset(options.preset);
+    for (const std::string& text : options.set) settings.values.push_back(parseAssignment(text));
+    for (const std::string& text : options.key) {
+        settings.keys.push_back(parseKey(text));
+        if (!isFrameInTimeRange(settings.keys.back().frame)) {
+            throw UsageError("key \"" + text + "\": the frame is outside the host's time range");
+        }
+    }
+    for (const std::string& text : options.unkey) {
+        // NAME@FRAME read as a key without its value.
+        KeyAssignment key = parseKey(text + "=0");
+        key.value.clear();
+        settings.unkeys.push_back(key);
+    }
+    for (const std::string& text : options.mapSet) {
+        settings.thicknessMapValues.push_back(parseAssignment(text));
+    }
+    for (const std::string& text : options.outputSet) {
+        if (text.find('=') == std::string::npos) {
+            throw UsageError("--output \"" + text + "\" is no output-filter setting " +
+                             "(NAME=VALUE); to name the image file, use -o " + text);
+        }
+        settings.outputValues.push_back(parseAssignment(text));
+    }
+    settings.thicknessMap = options.thicknessMap;
+    if (!options.useMap.empty()) settings.useThicknessMap = parseSwitch(options.useMap, "--use-map");
+    return settings;
+}
+
+TimeValue timeOf(const MapOptions& options) {
+    if (options.frame && options.time) throw UsageError("give --frame or --time, not both");
+    if (options.frame) {
+        if (!isFrameInTimeRange(*options.frame)) {
+            throw UsageError("--frame " + formatNumber(*options.frame) +
+                             " is outside the host's time range");
+        }
+        return frameToTime(*options.frame);
+    }
+    if (options.time) {
+        if (*options.time < TIME_NegInfinity + 1L || *options.time > TIME_PosInfinity - 1L) {
+            throw UsageError("--time " + std::to_string(*options.time) +
+                             " is outside the host's time range");
+        }
+        return static_cast<TimeValue>(*options.time);
+    }
+    return 0;
+}
+
+}  // namespace nacrelle::tools

@@ -1,0 +1,39 @@
+// `nacrelle presets` and `nacrelle gallery`, and the --preset option of the
+// commands that start a new map. Kept apart from main so that the program's
+// other commands need only a call to register them.
+#pragma once
+
+#include <string>
+
+#include "tools/cli/commands.h"
+#include "tools/render/render_gallery.h"
+
+namespace CLI {
+class App;
+class Option;
+}  // namespace CLI
+
+namespace nacrelle::tools {
+
+struct PresetsCommand {
+    std::string name;  ///< one preset in full, "" for the list
+    bool json = false;
+};
+
+struct GalleryCommand {
+    std::string output = "nacrelle-gallery.png";
+    GalleryOptions options;
+    bool linear = false;
+};
+
+int runPresets(const PresetsCommand& command);
+int runGallery(const CommonOptions& common, const GalleryCommand& command);
+
+/// Adds --preset NAME to a command that starts a new map.
+CLI::Option* addPresetOption(CLI::App& app, MapOptions& map);
+
+/// Adds the `presets` and `gallery` commands to `app`; running one sets
+/// `result` to its exit code.
+void addPresetCommands(CLI::App& app, const CommonOptions& common, int& result);
+
+}  // namespace nacrelle::tools

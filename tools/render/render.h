@@ -1,0 +1,56 @@
+// Rendering the map: the sample sphere (the swatch) and the thin-film chart.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include <platform/atomic_file.h>
+
+#include <max.h>
+
+#include "tools/render/image.h"
+
+class Texmap;
+
+namespace nacrelle::tools {
+
+struct RenderOptions {
+    int width = 512;
+    int height = 512;
+    int threads = 0;         ///< 0: one per core
+    bool showProgress = true;
+    /// Asked before each row; once it answers true the remaining rows are
+    /// skipped and the image is left incomplete (the caller discards it).
+    std::function<bool()> stop;
+};
+
+/// The map on a sphere over a checker background at time t. The map is
+/// updated for t first; then every pixel is evaluated, in parallel.
+Image renderSwatch(Texmap& map, TimeValue t, const RenderOptions& options);
+
+struct ChartOptions {
+    float thicknessFrom = 0.0f;     ///< nm, left edge
+    float thicknessTo = 1000.0f;    ///< nm, right edge
+    int width = 800;
+    int height = 560;
+    int threads = 0;
+    /// As RenderOptions::stop.
+    std::function<bool()> stop;
+};
+
+/// The classic chart: film thickness along x, viewing angle (0 to 90 degrees,
+/// upwards) along y, coloured by the map, with labelled axes and a caption
+/// of the settings. The map's thickness limits are set to the chart's range
+/// and a gradient across the plot drives the thickness.
+Image renderChart(Texmap& map, TimeValue t, const ChartOptions& options);
+
+/// Writes `image` as a PNG file, replacing `path` only once complete and as
+/// `policy` allows; "-" writes it to standard output.
+void writeImage(const Image& image, const std::string& path, const PngEncoding& encoding,
+                const standin::WritePolicy& policy);
+
+/// Throws a UsageError when `path` (an -o value) has an extension other than
+/// .png; "-" (standard output) and names without an extension pass.
+void checkPngName(const std::string& path);
+
+}  // namespace nacrelle::tools
