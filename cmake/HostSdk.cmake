@@ -19,6 +19,8 @@
 # extra flags come through CMAKE_CXX_FLAGS.
 include_guard(GLOBAL)
 
+# Windows paths may come with backslashes.
+file(TO_CMAKE_PATH "${NACRELLE_HOST_SDK}" NACRELLE_HOST_SDK)
 get_filename_component(NACRELLE_HOST_SDK "${NACRELLE_HOST_SDK}" ABSOLUTE)
 if(NOT EXISTS "${NACRELLE_HOST_SDK}/include/max.h")
   message(FATAL_ERROR "NACRELLE_HOST_SDK=${NACRELLE_HOST_SDK}: there is no include/max.h in "
@@ -26,26 +28,35 @@ if(NOT EXISTS "${NACRELLE_HOST_SDK}/include/max.h")
 endif()
 set(NACRELLE_HOST_SDK_LIBRARY_DIR "" CACHE PATH
   "Folder of the host SDK's import libraries (core.lib ...); empty: <SDK>/lib/x64/Release")
-set(nacrelle_sdk_library_dir "${NACRELLE_HOST_SDK_LIBRARY_DIR}")
+file(TO_CMAKE_PATH "${NACRELLE_HOST_SDK_LIBRARY_DIR}" nacrelle_sdk_library_dir)
 if(NOT nacrelle_sdk_library_dir)
   set(nacrelle_sdk_library_dir "${NACRELLE_HOST_SDK}/lib/x64/Release")
 endif()
-# The SDK's headers are written for C++17.
+# The level of the SDK's own projects: C++17 in its recent releases (an SDK
+# that asks for more takes a higher value).
 set(NACRELLE_HOST_SDK_CXX_STANDARD 17 CACHE STRING
   "C++ language level of the plug-in's sources in the SDK build")
 
-# The SDK libraries whose symbols the plug-in uses. Derived from the module
-# built against the stand-in host (windows preset): every symbol it imports
-# from libnacrelle_host.dll, by class, and the SDK library whose export macro
-# that class or function carries in the SDK's headers:
-#   core.lib       Animatable, ReferenceMaker, ReferenceTarget, MtlBase,
-#                  Texmap, ClassDesc, GetNewDefaultTextureOutput (CoreExport)
-#   paramblk2.lib  ClassDesc2, ParamBlockDesc2, IParamBlock2 helpers,
-#                  CreateIParamMap2/DestroyIParamMap2-side calls (PB2Export)
-#   maxutil.lib    WStr (MSTR), MaxHeapOperators (UtilExport)
-#   geom.lib       Interval, Point3, AColor (GEOMEXPORT)
-# and from the system: user32 (LoadStringW), shell32 (ShellExecuteW).
-# `scripts/test-host-sdk --imports` prints that list again.
+# The SDK libraries whose symbols the plug-in uses, derived from its objects:
+# the host symbols that the objects of the host-sdk-check preset leave
+# undefined (x86_64-w64-mingw32-nm -u -C), each mapped to the SDK library
+# whose export macro its class or function carries in the SDK's headers:
+#   core.lib       ReferenceMaker, ReferenceTarget (references, notification,
+#                  deletion), MtlBase and Texmap (vtables, Save, Load,
+#                  BaseClone, operator=), ISubMap::GetSubTexmapTVName,
+#                  ClassDesc::GetRsrcString, GetNewDefaultTextureOutput
+#   paramblk2.lib  ClassDesc2 (parameter block descriptions, CreateParamDlgs,
+#                  InvalidateUI, Reset, SetUserDlgProc, MakeAutoParamBlocks),
+#                  ParamBlockDesc2 (its constructor, InvalidateUI, SetUserDlgProc)
+#   maxutil.lib    MSTR (WStr: GetClassName, SubAnimName, slot names), and
+#                  MaxHeapOperators, the new and delete of every SDK class
+#   geom.lib       Interval (Update, Validity: InInterval, FOREVER, NEVER,
+#                  intersection), Point3, AColor
+# The stand-in defines MSTR, MaxHeapOperators, Interval, Point3 and AColor
+# inline, so the last two lines follow the SDK's headers (their export
+# macros), not symbols seen here; the MSVC link is what confirms the list.
+# System libraries, from the __imp_ symbols: kernel32 (DisableThreadLibraryCalls,
+# linked by default), user32 (LoadStringW), shell32 (ShellExecuteW).
 set(NACRELLE_HOST_SDK_LIBRARIES core paramblk2 maxutil geom)
 set(NACRELLE_HOST_SYSTEM_LIBRARIES user32 shell32)
 
@@ -103,8 +114,10 @@ function(nacrelle_add_sdk_module target)
   list(TRANSFORM libraries APPEND ".lib")
   target_link_libraries(${target} PRIVATE
     ${arg_OBJECTS} Nacrelle::core ${libraries} ${NACRELLE_HOST_SYSTEM_LIBRARIES})
+  # bin/, in a folder per configuration with Visual Studio (bin/Release).
   set_target_properties(${target} PROPERTIES
     OUTPUT_NAME ${arg_OUTPUT_NAME}
     PREFIX ""
-    SUFFIX ".dlt")
+    SUFFIX ".dlt"
+    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 endfunction()

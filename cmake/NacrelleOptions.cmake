@@ -4,11 +4,12 @@ if(MSVC)
   # Only the plug-in for the host is built with MSVC (cmake/HostSdk.cmake).
   # Floating point as below: /fp:precise, which since Visual Studio 2022 no
   # longer contracts multiply-adds, and x64 code has no excess precision.
-  add_compile_options(/fp:precise)
+  # (For C and C++ only: the resource compiler takes none of these.)
+  add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:/fp:precise>)
   # The SDK's projects build at warning level 3.
-  add_compile_options(/W3)
+  add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:/W3>)
   if(NACRELLE_WARNINGS_AS_ERRORS)
-    add_compile_options(/WX)
+    add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:/WX>)
   endif()
   return()
 endif()
