@@ -2,12 +2,21 @@
 // requests get, and many requests at once (run under ASan and TSan too).
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <atomic>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <nlohmann/json.hpp>
+#include <random>
 #include <thread>
 #include <vector>
 
+#include "standin/scene_file.h"
 #include "tools/host_session.h"
 #include "tools/studio/studio_api.h"
 
@@ -30,6 +39,38 @@ protected:
         options_.chartHeight = 120;
         state_ = std::make_unique<StudioState>(*session_, options_);
         api_ = std::make_unique<StudioApi>(*state_, "secret", kPort);
+    }
+
+    ~StudioApiTest() override {
+        api_.reset();
+        state_.reset();
+        std::error_code ignored;
+        if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
+    }
+
+    /// A fresh folder of the test's own, for the files it saves.
+    const std::filesystem::path& dir() {
+        if (dir_.empty()) {
+            std::random_device entropy;
+            dir_ = std::filesystem::temp_directory_path() /
+                   ("nacrelle-studio-test-" + std::to_string(entropy()));
+            std::filesystem::create_directory(dir_);
+        }
+        return dir_;
+    }
+
+    /// Starts the studio again, on `sceneFile`.
+    void reopen(const std::string& sceneFile) {
+        api_.reset();
+        state_.reset();
+        options_.sceneFile = sceneFile;
+        state_ = std::make_unique<StudioState>(*session_, options_);
+        api_ = std::make_unique<StudioApi>(*state_, "secret", kPort);
+    }
+
+    static std::string bytesOf(const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
     ApiRequest request(const std::string& method, const std::string& path,
@@ -56,6 +97,7 @@ protected:
     }
 
     static inline HostSession* session_ = nullptr;
+    std::filesystem::path dir_;
     StudioOptions options_;
     std::unique_ptr<StudioState> state_;
     std::unique_ptr<StudioApi> api_;
@@ -143,7 +185,9 @@ TEST_F(StudioApiTest, PicturesOfASupersededRevisionAreRefused) {
         request("POST", "/api/panel", R"({"id":1502,"action":"type","text":"90"})"));
     ASSERT_EQ(changed.status, 200) << changed.body;
     EXPECT_EQ(nlohmann::json::parse(changed.body)["revision"], first + 1);
-    EXPECT_EQ(api_->handle(swatch).status, 409);
+    // No picture, and no error: the page asks for the newer one.
+    EXPECT_EQ(api_->handle(swatch).status, 204);
+    EXPECT_EQ(api_->handle(swatch).body, "");
     swatch.query["revision"] = std::to_string(first + 1);
     const ApiResponse now = api_->handle(swatch);
     ASSERT_EQ(now.status, 200);
@@ -175,8 +219,8 @@ TEST_F(StudioApiTest, ParallelRequestsAreServedOneChangeAtATime) {
                         answer = api_->handle(r);
                     }
                 }
-                // 409: a change superseded the picture's revision meanwhile.
-                if (answer.status != 200 && answer.status != 409) ++unexpected;
+                // 204: a change superseded the picture's revision meanwhile.
+                if (answer.status != 200 && answer.status != 204) ++unexpected;
             }
         });
     }
@@ -185,6 +229,92 @@ TEST_F(StudioApiTest, ParallelRequestsAreServedOneChangeAtATime) {
     // Every spin of every thread counted once: none was lost to a race.
     EXPECT_EQ(stateNow()["revision"].get<int>(), first + spinsSent.load());
 }
+
+TEST_F(StudioApiTest, SaveAsReplacesOnlyScenesAndThoseOnlyWhenAsked) {
+    namespace fs = std::filesystem;
+    const auto write = [](const fs::path& path, const std::string& bytes) {
+        std::ofstream(path, std::ios::binary) << bytes;
+    };
+    const std::string program = "\x7f" "ELF stand-in for the running program";
+    const std::string png = "\x89PNG\r\n\x1a\n stand-in picture";
+    struct Case {
+        const char* what;
+        std::function<void(const fs::path&)> prepare;
+        const char* name;
+        bool replace;
+        int status;
+        const char* conflict;
+        bool written;  // the file holds the studio's scene afterwards
+    };
+    const std::vector<Case> cases = {
+        {"the program, though asked to replace", [&](const fs::path& p) { write(p, program); },
+         "nacrelle", true, 409, "", false},
+        {"a picture named as a scene", [&](const fs::path& p) { write(p, png); }, "pic.nscene", true,
+         409, "", false},
+        {"a folder", [](const fs::path& p) { fs::create_directory(p); }, "folder.nscene", true,
+         409, "", false},
+#ifndef _WIN32
+        {"a FIFO", [](const fs::path& p) { ::mkfifo(p.c_str(), 0600); }, "pipe.nscene", true, 409,
+         "", false},
+#endif
+        {"a scene, not confirmed", [](const fs::path& p) { session_->saveScene(p); },
+         "old.nscene", false, 409, "exists", false},
+        {"a scene, confirmed", [](const fs::path& p) { session_->saveScene(p); }, "old.nscene",
+         true, 200, "", true},
+        {"a new name that is not a scene's", [](const fs::path&) {}, "new.png", false, 400, "",
+         false},
+        {"a new scene", [](const fs::path&) {}, "new.nscene", false, 200, "", true},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.what);
+        const fs::path target = dir() / c.name;
+        fs::remove_all(target);
+        c.prepare(target);
+        std::error_code ignored;
+        const std::string before = fs::is_regular_file(target, ignored) ? bytesOf(target) : "";
+        // A value of its own, so that a saved file differs from any before.
+        const nlohmann::json edit = {
+            {"id", 1490}, {"action", "type"}, {"text", std::to_string(900 + i)}};
+        ASSERT_EQ(api_->handle(request("POST", "/api/panel", edit.dump())).status, 200);
+        const nlohmann::json body = {{"file", target.string()}, {"replace", c.replace}};
+        const ApiResponse answer = api_->handle(request("POST", "/api/scene/save", body.dump()));
+        EXPECT_EQ(answer.status, c.status) << answer.body;
+        const nlohmann::json reply = nlohmann::json::parse(answer.body);
+        EXPECT_EQ(reply.value("conflict", ""), c.conflict) << answer.body;
+        if (c.written) {
+            EXPECT_EQ(bytesOf(target).substr(0, sizeof standin::kSceneMagic),
+                      std::string(standin::kSceneMagic, sizeof standin::kSceneMagic));
+            EXPECT_TRUE(bytesOf(target) != before);
+        } else if (fs::is_regular_file(target, ignored) || !before.empty()) {
+            EXPECT_TRUE(bytesOf(target) == before);
+        } else {
+            EXPECT_NE(fs::status(target, ignored).type(), fs::file_type::regular);
+        }
+    }
+}
+
+#ifndef _WIN32
+TEST_F(StudioApiTest, ASceneNamedInBytesThatAreNotUtf8IsSavedUnderThatName) {
+    const std::filesystem::path scene = dir() / "caf\xe9.nscene";
+    session_->saveScene(scene);
+    reopen(scene.string());
+    ASSERT_EQ(api_->handle(request("POST", "/api/panel",
+                                   R"({"id":1490,"action":"type","text":"902"})")).status,
+              200);
+    const nlohmann::json shown = stateNow();
+    EXPECT_NE(shown["file"].get<std::string>().find("caf\uFFFD.nscene"), std::string::npos);
+    // The page sends back no name, or the name it shows: both mean the open file.
+    for (const std::string& file : {std::string(), shown["file"].get<std::string>()}) {
+        const nlohmann::json body = {{"file", file}};
+        EXPECT_EQ(api_->handle(request("POST", "/api/scene/save", body.dump())).status, 200);
+    }
+    const auto entries = std::distance(std::filesystem::directory_iterator(dir()), {});
+    EXPECT_EQ(entries, 1);
+    reopen(scene.string());
+    EXPECT_EQ(control(stateNow(), 1490, "edit")["value"], 902.0);
+}
+#endif
 
 }  // namespace
 }  // namespace nacrelle::tools::studio
