@@ -367,7 +367,8 @@ StudioState::FileState StudioState::fileState(const std::filesystem::path& path)
         return state;
     }
     using Why = standin::FileReadFailure::Kind;
-    state.kind = failure.kind == Why::kNotFound ? FileState::Kind::Absent : FileState::Kind::Other;
+    if (failure.kind == Why::kNotFound) return state;
+    state.kind = FileState::Kind::Other;
     switch (failure.kind) {
         case Why::kDirectory: state.problem = "it is a directory"; break;
         case Why::kNotRegular: state.problem = "it is a device, a pipe or a socket"; break;
