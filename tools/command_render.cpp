@@ -1,11 +1,10 @@
 // `nacrelle render` and `nacrelle chart`.
 #include <imtl.h>
-
 #include <standin/atomic_file.h>
 #include <standin/command_line.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <string>
 

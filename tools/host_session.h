@@ -2,15 +2,15 @@
 // scene. Maps are created through the class directory, as the real host does.
 #pragma once
 
-#include <filesystem>
-#include <memory>
-#include <string>
-
 #include <iparamb2.h>
 #include <max.h>
 #include <standin/atomic_file.h>
 #include <standin/module_loader.h>
 #include <standin/scene.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
 
 class Texmap;
 

@@ -235,7 +235,7 @@ TEST_F(StudioApiTest, SaveAsReplacesOnlyScenesAndThoseOnlyWhenAsked) {
     const auto write = [](const fs::path& path, const std::string& bytes) {
         std::ofstream(path, std::ios::binary) << bytes;
     };
-    const std::string program = "\x7f" "ELF stand-in for the running program";
+    const std::string program = "\177ELF stand-in for the running program";
     const std::string png = "\x89PNG\r\n\x1a\n stand-in picture";
     struct Case {
         const char* what;
@@ -249,16 +249,16 @@ TEST_F(StudioApiTest, SaveAsReplacesOnlyScenesAndThoseOnlyWhenAsked) {
     const std::vector<Case> cases = {
         {"the program, though asked to replace", [&](const fs::path& p) { write(p, program); },
          "nacrelle", true, 409, "", false},
-        {"a picture named as a scene", [&](const fs::path& p) { write(p, png); }, "pic.nscene", true,
-         409, "", false},
-        {"a folder", [](const fs::path& p) { fs::create_directory(p); }, "folder.nscene", true,
-         409, "", false},
+        {"a picture named as a scene", [&](const fs::path& p) { write(p, png); }, "pic.nscene",
+         true, 409, "", false},
+        {"a folder", [](const fs::path& p) { fs::create_directory(p); }, "folder.nscene", true, 409,
+         "", false},
 #ifndef _WIN32
         {"a FIFO", [](const fs::path& p) { ::mkfifo(p.c_str(), 0600); }, "pipe.nscene", true, 409,
          "", false},
 #endif
-        {"a scene, not confirmed", [](const fs::path& p) { session_->saveScene(p); },
-         "old.nscene", false, 409, "exists", false},
+        {"a scene, not confirmed", [](const fs::path& p) { session_->saveScene(p); }, "old.nscene",
+         false, 409, "exists", false},
         {"a scene, confirmed", [](const fs::path& p) { session_->saveScene(p); }, "old.nscene",
          true, 200, "", true},
         {"a new name that is not a scene's", [](const fs::path&) {}, "new.png", false, 400, "",
@@ -299,9 +299,10 @@ TEST_F(StudioApiTest, ASceneNamedInBytesThatAreNotUtf8IsSavedUnderThatName) {
     const std::filesystem::path scene = dir() / "caf\xe9.nscene";
     session_->saveScene(scene);
     reopen(scene.string());
-    ASSERT_EQ(api_->handle(request("POST", "/api/panel",
-                                   R"({"id":1490,"action":"type","text":"902"})")).status,
-              200);
+    ASSERT_EQ(
+        api_->handle(request("POST", "/api/panel", R"({"id":1490,"action":"type","text":"902"})"))
+            .status,
+        200);
     const nlohmann::json shown = stateNow();
     EXPECT_NE(shown["file"].get<std::string>().find("caf\uFFFD.nscene"), std::string::npos);
     // The page sends back no name, or the name it shows: both mean the open file.

@@ -59,7 +59,8 @@ std::string stringField(const nlohmann::json& body, const char* name) {
 
 bool booleanField(const nlohmann::json& body, const char* name) {
     if (!body.contains(name)) return false;
-    if (!body[name].is_boolean()) throw ApiError(400, std::string("\"") + name + "\" must be true or false");
+    if (!body[name].is_boolean())
+        throw ApiError(400, std::string("\"") + name + "\" must be true or false");
     return body[name].get<bool>();
 }
 
@@ -203,9 +204,9 @@ ApiResponse StudioApi::route(const ApiRequest& request) const {
         }
         if (path == "/api/scene/reload") return jsonResponse(200, state_.reloadScene());
         if (path == "/api/scene/save") {
-            return jsonResponse(200, state_.saveScene(stringField(body, "file"),
-                                                      booleanField(body, "replace"),
-                                                      booleanField(body, "anyway")));
+            return jsonResponse(
+                200, state_.saveScene(stringField(body, "file"), booleanField(body, "replace"),
+                                      booleanField(body, "anyway")));
         }
     }
     for (const char* known : {"/", "/api/state", "/api/swatch.png", "/api/chart.png", "/api/panel",

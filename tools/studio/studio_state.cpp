@@ -2,6 +2,7 @@
 
 #include <imtl.h>
 #include <iparamb2.h>
+#include <standin/command_line.h>
 #include <standin/grey_maps.h>
 #include <standin/panels.h>
 #include <standin/param_access.h>
@@ -9,7 +10,6 @@
 #include <standin/resources.h>
 #include <standin/scene.h>
 #include <standin/scene_file.h>
-#include <standin/command_line.h>
 #include <standin/shell.h>
 #include <standin/utf16.h>
 
@@ -370,10 +370,17 @@ StudioState::FileState StudioState::fileState(const std::filesystem::path& path)
     if (failure.kind == Why::kNotFound) return state;
     state.kind = FileState::Kind::Other;
     switch (failure.kind) {
-        case Why::kDirectory: state.problem = "it is a directory"; break;
-        case Why::kNotRegular: state.problem = "it is a device, a pipe or a socket"; break;
-        case Why::kTooLarge: state.problem = "it is larger than any scene file"; break;
-        default: state.problem = "it cannot be read: " + failure.systemText;
+        case Why::kDirectory:
+            state.problem = "it is a directory";
+            break;
+        case Why::kNotRegular:
+            state.problem = "it is a device, a pipe or a socket";
+            break;
+        case Why::kTooLarge:
+            state.problem = "it is larger than any scene file";
+            break;
+        default:
+            state.problem = "it cannot be read: " + failure.systemText;
     }
     return state;
 }
@@ -463,8 +470,7 @@ nlohmann::json StudioState::saveScene(const std::string& file, bool replace, boo
         }
     }
     if (openFile && now != read_ && !anyway) {
-        throw ApiError(409,
-                       "not saved: " + name + " has changed on disk since the studio read it",
+        throw ApiError(409, "not saved: " + name + " has changed on disk since the studio read it",
                        "changed");
     }
     if (!openFile && now.kind == FileState::Kind::Regular && !replace) {

@@ -9,6 +9,8 @@
 // older revision is refused without rendering.
 #pragma once
 
+#include <standin/file_read.h>
+
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
@@ -17,7 +19,6 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <standin/file_read.h>
 #include <stdexcept>
 #include <string>
 #include <vector>

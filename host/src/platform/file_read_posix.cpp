@@ -68,7 +68,8 @@ bool ReadRegularFile(const std::filesystem::path& path, std::uint64_t limit,
     read.resize(got);
     bytes = std::move(read);
     if (identity != nullptr) {
-        *identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+        *identity = {static_cast<std::uint64_t>(info.st_dev),
+                     static_cast<std::uint64_t>(info.st_ino)};
     }
     return true;
 }
