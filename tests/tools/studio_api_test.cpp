@@ -16,7 +16,6 @@
 #include <thread>
 #include <vector>
 
-#include "standin/scene_file.h"
 #include "tools/host_session.h"
 #include "tools/studio/studio_api.h"
 
@@ -34,6 +33,7 @@ protected:
     }
 
     StudioApiTest() {
+        std::filesystem::create_directory(dir_);
         options_.swatchSize = 48;
         options_.chartWidth = 160;
         options_.chartHeight = 120;
@@ -42,21 +42,8 @@ protected:
     }
 
     ~StudioApiTest() override {
-        api_.reset();
-        state_.reset();
         std::error_code ignored;
-        if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
-    }
-
-    /// A fresh folder of the test's own, for the files it saves.
-    const std::filesystem::path& dir() {
-        if (dir_.empty()) {
-            std::random_device entropy;
-            dir_ = std::filesystem::temp_directory_path() /
-                   ("nacrelle-studio-test-" + std::to_string(entropy()));
-            std::filesystem::create_directory(dir_);
-        }
-        return dir_;
+        std::filesystem::remove_all(dir_, ignored);
     }
 
     /// Starts the studio again, on `sceneFile`.
@@ -97,7 +84,9 @@ protected:
     }
 
     static inline HostSession* session_ = nullptr;
-    std::filesystem::path dir_;
+    // A folder of the test's own, for the files it saves.
+    std::filesystem::path dir_ = std::filesystem::temp_directory_path() /
+                                 ("nacrelle-studio-test-" + std::to_string(std::random_device{}()));
     StudioOptions options_;
     std::unique_ptr<StudioState> state_;
     std::unique_ptr<StudioApi> api_;
@@ -230,88 +219,62 @@ TEST_F(StudioApiTest, ParallelRequestsAreServedOneChangeAtATime) {
     EXPECT_EQ(stateNow()["revision"].get<int>(), first + spinsSent.load());
 }
 
-TEST_F(StudioApiTest, SaveAsReplacesOnlyScenesAndThoseOnlyWhenAsked) {
+TEST_F(StudioApiTest, SaveAsReplacesOnlySceneFilesAndThoseOnlyWhenAsked) {
     namespace fs = std::filesystem;
-    const auto write = [](const fs::path& path, const std::string& bytes) {
-        std::ofstream(path, std::ios::binary) << bytes;
-    };
-    const std::string program = "\177ELF stand-in for the running program";
-    const std::string png = "\x89PNG\r\n\x1a\n stand-in picture";
+    const auto scene = [](const fs::path& p) { session_->saveScene(p); };
     struct Case {
-        const char* what;
-        std::function<void(const fs::path&)> prepare;
         const char* name;
+        std::function<void(const fs::path&)> prepare;
         bool replace;
         int status;
         const char* conflict;
-        bool written;  // the file holds the studio's scene afterwards
     };
     const std::vector<Case> cases = {
-        {"the program, though asked to replace", [&](const fs::path& p) { write(p, program); },
-         "nacrelle", true, 409, "", false},
-        {"a picture named as a scene", [&](const fs::path& p) { write(p, png); }, "pic.nscene",
-         true, 409, "", false},
-        {"a folder", [](const fs::path& p) { fs::create_directory(p); }, "folder.nscene", true, 409,
-         "", false},
+        // A stand-in for the running program, named as a scene: told by its content.
+        {"nacrelle.nscene", [](const fs::path& p) { std::ofstream(p) << "\177ELF"; }, true, 409, ""},
 #ifndef _WIN32
-        {"a FIFO", [](const fs::path& p) { ::mkfifo(p.c_str(), 0600); }, "pipe.nscene", true, 409,
-         "", false},
+        {"pipe.nscene", [](const fs::path& p) { ::mkfifo(p.c_str(), 0600); }, true, 409, ""},
 #endif
-        {"a scene, not confirmed", [](const fs::path& p) { session_->saveScene(p); }, "old.nscene",
-         false, 409, "exists", false},
-        {"a scene, confirmed", [](const fs::path& p) { session_->saveScene(p); }, "old.nscene",
-         true, 200, "", true},
-        {"a new name that is not a scene's", [](const fs::path&) {}, "new.png", false, 400, "",
-         false},
-        {"a new scene", [](const fs::path&) {}, "new.nscene", false, 200, "", true},
+        {"new.png", [](const fs::path&) {}, false, 400, ""},
+        {"old.nscene", scene, false, 409, "exists"},
+        {"old.nscene", scene, true, 200, ""},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
-        SCOPED_TRACE(c.what);
-        const fs::path target = dir() / c.name;
-        fs::remove_all(target);
+        const fs::path target = dir_ / c.name;
+        fs::remove(target);
         c.prepare(target);
-        std::error_code ignored;
-        const std::string before = fs::is_regular_file(target, ignored) ? bytesOf(target) : "";
+        const fs::file_type type = fs::status(target).type();
+        const std::string before = type == fs::file_type::regular ? bytesOf(target) : "";
         // A value of its own, so that a saved file differs from any before.
         const nlohmann::json edit = {
             {"id", 1490}, {"action", "type"}, {"text", std::to_string(900 + i)}};
         ASSERT_EQ(api_->handle(request("POST", "/api/panel", edit.dump())).status, 200);
-        const nlohmann::json body = {{"file", target.string()}, {"replace", c.replace}};
-        const ApiResponse answer = api_->handle(request("POST", "/api/scene/save", body.dump()));
-        EXPECT_EQ(answer.status, c.status) << answer.body;
-        const nlohmann::json reply = nlohmann::json::parse(answer.body);
-        EXPECT_EQ(reply.value("conflict", ""), c.conflict) << answer.body;
-        if (c.written) {
-            EXPECT_EQ(bytesOf(target).substr(0, sizeof standin::kSceneMagic),
-                      std::string(standin::kSceneMagic, sizeof standin::kSceneMagic));
-            EXPECT_TRUE(bytesOf(target) != before);
-        } else if (fs::is_regular_file(target, ignored) || !before.empty()) {
-            EXPECT_TRUE(bytesOf(target) == before);
-        } else {
-            EXPECT_NE(fs::status(target, ignored).type(), fs::file_type::regular);
+        const nlohmann::json save = {{"file", target.string()}, {"replace", c.replace}};
+        const ApiResponse answer = api_->handle(request("POST", "/api/scene/save", save.dump()));
+        EXPECT_EQ(answer.status, c.status) << c.name << " " << answer.body;
+        EXPECT_EQ(nlohmann::json::parse(answer.body).value("conflict", ""), c.conflict) << c.name;
+        EXPECT_EQ(fs::status(target).type(), type) << c.name;
+        if (type == fs::file_type::regular) {
+            EXPECT_EQ(bytesOf(target) == before, c.status != 200) << c.name;
         }
     }
 }
 
 #ifndef _WIN32
-TEST_F(StudioApiTest, ASceneNamedInBytesThatAreNotUtf8IsSavedUnderThatName) {
-    const std::filesystem::path scene = dir() / "caf\xe9.nscene";
+TEST_F(StudioApiTest, ASceneNamedInBytesThatAreNotUtf8IsSavedUnderItsName) {
+    const std::filesystem::path scene = dir_ / "caf\xe9.nscene";
     session_->saveScene(scene);
     reopen(scene.string());
-    ASSERT_EQ(
-        api_->handle(request("POST", "/api/panel", R"({"id":1490,"action":"type","text":"902"})"))
-            .status,
-        200);
-    const nlohmann::json shown = stateNow();
-    EXPECT_NE(shown["file"].get<std::string>().find("caf\uFFFD.nscene"), std::string::npos);
+    const std::string shown = stateNow()["file"];
+    EXPECT_NE(shown.find("caf\uFFFD.nscene"), std::string::npos) << shown;
+    api_->handle(request("POST", "/api/panel", R"({"id":1490,"action":"type","text":"902"})"));
     // The page sends back no name, or the name it shows: both mean the open file.
-    for (const std::string& file : {std::string(), shown["file"].get<std::string>()}) {
-        const nlohmann::json body = {{"file", file}};
-        EXPECT_EQ(api_->handle(request("POST", "/api/scene/save", body.dump())).status, 200);
+    for (const std::string& file : {std::string(), shown}) {
+        const nlohmann::json save = {{"file", file}};
+        EXPECT_EQ(api_->handle(request("POST", "/api/scene/save", save.dump())).status, 200);
     }
-    const auto entries = std::distance(std::filesystem::directory_iterator(dir()), {});
-    EXPECT_EQ(entries, 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);
     reopen(scene.string());
     EXPECT_EQ(control(stateNow(), 1490, "edit")["value"], 902.0);
 }

@@ -430,7 +430,7 @@ async function fetchPicture(name) {
       const url = URL.createObjectURL(await response.blob());
       if (revision === state.revision) await showPicture(name, url, revision);
       else URL.revokeObjectURL(url);
-    } else if (!response.ok && response.status !== 409) {
+    } else if (!response.ok) {
       const reply = await response.json().catch(() => ({}));
       showError(reply.error || name + ' could not be drawn (' + response.status + ')');
     }
