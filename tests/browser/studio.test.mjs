@@ -213,7 +213,8 @@ test('a click on a spinner arrow steps once; the pointer moving afterwards steps
   const edit = controls.find((c) => c.id === idOf('Gamma:') && c.kind === 'edit');
   const spinner = control(controls.find((c) => c.kind === 'spinner' && c.param === edit.param).id,
     'spinner');
-  const gamma = async () => Number(await control(edit.id, 'edit').inputValue());
+  const gamma = async () => (await state()).rollouts[0].controls.find((c) => c.id === edit.id &&
+    c.kind === 'edit').value;
   const clickUp = async () => {
     const box = await spinner.boundingBox();  // where it is now: a message going away moves it
     const answer = page.waitForResponse((r) => r.url().includes('/api/panel'));

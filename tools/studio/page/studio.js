@@ -526,10 +526,12 @@ $('conflict-rename').addEventListener('click', () => {
   $('scene-file').select();
   $('scene-file').focus();
 });
-// Coming back to the page: has the open file changed meanwhile?
+// Coming back to the page: has the open file changed meanwhile? (An answer
+// that a change has overtaken is dropped.)
 window.addEventListener('focus', async () => {
   const response = await fetch(withToken('/api/state')).catch(() => null);
-  if (response && response.ok) update(await response.json());
+  const s = response && response.ok ? await response.json().catch(() => null) : null;
+  if (s && state && s.revision >= state.revision) update(s);
 });
 window.addEventListener('beforeunload', (event) => {
   if (state && state.unsaved) {
