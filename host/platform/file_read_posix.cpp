@@ -28,7 +28,8 @@ bool CheckKind(const struct stat& info, std::uint64_t limit, FileReadFailure& fa
 }  // namespace
 
 bool ReadRegularFile(const std::filesystem::path& path, std::uint64_t limit,
-                     std::vector<std::uint8_t>& bytes, FileReadFailure& failure) {
+                     std::vector<std::uint8_t>& bytes, FileReadFailure& failure,
+                     FileIdentity* identity) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         return RefuseRead(failure, errno == ENOENT ? Kind::kNotFound : Kind::kCannotOpen,
@@ -55,8 +56,15 @@ bool ReadRegularFile(const std::filesystem::path& path, std::uint64_t limit,
             }
         }
     };
-    return detail::ReadToEnd(static_cast<std::uint64_t>(info.st_size), limit, readSome, bytes,
-                             failure);
+    if (!detail::ReadToEnd(static_cast<std::uint64_t>(info.st_size), limit, readSome, bytes,
+                           failure)) {
+        return false;
+    }
+    if (identity != nullptr) {
+        *identity = {static_cast<std::uint64_t>(info.st_dev),
+                     static_cast<std::uint64_t>(info.st_ino)};
+    }
+    return true;
 }
 
 }  // namespace standin

@@ -17,7 +17,8 @@ constexpr std::size_t kLargestRead = std::size_t{1} << 30;
 }  // namespace
 
 bool ReadRegularFile(const std::filesystem::path& path, std::uint64_t limit,
-                     std::vector<std::uint8_t>& bytes, FileReadFailure& failure) {
+                     std::vector<std::uint8_t>& bytes, FileReadFailure& failure,
+                     FileIdentity* identity) {
     // Backup semantics: a folder opens too, and is refused as one.
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -50,7 +51,12 @@ bool ReadRegularFile(const std::filesystem::path& path, std::uint64_t limit,
         }
         return static_cast<long long>(n);
     };
-    return detail::ReadToEnd(size, limit, readSome, bytes, failure);
+    if (!detail::ReadToEnd(size, limit, readSome, bytes, failure)) return false;
+    if (identity != nullptr) {
+        *identity = {info.dwVolumeSerialNumber,
+                     (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+    }
+    return true;
 }
 
 }  // namespace standin
