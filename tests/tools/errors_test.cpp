@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "png_file.h"
+#include "png_test_writer.h"
 #include "program_run.h"
 
 namespace nacrelle::tools::testing {
@@ -39,6 +40,12 @@ void makeScene(const std::filesystem::path& dir, const std::vector<std::string>&
 
 void makeGreyPng(const std::filesystem::path& path) {
     writeGreyPng(path, 16, 16, std::vector<std::uint8_t>(256, 100));
+}
+
+/// A palette image of two colours whose last pixel uses entry 5.
+void makePalettePngPastItsPalette(const std::filesystem::path& path) {
+    pngtest::WriteBytes(path, pngtest::EncodePng({3, 1, PNG_COLOR_TYPE_PALETTE, 8, {0, 1, 5},
+                                                  {{{0, 0, 0}}, {{255, 255, 255}}}}));
 }
 
 struct ErrorCase {
@@ -215,6 +222,11 @@ const ErrorCase kErrorCases[] = {
      kFailure,
      {"notes.png"},
      [](const auto& dir) { writeText(dir / "notes.png", "not an image at all\n"); }},
+    {"PalettePngPastItsPalette",
+     {"render", "--thickness-map", "bitmap:palette.png", "-o", "out.png"},
+     kFailure,
+     {"palette.png", "palette entry 5"},
+     [](const auto& dir) { makePalettePngPastItsPalette(dir / "palette.png"); }},
     {"SceneWhosePngIsGone",
      {"scene", "render", "s.nscene", "-o", "out.png"},
      kFailure,
