@@ -10,6 +10,7 @@
 
 #include "standin/command_line.h"
 #include "standin/desktop.h"
+#include "standin/typed_number.h"
 #include "tools/commands.h"
 #include "tools/errors.h"
 #include "tools/preset_commands.h"
@@ -58,6 +59,34 @@ void addRenderOptions(CLI::App& app, RenderCommand& render) {
     app.add_flag("--force", render.force,
                  "Replace a read-only output file (where you may delete it) or one with "
                  "several hard links");
+}
+
+/// Has every numeric option of `app` and its commands read as typed numbers
+/// are everywhere (standin/typed_number.h): the command line's own
+/// conversion would take hexadecimal, octal ("010" as 8) and "inf".
+void readNumbersAsTyped(CLI::App& app) {
+    const CLI::Validator number(
+        [](std::string& text) {
+            std::string error;
+            double value = 0.0;
+            return standin::ReadTypedNumber(text, value, error) ? std::string() : error;
+        },
+        "");
+    const CLI::Validator integer(
+        [](std::string& text) {
+            std::string error;
+            long value = 0;
+            return standin::ReadTypedInteger(text, value, error) ? std::string() : error;
+        },
+        "");
+    for (CLI::Option* option : app.get_options()) {
+        const std::string type = option->get_type_name();
+        if (type == "FLOAT") option->check(number);
+        if (type == "INT" || type == "UINT") option->check(integer);
+    }
+    for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
+        readNumbersAsTyped(*command);
+    }
 }
 
 /// The command line's error as one line: what is wrong, and where to look
@@ -234,6 +263,7 @@ int run(int argc, char** argv) {
     studioApp->callback([&] { result = runStudio(common, studio); });
 #endif
 
+    readNumbersAsTyped(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

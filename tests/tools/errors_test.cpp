@@ -48,6 +48,9 @@ void makePalettePngPastItsPalette(const std::filesystem::path& path) {
                                                   {{{0, 0, 0}}, {{255, 255, 255}}}}));
 }
 
+/// A number with more digits than any double can hold.
+const std::string kFourHundredDigits = "1" + std::string(399, '0');
+
 struct ErrorCase {
     const char* name;
     std::vector<std::string> arguments;
@@ -170,6 +173,15 @@ const ErrorCase kErrorCases[] = {
      {"render", "--frame", "1", "--time", "5", "-o", "out.png"},
      kUsage,
      {"--frame", "--time"}},
+    {"HexadecimalValue",
+     {"render", "--set", "hue=0x10", "-o", "out.png"},
+     kUsage,
+     {"hue", "\"0x10\"", "decimal"}},
+    {"HexadecimalOption", {"render", "--size", "0x10", "-o", "out.png"}, kUsage, {"--size", "decimal"}},
+    {"ValueBeyondEveryNumber",
+     {"render", "--set", "hue=" + kFourHundredDigits, "-o", "out.png"},
+     kUsage,
+     {"hue", "\"" + kFourHundredDigits.substr(0, 20), "...\" (400 characters) is out of range"}},
     {"UnavailablePanelControl", {"panel", "--type", "1491=500"}, kUsage, {"1491"}},
     {"UnknownPanelControl", {"panel", "--click", "4242"}, kUsage, {"4242"}},
     {"MalformedPanelText", {"panel", "--type", "1490=lots"}, kUsage, {"lots"}},
