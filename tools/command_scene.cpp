@@ -141,8 +141,8 @@ int runScene(const CommonOptions& common, const SceneCommand& command) {
     }
     RenderCommand render = command.render;
     render.map = command.map;
-    if (render.output.empty()) {
-        render.output = standin::PathToUtf8(
+    if (render.image.file.empty()) {
+        render.image.file = standin::PathToUtf8(
             standin::PathFromUtf8(command.file).replace_extension(".png"));
     }
     if (command.action == "render") checkRenderCommand(render);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/image_output.h"
+
 class Texmap;
 
 namespace nacrelle::tools {
@@ -32,24 +34,19 @@ struct CommonOptions {
 struct RenderCommand {
     MapOptions map;
     std::string scene;            ///< render this scene's map instead of a new one
-    std::string output = "nacrelle-swatch.png";  ///< scene render: "" for the scene's name
+    ImageOutput image{"nacrelle-swatch.png"};  ///< scene render: file "" for the scene's name
     int size = 512;
     std::optional<int> width, height;  ///< override size when given
     std::string frames;           ///< A-B: one file per frame
     int threads = 0;
-    bool sixteenBit = false;
-    bool linear = false;
-    bool force = false;           ///< replace a read-only output or split its hard links
 };
 
 struct ChartCommand {
     MapOptions map;
-    std::string output = "nacrelle-chart.png";
+    ImageOutput image{"nacrelle-chart.png"};
     std::string thickness = "0:1000";  ///< FROM:TO nm
     int width = 800, height = 560;
     int threads = 0;
-    bool linear = false;
-    bool force = false;
 };
 
 struct EvalCommand {

@@ -13,6 +13,7 @@
 #include "standin/typed_number.h"
 #include "tools/commands.h"
 #include "tools/errors.h"
+#include "tools/image_output.h"
 #include "tools/preset_commands.h"
 #include "tools/standard_output.h"
 #ifdef NACRELLE_WITH_STUDIO
@@ -44,8 +45,7 @@ void addMapOptions(CLI::App& app, MapOptions& map) {
 }
 
 void addRenderOptions(CLI::App& app, RenderCommand& render) {
-    app.add_option("-o,--output-file", render.output, "PNG file to write")
-        ->capture_default_str();
+    addImageOutputOptions(app, render.image);
     app.add_option("--size", render.size, "Width and height in pixels")->capture_default_str();
     app.add_option("--width", render.width, "Width in pixels (overrides --size)");
     app.add_option("--height", render.height, "Height in pixels (overrides --size)");
@@ -54,11 +54,6 @@ void addRenderOptions(CLI::App& app, RenderCommand& render) {
         ->type_name("FIRST-LAST");
     app.add_option("--threads", render.threads, "Render threads (0: one per core)")
         ->capture_default_str();
-    app.add_flag("--16bit", render.sixteenBit, "Write 16 bits per channel");
-    app.add_flag("--linear", render.linear, "Write linear values, without sRGB encoding");
-    app.add_flag("--force", render.force,
-                 "Replace a read-only output file (where you may delete it) or one with "
-                 "several hard links");
 }
 
 /// Has every numeric option of `app` and its commands read as typed numbers
@@ -153,18 +148,13 @@ int run(int argc, char** argv) {
     auto* chartApp = app.add_subcommand("chart", "Render a thickness / viewing-angle chart");
     addMapOptions(*chartApp, chart.map);
     addPresetOption(*chartApp, chart.map);
-    chartApp->add_option("-o,--output-file", chart.output, "PNG file to write")
-        ->capture_default_str();
+    addImageOutputOptions(*chartApp, chart.image);
     chartApp->add_option("--thickness", chart.thickness, "Thickness range in nm")
         ->type_name("FROM:TO")
         ->capture_default_str();
     chartApp->add_option("--width", chart.width, "Width in pixels")->capture_default_str();
     chartApp->add_option("--height", chart.height, "Height in pixels")->capture_default_str();
     chartApp->add_option("--threads", chart.threads, "Render threads (0: one per core)");
-    chartApp->add_flag("--linear", chart.linear, "Write linear values, without sRGB encoding");
-    chartApp->add_flag("--force", chart.force,
-                       "Replace a read-only output file (where you may delete it) or one with "
-                       "several hard links");
     chartApp->callback([&] { result = runChart(common, chart); });
 
     EvalCommand eval;
@@ -212,7 +202,7 @@ int run(int argc, char** argv) {
             scene.action = sub->get_name();
             // Without -o a scene's render is named after the scene.
             if (sub == sceneRender && sub->get_option("-o")->count() == 0) {
-                scene.render.output.clear();
+                scene.render.image.file.clear();
             }
             result = runScene(common, scene);
         });

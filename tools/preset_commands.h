@@ -21,9 +21,8 @@ struct PresetsCommand {
 };
 
 struct GalleryCommand {
-    std::string output = "nacrelle-gallery.png";
+    ImageOutput image{"nacrelle-gallery.png"};
     GalleryOptions options;
-    bool linear = false;
 };
 
 int runPresets(const PresetsCommand& command);

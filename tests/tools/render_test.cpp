@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <tuple>
@@ -212,6 +213,35 @@ TEST_F(Chart, SettingsChangeTheColours) {
     const PngImage plain = readPng(file("plain.png"));
     const PngImage turned = readPng(file("hue.png"));
     EXPECT_NE(pixel(plain, 100, 75), pixel(turned, 100, 75));
+}
+
+class ImageOutput : public ProgramTest {};
+
+TEST_F(ImageOutput, EveryImageCommandTakesTheSameOutputOptions) {
+    runOk({"scene", "new", "s.nscene"});
+    const std::vector<std::vector<std::string>> commands = {
+        {"render", "--size", "16"},
+        {"chart", "--width", "120", "--height", "120"},
+        {"gallery", "--swatch", "16"},
+        {"scene", "render", "s.nscene", "--size", "16"},
+    };
+    for (std::vector<std::string> command : commands) {
+        SCOPED_TRACE(command.front());
+        std::filesystem::remove(file("out.png"));
+        command.insert(command.end(), {"--16bit", "--linear", "-o", "out.png"});
+        runOk(command);
+        const PngImage image = readPng(file("out.png"));
+        EXPECT_EQ(image.bitDepth, 16);
+        EXPECT_FALSE(image.hasSrgbChunk);
+        // A read-only output is replaced only with --force.
+        std::filesystem::permissions(file("out.png"), std::filesystem::perms::owner_write |
+                                                          std::filesystem::perms::group_write |
+                                                          std::filesystem::perms::others_write,
+                                     std::filesystem::perm_options::remove);
+        EXPECT_EQ(run(command).exitCode, 1);
+        command.push_back("--force");
+        runOk(command);
+    }
 }
 
 }  // namespace
