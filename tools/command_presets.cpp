@@ -76,8 +76,8 @@ void checkGallery(const GalleryOptions& options) {
 }  // namespace
 
 int runPresets(const PresetsCommand& command) {
-    if (!command.name.empty()) {
-        const Preset& preset = findPreset(command.name);
+    if (command.name) {
+        const Preset& preset = findPreset(*command.name);
         if (command.json) {
             std::printf("%s\n", presetJson(preset).dump(2).c_str());
         } else {

@@ -15,7 +15,7 @@ namespace nacrelle::tools {
 
 /// Options every command that builds a map shares.
 struct MapOptions {
-    std::string preset;                   ///< a preset's name, "" for none
+    std::optional<std::string> preset;    ///< a preset's name; "" is a name too (refused)
     std::vector<std::string> set;         ///< NAME=VALUE
     std::vector<std::string> key;         ///< NAME@FRAME=VALUE
     std::vector<std::string> unkey;       ///< NAME@FRAME (scene set)

@@ -3,6 +3,7 @@
 // other commands need only a call to register them.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "tools/commands.h"
@@ -16,7 +17,7 @@ class Option;
 namespace nacrelle::tools {
 
 struct PresetsCommand {
-    std::string name;  ///< one preset in full, "" for the list
+    std::optional<std::string> name;  ///< one preset in full, none for the list
     bool json = false;
 };
 

@@ -179,6 +179,7 @@ const ErrorCase kErrorCases[] = {
      kUsage,
      {"sheet.jpg", ".png"}},
     {"OutputWithoutExtension", {"render", "--size", "8", "-o", "swatch"}, kUsage, {"swatch", ".png"}},
+    {"EmptyPresetName", {"render", "--preset", "", "-o", "out.png"}, kUsage, {"preset \"\"", "presets: "}},
     {"HexadecimalValue",
      {"render", "--set", "hue=0x10", "-o", "out.png"},
      kUsage,
