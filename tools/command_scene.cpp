@@ -102,9 +102,9 @@ void show(const std::string& file, Texmap& map, bool json) {
     if (json) {
         // JSON is UTF-8: bytes of a file name that are not become U+FFFD there.
         const nlohmann::ordered_json shown = {{"file", file}, {"map", description}};
-        std::printf("%s\n",
-                    shown.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-                        .c_str());
+        std::printf(
+            "%s\n",
+            shown.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
         return;
     }
     std::printf("scene %s\nmap %s\n", file.c_str(),
@@ -143,8 +143,8 @@ int runScene(const CommonOptions& common, const SceneCommand& command) {
     RenderCommand render = command.render;
     render.map = command.map;
     if (render.image.file.empty()) {
-        render.image.file = standin::PathToUtf8(
-            standin::PathFromUtf8(command.file).replace_extension(".png"));
+        render.image.file =
+            standin::PathToUtf8(standin::PathFromUtf8(command.file).replace_extension(".png"));
     }
     if (command.action == "render") checkRenderCommand(render);
     (void)timeOf(command.map);

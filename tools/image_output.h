@@ -3,9 +3,9 @@
 // options with the same meaning.
 #pragma once
 
-#include <string>
-
 #include <standin/atomic_file.h>
+
+#include <string>
 
 #include "tools/image.h"
 

@@ -283,8 +283,9 @@ TEST(PngGreyReader, PixelsPastThePaletteAreCorruptData) {
     for (const auto& [depth, indices, largest] :
          {std::tuple{8, std::vector<unsigned>{0, 1, 5, 1}, 5u}, {2, {3, 0, 1, 2}, 3u}}) {
         for (const bool interlaced : {false, true}) {
-            const std::vector<std::uint8_t> png = EncodePng(
-                {4, 1, PNG_COLOR_TYPE_PALETTE, depth, indices, two, std::nullopt, false, interlaced});
+            const std::vector<std::uint8_t> png =
+                EncodePng({4, 1, PNG_COLOR_TYPE_PALETTE, depth, indices, two, std::nullopt, false,
+                           interlaced});
             EXPECT_EQ(decodeError(png),
                       "bad.png: corrupt PNG data: a pixel uses palette entry " +
                           std::to_string(largest) + ", past the " + std::to_string(two.size()) +

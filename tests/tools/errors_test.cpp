@@ -44,8 +44,9 @@ void makeGreyPng(const std::filesystem::path& path) {
 
 /// A palette image of two colours whose last pixel uses entry 5.
 void makePalettePngPastItsPalette(const std::filesystem::path& path) {
-    pngtest::WriteBytes(path, pngtest::EncodePng({3, 1, PNG_COLOR_TYPE_PALETTE, 8, {0, 1, 5},
-                                                  {{{0, 0, 0}}, {{255, 255, 255}}}}));
+    pngtest::WriteBytes(
+        path, pngtest::EncodePng(
+                  {3, 1, PNG_COLOR_TYPE_PALETTE, 8, {0, 1, 5}, {{{0, 0, 0}}, {{255, 255, 255}}}}));
 }
 
 /// A number with more digits than any double can hold.
@@ -178,13 +179,22 @@ const ErrorCase kErrorCases[] = {
      {"gallery", "--16bit", "--force", "-o", "sheet.jpg"},
      kUsage,
      {"sheet.jpg", ".png"}},
-    {"OutputWithoutExtension", {"render", "--size", "8", "-o", "swatch"}, kUsage, {"swatch", ".png"}},
-    {"EmptyPresetName", {"render", "--preset", "", "-o", "out.png"}, kUsage, {"preset \"\"", "presets: "}},
+    {"OutputWithoutExtension",
+     {"render", "--size", "8", "-o", "swatch"},
+     kUsage,
+     {"swatch", ".png"}},
+    {"EmptyPresetName",
+     {"render", "--preset", "", "-o", "out.png"},
+     kUsage,
+     {"preset \"\"", "presets: "}},
     {"HexadecimalValue",
      {"render", "--set", "hue=0x10", "-o", "out.png"},
      kUsage,
      {"hue", "\"0x10\"", "decimal"}},
-    {"HexadecimalOption", {"render", "--size", "0x10", "-o", "out.png"}, kUsage, {"--size", "decimal"}},
+    {"HexadecimalOption",
+     {"render", "--size", "0x10", "-o", "out.png"},
+     kUsage,
+     {"--size", "decimal"}},
     {"ValueBeyondEveryNumber",
      {"render", "--set", "hue=" + kFourHundredDigits, "-o", "out.png"},
      kUsage,

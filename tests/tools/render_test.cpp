@@ -234,9 +234,10 @@ TEST_F(ImageOutput, EveryImageCommandTakesTheSameOutputOptions) {
         EXPECT_EQ(image.bitDepth, 16);
         EXPECT_FALSE(image.hasSrgbChunk);
         // A read-only output is replaced only with --force.
-        std::filesystem::permissions(file("out.png"), std::filesystem::perms::owner_write |
-                                                          std::filesystem::perms::group_write |
-                                                          std::filesystem::perms::others_write,
+        std::filesystem::permissions(file("out.png"),
+                                     std::filesystem::perms::owner_write |
+                                         std::filesystem::perms::group_write |
+                                         std::filesystem::perms::others_write,
                                      std::filesystem::perm_options::remove);
         EXPECT_EQ(run(command).exitCode, 1);
         command.push_back("--force");

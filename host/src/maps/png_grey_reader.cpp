@@ -250,8 +250,10 @@ bool DecodePngGrey(std::span<const std::uint8_t> bytes, std::string_view sourceN
         if (!readRows(handle.png, handle.info, rowPointers.data())) return fail(state.problem);
         if (facts.palette) {
             // Every row is as wide as the image: no padding bytes to skip.
-            const unsigned largest = rows.empty() ? 0u : *std::max_element(rows.begin(), rows.end());
-            if (const std::string fault = detail::PaletteIndexFault(facts, largest); !fault.empty()) {
+            const unsigned largest =
+                rows.empty() ? 0u : *std::max_element(rows.begin(), rows.end());
+            if (const std::string fault = detail::PaletteIndexFault(facts, largest);
+                !fault.empty()) {
                 return fail(fault.c_str());
             }
             rows = lookUpPalette(handle.png, handle.info, layout, rows);

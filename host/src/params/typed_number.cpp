@@ -34,7 +34,8 @@ template <typename Number>
 bool read(std::string_view text, Number& value, const char* kind, std::string& error) {
     const std::string_view digits = withoutPlus(trimmed(text));
     Number number{};
-    const auto [end, status] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    const auto [end, status] =
+        std::from_chars(digits.data(), digits.data() + digits.size(), number);
     const bool whole = !digits.empty() && end == digits.data() + digits.size();
     if (whole && status == std::errc::result_out_of_range) {
         error = QuoteTyped(text) + " is out of range";
