@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "standin/command_line.h"
@@ -56,28 +57,40 @@ void addRenderOptions(CLI::App& app, RenderCommand& render) {
         ->capture_default_str();
 }
 
+/// Reads an option's text with `read`, and hands the command line's own
+/// conversion the value in a form it reads exactly: a whole number in
+/// decimal (its conversion would take "010" as octal), any other number in
+/// hexadecimal floating point (no second rounding). The error of `read`
+/// otherwise.
+template <typename Number>
+CLI::Validator typedNumberReader(bool (*read)(std::string_view, Number&, std::string&)) {
+    return CLI::Validator(
+        [read](std::string& text) {
+            Number value{};
+            std::string error;
+            if (!read(text, value, error)) return error;
+            if constexpr (std::is_integral_v<Number>) {
+                text = std::to_string(value);
+            } else {
+                char exact[40];
+                std::snprintf(exact, sizeof exact, "%a", value);
+                text = exact;
+            }
+            return std::string();
+        },
+        "");
+}
+
 /// Has every numeric option of `app` and its commands read as typed numbers
 /// are everywhere (standin/typed_number.h): the command line's own
-/// conversion would take hexadecimal, octal ("010" as 8) and "inf".
+/// conversion would take hexadecimal, octal and "inf".
 void readNumbersAsTyped(CLI::App& app) {
-    const CLI::Validator number(
-        [](std::string& text) {
-            std::string error;
-            double value = 0.0;
-            return standin::ReadTypedNumber(text, value, error) ? std::string() : error;
-        },
-        "");
-    const CLI::Validator integer(
-        [](std::string& text) {
-            std::string error;
-            long value = 0;
-            return standin::ReadTypedInteger(text, value, error) ? std::string() : error;
-        },
-        "");
+    const CLI::Validator number = typedNumberReader(standin::ReadTypedNumber);
+    const CLI::Validator integer = typedNumberReader(standin::ReadTypedInteger);
     for (CLI::Option* option : app.get_options()) {
         const std::string type = option->get_type_name();
-        if (type == "FLOAT") option->check(number);
-        if (type == "INT" || type == "UINT") option->check(integer);
+        if (type == "FLOAT") option->transform(number);
+        if (type == "INT" || type == "UINT") option->transform(integer);
     }
     for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
         readNumbersAsTyped(*command);

@@ -98,7 +98,8 @@ TEST_F(Swatch, EdgeOfTheSphereTendsToWhite) {
 TEST_F(Swatch, SizeWidthAndHeight) {
     runOk({"render", "--size", "64", "-o", "square.png"});
     runOk({"render", "--width", "40", "--height", "24", "-o", "wide.png"});
-    runOk({"render", "--size", "30", "--height", "50", "-o", "tall.png"});
+    // A leading zero is still decimal: "050" is fifty, not octal forty.
+    runOk({"render", "--size", "30", "--height", "050", "-o", "tall.png"});
     const PngImage square = readPng(file("square.png"));
     const PngImage wide = readPng(file("wide.png"));
     const PngImage tall = readPng(file("tall.png"));
