@@ -226,23 +226,24 @@ TEST_F(ImageOutput, EveryImageCommandTakesTheSameOutputOptions) {
         {"gallery", "--swatch", "16"},
         {"scene", "render", "s.nscene", "--size", "16"},
     };
+    constexpr auto kWrite = std::filesystem::perms::owner_write |
+                            std::filesystem::perms::group_write |
+                            std::filesystem::perms::others_write;
     for (std::vector<std::string> command : commands) {
         SCOPED_TRACE(command.front());
-        std::filesystem::remove(file("out.png"));
-        command.insert(command.end(), {"--16bit", "--linear", "-o", "out.png"});
+        const std::string output = command.front() + ".png";
+        command.insert(command.end(), {"--16bit", "--linear", "-o", output});
         runOk(command);
-        const PngImage image = readPng(file("out.png"));
+        const PngImage image = readPng(file(output));
         EXPECT_EQ(image.bitDepth, 16);
         EXPECT_FALSE(image.hasSrgbChunk);
         // A read-only output is replaced only with --force.
-        std::filesystem::permissions(file("out.png"),
-                                     std::filesystem::perms::owner_write |
-                                         std::filesystem::perms::group_write |
-                                         std::filesystem::perms::others_write,
-                                     std::filesystem::perm_options::remove);
+        std::filesystem::permissions(file(output), kWrite, std::filesystem::perm_options::remove);
         EXPECT_EQ(run(command).exitCode, 1);
         command.push_back("--force");
         runOk(command);
+        // Windows removes no read-only file, the test's folder included.
+        std::filesystem::permissions(file(output), kWrite, std::filesystem::perm_options::add);
     }
 }
 
