@@ -50,15 +50,13 @@ enum ParamType2 : int {
 enum ControlType : int {
     TYPE_SPINNER = 0,
     TYPE_SINGLECHECKBOX = 2,
+    TYPE_SINGLECHEKBOX = TYPE_SINGLECHECKBOX,  ///< the host's historical spelling
 };
 
 /// Panel control kinds added for parameter blocks 2.
 enum ControlType2 : int {
     TYPE_TEXMAPBUTTON = 8,
 };
-
-/// The host's historical spelling.
-#define TYPE_SINGLECHEKBOX TYPE_SINGLECHECKBOX
 
 // A first-generation type is stored in a ParamType2. The host's compiler
 // compares the two enumerations as numbers; these say so to ours.

@@ -50,7 +50,7 @@ public:
     Animatable(const Animatable&) = delete;
     Animatable& operator=(const Animatable&) = delete;
 
-    virtual void GetClassName(MSTR& s, bool localized = true) const;
+    virtual void GetClassName(MSTR& s, bool localized) const;
     virtual SClass_ID SuperClassID();
     virtual Class_ID ClassID();
     /// Destroys the object; the default deletes it with the host's heap operators.
@@ -58,7 +58,7 @@ public:
 
     virtual int NumSubs();
     virtual Animatable* SubAnim(int i);
-    virtual MSTR SubAnimName(int i, bool localized = true);
+    virtual MSTR SubAnimName(int i, bool localized);
     /// The reference index that sub-animatable i is held in, or -1.
     virtual int SubNumToRefNum(int subNum);
 

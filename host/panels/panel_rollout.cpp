@@ -1,7 +1,6 @@
 // A rollout: the parameter map between one block and its controls, and the
 // simulated input that real controls would deliver.
 #include <cfloat>
-#include <charconv>
 #include <climits>
 #include <cmath>
 #include <stdexcept>
@@ -12,6 +11,7 @@
 #include "panel_tether.h"
 #include "params/param_access.h"
 #include "platform/shell.h"
+#include "params/typed_number.h"
 
 namespace standin {
 namespace {
@@ -23,20 +23,6 @@ InputResult refused(std::string why) {
 }
 
 std::string controlName(int id) { return "control " + std::to_string(id); }
-
-// A number as typed into a field: optional surrounding blanks, nothing else.
-std::optional<double> parseNumber(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    double value = 0.0;
-    const char* end = text.data() + text.size();
-    const auto [stop, status] = std::from_chars(text.data(), end, value);
-    if (text.empty() || status != std::errc() || stop != end || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 }  // namespace
 
@@ -234,11 +220,10 @@ InputResult PanelRollout::TypeText(int id, std::string_view text) {
         result.applied = true;
         return result;
     }
-    const std::optional<double> number = parseNumber(text);
-    if (!number) {
-        return refused("\"" + std::string(text) + "\" is not a number (" + controlName(id) + ")");
+    double value = 0.0;
+    if (std::string why; !ReadTypedNumber(text, value, why)) {
+        return refused(why + " (" + controlName(id) + ")");
     }
-    double value = *number;
     if (control->integerField) value = std::round(value);
     return SetNumber(*control, value);
 }

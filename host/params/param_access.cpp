@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 
 #include "param_block2.h"
+#include "params/typed_number.h"
 
 namespace standin {
 namespace {
@@ -148,12 +148,9 @@ bool SetParamByScriptName(IParamBlock2& pb, std::string_view scriptName, std::st
     switch (static_cast<int>(def->type)) {
         case TYPE_FLOAT:
         case TYPE_INT: {
-            const std::string copy(value);
-            char* end = nullptr;
-            const double number = copy.empty() ? 0.0 : std::strtod(copy.c_str(), &end);
-            if (copy.empty() || end != copy.c_str() + copy.size()) {
-                return refuse(error, *def, quoted + " is not a number");
-            }
+            double number = 0.0;
+            std::string why;
+            if (!ReadTypedNumber(text, number, why)) return refuse(error, *def, why);
             return SetParamByScriptName(pb, scriptName, number, t, error);
         }
         case TYPE_BOOL: {

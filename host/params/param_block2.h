@@ -43,12 +43,12 @@ public:
     using IParamBlock2::GetValue;
     using IParamBlock2::SetValue;
 
-    void GetClassName(MSTR& s, bool localized = true) const override;
+    void GetClassName(MSTR& s, bool localized) const override;
     Class_ID ClassID() override { return Class_ID(PARAMETER_BLOCK2_CLASS_ID, 0); }
     void DeleteThis() override { delete this; }
     int NumSubs() override { return NumRefs(); }
     Animatable* SubAnim(int i) override { return GetReference(i); }
-    MSTR SubAnimName(int i, bool localized = true) override;
+    MSTR SubAnimName(int i, bool localized) override;
     int SubNumToRefNum(int subNum) override { return subNum; }
 
     int NumRefs() override { return static_cast<int>(refSlots_.size()); }

@@ -241,4 +241,12 @@ bool WriteFileAtomically(const fs::path& target, std::span<const std::uint8_t> b
     return true;
 }
 
+bool StoresFile(const fs::path& target) {
+    Destination destination;
+    std::string error;
+    return !target.filename().empty() && resolve(target, destination, error) &&
+           (destination.status.type() == fs::file_type::not_found ||
+            destination.status.type() == fs::file_type::regular);
+}
+
 }  // namespace standin

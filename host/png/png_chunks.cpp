@@ -1,6 +1,7 @@
 // Walking a PNG file's chunks: bounds, CRCs, the header and the size limit.
 #include "png_chunks.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -116,6 +117,8 @@ bool WalkPngChunks(std::span<const std::uint8_t> bytes, PngFacts& facts, std::st
             }
             facts.width = Big32(data, 0);
             facts.height = Big32(data, 4);
+            facts.bitDepth = data[8];
+            facts.palette = data[9] == 3;
             // Refused before the rest is walked: nothing of such an image is read.
             if (std::uint64_t{facts.width} * facts.height > kMaxGreyImagePixels) {
                 problem = "the image is " + std::to_string(facts.width) + " x " +
@@ -127,6 +130,9 @@ bool WalkPngChunks(std::span<const std::uint8_t> bytes, PngFacts& facts, std::st
         } else if (std::memcmp(type, "IEND", 4) == 0) {
             if (!sawImageData) return corrupt("the file has no IDAT image data", at);
             return true;
+        } else if (std::memcmp(type, "PLTE", 4) == 0) {
+            // Decoders drop the entries that no index of the bit depth reaches.
+            facts.paletteEntries = std::min(length / 3, 1u << facts.bitDepth);
         } else if (std::memcmp(type, "IDAT", 4) == 0) {
             if (!sawImageData) facts.imageDataAt = at;
             sawImageData = true;
@@ -140,6 +146,14 @@ bool WalkPngChunks(std::span<const std::uint8_t> bytes, PngFacts& facts, std::st
         }
         at = end;
     }
+}
+
+std::string PaletteIndexFault(const PngFacts& facts, unsigned largestIndex) {
+    if (!facts.palette || largestIndex < facts.paletteEntries) return {};
+    return "corrupt PNG data: a pixel uses palette entry " + std::to_string(largestIndex) +
+           ", past the " + std::to_string(facts.paletteEntries) +
+           " colours of the palette (found in the image data at byte " +
+           std::to_string(facts.imageDataAt) + ")";
 }
 
 }  // namespace standin::detail

@@ -21,6 +21,9 @@ struct PngFacts {
     bool srgb = false;            // an sRGB chunk
     std::uint32_t gamma = 0;      // a gAMA chunk's value (times 100000); 0 when absent
     std::size_t imageDataAt = 0;  // where the first IDAT chunk starts
+    bool palette = false;         // colour type 3: pixels are palette indices
+    unsigned bitDepth = 0;        // bits a sample (a palette index) as stored
+    unsigned paletteEntries = 0;  // colours in the PLTE chunk, as many as an index reaches at most
 };
 
 /// Walks the chunks of `bytes` (a PNG signature already checked) from the
@@ -32,5 +35,10 @@ struct PngFacts {
 /// walked. A chunk declaring more bytes than the file holds is refused before
 /// anything is allocated for it.
 bool WalkPngChunks(std::span<const std::uint8_t> bytes, PngFacts& facts, std::string& problem);
+
+/// What is wrong with a palette image whose pixels index up to entry
+/// `largestIndex` (decoders would show the entries past the palette as
+/// black), or "" when every index lies within the palette.
+std::string PaletteIndexFault(const PngFacts& facts, unsigned largestIndex);
 
 }  // namespace standin::detail

@@ -1,6 +1,8 @@
 // PNG encoding and decoding through the Windows Imaging Component.
+#include <algorithm>
 #include <array>
 #include <stdexcept>
+#include <utility>
 
 #include "png/png_codec.h"
 #include "platform/utf16.h"
@@ -47,37 +49,41 @@ std::string WicFailure(const char* what, HRESULT result) {
 
 namespace {
 
+/// The first frame of the PNG file in `bytes`; false, with `error` set, when
+/// WIC cannot decode it.
+bool OpenFrame(WicSession& wic, std::span<const std::uint8_t> bytes,
+               ComPtr<IWICBitmapFrameDecode>& frame, std::string& error) {
+    ComPtr<IWICStream> stream;
+    HRESULT hr = wic.Factory()->CreateStream(stream.Out());
+    if (SUCCEEDED(hr)) {
+        hr = stream->InitializeFromMemory(const_cast<BYTE*>(bytes.data()),
+                                          static_cast<DWORD>(bytes.size()));
+    }
+    if (FAILED(hr)) {
+        error = WicFailure("reading the image", hr);
+        return false;
+    }
+    ComPtr<IWICBitmapDecoder> decoder;
+    hr = wic.Factory()->CreateDecoderFromStream(stream.Get(), nullptr,
+                                                WICDecodeMetadataCacheOnDemand, decoder.Out());
+    if (SUCCEEDED(hr)) hr = decoder->GetFrame(0, frame.Out());
+    if (FAILED(hr)) {
+        error = WicFailure("decoding the image", hr);
+        return false;
+    }
+    return true;
+}
+
 /// DecodePngRgba16 as WIC gives the samples, in whatever byte order.
 bool DecodeAsGiven(std::span<const std::uint8_t> bytes, std::uint32_t& width,
                    std::uint32_t& height, std::vector<std::uint16_t>& samples,
                    bool& wideSamples, std::string& error) {
     try {
         WicSession wic;
-        ComPtr<IWICStream> stream;
-        HRESULT hr = wic.Factory()->CreateStream(stream.Out());
-        if (SUCCEEDED(hr)) {
-            hr = stream->InitializeFromMemory(const_cast<BYTE*>(bytes.data()),
-                                              static_cast<DWORD>(bytes.size()));
-        }
-        if (FAILED(hr)) {
-            error = WicFailure("reading the image", hr);
-            return false;
-        }
-        ComPtr<IWICBitmapDecoder> decoder;
-        hr = wic.Factory()->CreateDecoderFromStream(stream.Get(), nullptr,
-                                                    WICDecodeMetadataCacheOnDemand, decoder.Out());
-        if (FAILED(hr)) {
-            error = WicFailure("decoding the image", hr);
-            return false;
-        }
         ComPtr<IWICBitmapFrameDecode> frame;
-        hr = decoder->GetFrame(0, frame.Out());
-        if (FAILED(hr)) {
-            error = WicFailure("decoding the image", hr);
-            return false;
-        }
+        if (!OpenFrame(wic, bytes, frame, error)) return false;
         UINT w = 0, h = 0;
-        hr = frame->GetSize(&w, &h);
+        HRESULT hr = frame->GetSize(&w, &h);
         if (FAILED(hr) || w == 0 || h == 0) {
             error = FAILED(hr) ? WicFailure("reading the image size", hr) : "the image is empty";
             return false;
@@ -148,6 +154,55 @@ bool DecodeAsGiven(std::span<const std::uint8_t> bytes, std::uint32_t& width,
 }
 
 }  // namespace
+
+bool LargestPaletteIndex(std::span<const std::uint8_t> bytes, unsigned& largest,
+                         std::string& error) {
+    try {
+        WicSession wic;
+        ComPtr<IWICBitmapFrameDecode> frame;
+        if (!OpenFrame(wic, bytes, frame, error)) return false;
+        UINT w = 0, h = 0;
+        WICPixelFormatGUID format{};
+        HRESULT hr = frame->GetSize(&w, &h);
+        if (SUCCEEDED(hr)) hr = frame->GetPixelFormat(&format);
+        if (FAILED(hr)) {
+            error = WicFailure("reading the image layout", hr);
+            return false;
+        }
+        unsigned bits = 0;
+        for (const auto& [indexed, depth] : {std::pair{GUID_WICPixelFormat1bppIndexed, 1u},
+                                             {GUID_WICPixelFormat2bppIndexed, 2u},
+                                             {GUID_WICPixelFormat4bppIndexed, 4u},
+                                             {GUID_WICPixelFormat8bppIndexed, 8u}}) {
+            if (IsEqualGUID(format, indexed)) bits = depth;
+        }
+        if (bits == 0) {
+            error = "the decoder gives no palette indices";
+            return false;
+        }
+        // The indices as stored: packed, most significant bits first.
+        const UINT stride = (w * bits + 7) / 8;
+        std::vector<std::uint8_t> packed(static_cast<std::size_t>(stride) * h);
+        hr = frame->CopyPixels(nullptr, stride, static_cast<UINT>(packed.size()), packed.data());
+        if (FAILED(hr)) {
+            error = WicFailure("decoding the pixels", hr);
+            return false;
+        }
+        largest = 0;
+        const unsigned mask = (1u << bits) - 1;
+        for (UINT y = 0; y < h; ++y) {
+            for (UINT x = 0; x < w; ++x) {
+                const std::size_t bit = static_cast<std::size_t>(x) * bits;
+                const unsigned byte = packed[static_cast<std::size_t>(y) * stride + bit / 8];
+                largest = std::max(largest, (byte >> (8 - bits - bit % 8)) & mask);
+            }
+        }
+        return true;
+    } catch (const std::runtime_error& e) {
+        error = e.what();
+        return false;
+    }
+}
 
 bool DecodePngRgba16(std::span<const std::uint8_t> bytes, std::uint32_t& width,
                      std::uint32_t& height, std::vector<std::uint16_t>& samples,

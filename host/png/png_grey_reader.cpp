@@ -5,6 +5,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -70,7 +71,7 @@ public:
 struct Layout {
     png_uint_32 width;
     png_uint_32 height;
-    int channels;  // after the transforms: 1 (grey) or 3 (RGB), maybe with alpha
+    int channels;  // after the transforms: 1 (grey or palette index) or 3 (RGB), maybe with alpha
     int bitDepth;  // after the transforms: 8 or 16
     std::size_t rowBytes;
 };
@@ -91,7 +92,9 @@ bool readLayout(png_structp png, png_infop info, DecodeState* state, Layout* lay
     const png_uint_32 height = png_get_image_height(png, info);
 
     const int colourType = png_get_color_type(png, info);
-    if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+    // Palette indices arrive one a byte, to be checked against the palette
+    // before they are looked up: libpng would show an index past it as black.
+    if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_packing(png);
     if (colourType == PNG_COLOR_TYPE_GRAY && png_get_bit_depth(png, info) < 8) {
         png_set_expand_gray_1_2_4_to_8(png);
     }
@@ -114,6 +117,23 @@ bool readRows(png_structp png, png_infop info, png_bytepp rows) {
     png_read_image(png, rows);
     png_read_end(png, info);
     return true;
+}
+
+/// The colours of the palette indices in `rows` (one byte each), as 8-bit
+/// RGB rows; `layout` is changed to match.
+std::vector<png_byte> lookUpPalette(png_structp png, png_infop info, Layout& layout,
+                                    const std::vector<png_byte>& rows) {
+    png_colorp colours = nullptr;
+    int count = 0;
+    png_get_PLTE(png, info, &colours, &count);
+    std::vector<png_byte> rgb;
+    rgb.reserve(rows.size() * 3);
+    for (const png_byte index : rows) {
+        rgb.insert(rgb.end(), {colours[index].red, colours[index].green, colours[index].blue});
+    }
+    layout.channels = 3;
+    layout.rowBytes = static_cast<std::size_t>(layout.width) * 3;
+    return rgb;
 }
 
 void convertRows(const Layout& layout, const detail::PngFacts& facts,
@@ -184,6 +204,16 @@ bool DecodePngGrey(std::span<const std::uint8_t> bytes, std::string_view sourceN
             rowPointers[y] = rows.data() + y * layout.rowBytes;
         }
         if (!readRows(handle.png, handle.info, rowPointers.data())) return fail(state.problem);
+        if (facts.palette) {
+            // Every row is as wide as the image: no padding bytes to skip.
+            const unsigned largest =
+                rows.empty() ? 0u : *std::max_element(rows.begin(), rows.end());
+            if (const std::string fault = detail::PaletteIndexFault(facts, largest);
+                !fault.empty()) {
+                return fail(fault.c_str());
+            }
+            rows = lookUpPalette(handle.png, handle.info, layout, rows);
+        }
 
         GreyImage decoded;
         convertRows(layout, facts, rows, decoded);

@@ -29,13 +29,22 @@ bool DecodePngGrey(std::span<const std::uint8_t> bytes, std::string_view sourceN
     detail::PngFacts header;
     std::string problem;
     if (!detail::WalkPngChunks(bytes, header, problem)) return fail(problem);
+    const auto undecodable = [&] {
+        return fail("corrupt PNG data: " + problem + " (found in the image data at byte " +
+                    std::to_string(header.imageDataAt) + ")");
+    };
     try {
+        // WIC would show an index past the palette as black, as libpng does.
+        unsigned largest = 0;
+        if (header.palette && !detail::LargestPaletteIndex(bytes, largest, problem)) {
+            return undecodable();
+        }
+        if (const std::string fault = detail::PaletteIndexFault(header, largest); !fault.empty()) {
+            return fail(fault);
+        }
         std::uint32_t width = 0, height = 0;
         std::vector<std::uint16_t> samples;
-        if (!detail::DecodePngRgba16(bytes, width, height, samples, problem)) {
-            return fail("corrupt PNG data: " + problem + " (found in the image data at byte " +
-                        std::to_string(header.imageDataAt) + ")");
-        }
+        if (!detail::DecodePngRgba16(bytes, width, height, samples, problem)) return undecodable();
         const std::vector<float> table = detail::LinearSampleTable(header, 65535u);
         GreyImage decoded;
         decoded.width = static_cast<int>(width);

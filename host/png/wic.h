@@ -61,6 +61,11 @@ std::string WicFailure(const char* what, HRESULT result);
 /// once by decoding a 1 x 1 image made for the purpose.
 bool WicKeepsFileByteOrder();
 
+/// The largest palette index among the pixels of the palette PNG file in
+/// `bytes`, as stored. False, with `error` set, when WIC cannot give them.
+bool LargestPaletteIndex(std::span<const std::uint8_t> bytes, unsigned& largest,
+                         std::string& error);
+
 /// Decodes the PNG file in `bytes` into 16-bit RGBA samples (native order),
 /// as stored in the file (no colour or gamma conversion). False, with
 /// `error` set, when WIC cannot decode it.

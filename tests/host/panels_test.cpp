@@ -279,7 +279,8 @@ TEST_F(PanelTest, TypedValuesAreClampedAndMalformedOnesRefused) {
         const standin::InputResult result = panel->TypeText(IDC_VALUE_EDIT, c.text);
         EXPECT_EQ(result.applied, c.applied) << result.error;
         if (!c.applied) {
-            EXPECT_NE(result.error.find("is not a number"), std::string::npos);
+            EXPECT_NE(result.error.find("\"" + std::string(c.text) + "\" is "), std::string::npos)
+                << result.error;
         }
         EXPECT_EQ(owner->Block()->GetFloat(kValue), c.value);
         EXPECT_EQ(Text(panel, IDC_VALUE_EDIT), c.shown);

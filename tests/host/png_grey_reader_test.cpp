@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <optional>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "png_test_writer.h"
@@ -271,6 +274,28 @@ TEST(PngGreyReader, DamagedChunksAreCorruptData) {
     // the file reads as sRGB.
     const GreyImage untagged = decodeOrFail(damaged("gAMA", 0, 0x01, false));
     EXPECT_FLOAT_EQ(untagged.pixels[5], static_cast<float>(srgbToLinear(6 / 255.0)));
+}
+
+TEST(PngGreyReader, PixelsPastThePaletteAreCorruptData) {
+    // Two colours; the largest index each image uses, interlaced or not, at
+    // 1 and 8 bits an index.
+    const std::vector<std::array<std::uint8_t, 3>> two = {{{10, 10, 10}}, {{200, 200, 200}}};
+    for (const auto& [depth, indices, largest] :
+         {std::tuple{8, std::vector<unsigned>{0, 1, 5, 1}, 5u}, {2, {3, 0, 1, 2}, 3u}}) {
+        for (const bool interlaced : {false, true}) {
+            const std::vector<std::uint8_t> png =
+                EncodePng({4, 1, PNG_COLOR_TYPE_PALETTE, depth, indices, two, std::nullopt, false,
+                           interlaced});
+            EXPECT_EQ(decodeError(png),
+                      "bad.png: corrupt PNG data: a pixel uses palette entry " +
+                          std::to_string(largest) + ", past the " + std::to_string(two.size()) +
+                          " colours of the palette (found in the image data at byte " +
+                          std::to_string(chunkAt(png, "IDAT")) + ")");
+        }
+    }
+    // Every index within the palette reads.
+    EXPECT_EQ(decodeOrFail(EncodePng({2, 1, PNG_COLOR_TYPE_PALETTE, 8, {1, 0}, two})).pixels.size(),
+              2u);
 }
 
 // A signature, an IHDR chunk claiming `width` x `height` grey pixels and an

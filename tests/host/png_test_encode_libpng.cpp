@@ -57,6 +57,8 @@ std::vector<std::uint8_t> EncodePng(const PngSpec& pngLayout) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     png_set_write_fn(png, &out, appendBytes, noFlush);
+    // Damaged images too: a pixel may use an entry past the palette.
+    png_set_check_for_invalid_index(png, 0);
     const bool ok = encode(png, info, pngLayout, colours, pointers);
     png_destroy_write_struct(&png, &info);
     EXPECT_TRUE(ok) << "libpng could not write the test image";

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "png_file.h"
+#include "png_test_writer.h"
 #include "program_run.h"
 
 namespace nacrelle::tools::testing {
@@ -40,6 +41,16 @@ void makeScene(const std::filesystem::path& dir, const std::vector<std::string>&
 void makeGreyPng(const std::filesystem::path& path) {
     writeGreyPng(path, 16, 16, std::vector<std::uint8_t>(256, 100));
 }
+
+/// A palette image of two colours whose last pixel uses entry 5.
+void makePalettePngPastItsPalette(const std::filesystem::path& path) {
+    pngtest::WriteBytes(
+        path, pngtest::EncodePng(
+                  {3, 1, PNG_COLOR_TYPE_PALETTE, 8, {0, 1, 5}, {{{0, 0, 0}}, {{255, 255, 255}}}}));
+}
+
+/// A number with more digits than any double can hold.
+const std::string kFourHundredDigits = "1" + std::string(399, '0');
 
 struct ErrorCase {
     const char* name;
@@ -163,6 +174,31 @@ const ErrorCase kErrorCases[] = {
      {"render", "--frame", "1", "--time", "5", "-o", "out.png"},
      kUsage,
      {"--frame", "--time"}},
+    {"ChartOutputNotPng", {"chart", "--16bit", "-o", "chart.jpg"}, kUsage, {"chart.jpg", ".png"}},
+    {"GalleryOutputNotPng",
+     {"gallery", "--16bit", "--force", "-o", "sheet.jpg"},
+     kUsage,
+     {"sheet.jpg", ".png"}},
+    {"OutputWithoutExtension",
+     {"render", "--size", "8", "-o", "swatch"},
+     kUsage,
+     {"swatch", ".png"}},
+    {"EmptyPresetName",
+     {"render", "--preset", "", "-o", "out.png"},
+     kUsage,
+     {"preset \"\"", "presets: "}},
+    {"HexadecimalValue",
+     {"render", "--set", "hue=0x10", "-o", "out.png"},
+     kUsage,
+     {"hue", "\"0x10\"", "decimal"}},
+    {"HexadecimalOption",
+     {"render", "--size", "0x10", "-o", "out.png"},
+     kUsage,
+     {"--size", "decimal"}},
+    {"ValueBeyondEveryNumber",
+     {"render", "--set", "hue=" + kFourHundredDigits, "-o", "out.png"},
+     kUsage,
+     {"hue", "\"" + kFourHundredDigits.substr(0, 20), "...\" (400 characters) is out of range"}},
     {"UnavailablePanelControl", {"panel", "--type", "1491=500"}, kUsage, {"1491"}},
     {"UnknownPanelControl", {"panel", "--click", "4242"}, kUsage, {"4242"}},
     {"MalformedPanelText", {"panel", "--type", "1490=lots"}, kUsage, {"lots"}},
@@ -215,6 +251,11 @@ const ErrorCase kErrorCases[] = {
      kFailure,
      {"notes.png"},
      [](const auto& dir) { writeText(dir / "notes.png", "not an image at all\n"); }},
+    {"PalettePngPastItsPalette",
+     {"render", "--thickness-map", "bitmap:palette.png", "-o", "out.png"},
+     kFailure,
+     {"palette.png", "palette entry 5"},
+     [](const auto& dir) { makePalettePngPastItsPalette(dir / "palette.png"); }},
     {"SceneWhosePngIsGone",
      {"scene", "render", "s.nscene", "-o", "out.png"},
      kFailure,

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <tuple>
@@ -97,7 +98,8 @@ TEST_F(Swatch, EdgeOfTheSphereTendsToWhite) {
 TEST_F(Swatch, SizeWidthAndHeight) {
     runOk({"render", "--size", "64", "-o", "square.png"});
     runOk({"render", "--width", "40", "--height", "24", "-o", "wide.png"});
-    runOk({"render", "--size", "30", "--height", "50", "-o", "tall.png"});
+    // A leading zero is still decimal: "050" is fifty, not octal forty.
+    runOk({"render", "--size", "30", "--height", "050", "-o", "tall.png"});
     const PngImage square = readPng(file("square.png"));
     const PngImage wide = readPng(file("wide.png"));
     const PngImage tall = readPng(file("tall.png"));
@@ -212,6 +214,37 @@ TEST_F(Chart, SettingsChangeTheColours) {
     const PngImage plain = readPng(file("plain.png"));
     const PngImage turned = readPng(file("hue.png"));
     EXPECT_NE(pixel(plain, 100, 75), pixel(turned, 100, 75));
+}
+
+class ImageOutput : public ProgramTest {};
+
+TEST_F(ImageOutput, EveryImageCommandTakesTheSameOutputOptions) {
+    runOk({"scene", "new", "s.nscene"});
+    const std::vector<std::vector<std::string>> commands = {
+        {"render", "--size", "16"},
+        {"chart", "--width", "120", "--height", "120"},
+        {"gallery", "--swatch", "16"},
+        {"scene", "render", "s.nscene", "--size", "16"},
+    };
+    constexpr auto kWrite = std::filesystem::perms::owner_write |
+                            std::filesystem::perms::group_write |
+                            std::filesystem::perms::others_write;
+    for (std::vector<std::string> command : commands) {
+        SCOPED_TRACE(command.front());
+        const std::string output = command.front() + ".png";
+        command.insert(command.end(), {"--16bit", "--linear", "-o", output});
+        runOk(command);
+        const PngImage image = readPng(file(output));
+        EXPECT_EQ(image.bitDepth, 16);
+        EXPECT_FALSE(image.hasSrgbChunk);
+        // A read-only output is replaced only with --force.
+        std::filesystem::permissions(file(output), kWrite, std::filesystem::perm_options::remove);
+        EXPECT_EQ(run(command).exitCode, 1);
+        command.push_back("--force");
+        runOk(command);
+        // Windows removes no read-only file, the test's folder included.
+        std::filesystem::permissions(file(output), kWrite, std::filesystem::perm_options::add);
+    }
 }
 
 }  // namespace

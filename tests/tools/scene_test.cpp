@@ -61,6 +61,16 @@ TEST_F(Scene, ShowListsEveryParameterInText) {
     }
     // Keys read the way they are typed: FRAME=VALUE after an '@'.
     EXPECT_NE(result.out.find("@10=90"), std::string::npos) << result.out;
+    // In the panel's order (parameter IDs), as info lists them.
+    const nlohmann::json info = nlohmann::json::parse(runOk({"info", "--json"}).out);
+    std::size_t previous = 0;
+    for (const nlohmann::json& parameter : info["parameters"]) {
+        const std::string name = parameter["scriptName"];
+        const std::size_t at = result.out.find("\n  " + name + " ");
+        ASSERT_NE(at, std::string::npos) << name << "\n" << result.out;
+        EXPECT_GT(at, previous) << name << " out of order:\n" << result.out;
+        previous = at;
+    }
 }
 
 TEST_F(Scene, SetChangesWhatItNamesAndKeepsTheRest) {

@@ -43,6 +43,8 @@ TEST_F(StandardOutput, AFullOrClosedStandardOutputFailsEveryCommand) {
                 dir(), {{"NACRELLE_PLUGIN", std::nullopt}});
             EXPECT_EQ(result.exitCode, 1) << describe(result);
             EXPECT_NE(result.err.find("standard output"), std::string::npos) << describe(result);
+            EXPECT_EQ(result.err.find('\n'), result.err.size() - 1)
+                << "not one line: " << result.err;
         }
     }
     if (!full) GTEST_SKIP() << "the full-device cases need root (mknod); closed output was tested";

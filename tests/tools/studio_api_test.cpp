@@ -134,6 +134,7 @@ TEST_F(StudioApiTest, BadRequestsGetClearErrorsAndChangeNothing) {
         {"POST", "/api/panel", "[1]", 400, "JSON object"},
         {"POST", "/api/panel", R"({"id":"1490","action":"type"})", 400, "\"id\" must be an integer"},
         {"POST", "/api/panel", R"({"id":1490,"action":"type","text":"abc"})", 400, "not a number"},
+        {"POST", "/api/panel", R"({"id":1490,"action":"type","text":"0x10"})", 400, "decimal"},
         {"POST", "/api/panel", R"({"id":1490,"action":"bend"})", 400, "unknown action"},
         {"POST", "/api/panel", R"({"id":4242,"action":"click"})", 400, "4242"},
         {"POST", "/api/panel", R"({"panel":9,"id":1490,"action":"type"})", 404, "no panel 9"},

@@ -8,6 +8,7 @@
 
 #include "tools/common/errors.h"
 #include "tools/session/host_session.h"
+#include "tools/cli/image_output.h"
 #include "tools/cli/preset_commands.h"
 #include "tools/presets/presets.h"
 #include "tools/render/render.h"
@@ -75,8 +76,8 @@ void checkGallery(const GalleryOptions& options) {
 }  // namespace
 
 int runPresets(const PresetsCommand& command) {
-    if (!command.name.empty()) {
-        const Preset& preset = findPreset(command.name);
+    if (command.name) {
+        const Preset& preset = findPreset(*command.name);
         if (command.json) {
             std::printf("%s\n", presetJson(preset).dump(2).c_str());
         } else {
@@ -99,11 +100,11 @@ int runPresets(const PresetsCommand& command) {
 
 int runGallery(const CommonOptions& common, const GalleryCommand& command) {
     checkGallery(command.options);  // usage errors before the module loads
-    checkPngName(command.output);
+    checkPngName(command.image.file);
     HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
     const Image sheet = renderGallery(session, command.options);
-    writeImage(sheet, command.output, PngEncoding{8, !command.linear, command.options.threads},
-               standin::WritePolicy{});
+    writeImage(sheet, command.image.file, command.image.encoding(command.options.threads),
+               command.image.policy());
     return 0;
 }
 
@@ -125,8 +126,7 @@ void addPresetCommands(CLI::App& app, const CommonOptions& common, int& result) 
     auto gallery = std::make_shared<GalleryCommand>();
     auto* galleryApp =
         app.add_subcommand("gallery", "Render a contact sheet with a swatch of every preset");
-    galleryApp->add_option("-o,--output-file", gallery->output, "PNG file to write")
-        ->capture_default_str();
+    addImageOutputOptions(*galleryApp, gallery->image);
     galleryApp
         ->add_option("--swatch", gallery->options.swatchSize, "Swatch width and height in pixels")
         ->capture_default_str();
@@ -135,7 +135,6 @@ void addPresetCommands(CLI::App& app, const CommonOptions& common, int& result) 
     galleryApp
         ->add_option("--threads", gallery->options.threads, "Render threads (0: one per core)")
         ->capture_default_str();
-    galleryApp->add_flag("--linear", gallery->linear, "Write linear values, without sRGB encoding");
     galleryApp->callback([gallery, &common, &result] { result = runGallery(common, *gallery); });
 }
 

@@ -114,14 +114,14 @@ RenderJob prepareRender(const RenderCommand& command) {
     checkSize(job.options.width, job.options.height);
     checkThreads(command.threads);
     job.options.threads = command.threads;
-    job.encoding = PngEncoding{command.sixteenBit ? 16 : 8, !command.linear, command.threads};
-    checkPngName(command.output);
+    job.encoding = command.image.encoding(command.threads);
+    checkPngName(command.image.file);
     (void)timeOf(command.map);
     if (!command.frames.empty()) {
         if (command.map.frame || command.map.time) {
             throw UsageError("give --frames or a single --frame/--time, not both");
         }
-        if (command.output == "-") {
+        if (command.image.file == "-") {
             throw UsageError("--frames writes one file per frame; -o - can take only one image");
         }
         job.frames = parseFrameRange(command.frames);
@@ -138,15 +138,15 @@ int renderMap(Texmap& map, const RenderCommand& command) {
     const TimeValue t = timeOf(command.map);
     applySettings(map, job.settings, t);
     requireThicknessImage(map, t);
-    standin::WritePolicy policy = commandWritePolicy(command.force);
+    standin::WritePolicy policy = command.image.policy();
     if (!command.scene.empty()) policy.inputs.push_back(standin::PathFromUtf8(command.scene));
     if (const auto image = thicknessImageFile(map); !image.empty()) policy.inputs.push_back(image);
     if (!job.frames) {
-        writeImage(renderSwatch(map, t, job.options), command.output, job.encoding, policy);
+        writeImage(renderSwatch(map, t, job.options), command.image.file, job.encoding, policy);
         return 0;
     }
     const FrameRange range = *job.frames;
-    const FrameFiles files(command.output, range);
+    const FrameFiles files(command.image.file, range);
     // A refused name (an input, a read-only file) ends the command before
     // the first frame is written: a mistake changes no file.
     for (long frame = range.first; frame <= range.last; ++frame) {
@@ -199,7 +199,7 @@ int runChart(const CommonOptions& common, const ChartCommand& command) {
     }
     checkSize(command.width, command.height);
     checkThreads(command.threads);
-    checkPngName(command.output);
+    checkPngName(command.image.file);
     (void)timeOf(command.map);
     options.width = command.width;
     options.height = command.height;
@@ -208,9 +208,8 @@ int runChart(const CommonOptions& common, const ChartCommand& command) {
     HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
     Texmap& map = session.createMap();
     applySettings(map, settings, timeOf(command.map));
-    writeImage(renderChart(map, timeOf(command.map), options), command.output,
-               PngEncoding{8, !command.linear, command.threads},
-               commandWritePolicy(command.force));
+    writeImage(renderChart(map, timeOf(command.map), options), command.image.file,
+               command.image.encoding(command.threads), command.image.policy());
     return 0;
 }
 

@@ -34,8 +34,8 @@ Texmap& sceneMap(HostSession& session, const std::string& file) {
     return *map;
 }
 
-nlohmann::json describeMap(Texmap& map) {
-    nlohmann::json description = describeObject(&map);
+nlohmann::ordered_json describeMap(Texmap& map) {
+    nlohmann::ordered_json description = describeObject(&map);
     Texmap* thicknessMap = map.GetSubTexmap(0);
     description["thicknessMap"] = describeObject(thicknessMap);
     // A bitmap's file is no parameter, but it is what the user chose.
@@ -67,7 +67,7 @@ std::string column(const std::string& text, std::size_t width) {
     return text + std::string(width - std::min(width, shownWidth(text)) + 1, ' ');
 }
 
-void printParameters(const nlohmann::json& object, const char* indent) {
+void printParameters(const nlohmann::ordered_json& object, const char* indent) {
     // Columns as wide as their widest entry, in characters, not bytes: labels
     // such as "Hue Shift (±°):" hold characters of two bytes.
     std::vector<std::pair<std::string, std::string>> rows;  // name, label
@@ -83,13 +83,13 @@ void printParameters(const nlohmann::json& object, const char* indent) {
         rows.emplace_back(name, display);
     }
     for (const auto& [name, display] : rows) {
-        const nlohmann::json& entry = object["parameters"][name];
+        const nlohmann::ordered_json& entry = object["parameters"][name];
         std::printf("%s%s%s%s", indent, column(name, nameWidth).c_str(),
                     column(display, labelWidth).c_str(), entry["value"].dump().c_str());
         if (entry.contains("keys")) {
             // As they are typed: NAME@FRAME=VALUE.
             std::printf("   keys:");
-            for (const nlohmann::json& key : entry["keys"]) {
+            for (const nlohmann::ordered_json& key : entry["keys"]) {
                 std::printf(" @%s=%s", formatNumber(key["frame"].get<double>()).c_str(),
                             formatNumber(key["value"].get<double>()).c_str());
             }
@@ -99,12 +99,13 @@ void printParameters(const nlohmann::json& object, const char* indent) {
 }
 
 void show(const std::string& file, Texmap& map, bool json) {
-    nlohmann::json description = describeMap(map);
+    nlohmann::ordered_json description = describeMap(map);
     if (json) {
         // JSON is UTF-8: bytes of a file name that are not become U+FFFD there.
-        const nlohmann::json shown = {{"file", file}, {"map", description}};
-        std::printf("%s\n",
-                    shown.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+        const nlohmann::ordered_json shown = {{"file", file}, {"map", description}};
+        std::printf(
+            "%s\n",
+            shown.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
         return;
     }
     std::printf("scene %s\nmap %s\n", file.c_str(),
@@ -142,9 +143,9 @@ int runScene(const CommonOptions& common, const SceneCommand& command) {
     }
     RenderCommand render = command.render;
     render.map = command.map;
-    if (render.output.empty()) {
-        render.output = standin::PathToUtf8(
-            standin::PathFromUtf8(command.file).replace_extension(".png"));
+    if (render.image.file.empty()) {
+        render.image.file =
+            standin::PathToUtf8(standin::PathFromUtf8(command.file).replace_extension(".png"));
     }
     if (command.action == "render") checkRenderCommand(render);
     (void)timeOf(command.map);

@@ -7,13 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "tools/cli/image_output.h"
+
 class Texmap;
 
 namespace nacrelle::tools {
 
 /// Options every command that builds a map shares.
 struct MapOptions {
-    std::string preset;                   ///< a preset's name, "" for none
+    std::optional<std::string> preset;    ///< a preset's name; "" is a name too (refused)
     std::vector<std::string> set;         ///< NAME=VALUE
     std::vector<std::string> key;         ///< NAME@FRAME=VALUE
     std::vector<std::string> unkey;       ///< NAME@FRAME (scene set)
@@ -32,24 +34,19 @@ struct CommonOptions {
 struct RenderCommand {
     MapOptions map;
     std::string scene;            ///< render this scene's map instead of a new one
-    std::string output = "nacrelle-swatch.png";  ///< scene render: "" for the scene's name
+    ImageOutput image{"nacrelle-swatch.png"};  ///< scene render: file "" for the scene's name
     int size = 512;
     std::optional<int> width, height;  ///< override size when given
     std::string frames;           ///< A-B: one file per frame
     int threads = 0;
-    bool sixteenBit = false;
-    bool linear = false;
-    bool force = false;           ///< replace a read-only output or split its hard links
 };
 
 struct ChartCommand {
     MapOptions map;
-    std::string output = "nacrelle-chart.png";
+    ImageOutput image{"nacrelle-chart.png"};
     std::string thickness = "0:1000";  ///< FROM:TO nm
     int width = 800, height = 560;
     int threads = 0;
-    bool linear = false;
-    bool force = false;
 };
 
 struct EvalCommand {

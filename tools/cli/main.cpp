@@ -6,12 +6,15 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "platform/command_line.h"
 #include "platform/desktop.h"
+#include "params/typed_number.h"
 #include "tools/cli/commands.h"
 #include "tools/common/errors.h"
+#include "tools/cli/image_output.h"
 #include "tools/cli/preset_commands.h"
 #include "tools/cli/standard_output.h"
 #ifdef NACRELLE_WITH_STUDIO
@@ -43,8 +46,7 @@ void addMapOptions(CLI::App& app, MapOptions& map) {
 }
 
 void addRenderOptions(CLI::App& app, RenderCommand& render) {
-    app.add_option("-o,--output-file", render.output, "PNG file to write")
-        ->capture_default_str();
+    addImageOutputOptions(app, render.image);
     app.add_option("--size", render.size, "Width and height in pixels")->capture_default_str();
     app.add_option("--width", render.width, "Width in pixels (overrides --size)");
     app.add_option("--height", render.height, "Height in pixels (overrides --size)");
@@ -53,11 +55,46 @@ void addRenderOptions(CLI::App& app, RenderCommand& render) {
         ->type_name("FIRST-LAST");
     app.add_option("--threads", render.threads, "Render threads (0: one per core)")
         ->capture_default_str();
-    app.add_flag("--16bit", render.sixteenBit, "Write 16 bits per channel");
-    app.add_flag("--linear", render.linear, "Write linear values, without sRGB encoding");
-    app.add_flag("--force", render.force,
-                 "Replace a read-only output file (where you may delete it) or one with "
-                 "several hard links");
+}
+
+/// Reads an option's text with `read`, and hands the command line's own
+/// conversion the value in a form it reads exactly: a whole number in
+/// decimal (its conversion would take "010" as octal), any other number in
+/// hexadecimal floating point (no second rounding). The error of `read`
+/// otherwise.
+template <typename Number>
+CLI::Validator typedNumberReader(bool (*read)(std::string_view, Number&, std::string&)) {
+    return CLI::Validator(
+        [read](std::string& text) {
+            Number value{};
+            std::string error;
+            if (!read(text, value, error)) return error;
+            if constexpr (std::is_integral_v<Number>) {
+                text = std::to_string(value);
+            } else {
+                char exact[40];
+                std::snprintf(exact, sizeof exact, "%a", value);
+                text = exact;
+            }
+            return std::string();
+        },
+        "");
+}
+
+/// Has every numeric option of `app` and its commands read as typed numbers
+/// are everywhere (params/typed_number.h): the command line's own
+/// conversion would take hexadecimal, octal and "inf".
+void readNumbersAsTyped(CLI::App& app) {
+    const CLI::Validator number = typedNumberReader(standin::ReadTypedNumber);
+    const CLI::Validator integer = typedNumberReader(standin::ReadTypedInteger);
+    for (CLI::Option* option : app.get_options()) {
+        const std::string type = option->get_type_name();
+        if (type == "FLOAT") option->transform(number);
+        if (type == "INT" || type == "UINT") option->transform(integer);
+    }
+    for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
+        readNumbersAsTyped(*command);
+    }
 }
 
 /// The command line's error as one line: what is wrong, and where to look
@@ -124,18 +161,13 @@ int run(int argc, char** argv) {
     auto* chartApp = app.add_subcommand("chart", "Render a thickness / viewing-angle chart");
     addMapOptions(*chartApp, chart.map);
     addPresetOption(*chartApp, chart.map);
-    chartApp->add_option("-o,--output-file", chart.output, "PNG file to write")
-        ->capture_default_str();
+    addImageOutputOptions(*chartApp, chart.image);
     chartApp->add_option("--thickness", chart.thickness, "Thickness range in nm")
         ->type_name("FROM:TO")
         ->capture_default_str();
     chartApp->add_option("--width", chart.width, "Width in pixels")->capture_default_str();
     chartApp->add_option("--height", chart.height, "Height in pixels")->capture_default_str();
     chartApp->add_option("--threads", chart.threads, "Render threads (0: one per core)");
-    chartApp->add_flag("--linear", chart.linear, "Write linear values, without sRGB encoding");
-    chartApp->add_flag("--force", chart.force,
-                       "Replace a read-only output file (where you may delete it) or one with "
-                       "several hard links");
     chartApp->callback([&] { result = runChart(common, chart); });
 
     EvalCommand eval;
@@ -183,7 +215,7 @@ int run(int argc, char** argv) {
             scene.action = sub->get_name();
             // Without -o a scene's render is named after the scene.
             if (sub == sceneRender && sub->get_option("-o")->count() == 0) {
-                scene.render.output.clear();
+                scene.render.image.file.clear();
             }
             result = runScene(common, scene);
         });
@@ -234,6 +266,7 @@ int run(int argc, char** argv) {
     studioApp->callback([&] { result = runStudio(common, studio); });
 #endif
 
+    readNumbersAsTyped(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

@@ -9,7 +9,7 @@ namespace nacrelle::tools {
 
 MapSettings toSettings(const MapOptions& options) {
     MapSettings settings;
-    if (!options.preset.empty()) settings.preset = &findPreset(options.preset);
+    if (options.preset) settings.preset = &findPreset(*options.preset);
     for (const std::string& text : options.set) settings.values.push_back(parseAssignment(text));
     for (const std::string& text : options.key) {
         settings.keys.push_back(parseKey(text));

@@ -3,6 +3,7 @@
 // other commands need only a call to register them.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "tools/cli/commands.h"
@@ -16,14 +17,13 @@ class Option;
 namespace nacrelle::tools {
 
 struct PresetsCommand {
-    std::string name;  ///< one preset in full, "" for the list
+    std::optional<std::string> name;  ///< one preset in full, none for the list
     bool json = false;
 };
 
 struct GalleryCommand {
-    std::string output = "nacrelle-gallery.png";
+    ImageOutput image{"nacrelle-gallery.png"};
     GalleryOptions options;
-    bool linear = false;
 };
 
 int runPresets(const PresetsCommand& command);

@@ -13,11 +13,14 @@ int finishStandardOutput(int exitCode) {
     errno = 0;
     std::cout.flush();
     const bool failed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0 || !std::cout;
-    if (!failed) return exitCode;
+    // A command that failed has said why in its one line; its output failing
+    // too (often the same failure, as with -o - into a closed descriptor) is
+    // not a second message.
+    if (!failed || exitCode != 0) return exitCode;
     const int code = errno;
     std::fprintf(stderr, "nacrelle: cannot write standard output%s%s\n", code != 0 ? ": " : "",
                  code != 0 ? std::strerror(code) : "");
-    return exitCode == 0 ? kExitFailure : exitCode;
+    return kExitFailure;
 }
 
 }  // namespace nacrelle::tools

@@ -8,8 +8,9 @@
 namespace nacrelle::tools {
 
 /// Call last with the command's exit code: flushes standard output and
-/// returns the exit code, or 1 with a message on standard error when any of
-/// the output could not be written.
+/// returns the exit code; when that is 0 but any of the output could not be
+/// written, returns 1 with a message on standard error. A failed command has
+/// reported its failure already: one failure, one line.
 int finishStandardOutput(int exitCode);
 
 }  // namespace nacrelle::tools

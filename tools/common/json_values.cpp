@@ -23,11 +23,11 @@ nlohmann::json valueOf(const standin::ScriptValue& value) {
 
 }  // namespace
 
-nlohmann::json describeObject(ReferenceTarget* object) {
+nlohmann::ordered_json describeObject(ReferenceTarget* object) {
     if (object == nullptr) return nullptr;
     MSTR className;
     object->GetClassName(className, false);
-    nlohmann::json parameters = nlohmann::json::object();
+    nlohmann::ordered_json parameters = nlohmann::ordered_json::object();
     for (int b = 0; b < object->NumParamBlocks(); ++b) {
         IParamBlock2* block = object->GetParamBlock(b);
         if (block == nullptr) continue;
@@ -38,14 +38,14 @@ nlohmann::json describeObject(ReferenceTarget* object) {
             standin::ScriptValue value;
             std::string error;
             if (!standin::GetParamByScriptName(*block, name, 0, value, error)) continue;
-            nlohmann::json entry = {{"value", valueOf(value)}};
+            nlohmann::ordered_json entry = {{"value", valueOf(value)}};
             // The name the host's user interface gives the parameter.
             const MCHAR* display = desc->cd != nullptr ? desc->cd->GetRsrcString(def.local_name)
                                                        : nullptr;
             if (display != nullptr && *display != 0) entry["displayName"] = MSTR(display).ToUTF8();
             const std::vector<standin::ParamKey> keys = standin::ParamKeys(*block, def.ID);
             if (!keys.empty()) {
-                nlohmann::json list = nlohmann::json::array();
+                nlohmann::ordered_json list = nlohmann::ordered_json::array();
                 for (const standin::ParamKey& key : keys) {
                     const double frame =
                         static_cast<double>(key.time) / static_cast<double>(GetTicksPerFrame());

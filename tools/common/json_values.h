@@ -11,9 +11,10 @@ namespace nacrelle::tools {
 /// nearest 0.2f).
 nlohmann::json jsonNumber(float value);
 
-/// An object's class and the parameters of its blocks by script name, each
-/// with its value at time 0 and its keys (frame and value) when animated.
-/// Null for a null object.
-nlohmann::json describeObject(ReferenceTarget* object);
+/// An object's class and the parameters of its blocks by script name, in the
+/// order of their IDs (the panel's, as `info` lists them), each with its value
+/// at time 0 and its keys (frame and value) when animated. Null for a null
+/// object.
+nlohmann::ordered_json describeObject(ReferenceTarget* object);
 
 }  // namespace nacrelle::tools

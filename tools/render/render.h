@@ -49,8 +49,9 @@ Image renderChart(Texmap& map, TimeValue t, const ChartOptions& options);
 void writeImage(const Image& image, const std::string& path, const PngEncoding& encoding,
                 const standin::WritePolicy& policy);
 
-/// Throws a UsageError when `path` (an -o value) has an extension other than
-/// .png; "-" (standard output) and names without an extension pass.
+/// Throws a UsageError when `path` (an -o value) does not end in .png; "-"
+/// (standard output) and names under which no file would be stored (a pipe,
+/// a device) pass.
 void checkPngName(const std::string& path);
 
 }  // namespace nacrelle::tools

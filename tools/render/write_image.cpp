@@ -32,10 +32,13 @@ void writeImage(const Image& image, const std::string& path, const PngEncoding& 
 
 void checkPngName(const std::string& path) {
     if (path == "-") return;
-    std::string extension = standin::PathToUtf8(standin::PathFromUtf8(path).extension());
+    const std::filesystem::path file = standin::PathFromUtf8(path);
+    std::string extension = standin::PathToUtf8(file.extension());
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (!extension.empty() && extension != ".png") {
+    // A pipe or device keeps its own name: nothing is stored under it (and
+    // the writer refuses a directory in its own words).
+    if (extension != ".png" && standin::StoresFile(file)) {
         throw UsageError("-o \"" + path + "\": the program writes PNG files; name it .png, or " +
                          "\"-\" for standard output");
     }

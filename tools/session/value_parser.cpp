@@ -1,7 +1,7 @@
 #include "tools/session/value_parser.h"
 
-#include <charconv>
-#include <cmath>
+#include <params/typed_number.h>
+
 #include <cstdio>
 #include <string>
 
@@ -36,34 +36,22 @@ void requireScriptName(std::string_view name, std::string_view text) {
     }
 }
 
-/// The text without one leading '+', which from_chars does not take but users
-/// type; a sign after it stays, so that "+-1" is still refused.
-std::string_view withoutPlus(std::string_view text) {
-    if (text.size() >= 2 && text.front() == '+' && text[1] != '-' && text[1] != '+') {
-        return text.substr(1);
-    }
-    return text == "+" ? std::string_view() : text;
-}
-
 }  // namespace
 
 double parseNumber(std::string_view text, std::string_view what) {
-    const std::string_view digits = withoutPlus(trimmed(text));
     double value = 0.0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
-        !std::isfinite(value)) {
-        throw UsageError(std::string(what) + ": " + quoted(text) + " is not a number");
+    std::string error;
+    if (!standin::ReadTypedNumber(text, value, error)) {
+        throw UsageError(std::string(what) + ": " + error);
     }
     return value;
 }
 
 long parseInteger(std::string_view text, std::string_view what) {
-    const std::string_view digits = withoutPlus(trimmed(text));
     long value = 0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) {
-        throw UsageError(std::string(what) + ": " + quoted(text) + " is not a whole number");
+    std::string error;
+    if (!standin::ReadTypedInteger(text, value, error)) {
+        throw UsageError(std::string(what) + ": " + error);
     }
     return value;
 }

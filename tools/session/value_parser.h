@@ -25,8 +25,9 @@ struct Vector3 {
     double x, y, z;
 };
 
-/// A finite decimal number that fills the whole text. `what` names the
-/// option or value for the error message.
+/// A finite decimal number that fills the whole text, read as every typed
+/// number is (params/typed_number.h). `what` names the option or value for
+/// the error message.
 double parseNumber(std::string_view text, std::string_view what);
 
 /// A whole number that fills the whole text.

@@ -8,6 +8,15 @@
 #define FAULT_DELETE_TARGET 1
 #define FAULT_DESC_WITHOUT_NON_LOCALIZED_NAME 2
 #define FAULT_SLOT_NAME_SIGNATURE 3
+#define FAULT_CLASS_NAME_WITHOUT_LOCALIZED 4
+#define FAULT_SUB_ANIM_NAME_WITHOUT_LOCALIZED 5
+
+// The host's old spelling is an enumerator: no macro stands in the way of
+// the plug-in's own names.
+#ifdef TYPE_SINGLECHEKBOX
+#error TYPE_SINGLECHEKBOX is a macro
+#endif
+static_assert(TYPE_SINGLECHEKBOX == TYPE_SINGLECHECKBOX);
 
 namespace {
 
@@ -51,6 +60,19 @@ public:
 ClassDesc2* GetCheckMapDesc() {
     static CheckMapDesc desc;
     return &desc;
+}
+
+MSTR NameOf(ReferenceTarget* map) {
+    MSTR name;
+#if FAULT == FAULT_CLASS_NAME_WITHOUT_LOCALIZED
+    map->GetClassName(name);
+#elif FAULT == FAULT_SUB_ANIM_NAME_WITHOUT_LOCALIZED
+    name = map->SubAnimName(0);
+#else
+    map->GetClassName(name, false);
+    name += map->SubAnimName(0, false);
+#endif
+    return name;
 }
 
 void DiscardCheckMap(ReferenceTarget* map) {

@@ -67,11 +67,11 @@ class GreyMap : public Texmap {
 public:
     // Animatable
     Class_ID ClassID() override { return desc_->ClassID(); }
-    void GetClassName(MSTR& s, bool localized = true) const override;
+    void GetClassName(MSTR& s, bool localized) const override;
     void DeleteThis() override { delete this; }
     int NumSubs() override { return 1; }
     Animatable* SubAnim(int i) override;
-    MSTR SubAnimName(int i, bool localized = true) override;
+    MSTR SubAnimName(int i, bool localized) override;
     int SubNumToRefNum(int subNum) override { return subNum == 0 ? 0 : -1; }
     int NumParamBlocks() override { return 1; }
     IParamBlock2* GetParamBlock(int i) override { return i == 0 ? block_ : nullptr; }

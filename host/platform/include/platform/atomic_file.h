@@ -69,6 +69,13 @@ struct WritePolicy {
     std::string forceName;
 };
 
+/// True when a save to `target` would store a file under its name: nothing
+/// is there yet, or a regular file, through any symbolic links. False for a
+/// FIFO or character device (`/dev/null`, and "NUL" on Windows), which is
+/// written as a stream, and for what a save refuses (a directory, a block
+/// device, a path it cannot inspect).
+bool StoresFile(const std::filesystem::path& target);
+
 /// Size of the pieces in which WriteFileAtomically hands bytes to the sink.
 inline constexpr std::size_t kAtomicWriteBlock = 64 * 1024;
 
