@@ -13,7 +13,7 @@
 #include "fuzz/inputs/evaluation_probe.h"
 #include "fuzz/inputs/input_checks.h"
 #include "fuzz/inputs/module_session.h"
-#include "tools/cli/commands.h"
+#include "tools/cli/map_options.h"
 #include "tools/common/errors.h"
 #include "tools/cli/map_options.h"
 #include "tools/session/map_settings.h"

@@ -1,13 +1,16 @@
 // `nacrelle eval`: the colour of one sample through the loaded map.
+#include <CLI/CLI.hpp>
 #include <imtl.h>
 #include <platform/command_line.h>
 #include <maps/shade_context.h>
 
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <string>
 
-#include "tools/cli/commands.h"
+#include "tools/cli/command_registration.h"
+#include "tools/cli/preset_commands.h"
 #include "tools/common/errors.h"
 #include "tools/cli/film_terms_report.h"
 #include "tools/session/host_session.h"
@@ -16,6 +19,16 @@
 namespace nacrelle::tools {
 
 namespace {
+
+struct EvalCommand {
+    MapOptions map;
+    std::optional<double> cosine;
+    std::string normal, view;   ///< X,Y,Z
+    std::optional<double> mapValue;
+    std::string scene;          ///< evaluate this scene's map instead of a new one
+    bool terms = false;  ///< also print the film reflectance's intermediate terms
+    bool json = false;
+};
 
 Point3 toPoint(const Vector3& v) {
     return Point3(static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z));
@@ -114,6 +127,27 @@ int runEval(const CommonOptions& common, const EvalCommand& command) {
         if (command.terms) std::printf("\n%s", filmTermsText(terms).c_str());
     }
     return 0;
+}
+
+void addEvalCommand(CLI::App& app, const CommonOptions& common, int& result) {
+    auto eval = std::make_shared<EvalCommand>();
+    auto* evalApp = app.add_subcommand("eval", "Print the colour of one sample");
+    addMapOptions(*evalApp, eval->map);
+    addPresetOption(*evalApp, eval->map);
+    evalApp->add_option("--cosine", eval->cosine, "Viewing cosine |N.V| between 0 and 1");
+    evalApp->add_option("--normal", eval->normal, "Shading normal (scaled to unit length)")
+        ->type_name("X,Y,Z");
+    evalApp
+        ->add_option("--view", eval->view,
+                     "View vector, camera towards the point (scaled to unit length)")
+        ->type_name("X,Y,Z");
+    evalApp->add_option("--map-value", eval->mapValue,
+                        "Plug in a constant thickness map of this value and switch it on");
+    evalApp->add_option("--scene", eval->scene, "Evaluate the map of this scene file");
+    evalApp->add_flag("--terms", eval->terms,
+                      "Also print every intermediate term of the reflectance, per wavelength");
+    evalApp->add_flag("--json", eval->json, "Print one JSON object");
+    evalApp->callback([eval, &common, &result] { result = runEval(common, *eval); });
 }
 
 }  // namespace nacrelle::tools

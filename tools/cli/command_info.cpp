@@ -1,4 +1,5 @@
 // `nacrelle info`: the module's identity and its parameter table.
+#include <CLI/CLI.hpp>
 #include <iparamb2.h>
 #include <platform/command_line.h>
 #include <maps/grey_maps.h>
@@ -7,16 +8,21 @@
 
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <memory>
 #include <string>
 #include <utility>
 
-#include "tools/cli/commands.h"
+#include "tools/cli/command_registration.h"
 #include "tools/session/host_session.h"
 #include "tools/common/json_values.h"
 
 namespace nacrelle::tools {
 
 namespace {
+
+struct InfoCommand {
+    bool json = false;
+};
 
 std::string hex(unsigned long value) {
     char text[24];
@@ -150,6 +156,13 @@ int runInfo(const CommonOptions& common, const InfoCommand& command) {
                 info["outputFilter"]["className"].get<std::string>().c_str());
     printParameters(info["outputFilter"]["parameters"]);
     return 0;
+}
+
+void addInfoCommand(CLI::App& app, const CommonOptions& common, int& result) {
+    auto info = std::make_shared<InfoCommand>();
+    auto* infoApp = app.add_subcommand("info", "Show the module's class and parameters");
+    infoApp->add_flag("--json", info->json, "Print one JSON object");
+    infoApp->callback([info, &common, &result] { result = runInfo(common, *info); });
 }
 
 }  // namespace nacrelle::tools

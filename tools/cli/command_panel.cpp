@@ -1,5 +1,6 @@
 // `nacrelle panel`: the map's editor panel, built headless and driven by
 // user actions given in order.
+#include <CLI/CLI.hpp>
 #include <imtl.h>
 
 #include <platform/command_line.h>
@@ -10,10 +11,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "tools/cli/commands.h"
+#include "tools/cli/command_registration.h"
+#include "tools/cli/preset_commands.h"
 #include "tools/common/errors.h"
 #include "tools/session/host_session.h"
 #include "tools/cli/map_options.h"
@@ -22,6 +25,14 @@
 namespace nacrelle::tools {
 
 namespace {
+
+struct PanelCommand {
+    MapOptions map;
+    std::string scene;
+    std::vector<std::string> actions;  ///< in order: type:ID=TEXT, click:ID, press:ID
+    bool json = false;
+    bool openPages = false;
+};
 
 int controlId(const std::string& text, const std::string& action) {
     return static_cast<int>(parseInteger(text, action));
@@ -154,6 +165,35 @@ int runPanel(const CommonOptions& common, const PanelCommand& command) {
         throw Failure("cannot open the page in the browser: " + list);
     }
     return 0;
+}
+
+void addPanelCommand(CLI::App& app, const CommonOptions& common, int& result) {
+    auto panel = std::make_shared<PanelCommand>();
+    auto* panelApp = app.add_subcommand("panel", "Build the map's editor panel and drive it");
+    addMapOptions(*panelApp, panel->map);
+    panelApp->add_option("--scene", panel->scene, "Show the map of this scene file")
+        ->excludes(addPresetOption(*panelApp, panel->map));
+    const auto record = [panel](const char* verb) {
+        return [panel, verb](const std::string& value) {
+            panel->actions.push_back(std::string(verb) + ":" + value);
+        };
+    };
+    panelApp->add_option_function<std::string>("--type", record("type"),
+                                                "Type text into an edit control")
+        ->type_name("ID=TEXT")
+        ->trigger_on_parse()
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    panelApp->add_option_function<std::string>("--click", record("click"), "Click a check box")
+        ->type_name("ID")
+        ->trigger_on_parse()
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    panelApp->add_option_function<std::string>("--press", record("press"), "Press a button")
+        ->type_name("ID")
+        ->trigger_on_parse()
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    panelApp->add_flag("--json", panel->json, "Print one JSON object");
+    panelApp->add_flag("--open", panel->openPages, "Open pages that buttons ask for in the browser");
+    panelApp->callback([=, &common, &result] { result = runPanel(common, *panel); });
 }
 
 }  // namespace nacrelle::tools

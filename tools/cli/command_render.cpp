@@ -1,4 +1,5 @@
-// `nacrelle render` and `nacrelle chart`.
+// `nacrelle render`: the map on a sample sphere, one image or one per frame.
+#include <CLI/CLI.hpp>
 #include <imtl.h>
 #include <platform/atomic_file.h>
 #include <platform/command_line.h>
@@ -8,7 +9,9 @@
 #include <optional>
 #include <string>
 
-#include "tools/cli/commands.h"
+#include "tools/cli/command_registration.h"
+#include "tools/cli/command_render.h"
+#include "tools/cli/preset_commands.h"
 #include "tools/common/errors.h"
 #include "tools/session/host_session.h"
 #include "tools/cli/map_options.h"
@@ -25,20 +28,8 @@ constexpr int kMaxImageSide = 16384;
 // More threads than any machine has cores only costs memory, and a failed
 // thread start would end the program.
 constexpr int kMaxThreads = 256;
-
-void checkSize(int width, int height) {
-    if (width < 1 || height < 1 || width > kMaxImageSide || height > kMaxImageSide) {
-        throw UsageError("image size " + std::to_string(width) + "x" + std::to_string(height) +
-                         " must lie between 1 and " + std::to_string(kMaxImageSide) + " a side");
-    }
-}
-
-void checkThreads(int threads) {
-    if (threads < 0 || threads > kMaxThreads) {
-        throw UsageError("--threads " + std::to_string(threads) + " must lie between 0 (one per " +
-                         "core) and " + std::to_string(kMaxThreads));
-    }
-}
+// The progress bar counts in int.
+constexpr long kMaxProgressSteps = 1L << 30;
 
 struct FrameRange {
     long first, last;
@@ -131,6 +122,20 @@ RenderJob prepareRender(const RenderCommand& command) {
 
 }  // namespace
 
+void checkSize(int width, int height) {
+    if (width < 1 || height < 1 || width > kMaxImageSide || height > kMaxImageSide) {
+        throw UsageError("image size " + std::to_string(width) + "x" + std::to_string(height) +
+                         " must lie between 1 and " + std::to_string(kMaxImageSide) + " a side");
+    }
+}
+
+void checkThreads(int threads) {
+    if (threads < 0 || threads > kMaxThreads) {
+        throw UsageError("--threads " + std::to_string(threads) + " must lie between 0 (one per " +
+                         "core) and " + std::to_string(kMaxThreads));
+    }
+}
+
 void checkRenderCommand(const RenderCommand& command) { (void)prepareRender(command); }
 
 int renderMap(Texmap& map, const RenderCommand& command) {
@@ -160,11 +165,11 @@ int renderMap(Texmap& map, const RenderCommand& command) {
     options.showProgress = false;  // one bar across the frames instead
     {
         const long count = range.last - range.first + 1;
-        ProgressBar progress("frames", static_cast<int>(std::min<long>(count, 1L << 30)));
+        ProgressBar progress("frames", static_cast<int>(std::min<long>(count, kMaxProgressSteps)));
         for (long frame = range.first; frame <= range.last; ++frame) {
             writeImage(renderSwatch(map, frameToTime(static_cast<double>(frame)), options),
                        files(frame), job.encoding, policy);
-            progress.update(static_cast<int>(std::min<long>(frame - range.first + 1, 1L << 30)));
+            progress.update(static_cast<int>(std::min<long>(frame - range.first + 1, kMaxProgressSteps)));
         }
     }
     std::printf("wrote frames %ld to %ld: %s to %s", range.first, range.last,
@@ -180,37 +185,26 @@ int runRender(const CommonOptions& common, const RenderCommand& command) {
     return renderMap(mapToRender(session, command.scene), command);
 }
 
-int runChart(const CommonOptions& common, const ChartCommand& command) {
-    const MapSettings settings = toSettings(command.map);
-    const std::size_t colon = command.thickness.find(':');
-    if (colon == std::string::npos) {
-        throw UsageError("--thickness \"" + command.thickness + "\" is not a range: expected FROM:TO");
-    }
-    ChartOptions options;
-    options.thicknessFrom =
-        static_cast<float>(parseNumber(command.thickness.substr(0, colon), "--thickness"));
-    options.thicknessTo =
-        static_cast<float>(parseNumber(command.thickness.substr(colon + 1), "--thickness"));
-    if (options.thicknessFrom == options.thicknessTo) {
-        throw UsageError("--thickness \"" + command.thickness + "\" is an empty range");
-    }
-    if (!settings.thicknessMap.empty()) {
-        throw UsageError("chart drives the thickness itself; --thickness-map does not apply");
-    }
-    checkSize(command.width, command.height);
-    checkThreads(command.threads);
-    checkPngName(command.image.file);
-    (void)timeOf(command.map);
-    options.width = command.width;
-    options.height = command.height;
-    options.threads = command.threads;
+void addRenderOptions(CLI::App& app, RenderCommand& render) {
+    addImageOutputOptions(app, render.image);
+    app.add_option("--size", render.size, "Width and height in pixels")->capture_default_str();
+    app.add_option("--width", render.width, "Width in pixels (overrides --size)");
+    app.add_option("--height", render.height, "Height in pixels (overrides --size)");
+    app.add_option("--frames", render.frames,
+                   "Render every frame of a range, one numbered file each")
+        ->type_name("FIRST-LAST");
+    app.add_option("--threads", render.threads, "Render threads (0: one per core)")
+        ->capture_default_str();
+}
 
-    HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
-    Texmap& map = session.createMap();
-    applySettings(map, settings, timeOf(command.map));
-    writeImage(renderChart(map, timeOf(command.map), options), command.image.file,
-               command.image.encoding(command.threads), command.image.policy());
-    return 0;
+void addRenderCommand(CLI::App& app, const CommonOptions& common, int& result) {
+    auto render = std::make_shared<RenderCommand>();
+    auto* renderApp = app.add_subcommand("render", "Render the map on a sample sphere (swatch)");
+    addMapOptions(*renderApp, render->map);
+    addRenderOptions(*renderApp, *render);
+    renderApp->add_option("--scene", render->scene, "Render the map of this scene file")
+        ->excludes(addPresetOption(*renderApp, render->map));
+    renderApp->callback([render, &common, &result] { result = runRender(common, *render); });
 }
 
 }  // namespace nacrelle::tools

@@ -1,4 +1,5 @@
 // `nacrelle scene new|show|set|render`: scene files holding a map.
+#include <CLI/CLI.hpp>
 #include <imtl.h>
 #include <platform/command_line.h>
 #include <sdk/host_file_names.h>
@@ -9,11 +10,14 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "tools/cli/commands.h"
+#include "tools/cli/command_registration.h"
+#include "tools/cli/preset_commands.h"
+#include "tools/cli/command_render.h"
 #include "tools/common/errors.h"
 #include "tools/session/host_session.h"
 #include "tools/common/json_values.h"
@@ -26,6 +30,16 @@
 namespace nacrelle::tools {
 
 namespace {
+
+struct SceneCommand {
+    std::string action;          ///< new | show | set | render
+    std::string file;
+    std::vector<std::string> assignments;  ///< scene set FILE NAME=VALUE ...
+    MapOptions map;
+    bool json = false;
+    bool force = false;          ///< new: replace an existing file; set: a read-only one
+    RenderCommand render;
+};
 
 Texmap& sceneMap(HostSession& session, const std::string& file) {
     session.loadScene(standin::PathFromUtf8(file));
@@ -184,6 +198,39 @@ int runScene(const CommonOptions& common, const SceneCommand& command) {
         throw UsageError("unknown scene action \"" + command.action + "\"");
     }
     return 0;
+}
+
+void addSceneCommand(CLI::App& app, const CommonOptions& common, int& result) {
+    auto scene = std::make_shared<SceneCommand>();
+    auto* sceneApp = app.add_subcommand("scene", "Create, show, change and render scene files");
+    sceneApp->require_subcommand(1);
+    auto* sceneNew = sceneApp->add_subcommand("new", "Create a scene file holding a map");
+    sceneNew->add_flag("--force", scene->force, "Replace an existing file, even a read-only one");
+    addPresetOption(*sceneNew, scene->map);
+    auto* sceneShow = sceneApp->add_subcommand("show", "Show the map of a scene file");
+    sceneShow->add_flag("--json", scene->json, "Print one JSON object");
+    auto* sceneSet = sceneApp->add_subcommand("set", "Change values of a scene file's map");
+    sceneSet->add_flag("--force", scene->force,
+                       "Change a read-only scene file (where you may delete it) or one with "
+                       "several hard links");
+    auto* sceneRender = sceneApp->add_subcommand("render", "Render the map of a scene file");
+    addRenderOptions(*sceneRender, scene->render);
+    for (CLI::App* sub : {sceneNew, sceneShow, sceneSet, sceneRender}) {
+        sub->add_option("file", scene->file, "Scene file")->required();
+        if (sub != sceneShow) addMapOptions(*sub, scene->map);
+        sub->callback([scene, sub, sceneRender, &common, &result] {
+            scene->action = sub->get_name();
+            // Without -o a scene's render is named after the scene.
+            if (sub == sceneRender && sub->get_option("-o")->count() == 0) {
+                scene->render.image.file.clear();
+            }
+            result = runScene(common, *scene);
+        });
+    }
+    sceneSet->add_option("--unkey", scene->map.unkey, "Remove the key of a parameter (repeatable)")
+        ->type_name("NAME@FRAME");
+    sceneSet->add_option("assignments", scene->assignments, "Values to set")
+        ->type_name("NAME=VALUE");
 }
 
 }  // namespace nacrelle::tools

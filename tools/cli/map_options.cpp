@@ -1,11 +1,34 @@
 #include "tools/cli/map_options.h"
 
+#include <CLI/CLI.hpp>
+
 #include <string>
 
 #include "tools/common/errors.h"
 #include "tools/presets/presets.h"
 
 namespace nacrelle::tools {
+
+void addMapOptions(CLI::App& app, MapOptions& map) {
+    app.add_option("--set", map.set, "Set a parameter by script name (repeatable)")
+        ->type_name("NAME=VALUE");
+    app.add_option("--key", map.key, "Set a key of an animated parameter (repeatable)")
+        ->type_name("NAME@FRAME=VALUE");
+    app.add_option("--thickness-map", map.thicknessMap,
+                   "Plug a thickness map into the map and switch it on")
+        ->type_name("gradient|noise|bitmap:FILE|none");
+    app.add_option("--map-set", map.mapSet, "Set a parameter of the thickness map (repeatable)")
+        ->type_name("NAME=VALUE");
+    app.add_option("--use-map", map.useMap, "Switch the thickness map on or off")
+        ->type_name("on|off");
+    app.add_option("--output", map.outputSet,
+                   "Set an output-filter setting: outputamount, rgblevel, rgboffset, invert, "
+                   "clamp, alphafromrgb (repeatable)")
+        ->type_name("NAME=VALUE");
+    auto* frame = app.add_option("--frame", map.frame, "Evaluate at this frame (30 per second)");
+    app.add_option("--time", map.time, "Evaluate at this time in ticks (4800 per second)")
+        ->excludes(frame);
+}
 
 MapSettings toSettings(const MapOptions& options) {
     MapSettings settings;

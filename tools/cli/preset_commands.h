@@ -6,7 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "tools/cli/commands.h"
+#include "tools/cli/command_registration.h"
+#include "tools/cli/image_output.h"
+#include "tools/cli/map_options.h"
 #include "tools/render/render_gallery.h"
 
 namespace CLI {
@@ -32,8 +34,5 @@ int runGallery(const CommonOptions& common, const GalleryCommand& command);
 /// Adds --preset NAME to a command that starts a new map.
 CLI::Option* addPresetOption(CLI::App& app, MapOptions& map);
 
-/// Adds the `presets` and `gallery` commands to `app`; running one sets
-/// `result` to its exit code.
-void addPresetCommands(CLI::App& app, const CommonOptions& common, int& result);
 
 }  // namespace nacrelle::tools
