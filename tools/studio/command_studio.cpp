@@ -1,16 +1,11 @@
 #include "tools/studio/command_studio.h"
 
 #include <max.h>
-#include <signal.h>
 #include <standin/command_line.h>
 #include <standin/desktop.h>
 #include <standin/shell.h>
 
-#include <unistd.h>
-
-#include <atomic>
 #include <cstdio>
-#include <thread>
 
 #include "tools/errors.h"
 #include "tools/host_session.h"
@@ -34,20 +29,13 @@ int runStudio(const CommonOptions& common, const StudioCommand& command) {
                          " must lie between 0 (one per core) and " + std::to_string(kMaxThreads));
     }
 
-    // Ctrl-C and SIGTERM are taken by one thread that stops the server;
-    // every other thread, started after this, has them blocked.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-
     HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
     studio::StudioOptions options;
     options.sceneFile = command.scene;
     options.threads = command.threads;
     studio::StudioState state(session, options);
     studio::StudioServer server(state, command.port);
+    server.stopOnInterrupt();
 
     const std::string address = server.api().address();
     std::printf("nacrelle studio: %s\n(Ctrl-C stops it)\n", address.c_str());
@@ -62,18 +50,7 @@ int runStudio(const CommonOptions& common, const StudioCommand& command) {
         ShellExecuteW(nullptr, nullptr, WStr::FromUTF8(address).data(), nullptr, nullptr, SW_SHOW);
     }
 
-    std::atomic<bool> signalled{false};
-    std::thread signalWaiter([&] {
-        int signal = 0;
-        sigwait(&stopSignals, &signal);
-        signalled = true;
-        server.stop();
-    });
     const bool served = server.run();
-    // Ended by other means than a signal: wake the waiter with one, which
-    // stays blocked for the rest of the process.
-    if (!signalled) kill(getpid(), SIGTERM);
-    signalWaiter.join();
     if (!served) throw Failure("the studio's server stopped unexpectedly");
     std::printf("nacrelle studio: stopped\n");
     return 0;
