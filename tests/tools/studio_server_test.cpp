@@ -172,8 +172,8 @@ public:
         ended_changed_.notify_all();
         for (std::thread& t : tricklers_) t.join();
     }
-    void idle(int count) {
-        for (int i = 0; i < count; ++i) open();
+    void idle(std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) open();
     }
     /// Sends `raw` a byte every 2 s.
     void trickle(std::string raw) {
@@ -188,6 +188,14 @@ public:
         });
     }
     void send(const std::string& raw) { asio::write(open(), asio::buffer(raw)); }
+    /// Whether the server has ended the first connection.
+    bool firstEnded() {
+        char byte;
+        beast::error_code error;
+        sockets_.front().non_blocking(true);
+        sockets_.front().read_some(asio::buffer(&byte, 1), error);
+        return error == asio::error::eof;
+    }
 
 private:
     tcp::socket& open() {
@@ -219,11 +227,14 @@ TEST_F(StudioServerTest, SlowClientsDoNotHoldUpAGoodOne) {
         const char* name;
         std::function<void(SlowClients&)> load;
         std::chrono::milliseconds settle;
+        bool firstMakesRoom = false;
     } loads[] = {
         {"200 idle connections", idle, 200ms},
         {"8 connections sending a byte every 2 s", trickle, 2500ms},
         {"a request without a body length", noLengthBody, 200ms},
         {"all three", [&](SlowClients& s) { idle(s), trickle(s), noLengthBody(s); }, 2500ms},
+        {"as many idle connections as the server holds",
+         [](SlowClients& s) { s.idle(kMaxConnections); }, 500ms, true},
     };
     for (const auto& load : loads) {
         SlowClients slow(port_);
@@ -237,6 +248,7 @@ TEST_F(StudioServerTest, SlowClientsDoNotHoldUpAGoodOne) {
                 .count();
         std::printf("good client under %s: answered in %.1f ms\n", load.name, ms);
         EXPECT_EQ(reply.status, 200) << load.name;
+        EXPECT_EQ(slow.firstEnded(), load.firstMakesRoom) << load.name;
     }
 }
 

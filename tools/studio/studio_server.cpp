@@ -321,16 +321,18 @@ void HttpServer::admit(tcp::socket socket) {
     if (connections_.size() >= kMaxConnections) {
         // The connection that has waited longest for its request makes room.
         auto oldest = connections_.end();
+        std::shared_ptr<Connection> oldestConnection;
         for (auto it = connections_.begin(); it != connections_.end(); ++it) {
             const auto connection = it->lock();
             if (!connection || connection->answering()) continue;
-            if (oldest == connections_.end() ||
-                connection->waitingSince() < oldest->lock()->waitingSince()) {
+            if (!oldestConnection ||
+                connection->waitingSince() < oldestConnection->waitingSince()) {
                 oldest = it;
+                oldestConnection = connection;
             }
         }
-        if (oldest != connections_.end()) {
-            if (const auto connection = oldest->lock()) connection->close();
+        if (oldestConnection) {
+            oldestConnection->close();
             connections_.erase(oldest);
         }
     }
