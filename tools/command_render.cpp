@@ -1,10 +1,10 @@
 // `nacrelle render` and `nacrelle chart`.
 #include <imtl.h>
-
+#include <standin/atomic_file.h>
 #include <standin/command_line.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -146,6 +146,15 @@ int renderMap(Texmap& map, const RenderCommand& command) {
     }
     const FrameRange range = *job.frames;
     const FrameFiles files(command.output, range);
+    // A refused name (an input, a read-only file) ends the command before
+    // the first frame is written: a mistake changes no file.
+    for (long frame = range.first; frame <= range.last; ++frame) {
+        const std::string name = files(frame);
+        if (const std::string why = standin::WriteRefusal(standin::PathFromUtf8(name), policy);
+            !why.empty()) {
+            throw Failure("cannot write \"" + name + "\": " + why + "; no frame was written");
+        }
+    }
     RenderOptions options = job.options;
     options.showProgress = false;  // one bar across the frames instead
     {

@@ -69,12 +69,15 @@ Texmap* HostSession::findMap() const {
 
 void HostSession::loadScene(const std::filesystem::path& path) {
     try {
-        std::unique_ptr<standin::Scene> loaded = standin::LoadSceneFile(path);
-        scene_ = std::move(loaded);
-        if (Texmap* map = findMap()) clampToRanges(*map, path.string());
+        adoptScene(standin::LoadSceneFile(path), path.string());
     } catch (const standin::SceneFileError& error) {
         throw Failure(error.what());
     }
+}
+
+void HostSession::adoptScene(std::unique_ptr<standin::Scene> loaded, const std::string& name) {
+    scene_ = std::move(loaded);
+    if (Texmap* map = findMap()) clampToRanges(*map, name);
 }
 
 void HostSession::saveScene(const std::filesystem::path& path,

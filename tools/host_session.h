@@ -2,14 +2,15 @@
 // scene. Maps are created through the class directory, as the real host does.
 #pragma once
 
-#include <filesystem>
-#include <memory>
-
 #include <iparamb2.h>
 #include <max.h>
 #include <standin/atomic_file.h>
 #include <standin/module_loader.h>
 #include <standin/scene.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
 
 class Texmap;
 
@@ -41,6 +42,9 @@ public:
     /// Replaces the scene with the one in `path`; on failure (a Failure with
     /// the file, the offset and the problem) the current scene stays.
     void loadScene(const std::filesystem::path& path);
+    /// Replaces the scene with `loaded`, read from the file `name`: values
+    /// outside their ranges are clamped, as loadScene does.
+    void adoptScene(std::unique_ptr<standin::Scene> loaded, const std::string& name);
     /// Saves the scene to `path`, replacing it only once complete and as
     /// `policy` allows.
     void saveScene(const std::filesystem::path& path, const standin::WritePolicy& policy = {});

@@ -1,6 +1,7 @@
 // Requests to the studio, as a browser or anything else might send them:
-// every answer is a 2xx or 4xx with JSON that says what is wrong, pictures
-// are PNG files, and the panel never shows a value outside its range.
+// every answer is a 200 or 4xx with JSON that says what is wrong (or a 204
+// for a superseded picture), pictures are PNG files, and the panel never
+// shows a value outside its range.
 #include <cctype>
 #include <memory>
 #include <random>
@@ -118,6 +119,8 @@ Finding CheckState(const nlohmann::json& state) {
 Finding CheckAnswer(const tools::studio::ApiRequest& request,
                     const tools::studio::ApiResponse& answer) {
     const std::string what = request.method + " " + request.path + ": ";
+    // 204: a picture superseded by a newer change, without a body.
+    if (answer.status == 204) return answer.body.empty() ? Finding() : what + "a 204 with a body";
     if (answer.status != 200 && (answer.status < 400 || answer.status > 499)) {
         return what + "status " + std::to_string(answer.status) + ": " + answer.body;
     }

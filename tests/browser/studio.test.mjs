@@ -215,6 +215,32 @@ test('a bad value shows an error and changes nothing', async () => {
   assert.equal((await state()).revision, revision);
 });
 
+test('a click on a spinner arrow steps once; the pointer moving afterwards steps no more', async () => {
+  const controls = (await state()).rollouts[0].controls;
+  const edit = controls.find((c) => c.id === idOf('Gamma:') && c.kind === 'edit');
+  const spinner = control(controls.find((c) => c.kind === 'spinner' && c.param === edit.param).id,
+    'spinner');
+  const gamma = async () => (await state()).rollouts[0].controls.find((c) => c.id === edit.id &&
+    c.kind === 'edit').value;
+  const clickUp = async () => {
+    const box = await spinner.boundingBox();  // where it is now: a message going away moves it
+    const answer = page.waitForResponse((r) => r.url().includes('/api/panel'));
+    await page.mouse.click(box.x + box.width / 2, box.y + 2);
+    await answer;
+  };
+  await clickUp();
+  const step = (await gamma()) - edit.value;
+  const { revision } = await state();
+  // No button pressed: up across the spinner and beyond.
+  const box = await spinner.boundingBox();
+  for (let y = box.y + box.height; y > box.y - 40; y -= 2) await page.mouse.move(box.x + 5, y);
+  await page.waitForTimeout(300);
+  assert.equal((await state()).revision, revision);
+  for (let i = 0; i < 4; ++i) await clickUp();
+  assert.ok(step > 0 && Math.abs((await gamma()) - edit.value - 5 * step) < step / 2);
+  await typeInto(edit.id, String(edit.value));
+});
+
 test('Save writes a scene that `nacrelle scene show` reads back with the same values', async () => {
   await page.locator('#scene-file').fill('film.nscene');
   const answer = page.waitForResponse((r) => r.url().includes('/api/scene/save'));
@@ -235,12 +261,33 @@ test('Save writes a scene that `nacrelle scene show` reads back with the same va
   assert.equal(shown.map.parameters.thicknessmapenabled.value, true);
 });
 
+test('an edit by `scene set` meanwhile is not lost: Save refuses, Reload takes it in', async () => {
+  const show = () => JSON.parse(nacrelle(['scene', 'show', '--json', 'film.nscene'], dir))
+    .map.parameters;
+  const save = async () => {
+    const answer = page.waitForResponse((r) => r.url().includes('/api/scene/save'));
+    await page.locator('#save-scene').click();
+    return (await answer).status();
+  };
+  nacrelle(['scene', 'set', 'film.nscene', '--key', 'sat@20=77'], dir);
+  const keys = show().sat.keys;
+  await typeInto(idOf('Hue Shift (±°):'), '61');
+  await page.locator('#file-status', { hasText: /changed on disk/ }).waitFor();
+  assert.equal(await save(), 409);
+  assert.deepEqual(show().sat.keys, keys);
+  await page.locator('#conflict-reload').click();
+  await page.locator('#conflict').waitFor({ state: 'hidden' });
+  await typeInto(idOf('Hue Shift (±°):'), '62');
+  assert.equal(await save(), 200);
+  assert.deepEqual([show().sat.keys, show().hue.value], [keys, 62]);
+});
+
 test('a failed save says why and leaves the old file', async () => {
   const before = readFileSync(join(dir, 'film.nscene'));
   await typeInto(idOf('Saturation (±%):'), '25');
   await page.locator('#scene-file').fill(join(dir, 'no-such-folder', 'film.nscene'));
   const answer = page.waitForResponse((r) => r.url().includes('/api/scene/save'));
-  await page.locator('#save-scene').click();
+  await page.locator('#save-scene-as').click();
   assert.equal((await answer).status(), 400);
   // The page writes the message once it has read the answer's body.
   await page.locator('#message', { hasText: /not saved/ }).waitFor({ state: 'visible' });
@@ -313,13 +360,18 @@ test('the swatch follows 100 changes; latency measured', async (t) => {
   }
 });
 
-test('stale swatches are never shown', async () => {
+test('stale swatches are never shown, and superseded ones are no errors', async () => {
   // Changes in a burst: only the last one's swatch may end on screen.
+  const errors = [];
+  const onResponse = (r) => { if (r.status() >= 400) errors.push(r.status() + ' ' + r.url()); };
+  page.on('response', onResponse);
   const id = idOf('Saturation (±%):');
   for (const value of ['-40', '-20', '0', '20', '40']) await typeInto(id, value);
   await swatchCurrent();
   assert.equal(await page.locator('#swatch').getAttribute('data-revision'),
     String((await state()).revision));
+  page.off('response', onResponse);
+  assert.deepEqual(errors, []);
 });
 
 test('Ctrl-C stops the studio cleanly', async () => {

@@ -2,9 +2,17 @@
 // requests get, and many requests at once (run under ASan and TSan too).
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <atomic>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <nlohmann/json.hpp>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -25,11 +33,31 @@ protected:
     }
 
     StudioApiTest() {
+        std::filesystem::create_directory(dir_);
         options_.swatchSize = 48;
         options_.chartWidth = 160;
         options_.chartHeight = 120;
         state_ = std::make_unique<StudioState>(*session_, options_);
         api_ = std::make_unique<StudioApi>(*state_, "secret", kPort);
+    }
+
+    ~StudioApiTest() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+
+    /// Starts the studio again, on `sceneFile`.
+    void reopen(const std::string& sceneFile) {
+        api_.reset();
+        state_.reset();
+        options_.sceneFile = sceneFile;
+        state_ = std::make_unique<StudioState>(*session_, options_);
+        api_ = std::make_unique<StudioApi>(*state_, "secret", kPort);
+    }
+
+    static std::string bytesOf(const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
     ApiRequest request(const std::string& method, const std::string& path,
@@ -56,6 +84,9 @@ protected:
     }
 
     static inline HostSession* session_ = nullptr;
+    // A folder of the test's own, for the files it saves.
+    std::filesystem::path dir_ = std::filesystem::temp_directory_path() /
+                                 ("nacrelle-studio-test-" + std::to_string(std::random_device{}()));
     StudioOptions options_;
     std::unique_ptr<StudioState> state_;
     std::unique_ptr<StudioApi> api_;
@@ -143,7 +174,9 @@ TEST_F(StudioApiTest, PicturesOfASupersededRevisionAreRefused) {
         request("POST", "/api/panel", R"({"id":1502,"action":"type","text":"90"})"));
     ASSERT_EQ(changed.status, 200) << changed.body;
     EXPECT_EQ(nlohmann::json::parse(changed.body)["revision"], first + 1);
-    EXPECT_EQ(api_->handle(swatch).status, 409);
+    // No picture, and no error: the page asks for the newer one.
+    EXPECT_EQ(api_->handle(swatch).status, 204);
+    EXPECT_EQ(api_->handle(swatch).body, "");
     swatch.query["revision"] = std::to_string(first + 1);
     const ApiResponse now = api_->handle(swatch);
     ASSERT_EQ(now.status, 200);
@@ -175,8 +208,8 @@ TEST_F(StudioApiTest, ParallelRequestsAreServedOneChangeAtATime) {
                         answer = api_->handle(r);
                     }
                 }
-                // 409: a change superseded the picture's revision meanwhile.
-                if (answer.status != 200 && answer.status != 409) ++unexpected;
+                // 204: a change superseded the picture's revision meanwhile.
+                if (answer.status != 200 && answer.status != 204) ++unexpected;
             }
         });
     }
@@ -185,6 +218,67 @@ TEST_F(StudioApiTest, ParallelRequestsAreServedOneChangeAtATime) {
     // Every spin of every thread counted once: none was lost to a race.
     EXPECT_EQ(stateNow()["revision"].get<int>(), first + spinsSent.load());
 }
+
+TEST_F(StudioApiTest, SaveAsReplacesOnlySceneFilesAndThoseOnlyWhenAsked) {
+    namespace fs = std::filesystem;
+    const auto scene = [](const fs::path& p) { session_->saveScene(p); };
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path&)> prepare;
+        bool replace;
+        int status;
+        const char* conflict;
+    };
+    const std::vector<Case> cases = {
+        // A stand-in for the running program, named as a scene: told by its content.
+        {"nacrelle.nscene", [](const fs::path& p) { std::ofstream(p) << "\177ELF"; }, true, 409, ""},
+#ifndef _WIN32
+        {"pipe.nscene", [](const fs::path& p) { ::mkfifo(p.c_str(), 0600); }, true, 409, ""},
+#endif
+        {"new.png", [](const fs::path&) {}, false, 400, ""},
+        {"old.nscene", scene, false, 409, "exists"},
+        {"old.nscene", scene, true, 200, ""},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        const fs::path target = dir_ / c.name;
+        fs::remove(target);
+        c.prepare(target);
+        const fs::file_type type = fs::status(target).type();
+        const std::string before = type == fs::file_type::regular ? bytesOf(target) : "";
+        // A value of its own, so that a saved file differs from any before.
+        const nlohmann::json edit = {
+            {"id", 1490}, {"action", "type"}, {"text", std::to_string(900 + i)}};
+        ASSERT_EQ(api_->handle(request("POST", "/api/panel", edit.dump())).status, 200);
+        const nlohmann::json save = {{"file", target.string()}, {"replace", c.replace}};
+        const ApiResponse answer = api_->handle(request("POST", "/api/scene/save", save.dump()));
+        EXPECT_EQ(answer.status, c.status) << c.name << " " << answer.body;
+        EXPECT_EQ(nlohmann::json::parse(answer.body).value("conflict", ""), c.conflict) << c.name;
+        EXPECT_EQ(fs::status(target).type(), type) << c.name;
+        if (type == fs::file_type::regular) {
+            EXPECT_EQ(bytesOf(target) == before, c.status != 200) << c.name;
+        }
+    }
+}
+
+#ifndef _WIN32
+TEST_F(StudioApiTest, ASceneNamedInBytesThatAreNotUtf8IsSavedUnderItsName) {
+    const std::filesystem::path scene = dir_ / "caf\xe9.nscene";
+    session_->saveScene(scene);
+    reopen(scene.string());
+    const std::string shown = stateNow()["file"];
+    EXPECT_NE(shown.find("caf\uFFFD.nscene"), std::string::npos) << shown;
+    api_->handle(request("POST", "/api/panel", R"({"id":1490,"action":"type","text":"902"})"));
+    // The page sends back no name, or the name it shows: both mean the open file.
+    for (const std::string& file : {std::string(), shown}) {
+        const nlohmann::json save = {{"file", file}};
+        EXPECT_EQ(api_->handle(request("POST", "/api/scene/save", save.dump())).status, 200);
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);
+    reopen(scene.string());
+    EXPECT_EQ(control(stateNow(), 1490, "edit")["value"], 902.0);
+}
+#endif
 
 }  // namespace
 }  // namespace nacrelle::tools::studio

@@ -20,8 +20,11 @@ ApiResponse jsonResponse(int status, const nlohmann::json& body) {
     return response;
 }
 
-ApiResponse errorResponse(int status, const std::string& message) {
-    return jsonResponse(status, {{"error", message}});
+ApiResponse errorResponse(int status, const std::string& message,
+                          const std::string& conflict = {}) {
+    nlohmann::json body = {{"error", message}};
+    if (!conflict.empty()) body["conflict"] = conflict;
+    return jsonResponse(status, body);
 }
 
 /// Compares without stopping at the first difference, so that the time an
@@ -54,6 +57,13 @@ std::string stringField(const nlohmann::json& body, const char* name) {
     return body[name].get<std::string>();
 }
 
+bool booleanField(const nlohmann::json& body, const char* name) {
+    if (!body.contains(name)) return false;
+    if (!body[name].is_boolean())
+        throw ApiError(400, std::string("\"") + name + "\" must be true or false");
+    return body[name].get<bool>();
+}
+
 int integerField(const nlohmann::json& body, const char* name, int fallback) {
     if (!body.contains(name)) return fallback;
     const nlohmann::json& value = body[name];
@@ -77,8 +87,13 @@ std::uint64_t revisionOf(const ApiRequest& request) {
 
 ApiResponse picture(StudioState& state, Picture which, const ApiRequest& request) {
     std::optional<std::vector<std::uint8_t>> png = state.render(which, revisionOf(request));
-    if (!png) return errorResponse(409, "superseded by a newer change");
     ApiResponse response;
+    // Superseded: no picture, and no error either; the page asks for the
+    // newer revision's.
+    if (!png) {
+        response.status = 204;
+        return response;
+    }
     response.contentType = "image/png";
     response.body.assign(png->begin(), png->end());
     return response;
@@ -137,7 +152,7 @@ ApiResponse StudioApi::handle(const ApiRequest& request) const {
             response = route(request);
         }
     } catch (const ApiError& error) {
-        response = errorResponse(error.status(), error.what());
+        response = errorResponse(error.status(), error.what(), error.conflict());
     } catch (const UsageError& error) {
         response = errorResponse(400, error.what());
     } catch (const std::exception& error) {
@@ -187,13 +202,16 @@ ApiResponse StudioApi::route(const ApiRequest& request) const {
         if (path == "/api/scene/open") {
             return jsonResponse(200, state_.openScene(stringField(body, "file")));
         }
+        if (path == "/api/scene/reload") return jsonResponse(200, state_.reloadScene());
         if (path == "/api/scene/save") {
-            return jsonResponse(200, state_.saveScene(stringField(body, "file")));
+            return jsonResponse(
+                200, state_.saveScene(stringField(body, "file"), booleanField(body, "replace"),
+                                      booleanField(body, "anyway")));
         }
     }
     for (const char* known : {"/", "/api/state", "/api/swatch.png", "/api/chart.png", "/api/panel",
                               "/api/thickness-map", "/api/scene/new", "/api/scene/open",
-                              "/api/scene/save"}) {
+                              "/api/scene/reload", "/api/scene/save"}) {
         if (path == known) return errorResponse(405, request.method + " is not used on " + path);
     }
     return errorResponse(404, "nothing at " + path);

@@ -12,11 +12,13 @@
 //   POST /api/thickness-map    {"kind": none|gradient|noise|bitmap, "file"}
 //   POST /api/scene/new        {}
 //   POST /api/scene/open       {"file"}
-//   POST /api/scene/save       {"file"} (empty: the current file)
+//   POST /api/scene/reload     {} (the open file again, dropping the changes)
+//   POST /api/scene/save       {"file" (empty: the open file), "replace", "anyway"}
 //   GET  /api/swatch.png?revision=N, /api/chart.png?revision=N
 //
-// Refusals are 4xx answers with {"error": message}; a picture whose revision
-// a newer change has superseded is 409.
+// Refusals are 4xx answers with {"error": message}, plus "conflict" where
+// the page offers ways on (see ApiError). A picture whose revision a newer
+// change has superseded is answered 204, without a body.
 #pragma once
 
 #include <cstddef>

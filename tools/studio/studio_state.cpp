@@ -2,6 +2,7 @@
 
 #include <imtl.h>
 #include <iparamb2.h>
+#include <standin/command_line.h>
 #include <standin/grey_maps.h>
 #include <standin/panels.h>
 #include <standin/param_access.h>
@@ -10,8 +11,12 @@
 #include <standin/scene.h>
 #include <standin/scene_file.h>
 #include <standin/shell.h>
+#include <standin/utf16.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <optional>
 #include <system_error>
 
 #include "tools/errors.h"
@@ -20,6 +25,7 @@
 #include "tools/json_values.h"
 #include "tools/map_settings.h"
 #include "tools/render.h"
+#include "tools/scene_lock.h"
 
 namespace nacrelle::tools::studio {
 
@@ -97,6 +103,36 @@ std::string thicknessMapKind(Texmap* map) {
     return "other";
 }
 
+/// `path` as UTF-8 for the page: a byte that is no part of UTF-8 shows as U+FFFD.
+std::string shownName(const std::filesystem::path& path) {
+    return standin::Utf16ToUtf8(standin::Utf8ToUtf16(standin::PathToUtf8(path)));
+}
+
+std::string quoted(const std::filesystem::path& path) { return "\"" + shownName(path) + "\""; }
+
+/// A scene file is told by its content, whatever its name.
+bool isSceneFile(const std::vector<std::uint8_t>& bytes) {
+    return bytes.size() >= sizeof standin::kSceneMagic &&
+           std::memcmp(bytes.data(), standin::kSceneMagic, sizeof standin::kSceneMagic) == 0;
+}
+
+/// Why `path` may not name a new scene file, or "": new scene files are
+/// named as such, as images are named .png.
+std::string newSceneNameProblem(const std::filesystem::path& path) {
+    std::string extension = standin::PathToUtf8(path.extension());
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (extension == ".nscene") return {};
+    return quoted(path) + " does not exist, and a new scene file's name ends in .nscene";
+}
+
+/// Takes the scene lock on `path` into `lock` when it is a regular file: a file
+/// about to be created has no lock yet, and another kind is refused anyway.
+void lockScene(std::optional<SceneLock>& lock, const std::filesystem::path& path) {
+    std::error_code error;
+    if (std::filesystem::is_regular_file(path, error)) lock.emplace(path, sceneLockWait());
+}
+
 standin::HeadlessPanel* buildPanel(Texmap& map) {
     ParamDlg* dlg = map.CreateParamDlg(nullptr, &editor());
     standin::HeadlessPanel* panel = standin::AsHeadlessPanel(dlg);
@@ -129,16 +165,16 @@ StudioState::StudioState(HostSession& session, const StudioOptions& options)
     : options_(options), session_(&session) {
     shell_ = std::make_unique<standin::ScopedShellHandler>(
         [this](std::string address) { opened_.push_back(std::move(address)); });
-    if (!options.sceneFile.empty() && std::filesystem::exists(options.sceneFile)) {
-        session_->loadScene(options.sceneFile);
-        map_ = session_->findMap();
-        if (map_ == nullptr) {
-            throw Failure("scene \"" + options.sceneFile + "\" holds no Nacrelle map");
-        }
+    if (!options.sceneFile.empty()) file_ = standin::PathFromUtf8(options.sceneFile);
+    if (!file_.empty() && fileState(file_).kind != FileState::Kind::Absent) {
+        load(file_);
     } else {
+        if (const std::string problem = file_.empty() ? "" : newSceneNameProblem(file_);
+            !problem.empty()) {
+            throw Failure(problem);
+        }
         map_ = &session_->createMap();
     }
-    file_ = options.sceneFile;
     openPanels();
 }
 
@@ -199,8 +235,9 @@ nlohmann::json StudioState::describeLocked() const {
         if (!bitmap->ImageError().empty()) thickness["imageError"] = bitmap->ImageError();
     }
     return {{"revision", revision_},
-            {"file", file_},
+            {"file", file_.empty() ? std::string() : shownName(file_)},
             {"unsaved", unsaved_},
+            {"changedOnDisk", !file_.empty() && fileState(file_) != read_},
             {"rollouts", rollouts},
             {"thicknessMap", thickness},
             {"swatch", {options_.swatchSize, options_.swatchSize}},
@@ -223,7 +260,7 @@ std::filesystem::path StudioState::checkedPath(const std::string& file, const ch
     if (file.find('\0') != std::string::npos) {
         throw ApiError(400, std::string("the ") + what + " file name holds a NUL character");
     }
-    std::filesystem::path path(file);
+    std::filesystem::path path = standin::PathFromUtf8(file);
     if (!options_.fileRoot.empty()) {
         if (path.is_relative()) path = options_.fileRoot / path;
         std::error_code error;
@@ -315,51 +352,137 @@ nlohmann::json StudioState::newScene() {
     map_ = &session_->createMap();
     openPanels();
     file_.clear();
+    read_ = {};
     unsaved_ = false;
     ++revision_;
     return changed();
+}
+
+StudioState::FileState StudioState::fileState(const std::filesystem::path& path) {
+    FileState state;
+    standin::FileReadFailure failure;
+    if (standin::ReadRegularFile(path, standin::kMaxSceneFileBytes, state.bytes, failure,
+                                 &state.identity)) {
+        state.kind = FileState::Kind::Regular;
+        return state;
+    }
+    using Why = standin::FileReadFailure::Kind;
+    if (failure.kind == Why::kNotFound) return state;
+    state.kind = FileState::Kind::Other;
+    switch (failure.kind) {
+        case Why::kDirectory:
+            state.problem = "it is a directory";
+            break;
+        case Why::kNotRegular:
+            state.problem = "it is a device, a pipe or a socket";
+            break;
+        case Why::kTooLarge:
+            state.problem = "it is larger than any scene file";
+            break;
+        default:
+            state.problem = "it cannot be read: " + failure.systemText;
+    }
+    return state;
+}
+
+void StudioState::load(const std::filesystem::path& path) {
+    // Read under the lock, so that an edit by `scene set` is either wholly
+    // in what is read or not at all.
+    std::optional<SceneLock> lock;
+    lockScene(lock, path);
+    FileState read;
+    std::unique_ptr<standin::Scene> loaded;
+    try {
+        loaded = standin::LoadSceneFile(path, &read.identity, &read.bytes);
+    } catch (const standin::SceneFileError& error) {
+        throw Failure(error.what());
+    }
+    read.kind = FileState::Kind::Regular;
+    const auto roots = loaded->Roots();
+    const bool hasMap = std::any_of(roots.begin(), roots.end(), [&](ReferenceTarget* root) {
+        return root->SuperClassID() == session_->mapClass().SuperClassID() &&
+               root->ClassID() == session_->mapClass().ClassID();
+    });
+    if (!hasMap) throw Failure("scene " + quoted(path) + " holds no Nacrelle map");
+    const bool panelsOpen = panel_ != nullptr;
+    closePanels();
+    session_->adoptScene(std::move(loaded), path.string());
+    map_ = session_->findMap();
+    if (panelsOpen) openPanels();
+    file_ = path;
+    read_ = std::move(read);
 }
 
 nlohmann::json StudioState::openScene(const std::string& file) {
     ChangeScope scope(*this);
-    const std::filesystem::path path = checkedPath(file, "scene");
-    // Read once to see that it holds a map before the current scene goes.
     try {
-        std::unique_ptr<standin::Scene> trial = standin::LoadSceneFile(path);
-        const auto roots = trial->Roots();
-        const bool hasMap = std::any_of(roots.begin(), roots.end(), [&](ReferenceTarget* root) {
-            return root->SuperClassID() == session_->mapClass().SuperClassID() &&
-                   root->ClassID() == session_->mapClass().ClassID();
-        });
-        if (!hasMap) throw ApiError(400, "scene \"" + file + "\" holds no Nacrelle map");
-    } catch (const standin::SceneFileError& error) {
-        throw ApiError(400, error.what());
-    }
-    closePanels();
-    try {
-        session_->loadScene(path);
+        load(checkedPath(file, "scene"));
     } catch (const Failure& error) {
-        openPanels();
         throw ApiError(400, error.what());
     }
-    map_ = session_->findMap();
-    openPanels();
-    file_ = file;
     unsaved_ = false;
     ++revision_;
     return changed();
 }
 
-nlohmann::json StudioState::saveScene(const std::string& file) {
+nlohmann::json StudioState::reloadScene() {
     ChangeScope scope(*this);
-    const std::string target = file.empty() ? file_ : file;
-    const std::filesystem::path path = checkedPath(target, "scene");
+    if (file_.empty()) throw ApiError(400, "no scene file is open: nothing to reload");
     try {
-        session_->saveScene(path);
+        load(file_);
+    } catch (const Failure& error) {
+        throw ApiError(400, error.what());
+    }
+    unsaved_ = false;
+    ++revision_;
+    return changed();
+}
+
+nlohmann::json StudioState::saveScene(const std::string& file, bool replace, bool anyway) {
+    ChangeScope scope(*this);
+    if (file.empty() && file_.empty()) throw ApiError(400, "say which scene file to save to");
+    // The open file's name as the page shows it means the open file: a name
+    // that is not UTF-8 shows otherwise than it is.
+    const bool named = !file.empty() && (file_.empty() || file != shownName(file_));
+    const std::filesystem::path target = named ? checkedPath(file, "scene") : file_;
+    const bool openFile = target == file_;
+    // Held from the check to the save, as `scene set` holds it from reading
+    // to saving: neither can slip in between the other's steps.
+    std::optional<SceneLock> lock;
+    try {
+        lockScene(lock, target);
+    } catch (const Failure& error) {
+        throw ApiError(409, std::string("not saved: ") + error.what());
+    }
+    const FileState now = fileState(target);
+    const std::string name = quoted(target);
+    if (now.kind == FileState::Kind::Other) {
+        throw ApiError(409, "not saved: " + name + " is not a scene file (" + now.problem +
+                                "); choose another name");
+    }
+    if (now.kind == FileState::Kind::Regular && !isSceneFile(now.bytes)) {
+        throw ApiError(409, "not saved: " + name + " is not a scene file, and the studio " +
+                                "replaces only scene files; choose another name");
+    }
+    if (now.kind == FileState::Kind::Absent) {
+        if (const std::string problem = newSceneNameProblem(target); !problem.empty()) {
+            throw ApiError(400, "not saved: " + problem);
+        }
+    }
+    if (openFile && now != read_ && !anyway) {
+        throw ApiError(409, "not saved: " + name + " has changed on disk since the studio read it",
+                       "changed");
+    }
+    if (!openFile && now.kind == FileState::Kind::Regular && !replace) {
+        throw ApiError(409, "not saved: the scene " + name + " exists already", "exists");
+    }
+    try {
+        session_->saveScene(target);
     } catch (const Failure& error) {
         throw ApiError(400, std::string("not saved: ") + error.what());
     }
     file_ = target;
+    read_ = fileState(target);
     unsaved_ = false;
     return changed();
 }

@@ -9,6 +9,8 @@
 // older revision is refused without rendering.
 #pragma once
 
+#include <standin/file_read.h>
+
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
@@ -34,18 +36,23 @@ namespace nacrelle::tools::studio {
 
 /// A request the studio refuses: `status` is the HTTP status that says why
 /// (400 for a bad value, 404 for an unknown thing), what() the message.
+/// `conflict` names a refusal the page offers ways out of: "changed" (the
+/// file changed on disk since it was read), "exists" (Save As found a scene).
 class ApiError : public std::runtime_error {
 public:
-    ApiError(int status, const std::string& message)
-        : std::runtime_error(message), status_(status) {}
+    ApiError(int status, const std::string& message, std::string conflict = {})
+        : std::runtime_error(message), status_(status), conflict_(std::move(conflict)) {}
     int status() const { return status_; }
+    const std::string& conflict() const { return conflict_; }
 
 private:
     int status_;
+    std::string conflict_;
 };
 
 struct StudioOptions {
-    /// Opened at start when it exists; otherwise where Save writes.
+    /// Opened at start when it exists; otherwise where Save writes. UTF-8, or
+    /// on POSIX systems any bytes, as the command line gives it.
     std::string sceneFile;
     /// When set, files are read and written only below this folder, and
     /// relative names are taken from it.
@@ -68,8 +75,9 @@ public:
     StudioState(const StudioState&) = delete;
     StudioState& operator=(const StudioState&) = delete;
 
-    /// Everything the page shows: revision, file, unsaved flag, the panels
-    /// with their controls, the thickness map.
+    /// Everything the page shows: revision, file (readably: bytes that are
+    /// not UTF-8 show as U+FFFD), unsaved flag, whether the file changed on
+    /// disk since it was read, the panels with their controls, the thickness map.
     nlohmann::json describe();
 
     // Changes. Each returns describe() after the change, plus "opened": the
@@ -85,8 +93,13 @@ public:
     nlohmann::json setThicknessMap(const std::string& kind, const std::string& file);
     nlohmann::json newScene();
     nlohmann::json openScene(const std::string& file);
-    /// Saves to `file`, or to the current file when empty.
-    nlohmann::json saveScene(const std::string& file);
+    /// Reads the open file again, dropping the changes made since.
+    nlohmann::json reloadScene();
+    /// Saves the open scene to its file when `file` is empty, else to `file`
+    /// (Save As). Only a scene file is ever replaced: one that changed on
+    /// disk since it was read only when `anyway`, another scene than the
+    /// open one only when `replace`. A new file's name ends in .nscene.
+    nlohmann::json saveScene(const std::string& file, bool replace, bool anyway);
 
     /// The PNG bytes of the picture as of `revision`; nothing when a newer
     /// change has superseded that revision (before or during the render).
@@ -115,7 +128,20 @@ private:
     Texmap* map_ = nullptr;
     standin::HeadlessPanel* panel_ = nullptr;
     standin::HeadlessPanel* thicknessPanel_ = nullptr;
-    std::string file_;
+    /// What a file held when the studio read or wrote it, to tell whether
+    /// another program has changed it since.
+    struct FileState {
+        enum class Kind { Absent, Regular, Other } kind = Kind::Absent;
+        standin::FileIdentity identity;
+        std::vector<std::uint8_t> bytes;
+        std::string problem;  ///< for Other: why it cannot be read
+        bool operator==(const FileState&) const = default;
+    };
+    static FileState fileState(const std::filesystem::path& path);
+    void load(const std::filesystem::path& path);
+
+    std::filesystem::path file_;  ///< the open scene's file; empty: none yet
+    FileState read_;              ///< what file_ held when read or saved
     bool unsaved_ = false;
     std::uint64_t revision_ = 1;
     std::vector<std::string> opened_;

@@ -80,4 +80,9 @@ bool WriteFileAtomically(const std::filesystem::path& target, std::span<const st
                          std::string& error, const ByteSinkOpener& open = OpenFileSink,
                          const WritePolicy& policy = {});
 
+/// Why WriteFileAtomically would refuse to write `target` as things are now
+/// (see the top of this file), or "" when it would write it. Lets a command
+/// that writes several files check them all before it writes the first.
+std::string WriteRefusal(const std::filesystem::path& target, const WritePolicy& policy = {});
+
 }  // namespace standin

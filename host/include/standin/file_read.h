@@ -25,10 +25,21 @@ struct FileReadFailure {
     std::uint64_t size = 0;  // for kTooLarge: the size found (past the limit)
 };
 
+/// Which file a name led to, whatever its name: device and inode on POSIX
+/// systems, volume serial number and file index on Windows. A save that
+/// replaces the file gives the name a new identity.
+struct FileIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
 /// Reads all of `path` into `bytes` when it is a regular file of at most
 /// `limit` bytes; never reads more than `limit` + 1 bytes, should the file
 /// grow meanwhile. False, with `failure` set and `bytes` untouched, otherwise.
+/// `identity`, when given, is set to that of the file read.
 bool ReadRegularFile(const std::filesystem::path& path, std::uint64_t limit,
-                     std::vector<std::uint8_t>& bytes, FileReadFailure& failure);
+                     std::vector<std::uint8_t>& bytes, FileReadFailure& failure,
+                     FileIdentity* identity = nullptr);
 
 }  // namespace standin

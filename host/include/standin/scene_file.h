@@ -48,6 +48,7 @@
 #include <vector>
 
 #include "standin/atomic_file.h"
+#include "standin/file_read.h"
 #include "standin/scene.h"
 
 namespace standin {
@@ -100,7 +101,11 @@ void SaveSceneFile(Scene& scene, const std::filesystem::path& path,
 std::unique_ptr<Scene> ReadSceneBytes(std::span<const std::uint8_t> bytes, const std::string& name);
 
 /// Reads and rebuilds the scene file at `path`, which must be a regular file
-/// of at most kMaxSceneFileBytes. Throws SceneFileError.
-std::unique_ptr<Scene> LoadSceneFile(const std::filesystem::path& path);
+/// of at most kMaxSceneFileBytes. Throws SceneFileError. `identity` and
+/// `bytes`, when given, get the file's identity and the bytes read, so that
+/// a caller can tell later whether the file changed.
+std::unique_ptr<Scene> LoadSceneFile(const std::filesystem::path& path,
+                                     FileIdentity* identity = nullptr,
+                                     std::vector<std::uint8_t>* bytes = nullptr);
 
 }  // namespace standin

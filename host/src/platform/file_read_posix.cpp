@@ -34,7 +34,8 @@ bool CheckKind(const struct stat& info, std::uint64_t limit, FileReadFailure& fa
 }  // namespace
 
 bool ReadRegularFile(const std::filesystem::path& path, std::uint64_t limit,
-                     std::vector<std::uint8_t>& bytes, FileReadFailure& failure) {
+                     std::vector<std::uint8_t>& bytes, FileReadFailure& failure,
+                     FileIdentity* identity) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         return Refuse(failure, errno == ENOENT ? Kind::kNotFound : Kind::kCannotOpen,
@@ -66,6 +67,10 @@ bool ReadRegularFile(const std::filesystem::path& path, std::uint64_t limit,
     }
     read.resize(got);
     bytes = std::move(read);
+    if (identity != nullptr) {
+        *identity = {static_cast<std::uint64_t>(info.st_dev),
+                     static_cast<std::uint64_t>(info.st_ino)};
+    }
     return true;
 }
 

@@ -19,7 +19,8 @@ bool Refuse(FileReadFailure& failure, Kind kind, std::string systemText = {},
 }  // namespace
 
 bool ReadRegularFile(const std::filesystem::path& path, std::uint64_t limit,
-                     std::vector<std::uint8_t>& bytes, FileReadFailure& failure) {
+                     std::vector<std::uint8_t>& bytes, FileReadFailure& failure,
+                     FileIdentity* identity) {
     // Backup semantics: a folder opens too, and is refused as one.
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -62,6 +63,10 @@ bool ReadRegularFile(const std::filesystem::path& path, std::uint64_t limit,
     }
     read.resize(got);
     bytes = std::move(read);
+    if (identity != nullptr) {
+        *identity = {info.dwVolumeSerialNumber,
+                     (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+    }
     return true;
 }
 

@@ -153,21 +153,31 @@ bool writeStream(const fs::path& path, std::span<const std::uint8_t> bytes, std:
     return true;
 }
 
-}  // namespace
-
-bool WriteFileAtomically(const fs::path& target, std::span<const std::uint8_t> bytes,
-                         std::string& error, const ByteSinkOpener& open,
-                         const WritePolicy& policy) {
+/// False, with `error` set, when `target` may not be written; else its destination.
+bool checkTarget(const fs::path& target, const WritePolicy& policy, Destination& destination,
+                 std::string& error) {
     if (target.filename().empty()) {
         error = "the path names no file";
         return false;
     }
-    Destination destination;
     if (!resolve(target, destination, error)) return false;
-    if (const std::string why = refusal(target, destination, policy); !why.empty()) {
-        error = why;
-        return false;
-    }
+    error = refusal(target, destination, policy);
+    return error.empty();
+}
+
+}  // namespace
+
+std::string WriteRefusal(const fs::path& target, const WritePolicy& policy) {
+    Destination destination;
+    std::string error;
+    return checkTarget(target, policy, destination, error) ? std::string() : error;
+}
+
+bool WriteFileAtomically(const fs::path& target, std::span<const std::uint8_t> bytes,
+                         std::string& error, const ByteSinkOpener& open,
+                         const WritePolicy& policy) {
+    Destination destination;
+    if (!checkTarget(target, policy, destination, error)) return false;
     const fs::path& path = destination.path;
     if (destination.status.type() == fs::file_type::fifo ||
         destination.status.type() == fs::file_type::character) {

@@ -316,11 +316,12 @@ std::unique_ptr<Scene> ReadSceneBytes(std::span<const std::uint8_t> bytes,
     return SceneLoader(bytes, name).Load();
 }
 
-std::unique_ptr<Scene> LoadSceneFile(const std::filesystem::path& path) {
+std::unique_ptr<Scene> LoadSceneFile(const std::filesystem::path& path, FileIdentity* identity,
+                                     std::vector<std::uint8_t>* bytesRead) {
     const std::string name = path.string();
     std::vector<std::uint8_t> bytes;
     FileReadFailure failure;
-    if (!ReadRegularFile(path, kMaxSceneFileBytes, bytes, failure)) {
+    if (!ReadRegularFile(path, kMaxSceneFileBytes, bytes, failure, identity)) {
         using Kind = FileReadFailure::Kind;
         switch (failure.kind) {
             case Kind::kNotFound:
@@ -340,7 +341,9 @@ std::unique_ptr<Scene> LoadSceneFile(const std::filesystem::path& path) {
                 throw SceneFileError(name, std::nullopt, "cannot read: " + failure.systemText);
         }
     }
-    return ReadSceneBytes(bytes, name);
+    std::unique_ptr<Scene> scene = ReadSceneBytes(bytes, name);
+    if (bytesRead != nullptr) *bytesRead = std::move(bytes);
+    return scene;
 }
 
 }  // namespace standin

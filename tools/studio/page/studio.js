@@ -34,7 +34,9 @@ function clearError() {
   $('message').hidden = true;
 }
 
-async function request(path, body) {
+/// Posts `body` to `path`: { ok, status, reply, sent }, or null when the
+/// studio does not answer (which it shows).
+async function send(path, body) {
   const sent = performance.now();
   let response;
   try {
@@ -48,11 +50,16 @@ async function request(path, body) {
     return null;
   }
   const reply = await response.json().catch(() => ({ error: 'unreadable answer' }));
-  if (!response.ok) {
-    showError(reply.error || 'refused (' + response.status + ')');
-    update(state);  // puts back what the user typed over
-    return null;
-  }
+  return { ok: response.ok, status: response.status, reply, sent };
+}
+
+function refused(answer) {
+  showError(answer.reply.error || 'refused (' + answer.status + ')');
+  update(state);  // puts back what the user typed over
+  return null;
+}
+
+function accepted({ reply, sent }) {
   clearError();
   if (reply.revision !== state.revision) changeStarted.set(reply.revision, sent);
   update(reply);
@@ -60,6 +67,12 @@ async function request(path, body) {
     if (/^https?:\/\//.test(address)) window.open(address, '_blank', 'noopener');
   }
   return reply;
+}
+
+async function request(path, body) {
+  const answer = await send(path, body);
+  if (!answer) return null;
+  return answer.ok ? accepted(answer) : refused(answer);
 }
 
 function panelInput(panel, id, action, extra = {}) {
@@ -139,26 +152,27 @@ function makeSpinner(rollout, control) {
   spinner.setAttribute('aria-label', 'Spinner ' + control.id);
   spinner.innerHTML = '<span>\u25B2</span><span>\u25BC</span>';
   // Dragging sends the steps gathered since the last answer, one request at
-  // a time, so a fast drag never queues up stale requests.
+  // a time, so a fast drag never queues up stale requests. A drag lasts from
+  // pointer down to up or cancel, whatever is in flight; its steps still
+  // unsent when the button goes up follow its last answer.
   let drag = null;
-  const flush = async () => {
-    if (!drag || drag.busy) return;
-    const steps = drag.wanted - drag.sent;
+  const flush = async (d) => {
+    if (d.busy || d.cancelled) return;
+    const steps = d.wanted - d.sent;
     if (steps === 0) return;
-    drag.busy = true;
-    drag.sent += steps;
+    d.busy = true;
+    d.sent += steps;
     await panelInput(rollout.panel, control.id, 'spin', { steps });
-    if (drag) {
-      drag.busy = false;
-      flush();
-    }
+    d.busy = false;
+    flush(d);
   };
   spinner.addEventListener('pointerdown', (event) => {
     if (spinner.classList.contains('disabled')) return;
     spinner.setPointerCapture(event.pointerId);
     const box = spinner.getBoundingClientRect();
     const up = event.clientY < box.top + box.height / 2;
-    drag = { startY: event.clientY, moved: false, up, wanted: 0, sent: 0, busy: false };
+    drag = { startY: event.clientY, moved: false, up, wanted: 0, sent: 0, busy: false,
+             cancelled: false };
   });
   spinner.addEventListener('pointermove', (event) => {
     if (!drag) return;
@@ -166,20 +180,20 @@ function makeSpinner(rollout, control) {
     if (wanted !== 0) drag.moved = true;
     if (wanted !== drag.wanted) {
       drag.wanted = wanted;
-      flush();
+      flush(drag);
     }
   });
-  const end = () => {
+  spinner.addEventListener('pointerup', () => {
     if (!drag) return;
-    if (!drag.moved) {
-      drag.wanted = drag.up ? 1 : -1;
-      flush();
-    }
     const finished = drag;
-    setTimeout(() => { if (drag === finished && !finished.busy) drag = null; }, 0);
-  };
-  spinner.addEventListener('pointerup', end);
-  spinner.addEventListener('pointercancel', () => { drag = null; });
+    drag = null;
+    if (!finished.moved) finished.wanted = finished.up ? 1 : -1;  // a click: one step
+    flush(finished);
+  });
+  spinner.addEventListener('pointercancel', () => {
+    if (drag) drag.cancelled = true;
+    drag = null;
+  });
   return spinner;
 }
 
@@ -373,8 +387,11 @@ function update(s) {
   }
   const fileField = $('scene-file');
   if (document.activeElement !== fileField && s.file) fileField.value = s.file;
-  $('file-status').textContent = (s.file ? s.file : 'not saved yet') +
-    (s.unsaved ? ' \u2014 unsaved changes' : '');
+  const status = $('file-status');
+  status.textContent = (s.file ? s.file : 'not saved yet') +
+    (s.unsaved ? ' \u2014 unsaved changes' : '') +
+    (s.changedOnDisk ? ' \u2014 changed on disk since it was read' : '');
+  status.classList.toggle('changed', Boolean(s.changedOnDisk));
   document.title = (s.unsaved ? '\u2022 ' : '') + 'Nacrelle Studio';
   if (newer) wantPictures();
 }
@@ -382,13 +399,17 @@ function update(s) {
 // ---- Pictures: only the newest revision is ever shown -----------------------
 
 const pictures = {
-  swatch: { busy: false, shown: 0 },
-  chart: { busy: false, shown: 0 },
+  swatch: { busy: false, shown: 0, asked: 0, controller: null },
+  chart: { busy: false, shown: 0, asked: 0, controller: null },
 };
 
 // The swatch first: the chart is asked for once the swatch is on screen, so
-// that it never holds up the picture the user watches.
+// that it never holds up the picture the user watches. A request for an
+// older revision is cancelled: its picture would never be shown.
 function wantPictures() {
+  for (const picture of Object.values(pictures)) {
+    if (picture.controller && picture.asked !== state.revision) picture.controller.abort();
+  }
   fetchPicture('swatch');
 }
 
@@ -397,21 +418,28 @@ async function fetchPicture(name) {
   if (picture.busy || picture.shown === state.revision) return;
   picture.busy = true;
   const revision = state.revision;
+  picture.asked = revision;
+  picture.controller = new AbortController();
   try {
-    const response = await fetch(withToken('/api/' + name + '.png?revision=' + revision));
-    // 409: a newer change superseded this revision; its own request follows.
-    if (response.ok && revision === state.revision) {
+    const response = await fetch(withToken('/api/' + name + '.png?revision=' + revision),
+      { signal: picture.controller.signal });
+    // 204: a newer change superseded this revision; its own request follows.
+    if (response.status === 204) {
+      // nothing to show
+    } else if (response.ok && revision === state.revision) {
       const url = URL.createObjectURL(await response.blob());
       if (revision === state.revision) await showPicture(name, url, revision);
       else URL.revokeObjectURL(url);
-    } else if (!response.ok && response.status !== 409) {
+    } else if (!response.ok) {
       const reply = await response.json().catch(() => ({}));
       showError(reply.error || name + ' could not be drawn (' + response.status + ')');
     }
   } catch (error) {
-    // The server went away; the next change says so.
+    // Cancelled for a newer revision, or the server went away (the next
+    // change says so).
   } finally {
     picture.busy = false;
+    picture.controller = null;
   }
   if (picture.shown !== state.revision) fetchPicture(name);
   else if (name === 'swatch') fetchPicture('chart');
@@ -448,8 +476,62 @@ $('open-scene').addEventListener('click', () => {
   if (state && state.unsaved && !confirm('Discard the unsaved changes?')) return;
   request('/api/scene/open', { file: $('scene-file').value });
 });
-$('save-scene').addEventListener('click', () => {
-  request('/api/scene/save', { file: $('scene-file').value });
+function hideConflict() {
+  $('conflict').hidden = true;
+}
+
+/// Saves to `file` ('' : the open file). A scene that exists is replaced
+/// only once the user has said yes; a file changed on disk since it was
+/// read offers the ways on.
+async function save(file, options = {}) {
+  const answer = await send('/api/scene/save', Object.assign({ file }, options));
+  if (!answer) return;
+  if (answer.ok) {
+    hideConflict();
+    accepted(answer);
+    return;
+  }
+  const { reply } = answer;
+  if (reply.conflict === 'exists') {
+    if (confirm(reply.error.replace(/^not saved: /, '') + '. Replace it?')) {
+      save(file, Object.assign({}, options, { replace: true }));
+    } else {
+      refused(answer);
+    }
+  } else if (reply.conflict === 'changed') {
+    clearError();
+    $('conflict-text').textContent = reply.error + '.';
+    $('conflict').hidden = false;
+    update(state);
+  } else {
+    refused(answer);
+  }
+}
+
+// The field's name, unless it is the open file's as shown: a name that is
+// not UTF-8 shows otherwise than it is.
+const chosenName = () => {
+  const typed = $('scene-file').value;
+  return state && state.file && typed === state.file ? '' : typed;
+};
+$('save-scene').addEventListener('click', () => save(state && state.file ? '' : chosenName()));
+$('save-scene-as').addEventListener('click', () => save(chosenName()));
+$('conflict-reload').addEventListener('click', async () => {
+  if (await request('/api/scene/reload', {})) hideConflict();
+});
+$('conflict-anyway').addEventListener('click', () => save('', { anyway: true }));
+$('conflict-rename').addEventListener('click', () => {
+  hideConflict();
+  showError('Type another name into the file field and press Save As.');
+  $('scene-file').select();
+  $('scene-file').focus();
+});
+// Coming back to the page: has the open file changed meanwhile? (An answer
+// that a change has overtaken is dropped.)
+window.addEventListener('focus', async () => {
+  const response = await fetch(withToken('/api/state')).catch(() => null);
+  const s = response && response.ok ? await response.json().catch(() => null) : null;
+  if (s && state && s.revision >= state.revision) update(s);
 });
 window.addEventListener('beforeunload', (event) => {
   if (state && state.unsaved) {
