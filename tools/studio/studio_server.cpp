@@ -179,8 +179,9 @@ void Connection::onRequest(beast::error_code error) {
         (error && error.category() != http::make_error_code(http::error::bad_target).category())) {
         return close();
     }
-    if (error)
+    if (error) {
         return write(refusal(400, "the request is not valid HTTP: " + error.message()), false);
+    }
 
     Request request = parser_->release();
     version_ = request.version();
