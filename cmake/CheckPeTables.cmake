@@ -9,7 +9,7 @@
 cmake_minimum_required(VERSION 3.25)
 set(system_dlls
   advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ntdll.dll
-  ole32.dll oleaut32.dll shell32.dll shlwapi.dll user32.dll windowscodecs.dll ws2_32.dll)
+  ole32.dll oleaut32.dll shell32.dll shlwapi.dll user32.dll windowscodecs.dll ws2_32.dll mswsock.dll)
 
 execute_process(COMMAND ${OBJDUMP} -p ${MODULE}
   OUTPUT_VARIABLE listing ERROR_VARIABLE errors RESULT_VARIABLE result)

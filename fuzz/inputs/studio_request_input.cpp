@@ -3,8 +3,8 @@
 // for a superseded picture), pictures are PNG files, and the panel never
 // shows a value outside its range.
 #include <cctype>
-#include <cstdlib>
 #include <memory>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -40,10 +40,14 @@ Studio& TheStudio() {
     static Studio studio = [] {
         Studio s;
         static ScratchFolder scratch;
-        char folder[] = "/tmp/nacrelle-studio-fuzz-XXXXXX";
-        if (mkdtemp(folder) == nullptr) throw std::runtime_error("no scratch folder");
-        scratch.path = folder;
-        s.root = folder;
+        std::random_device entropy;
+        const std::filesystem::path base = std::filesystem::temp_directory_path();
+        for (int attempt = 0; attempt < 100 && scratch.path.empty(); ++attempt) {
+            const auto folder = base / ("nacrelle-studio-fuzz-" + std::to_string(entropy()));
+            if (std::filesystem::create_directory(folder)) scratch.path = folder;
+        }
+        if (scratch.path.empty()) throw std::runtime_error("no scratch folder");
+        s.root = scratch.path;
         tools::studio::StudioOptions options;
         options.fileRoot = s.root;
         options.swatchSize = 24;

@@ -3,6 +3,9 @@
 // `nacrelle info --json`), never from a copy of its table.
 //
 // NACRELLE_PROGRAM  the program (default: build/default/bin/nacrelle)
+// NACRELLE_RUNNER   what starts it, when it is not started itself (wine for
+//                   nacrelle.exe); the browser stays on this side and
+//                   connects to 127.0.0.1
 // CHROMIUM          the browser (default: /usr/bin/chromium)
 // NACRELLE_SCREENSHOT  when set, a screenshot of the page is written there
 // NACRELLE_LATENCY_FILE when set, the swatch update latencies go there (JSON)
@@ -22,12 +25,16 @@ const program = process.env.NACRELLE_PROGRAM ||
 const browserPath = process.env.CHROMIUM || '/usr/bin/chromium';
 const CHANGES_MEASURED = 100;
 
-const nacrelle = (args, cwd) => execFileSync(program, args, { cwd, encoding: 'utf8' });
+const runner = process.env.NACRELLE_RUNNER || '';
+/// The command line that runs the program with `args`.
+const command = (args) => (runner ? [runner, [program, ...args]] : [program, args]);
+
+const nacrelle = (args, cwd) => execFileSync(...command(args), { cwd, encoding: 'utf8' });
 
 /// Starts the studio in `dir` and resolves once it has printed its address.
 function startStudio(dir, args = []) {
   return new Promise((resolvePromise, reject) => {
-    const child = spawn(program, ['studio', ...args], { cwd: dir });
+    const child = spawn(...command(['studio', ...args]), { cwd: dir });
     let out = '';
     child.stdout.on('data', (chunk) => {
       out += chunk;
@@ -113,7 +120,7 @@ before(async () => {
   const panel = JSON.parse(nacrelle(['panel', '--json'], dir));
   // Template 101's controls come first, the output filter's rows after
   // them; the text form says where the template's rollout ends.
-  const dump = nacrelle(['panel'], dir).split('\n');
+  const dump = nacrelle(['panel'], dir).split(/\r?\n/);
   const start = dump.findIndex((line) => /rollout .* from dialog 101$/.test(line));
   const end = dump.findIndex((line, i) => i > start && /^\s*(panel|rollout) /.test(line));
   const info = JSON.parse(nacrelle(['info', '--json'], dir));

@@ -15,9 +15,7 @@
 #include "tools/cli/command_registration.h"
 #include "tools/common/errors.h"
 #include "tools/cli/standard_output.h"
-#ifdef NACRELLE_WITH_STUDIO
 #include "tools/studio/command_studio.h"
-#endif
 
 namespace nacrelle::tools {
 namespace {
@@ -25,7 +23,7 @@ namespace {
 /// Every command, in the order --help lists them.
 constexpr AddCommand kCommands[] = {addRenderCommand, addChartCommand, addEvalCommand,
                                     addInfoCommand,   addSceneCommand, addPanelCommand,
-                                    addPresetCommands};
+                                    addPresetCommands, addStudioCommand};
 
 /// Reads an option's text with `read`, and hands the command line's own
 /// conversion the value in a form it reads exactly: a whole number in
@@ -119,19 +117,6 @@ int run(int argc, char** argv) {
 
     int result = 0;
     for (const AddCommand add : kCommands) add(app, common, result);
-#ifdef NACRELLE_WITH_STUDIO
-    StudioCommand studio;
-    auto* studioApp =
-        app.add_subcommand("studio", "Edit the map in a browser: its panel and a live swatch");
-    studioApp->add_option("scene", studio.scene,
-                          "Scene file to edit (opened when it exists, else where Save writes)");
-    studioApp->add_option("--port", studio.port, "Port on 127.0.0.1 (0: any free port)")
-        ->capture_default_str();
-    studioApp->add_flag("--open", studio.open, "Open the page in the browser");
-    studioApp->add_option("--threads", studio.threads, "Render threads (0: one per core)");
-    studioApp->callback([&] { result = runStudio(common, studio); });
-#endif
-
     readNumbersAsTyped(app);
     try {
         app.parse(argc, argv);

@@ -1,16 +1,13 @@
 #include "tools/studio/command_studio.h"
 
+#include <CLI/CLI.hpp>
 #include <max.h>
-#include <signal.h>
 #include <platform/command_line.h>
 #include <platform/desktop.h>
 #include <platform/shell.h>
 
-#include <unistd.h>
-
-#include <atomic>
 #include <cstdio>
-#include <thread>
+#include <memory>
 
 #include "tools/common/errors.h"
 #include "tools/session/host_session.h"
@@ -34,20 +31,13 @@ int runStudio(const CommonOptions& common, const StudioCommand& command) {
                          " must lie between 0 (one per core) and " + std::to_string(kMaxThreads));
     }
 
-    // Ctrl-C and SIGTERM are taken by one thread that stops the server;
-    // every other thread, started after this, has them blocked.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-
     HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
     studio::StudioOptions options;
     options.sceneFile = command.scene;
     options.threads = command.threads;
     studio::StudioState state(session, options);
     studio::StudioServer server(state, command.port);
+    server.stopOnInterrupt();
 
     const std::string address = server.api().address();
     std::printf("nacrelle studio: %s\n(Ctrl-C stops it)\n", address.c_str());
@@ -62,21 +52,23 @@ int runStudio(const CommonOptions& common, const StudioCommand& command) {
         ShellExecuteW(nullptr, nullptr, WStr::FromUTF8(address).data(), nullptr, nullptr, SW_SHOW);
     }
 
-    std::atomic<bool> signalled{false};
-    std::thread signalWaiter([&] {
-        int signal = 0;
-        sigwait(&stopSignals, &signal);
-        signalled = true;
-        server.stop();
-    });
     const bool served = server.run();
-    // Ended by other means than a signal: wake the waiter with one, which
-    // stays blocked for the rest of the process.
-    if (!signalled) kill(getpid(), SIGTERM);
-    signalWaiter.join();
     if (!served) throw Failure("the studio's server stopped unexpectedly");
     std::printf("nacrelle studio: stopped\n");
     return 0;
+}
+
+void addStudioCommand(CLI::App& app, const CommonOptions& common, int& result) {
+    auto studio = std::make_shared<StudioCommand>();
+    auto* studioApp =
+        app.add_subcommand("studio", "Edit the map in a browser: its panel and a live swatch");
+    studioApp->add_option("scene", studio->scene,
+                          "Scene file to edit (opened when it exists, else where Save writes)");
+    studioApp->add_option("--port", studio->port, "Port on 127.0.0.1 (0: any free port)")
+        ->capture_default_str();
+    studioApp->add_flag("--open", studio->open, "Open the page in the browser");
+    studioApp->add_option("--threads", studio->threads, "Render threads (0: one per core)");
+    studioApp->callback([studio, &common, &result] { result = runStudio(common, *studio); });
 }
 
 }  // namespace nacrelle::tools

@@ -16,4 +16,7 @@ struct StudioCommand {
 
 int runStudio(const CommonOptions& common, const StudioCommand& command);
 
+/// Adds `studio` to the command line.
+void addStudioCommand(CLI::App& app, const CommonOptions& common, int& result);
+
 }  // namespace nacrelle::tools
