@@ -14,6 +14,7 @@
 
 #include "tools/cli/command_registration.h"
 #include "tools/session/host_session.h"
+#include "tools/session/thickness_map_kinds.h"
 #include "tools/common/json_values.h"
 
 namespace nacrelle::tools {
@@ -99,12 +100,12 @@ nlohmann::json describe(const HostSession& session) {
 
     info["parameters"] = parametersOf(cd);
     // What --thickness-map plugs in and --map-set sets, and what --output sets.
-    const std::pair<const char*, ClassDesc2*> kinds[] = {{"gradient", standin::GreyGradientDesc()},
-                                                         {"noise", standin::GreyNoiseDesc()},
-                                                         {"bitmap:FILE", standin::GreyBitmapDesc()}};
-    for (const auto& [kind, desc] : kinds) {
+    for (const ThicknessMapKind& kind : ThicknessMapKinds()) {
+        ClassDesc2& desc = *kind.desc();
         info["thicknessMaps"].push_back(
-            {{"kind", kind}, {"className", utf8(desc->ClassName())}, {"parameters", parametersOf(*desc)}});
+            {{"kind", std::string(kind.name) + (kind.takesPng ? ":FILE" : "")},
+             {"className", utf8(desc.ClassName())},
+             {"parameters", parametersOf(desc)}});
     }
     ClassDesc2* output = standin::StandardTextureOutputDesc();
     info["outputFilter"] = {{"className", utf8(output->ClassName())},

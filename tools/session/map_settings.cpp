@@ -15,12 +15,12 @@
 
 #include "tools/common/errors.h"
 #include "tools/presets/presets.h"
+#include "tools/session/thickness_map_kinds.h"
 
 namespace nacrelle::tools {
 
 namespace {
 
-constexpr const char* kBitmapPrefix = "bitmap:";
 constexpr const char* kNoThicknessMap = "none";
 
 std::string narrow(const MSTR& text) { return text.ToUTF8(); }
@@ -66,28 +66,39 @@ const ParamDef* subMapParam(IParamBlock2& block) {
     return nullptr;
 }
 
-Texmap* createThicknessMap(const std::string& kind) {
-    ClassDesc2* desc = nullptr;
+/// "gradient, noise, bitmap:FILE": the kinds as typed.
+std::string typedKinds() {
+    std::string names;
+    for (const ThicknessMapKind& kind : ThicknessMapKinds()) {
+        names += std::string(names.empty() ? "" : ", ") + kind.name + (kind.takesPng ? ":FILE" : "");
+    }
+    return names;
+}
+
+Texmap* createThicknessMap(const std::string& typed) {
+    // NAME, or NAME:FILE for a kind that reads a PNG.
+    const std::size_t colon = typed.find(':');
+    const ThicknessMapKind* kind = FindThicknessMapKind(typed.substr(0, colon));
+    if (kind == nullptr || kind->takesPng != (colon != std::string::npos)) {
+        throw UsageError("--thickness-map: \"" + typed + "\" is not a thickness map (" +
+                         typedKinds() + " or " + kNoThicknessMap + ")");
+    }
+    ClassDesc2* desc = kind->desc();
     std::filesystem::path file;
-    if (kind == "gradient") {
-        desc = standin::GreyGradientDesc();
-    } else if (kind == "noise") {
-        desc = standin::GreyNoiseDesc();
-    } else if (kind.rfind(kBitmapPrefix, 0) == 0) {
-        desc = standin::GreyBitmapDesc();
-        file = standin::PathFromUtf8(kind.substr(std::char_traits<char>::length(kBitmapPrefix)));
-        if (file.empty()) throw UsageError("--thickness-map bitmap: needs a file, as bitmap:FILE");
+    if (kind->takesPng) {
+        file = standin::PathFromUtf8(typed.substr(colon + 1));
+        if (file.empty()) {
+            throw UsageError("--thickness-map " + std::string(kind->name) + ": needs a file, as " +
+                             kind->name + ":FILE");
+        }
         // The map keeps the full path, as the host's file dialogs give it, so
         // that a scene saved with it renders from any working directory.
         std::error_code error;
         const std::filesystem::path full = std::filesystem::absolute(file, error);
         if (!error) file = full.lexically_normal();
-    } else {
-        throw UsageError("--thickness-map: \"" + kind +
-                         "\" is not a thickness map (gradient, noise, bitmap:FILE or none)");
     }
     auto* map = static_cast<Texmap*>(standin::CreateInstance(desc));
-    if (map == nullptr) throw Failure("the host could not create a " + kind + " map");
+    if (map == nullptr) throw Failure("the host could not create a " + typed + " map");
     if (!file.empty()) {
         std::string error;
         if (!static_cast<standin::GreyBitmapMap*>(map)->SetFileName(standin::FileNameToHost(file),

@@ -24,6 +24,7 @@
 #include "tools/render/image.h"
 #include "tools/common/json_values.h"
 #include "tools/session/map_settings.h"
+#include "tools/session/thickness_map_kinds.h"
 #include "tools/render/render.h"
 #include "tools/session/scene_lock.h"
 
@@ -96,11 +97,17 @@ std::pair<int, int> rolloutSize(const standin::PanelRollout& rollout,
 
 std::string thicknessMapKind(Texmap* map) {
     if (map == nullptr) return "none";
-    const Class_ID id = map->ClassID();
-    if (id == standin::kGreyGradientClassID) return "gradient";
-    if (id == standin::kGreyNoiseClassID) return "noise";
-    if (id == standin::kGreyBitmapClassID) return "bitmap";
-    return "other";
+    const ThicknessMapKind* kind = ThicknessMapKindOf(map->ClassID());
+    return kind != nullptr ? kind->name : "other";
+}
+
+/// The kinds the page's chooser offers, "none" first.
+nlohmann::json thicknessMapKinds() {
+    nlohmann::json kinds = nlohmann::json::array({{{"name", "none"}, {"label", "None"}, {"file", false}}});
+    for (const ThicknessMapKind& kind : ThicknessMapKinds()) {
+        kinds.push_back({{"name", kind.name}, {"label", kind.label}, {"file", kind.takesPng}});
+    }
+    return kinds;
 }
 
 /// `path` as UTF-8 for the page: a byte that is no part of UTF-8 shows as U+FFFD.
@@ -235,6 +242,7 @@ nlohmann::json StudioState::describeLocked() const {
         if (!bitmap->ImageError().empty()) thickness["imageError"] = bitmap->ImageError();
     }
     return {{"revision", revision_},
+            {"thicknessMapKinds", thicknessMapKinds()},
             {"file", file_.empty() ? std::string() : shownName(file_)},
             {"unsaved", unsaved_},
             {"changedOnDisk", !file_.empty() && fileState(file_) != read_},
@@ -314,12 +322,14 @@ nlohmann::json StudioState::setThicknessMap(const std::string& kind, const std::
         }
     }
     MapSettings settings;
-    if (kind == "bitmap") {
-        settings.thicknessMap = "bitmap:" + checkedPath(file, "PNG").string();
-    } else if (kind == "gradient" || kind == "noise") {
-        settings.thicknessMap = kind;
+    const ThicknessMapKind* known = FindThicknessMapKind(kind);
+    if (known != nullptr) {
+        settings.thicknessMap =
+            known->takesPng ? kind + ":" + checkedPath(file, "PNG").string() : kind;
     } else if (kind != "none") {
-        throw ApiError(400, "\"" + kind + "\" is no thickness map (none, gradient, noise, bitmap)");
+        std::string names = "none";
+        for (const ThicknessMapKind& other : ThicknessMapKinds()) names += std::string(", ") + other.name;
+        throw ApiError(400, "\"" + kind + "\" is no thickness map (" + names + ")");
     }
     standin::ScriptValue enabled;
     std::string error;

@@ -297,14 +297,23 @@ function buildChooser() {
   const chooser = $('thickness-chooser').content.firstElementChild.cloneNode(true);
   const kind = chooser.querySelector('#thickness-kind');
   const file = chooser.querySelector('#thickness-file');
-  const show = () => { file.hidden = kind.value !== 'bitmap'; };
+  // The kinds come from the server, which reads them from the program's table.
+  for (const { name, label } of state.thicknessMapKinds) {
+    const option = document.createElement('option');
+    option.value = name;
+    option.textContent = label;
+    kind.append(option);
+  }
+  const takesFile = () =>
+    state.thicknessMapKinds.some(({ name, file: png }) => name === kind.value && png);
+  const show = () => { file.hidden = !takesFile(); };
   kind.addEventListener('change', () => {
     show();
-    if (kind.value !== 'bitmap') request('/api/thickness-map', { kind: kind.value });
+    if (!takesFile()) request('/api/thickness-map', { kind: kind.value });
   });
-  const useFile = () => request('/api/thickness-map', { kind: 'bitmap', file: file.value });
+  const useFile = () => request('/api/thickness-map', { kind: kind.value, file: file.value });
   chooser.querySelector('#thickness-apply').addEventListener('click', () => {
-    if (kind.value === 'bitmap') useFile();
+    if (takesFile()) useFile();
     else request('/api/thickness-map', { kind: kind.value });
   });
   file.addEventListener('keydown', (event) => {
