@@ -145,7 +145,7 @@ int runPanel(const CommonOptions& common, const PanelCommand& command) {
         }
     });
 
-    CommandLineEditor editor(t);
+    PanelEditor editor(t);
     PanelCloser closer{map->CreateParamDlg(nullptr, &editor)};
     auto* panel = dynamic_cast<standin::HeadlessPanel*>(closer.dlg);
     if (panel == nullptr) throw Failure("the map built no panel");

@@ -12,6 +12,11 @@ struct Rgba {
     float r, g, b, a;
 };
 
+/// The colours of the program's figures (chart, gallery): light ink on a
+/// near-black ground, so that the map's colours stand out.
+inline constexpr Rgba kFigureBackground{0.02f, 0.02f, 0.025f, 1.0f};
+inline constexpr Rgba kFigureInk{0.8f, 0.8f, 0.8f, 1.0f};
+
 /// A width x height grid of linear RGBA pixels, rows top to bottom.
 class Image {
 public:

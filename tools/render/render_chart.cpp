@@ -19,8 +19,6 @@ namespace nacrelle::tools {
 
 namespace {
 
-constexpr Rgba kBackground{0.02f, 0.02f, 0.025f, 1.0f};
-constexpr Rgba kInk{0.8f, 0.8f, 0.8f, 1.0f};
 constexpr int kMarginLeft = 64;
 constexpr int kMarginRight = 24;
 constexpr int kMarginTop = 44;
@@ -70,8 +68,8 @@ void setThickness(IParamBlock2& block, ParamID id, float value) {
 void drawAxes(Image& image, const ChartOptions& o, int plotW, int plotH) {
     const int left = kMarginLeft;
     const int bottom = kMarginTop + plotH;
-    for (int x = left - 1; x <= left + plotW; ++x) image.set(x, bottom, kInk);
-    for (int y = kMarginTop; y <= bottom; ++y) image.set(left - 1, y, kInk);
+    for (int x = left - 1; x <= left + plotW; ++x) image.set(x, bottom, kFigureInk);
+    for (int y = kMarginTop; y <= bottom; ++y) image.set(left - 1, y, kFigureInk);
 
     const double span = o.thicknessTo - o.thicknessFrom;
     const double step = niceStep(std::abs(span));
@@ -79,19 +77,19 @@ void drawAxes(Image& image, const ChartOptions& o, int plotW, int plotH) {
     for (double value = first; value <= std::max(o.thicknessFrom, o.thicknessTo) + 1e-6;
          value += step) {
         const int x = left + static_cast<int>(std::lround((value - o.thicknessFrom) / span * plotW));
-        for (int i = 1; i <= kTickLength; ++i) image.set(x, bottom + i, kInk);
+        for (int i = 1; i <= kTickLength; ++i) image.set(x, bottom + i, kFigureInk);
         const std::string label = standin::FormatFloat(static_cast<float>(value));
-        drawText(image, x - textWidth(label) / 2, bottom + kTickLength + 4, label, kInk);
+        drawText(image, x - textWidth(label) / 2, bottom + kTickLength + 4, label, kFigureInk);
     }
     for (double angle = 0.0; angle <= kMaxAngle + 1e-9; angle += kAngleStep) {
         const int y = bottom - static_cast<int>(std::lround(angle / kMaxAngle * plotH));
-        for (int i = 1; i <= kTickLength; ++i) image.set(left - 1 - i, y, kInk);
+        for (int i = 1; i <= kTickLength; ++i) image.set(left - 1 - i, y, kFigureInk);
         const std::string label = standin::FormatFloat(static_cast<float>(angle));
-        drawText(image, left - kTickLength - 6 - textWidth(label), y - 3, label, kInk);
+        drawText(image, left - kTickLength - 6 - textWidth(label), y - 3, label, kFigureInk);
     }
     const std::string xTitle = "film thickness (nm)";
-    drawText(image, left + (plotW - textWidth(xTitle)) / 2, bottom + 26, xTitle, kInk);
-    drawText(image, 6, kMarginTop - 14, "angle (deg)", kInk);
+    drawText(image, left + (plotW - textWidth(xTitle)) / 2, bottom + 26, xTitle, kFigureInk);
+    drawText(image, 6, kMarginTop - 14, "angle (deg)", kFigureInk);
 }
 
 }  // namespace
@@ -120,7 +118,7 @@ Image renderChart(Texmap& map, TimeValue t, const ChartOptions& options) {
     Interval valid = FOREVER;
     map.Update(t, valid);
 
-    Image image(options.width, options.height, kBackground);
+    Image image(options.width, options.height, kFigureBackground);
     forEachRow(plotH, options.threads, [&](int row) {
         if (options.stop && options.stop()) return;
         standin::RenderShadeContext sc;
@@ -139,7 +137,7 @@ Image renderChart(Texmap& map, TimeValue t, const ChartOptions& options) {
     });
 
     drawAxes(image, options, plotW, plotH);
-    drawText(image, kMarginLeft, 8, caption(block, ids, t), kInk);
+    drawText(image, kMarginLeft, 8, caption(block, ids, t), kFigureInk);
     return image;
 }
 

@@ -14,8 +14,6 @@ namespace nacrelle::tools {
 
 namespace {
 
-constexpr Rgba kBackground{0.02f, 0.02f, 0.025f, 1.0f};
-constexpr Rgba kInk{0.8f, 0.8f, 0.8f, 1.0f};
 constexpr int kMargin = 12;
 constexpr int kGap = 12;
 constexpr int kLabelGap = 6;
@@ -58,7 +56,7 @@ Image renderGallery(HostSession& session, const GalleryOptions& options) {
     const int columns = std::min(options.columns, static_cast<int>(allPresets().size()));
     const Cell cell = cellOf(options);
 
-    Image sheet(size.width, size.height, kBackground);
+    Image sheet(size.width, size.height, kFigureBackground);
     RenderOptions swatchOptions;
     swatchOptions.width = swatchOptions.height = options.swatchSize;
     swatchOptions.threads = options.threads;
@@ -79,7 +77,7 @@ Image renderGallery(HostSession& session, const GalleryOptions& options) {
             for (int x = 0; x < swatch.width(); ++x) sheet.at(left + x, top + y) = swatch.at(x, y);
         }
         drawText(sheet, cellLeft + (cell.width - textWidth(preset.name, cell.labelScale)) / 2,
-                 top + options.swatchSize + kLabelGap, preset.name, kInk, cell.labelScale);
+                 top + options.swatchSize + kLabelGap, preset.name, kFigureInk, cell.labelScale);
         progress.update(++index);
     }
     return sheet;

@@ -7,9 +7,9 @@
 namespace nacrelle::tools {
 
 /// The material editor as the panel sees it: a fixed time, nothing to redraw.
-class CommandLineEditor final : public IMtlParams {
+class PanelEditor final : public IMtlParams {
 public:
-    explicit CommandLineEditor(TimeValue t) : time_(t) {}
+    explicit PanelEditor(TimeValue t) : time_(t) {}
     void MtlChanged() override {}
     TimeValue GetTime() override { return time_; }
 

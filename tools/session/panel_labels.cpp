@@ -46,7 +46,7 @@ std::string labelOf(const ControlView& control, const std::vector<ControlView>& 
 
 std::map<std::string, std::string> panelLabels(Texmap& map) {
     std::map<std::string, std::string> labels;
-    CommandLineEditor editor(0);
+    PanelEditor editor(0);
     PanelCloser closer{map.CreateParamDlg(nullptr, &editor)};
     auto* panel = dynamic_cast<standin::HeadlessPanel*>(closer.dlg);
     if (panel == nullptr) return labels;

@@ -24,6 +24,7 @@
 #include "tools/render/image.h"
 #include "tools/common/json_values.h"
 #include "tools/session/map_settings.h"
+#include "tools/session/panel_editor.h"
 #include "tools/session/thickness_map_kinds.h"
 #include "tools/render/render.h"
 #include "tools/session/scene_lock.h"
@@ -35,14 +36,8 @@ namespace {
 constexpr TimeValue kEditTime = 0;
 
 /// The material editor as the panels see it: the studio edits at time 0.
-class StudioEditor final : public IMtlParams {
-public:
-    void MtlChanged() override {}
-    TimeValue GetTime() override { return kEditTime; }
-};
-
-StudioEditor& editor() {
-    static StudioEditor instance;
+PanelEditor& editor() {
+    static PanelEditor instance(kEditTime);
     return instance;
 }
 
@@ -87,10 +82,13 @@ std::pair<int, int> rolloutSize(const standin::PanelRollout& rollout,
             return {dialog->cx, dialog->cy};
         }
     }
+    // A generated rollout has no template: as large as its controls, with
+    // the margin a dialog template leaves around them.
+    constexpr int kMarginUnits = 4;
     int cx = 0, cy = 0;
     for (const standin::ControlView& c : rollout.Controls()) {
-        cx = std::max(cx, c.rect.x + c.rect.cx + 4);
-        cy = std::max(cy, c.rect.y + c.rect.cy + 4);
+        cx = std::max(cx, c.rect.x + c.rect.cx + kMarginUnits);
+        cy = std::max(cy, c.rect.y + c.rect.cy + kMarginUnits);
     }
     return {cx, cy};
 }

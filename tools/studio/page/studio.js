@@ -91,16 +91,20 @@ function place(element, rect) {
 /// The static text that labels an edit: on its row to its left, else the
 /// nearest one above it in its column.
 function labelFor(control, controls) {
+  // Dialog units a label may overlap its control by and still be beside it.
+  const SLACK = 2;
+  // A label beside the control always wins over one above it.
+  const ABOVE_PENALTY = 1000;
   const [x, y, , h] = control.rect;
   let best = null;
   let bestDistance = Infinity;
   for (const other of controls) {
     if (other.kind !== 'static' || !other.text) continue;
     const [ox, oy, ow, oh] = other.rect;
-    const sameRow = oy < y + h && oy + oh > y && ox + ow <= x + 2;
-    const above = oy + oh <= y + 2 && ox <= x + 2 && ox + ow >= x;
+    const sameRow = oy < y + h && oy + oh > y && ox + ow <= x + SLACK;
+    const above = oy + oh <= y + SLACK && ox <= x + SLACK && ox + ow >= x;
     if (!sameRow && !above) continue;
-    const distance = sameRow ? x - (ox + ow) : 1000 + (y - (oy + oh));
+    const distance = sameRow ? x - (ox + ow) : ABOVE_PENALTY + (y - (oy + oh));
     if (distance < bestDistance) {
       best = other;
       bestDistance = distance;
