@@ -12,6 +12,7 @@
 #include <string>
 
 #include "tests/plugin/module_fixture.h"
+#include "tests/support/module_parameters.h"
 
 namespace nacrelle::testing {
 namespace {
@@ -106,15 +107,12 @@ TEST(ModuleBeforeAttach, DescriptionIsNullWithoutInstanceHandle) {
 }
 #endif
 
-struct ExpectedParam {
-    ParamID id;
-    const wchar_t* scriptName;
+/// What the panel and the references make of each parameter, beyond the
+/// block's contract (tests/support/module_parameters.h).
+struct ExpectedBinding {
     int type;  // a ParamType or a ParamType2
     int flags;
     StringResID displayName;
-    const wchar_t* displayText;
-    float defaultValue;
-    float low, high;
     int controlType;
     std::vector<int> controls;
     float scale;
@@ -138,50 +136,41 @@ TEST_F(ModuleEntry, ParameterBlockDefinition) {
     EXPECT_EQ(ui->flag_mask, 0);
     EXPECT_EQ(ui->rollup_flags, 0);
 
-    const float none = NAN;
-    const ExpectedParam expected[] = {
-        {0, L"thicknessmax", TYPE_FLOAT, P_ANIMATABLE, 5, L"ThicknessMin", 250.0f, 0.0f, 3000.0f,
-         TYPE_SPINNER, {1490, 1496}, 1.0f, -1, -1},
-        {1, L"thicknessmin", TYPE_FLOAT, P_ANIMATABLE, 6, L"ThicknessMax", 350.0f, 0.0f, 3000.0f,
-         TYPE_SPINNER, {1491, 1497}, 1.0f, -1, -1},
-        {2, L"nmedium", TYPE_FLOAT, P_ANIMATABLE, 7, L"nMedium", 1.0f, 0.2f, 100.0f,
-         TYPE_SPINNER, {1493, 1499}, 0.01f, -1, -1},
-        {3, L"nfilm", TYPE_FLOAT, P_ANIMATABLE, 8, L"nFilm", 1.5f, 0.2f, 100.0f, TYPE_SPINNER,
-         {1494, 1500}, 0.01f, -1, -1},
-        {4, L"ninternal", TYPE_FLOAT, P_ANIMATABLE, 9, L"nInternal", 1.0f, 0.2f, 100.0f,
-         TYPE_SPINNER, {1495, 1501}, 0.01f, -1, -1},
-        {5, L"thicknessmap", TYPE_TEXMAP, P_OWNERS_REF, 10, L"ThicknessMap", none, none, none,
-         TYPE_TEXMAPBUTTON, {1002}, 0.0f, 1, 0},
-        {6, L"thicknessmapenabled", TYPE_BOOL, 0, 11, L"UseThicknessMap", 0.0f, none, none,
-         TYPE_SINGLECHEKBOX, {1003}, 0.0f, -1, -1},
-        {7, L"gamma", TYPE_FLOAT, P_ANIMATABLE, 12, L"Gamma", 1.0f, 0.05f, 20.0f, TYPE_SPINNER,
-         {1492, 1498}, 0.01f, -1, -1},
-        {8, L"hue", TYPE_FLOAT, P_ANIMATABLE, 13, L"HueShift", 0.0f, -180.0f, 180.0f,
-         TYPE_SPINNER, {1502, 1503}, 0.1f, -1, -1},
-        {9, L"sat", TYPE_FLOAT, P_ANIMATABLE, 14, L"Saturation", 0.0f, -100.0f, 100.0f,
-         TYPE_SPINNER, {1504, 1505}, 0.1f, -1, -1},
-        {10, L"output", TYPE_REFTARG, P_OWNERS_REF, 17, L"Output", none, none, none, -1, {}, 0.0f,
-         2, -1},
+    const ExpectedBinding expected[] = {
+        {TYPE_FLOAT, P_ANIMATABLE, 5, TYPE_SPINNER, {1490, 1496}, 1.0f, -1, -1},
+        {TYPE_FLOAT, P_ANIMATABLE, 6, TYPE_SPINNER, {1491, 1497}, 1.0f, -1, -1},
+        {TYPE_FLOAT, P_ANIMATABLE, 7, TYPE_SPINNER, {1493, 1499}, 0.01f, -1, -1},
+        {TYPE_FLOAT, P_ANIMATABLE, 8, TYPE_SPINNER, {1494, 1500}, 0.01f, -1, -1},
+        {TYPE_FLOAT, P_ANIMATABLE, 9, TYPE_SPINNER, {1495, 1501}, 0.01f, -1, -1},
+        {TYPE_TEXMAP, P_OWNERS_REF, 10, TYPE_TEXMAPBUTTON, {1002}, 0.0f, 1, 0},
+        {TYPE_BOOL, 0, 11, TYPE_SINGLECHEKBOX, {1003}, 0.0f, -1, -1},
+        {TYPE_FLOAT, P_ANIMATABLE, 12, TYPE_SPINNER, {1492, 1498}, 0.01f, -1, -1},
+        {TYPE_FLOAT, P_ANIMATABLE, 13, TYPE_SPINNER, {1502, 1503}, 0.1f, -1, -1},
+        {TYPE_FLOAT, P_ANIMATABLE, 14, TYPE_SPINNER, {1504, 1505}, 0.1f, -1, -1},
+        {TYPE_REFTARG, P_OWNERS_REF, 17, -1, {}, 0.0f, 2, -1},
     };
+    static_assert(std::size(expected) == std::size(nacrelle::testing::kModuleParameters));
     ASSERT_EQ(pbd->Count(), 11);
     for (int index = 0; index < pbd->Count(); ++index) {
-        const ExpectedParam& e = expected[index];
+        const ExpectedBinding& e = expected[index];
+        const nacrelle::testing::ModuleParameter& p = nacrelle::testing::kModuleParameters[index];
         const ParamDef& def = pbd->ParamDefAt(index);
-        SCOPED_TRACE(::testing::Message() << "parameter " << e.id);
-        EXPECT_EQ(def.ID, e.id);
-        EXPECT_EQ(def.int_name, MSTR(e.scriptName));
+        SCOPED_TRACE(::testing::Message() << "parameter " << p.id);
+        EXPECT_EQ(def.ID, p.id);
+        EXPECT_EQ(def.int_name, MSTR::FromUTF8(p.scriptName));
+        EXPECT_EQ(def.IsAnimatable() != 0, p.animatable);
         EXPECT_EQ(static_cast<int>(def.type), e.type);
         EXPECT_EQ(def.flags, e.flags);
         EXPECT_EQ(def.local_name, e.displayName);
         const MCHAR* displayText = Descriptor()->GetRsrcString(def.local_name);
         ASSERT_NE(displayText, nullptr);
-        EXPECT_STREQ(displayText, e.displayText);
+        EXPECT_EQ(MSTR(displayText), MSTR::FromUTF8(p.displayName));
         if (def.type == TYPE_FLOAT) {
             EXPECT_TRUE(def.has_default);
-            EXPECT_EQ(def.def.f, e.defaultValue);
+            EXPECT_EQ(def.def.f, p.defaultValue);
             EXPECT_TRUE(def.has_range);
-            EXPECT_EQ(def.range_low.f, e.low);
-            EXPECT_EQ(def.range_high.f, e.high);
+            EXPECT_EQ(def.range_low.f, p.low);
+            EXPECT_EQ(def.range_high.f, p.high);
             EXPECT_EQ(def.edit_type, EDITTYPE_FLOAT);
             EXPECT_EQ(def.scale, e.scale);
         } else if (def.type == TYPE_BOOL) {

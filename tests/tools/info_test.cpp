@@ -2,40 +2,24 @@
 // the program finds the module.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
 
 #include "program_run.h"
 
+#include "tests/support/module_parameters.h"
+
 namespace nacrelle::tools::testing {
 namespace {
 
-struct ParameterRow {
-    int id;
-    const char* scriptName;
-    const char* displayName;
-    const char* type;
-    nlohmann::json defaultValue;
-    nlohmann::json range;
-    bool animatable;
-};
+using nacrelle::testing::kModuleParameters;
+using nacrelle::testing::ModuleParameter;
 
-// The "Min:" row (ID 0) is "thicknessmax" to scripts and the "Max:" row
-// "thicknessmin": stored scripts use these names.
-const ParameterRow kParameters[] = {
-    {0, "thicknessmax", "ThicknessMin", "float", 250.0, {0.0, 3000.0}, true},
-    {1, "thicknessmin", "ThicknessMax", "float", 350.0, {0.0, 3000.0}, true},
-    {2, "nmedium", "nMedium", "float", 1.0, {0.2, 100.0}, true},
-    {3, "nfilm", "nFilm", "float", 1.5, {0.2, 100.0}, true},
-    {4, "ninternal", "nInternal", "float", 1.0, {0.2, 100.0}, true},
-    {5, "thicknessmap", "ThicknessMap", "texmap", nullptr, nullptr, false},
-    {6, "thicknessmapenabled", "UseThicknessMap", "bool", false, nullptr, false},
-    {7, "gamma", "Gamma", "float", 1.0, {0.05, 20.0}, true},
-    {8, "hue", "HueShift", "float", 0.0, {-180.0, 180.0}, true},
-    {9, "sat", "Saturation", "float", 0.0, {-100.0, 100.0}, true},
-    {10, "output", "Output", "reftarg", nullptr, nullptr, false},
-};
+/// `value` as the block's float: the program prints the shortest decimal
+/// that reads back as that float.
+float asFloat(const nlohmann::json& value) { return static_cast<float>(value.get<double>()); }
 
 class Info : public ProgramTest {};
 
@@ -55,17 +39,29 @@ TEST_F(Info, JsonHoldsTheIdentity) {
 TEST_F(Info, JsonHoldsEveryParameter) {
     const nlohmann::json info = nlohmann::json::parse(runOk({"info", "--json"}).out);
     const nlohmann::json& parameters = info["parameters"];
-    ASSERT_EQ(parameters.size(), std::size(kParameters)) << parameters.dump(2);
-    for (std::size_t i = 0; i < std::size(kParameters); ++i) {
-        const ParameterRow& want = kParameters[i];
+    ASSERT_EQ(parameters.size(), std::size(kModuleParameters)) << parameters.dump(2);
+    for (std::size_t i = 0; i < std::size(kModuleParameters); ++i) {
+        const ModuleParameter& want = kModuleParameters[i];
         const nlohmann::json& got = parameters[i];
         SCOPED_TRACE(want.scriptName);
         EXPECT_EQ(got["id"], want.id);
         EXPECT_EQ(got["scriptName"], want.scriptName);
         EXPECT_EQ(got["displayName"], want.displayName);
         EXPECT_EQ(got["type"], want.type);
-        EXPECT_EQ(got["default"], want.defaultValue);
-        EXPECT_EQ(got["range"], want.range);
+        if (std::isnan(want.defaultValue)) {
+            EXPECT_TRUE(got["default"].is_null());
+        } else if (std::string(want.type) == "bool") {
+            EXPECT_EQ(got["default"], want.defaultValue != 0.0f);
+        } else {
+            EXPECT_EQ(asFloat(got["default"]), want.defaultValue);
+        }
+        if (std::isnan(want.low)) {
+            EXPECT_TRUE(got["range"].is_null());
+        } else {
+            ASSERT_EQ(got["range"].size(), 2u);
+            EXPECT_EQ(asFloat(got["range"][0]), want.low);
+            EXPECT_EQ(asFloat(got["range"][1]), want.high);
+        }
         EXPECT_EQ(got["animatable"], want.animatable);
     }
 }
@@ -73,7 +69,7 @@ TEST_F(Info, JsonHoldsEveryParameter) {
 TEST_F(Info, TextShowsTheSameTable) {
     const RunResult result = runOk({"info"});
     EXPECT_NE(result.out.find("(0x53E2B189, 0x7502736B)"), std::string::npos) << result.out;
-    for (const ParameterRow& row : kParameters) {
+    for (const ModuleParameter& row : kModuleParameters) {
         EXPECT_NE(result.out.find(row.scriptName), std::string::npos) << row.scriptName;
     }
     EXPECT_NE(result.out.find("0 to 3000"), std::string::npos) << result.out;
