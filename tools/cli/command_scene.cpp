@@ -205,12 +205,12 @@ void addSceneCommand(CLI::App& app, const CommonOptions& common, int& result) {
     auto* sceneApp = app.add_subcommand("scene", "Create, show, change and render scene files");
     sceneApp->require_subcommand(1);
     auto* sceneNew = sceneApp->add_subcommand("new", "Create a scene file holding a map");
-    sceneNew->add_flag("--force", scene->force, "Replace an existing file, even a read-only one");
+    sceneNew->add_flag(kForceFlag, scene->force, "Replace an existing file, even a read-only one");
     addPresetOption(*sceneNew, scene->map);
     auto* sceneShow = sceneApp->add_subcommand("show", "Show the map of a scene file");
     sceneShow->add_flag("--json", scene->json, "Print one JSON object");
     auto* sceneSet = sceneApp->add_subcommand("set", "Change values of a scene file's map");
-    sceneSet->add_flag("--force", scene->force,
+    sceneSet->add_flag(kForceFlag, scene->force,
                        "Change a read-only scene file (where you may delete it) or one with "
                        "several hard links");
     auto* sceneRender = sceneApp->add_subcommand("render", "Render the map of a scene file");

@@ -11,6 +11,7 @@
 
 namespace standin {
 
+/// The text of `text` (empty for a null string), without copying it.
 inline std::wstring_view HostTextOf(const MSTR& text) {
     return text.data() ? std::wstring_view(text.data()) : std::wstring_view();
 }
@@ -24,6 +25,8 @@ inline std::filesystem::path FileNameFromHost(const MSTR& name) {
     return FileNameFromWide(HostTextOf(name));
 }
 /// The name as the platform's narrow file functions take it.
-inline std::string NarrowFileName(const MSTR& name) { return standin::NarrowFileName(HostTextOf(name)); }
+inline std::string NarrowFileName(const MSTR& name) {
+    return standin::NarrowFileName(HostTextOf(name));
+}
 
 }  // namespace standin
