@@ -3,6 +3,7 @@
 // gallery. The presets are read from `nacrelle presets --json`, never
 // re-typed here.
 #include <gtest/gtest.h>
+#include <maps/output_filter.h>
 
 #include <cmath>
 #include <map>
@@ -26,12 +27,25 @@ protected:
         for (const nlohmann::json& p : info["parameters"]) {
             module_[p["scriptName"].get<std::string>()] = p;
         }
+        for (const nlohmann::json& p : info["outputFilter"]["parameters"]) {
+            output_[p["scriptName"].get<std::string>()] = p;
+        }
     }
 
     /// Every preset, in full.
     const nlohmann::json& presets() const { return presets_; }
     /// The module's parameter `name` as `info --json` reports it.
     const nlohmann::json& parameter(const std::string& name) const { return module_.at(name); }
+    /// The output filter's setting `name` as `info --json` reports it.
+    const nlohmann::json& outputSetting(const std::string& name) const { return output_.at(name); }
+
+    /// A preset's output setting `name` (a number; 0 or 1 for a switch), or the filter's default.
+    double outputValue(const nlohmann::json& preset, const std::string& name) const {
+        const nlohmann::json& set = preset["output"];
+        const nlohmann::json& value =
+            set.contains(name) ? set[name] : outputSetting(name)["default"];
+        return value.is_boolean() ? double(value.get<bool>()) : value.get<double>();
+    }
 
     /// The colour the core gives for `preset` with the thickness-map value 0,
     /// seen at `cosine`: the module's defaults, changed by the preset.
@@ -43,7 +57,17 @@ protected:
         // The script names of the two thicknesses cross over.
         const FilmStack stack{value("nmedium"), value("nfilm"), value("ninternal"),
                               value("thicknessmax"), value("thicknessmin")};
-        return filmColour(cosine, 0.0f, stack, {value("hue"), value("sat"), value("gamma")});
+        const Colour film =
+            filmColour(cosine, 0.0f, stack, {value("hue"), value("sat"), value("gamma")});
+        standin::OutputFilterSettings filter;
+        filter.outputAmount = float(outputValue(preset, "outputamount"));
+        filter.rgbLevel = float(outputValue(preset, "rgblevel"));
+        filter.rgbOffset = float(outputValue(preset, "rgboffset"));
+        filter.invert = outputValue(preset, "invert") != 0.0;
+        filter.clamp = outputValue(preset, "clamp") != 0.0;
+        filter.alphaFromRgb = outputValue(preset, "alphafromrgb") != 0.0;
+        const AColor out = standin::FilterColour(filter, AColor(film.r, film.g, film.b, film.a));
+        return {out.r, out.g, out.b, out.a};
     }
 
     nlohmann::json eval(const std::vector<std::string>& arguments) const {
@@ -55,6 +79,7 @@ protected:
 private:
     nlohmann::json presets_;
     std::map<std::string, nlohmann::json> module_;
+    std::map<std::string, nlohmann::json> output_;
 };
 
 TEST_F(Presets, EachFitsTheModuleAndGivesTheCoresColourForItsValues) {
@@ -75,6 +100,12 @@ TEST_F(Presets, EachFitsTheModuleAndGivesTheCoresColourForItsValues) {
             ASSERT_TRUE(range.is_array()) << parameterName;
             EXPECT_GE(value.get<double>(), range[0].get<double>()) << parameterName;
             EXPECT_LE(value.get<double>(), range[1].get<double>()) << parameterName;
+        }
+        for (const auto& [settingName, value] : preset["output"].items()) {
+            const nlohmann::json& range = outputSetting(settingName)["range"];
+            if (range.is_null()) continue;  // a switch
+            EXPECT_GE(value.get<double>(), range[0].get<double>()) << settingName;
+            EXPECT_LE(value.get<double>(), range[1].get<double>()) << settingName;
         }
 
         // A constant map value 0 stands in for the preset's thickness map, if
@@ -113,6 +144,12 @@ TEST_F(Presets, SceneNewKeepsThePresetAndItsThicknessMapAndSetAdjustsIt) {
                 EXPECT_EQ(entry["value"], parameter(parameterName)["default"]) << parameterName;
             }
         }
+        for (const auto& [settingName, entry] : map["output"]["parameters"].items()) {
+            const nlohmann::json& stored = entry["value"];
+            EXPECT_EQ(stored.is_boolean() ? double(stored.get<bool>()) : stored.get<double>(),
+                      outputValue(preset, settingName))
+                << settingName;
+        }
         const nlohmann::json& thicknessMap = preset["thicknessMap"];
         EXPECT_EQ(map["parameters"]["thicknessmapenabled"]["value"], !thicknessMap.is_null());
         if (thicknessMap.is_null()) {
@@ -148,9 +185,11 @@ TEST_F(Presets, TheLensCoatingReflectsLessThanBareGlass) {
     const double n1 = (*lens)["parameters"]["nmedium"];
     const double n3 = (*lens)["parameters"]["ninternal"];
     const double bare = std::pow((n3 - n1) / (n3 + n1), 2.0);
-    // At gamma 1 the map shows the reflectance itself.
+    // With the colour settings and the output filter left neutral, the map
+    // shows the reflectance itself.
     const nlohmann::json coated =
-        eval({"--preset", "lens-coating", "--set", "gamma=1", "--cosine", "1"});
+        eval({"--preset", "lens-coating", "--set", "gamma=1", "--set", "hue=0", "--set", "sat=0",
+              "--output", "rgblevel=1", "--output", "rgboffset=0", "--cosine", "1"});
     for (const char* channel : {"r", "g", "b"}) {
         EXPECT_LT(coated[channel].get<double>(), 0.6 * bare) << channel;
     }

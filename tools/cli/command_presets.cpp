@@ -41,6 +41,8 @@ void printInFull(const Preset& preset) {
         std::printf("  thickness map  %.*s  %s\n", static_cast<int>(preset.thicknessMap.size()),
                     preset.thicknessMap.data(), valuesText(preset.thicknessMapValues).c_str());
     }
+    if (!preset.outputValues.empty())
+        std::printf("  output         %s\n", valuesText(preset.outputValues).c_str());
     const std::pair<const char*, std::string_view> lines[] = {{"medium", preset.medium},
                                                               {"film", preset.film},
                                                               {"base", preset.base},

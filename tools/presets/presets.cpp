@@ -39,6 +39,7 @@ void applyPreset(Texmap& map, const Preset& preset, TimeValue t) {
     settings.values = assignments(preset.values);
     settings.thicknessMap = std::string(preset.thicknessMap);
     settings.thicknessMapValues = assignments(preset.thicknessMapValues);
+    settings.outputValues = assignments(preset.outputValues);
     try {
         applySettings(map, settings, t);
     } catch (const UsageError& error) {
@@ -58,6 +59,7 @@ nlohmann::ordered_json presetJson(const Preset& preset) {
         json["thicknessMap"] = {{"kind", preset.thicknessMap},
                                 {"parameters", valuesJson(preset.thicknessMapValues)}};
     }
+    json["output"] = valuesJson(preset.outputValues);
     json["sources"] = {{"medium", preset.medium},
                        {"film", preset.film},
                        {"base", preset.base},

@@ -27,6 +27,7 @@ struct Preset {
     std::vector<PresetValue> values;  ///< the map's parameters; the rest keep their defaults
     std::string_view thicknessMap;    ///< "" (none), "noise" or "gradient"
     std::vector<PresetValue> thicknessMapValues;
+    std::vector<PresetValue> outputValues;  ///< the output filter's; the rest keep their defaults
     // What the indices and thicknesses stand for, and their sources.
     std::string_view medium;
     std::string_view film;
@@ -41,8 +42,8 @@ const std::vector<Preset>& allPresets();
 /// The preset called `name`; a UsageError listing the known names otherwise.
 const Preset& findPreset(std::string_view name);
 
-/// Sets `preset`'s values (and its thickness map, switched on) on `map` at
-/// time t, through the map's own parameter blocks. A value the loaded
+/// Sets `preset`'s values (its thickness map, switched on, and its output
+/// filter settings) on `map` at time t, through the map's own parameter blocks. A value the loaded
 /// module refuses (an unknown name, outside its range) is a Failure naming
 /// the preset, the parameter and the range.
 void applyPreset(Texmap& map, const Preset& preset, TimeValue t);
