@@ -135,7 +135,7 @@ const std::vector<Preset>& allPresets() {
             "tempered-steel",
             "Heat tint on tempered steel: straw, brown, purple and blue up the surface",
             {{"nmedium", 1.0}, {"nfilm", 2.42}, {"ninternal", 6.9},
-             {"thicknessmax", 55.0}, {"thicknessmin", 170.0}, {"gamma", 1.3}, {"sat", -15.0}},
+             {"thicknessmax", 60.0}, {"thicknessmin", 165.0}, {"gamma", 1.2}, {"sat", -5.0}},
             "gradient",
             {{"axis", 1.0}, {"start", 0.0}, {"end", 1.0}},
             {},
@@ -144,10 +144,10 @@ const std::vector<Preset>& allPresets() {
             "steel, as iron (n about 2.9, k about 3.4 at 550 nm, reflectance about 56%; Palik, "
             "\"Handbook of Optical Constants of Solids\"), approximated by the non-absorbing "
             "n 6.9 that reflects as much",
-            "55 to 170 nm along V, chosen for the colours: the temper colours of steel heated "
+            "60 to 165 nm along V, chosen for the colours: the temper colours of steel heated "
             "from about 220 to 300 C, straw to blue (Machinery's Handbook, tempering); real "
             "films of those colours are about a quarter wave thinner",
-            "gamma 1.3 and saturation -15 give the deep, muted colours of oxide on steel; the "
+            "gamma 1.2 and saturation -5 give the deeper, more muted colours of oxide on steel; the "
             "map's own middle colour is a crimson brighter than the real purple-brown",
         },
         {
