@@ -46,7 +46,7 @@ const std::vector<Preset>& allPresets() {
             "gamma 0.4 lifts the film's weak reflection (at most about 8%) to the pale pastel a "
             "bubble shows. The map samples three wavelengths, so its colours do not fade with "
             "thickness as a real film's higher orders do: the range stops at 700 nm, beyond "
-            "which the map turns dark olive and purple",
+            "which the map's olive and purple bands stay as strong as the thin film's",
         },
         {
             "oil-on-water",
@@ -147,8 +147,9 @@ const std::vector<Preset>& allPresets() {
             "60 to 165 nm along V, chosen for the colours: the temper colours of steel heated "
             "from about 220 to 300 C, straw to blue (Machinery's Handbook, tempering); real "
             "films of those colours are about a quarter wave thinner",
-            "gamma 1.2 and saturation -5 give the deeper, more muted colours of oxide on steel; the "
-            "map's own middle colour is a crimson brighter than the real purple-brown",
+            "gamma 1.2 and saturation -5 deepen and mute the colours towards those of oxide on "
+            "steel; the map's middle band stays a crimson where real steel turns brown and "
+            "purple",
         },
         {
             "pearl",

@@ -43,9 +43,9 @@ const std::vector<Preset>& allPresets();
 const Preset& findPreset(std::string_view name);
 
 /// Sets `preset`'s values (its thickness map, switched on, and its output
-/// filter settings) on `map` at time t, through the map's own parameter blocks. A value the loaded
-/// module refuses (an unknown name, outside its range) is a Failure naming
-/// the preset, the parameter and the range.
+/// filter settings) on `map` at time t, through the map's own parameter
+/// blocks. A value the loaded module refuses (an unknown name, outside its
+/// range) is a Failure naming the preset, the parameter and the range.
 void applyPreset(Texmap& map, const Preset& preset, TimeValue t);
 
 /// The preset in full, as `nacrelle presets --json` prints it.
