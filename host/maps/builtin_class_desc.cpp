@@ -41,6 +41,16 @@ const MCHAR* BuiltinString(INT_PTR id) {
             return L"V Tiling";
         case IDS_BUILTIN_VALUE:
             return L"Value";
+        case IDS_BUILTIN_OUTPUT_TITLE:
+            return L"Output";
+        case IDS_BUILTIN_GRADIENT_TITLE:
+            return L"Gradient Parameters";
+        case IDS_BUILTIN_NOISE_TITLE:
+            return L"Noise Parameters";
+        case IDS_BUILTIN_BITMAP_TITLE:
+            return L"Bitmap Parameters";
+        case IDS_BUILTIN_CONSTANT_TITLE:
+            return L"Constant Parameters";
         default:
             return nullptr;
     }

@@ -28,6 +28,12 @@ enum BuiltinStringID : int {
     IDS_BUILTIN_TILING_U,
     IDS_BUILTIN_TILING_V,
     IDS_BUILTIN_VALUE,
+    // Each block's rollout title, so that no two panels read alike.
+    IDS_BUILTIN_OUTPUT_TITLE,
+    IDS_BUILTIN_GRADIENT_TITLE,
+    IDS_BUILTIN_NOISE_TITLE,
+    IDS_BUILTIN_BITMAP_TITLE,
+    IDS_BUILTIN_CONSTANT_TITLE,
 };
 
 /// The text of `id`, or null for an unknown ID.

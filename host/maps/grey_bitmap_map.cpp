@@ -12,7 +12,7 @@ ClassDesc2* GreyBitmapDesc() {
                                          []() -> Animatable* { return new GreyBitmapMap(); });
     // clang-format off
     static ParamBlockDesc2 block(
-        0, L"parameters", detail::IDS_BUILTIN_PARAMETERS, &desc, P_AUTO_CONSTRUCT, 0,
+        0, L"parameters", detail::IDS_BUILTIN_BITMAP_TITLE, &desc, P_AUTO_CONSTRUCT, 0,
         bitmap_tiling_u, L"tilingu", TYPE_FLOAT, P_ANIMATABLE, detail::IDS_BUILTIN_TILING_U,
             p_default, 1.0, p_range, -1000.0, 1000.0, p_end,
         bitmap_tiling_v, L"tilingv", TYPE_FLOAT, P_ANIMATABLE, detail::IDS_BUILTIN_TILING_V,

@@ -10,7 +10,7 @@ ClassDesc2* GreyConstantDesc() {
                                          []() -> Animatable* { return new GreyConstantMap(); });
     // clang-format off
     static ParamBlockDesc2 block(
-        0, L"parameters", detail::IDS_BUILTIN_PARAMETERS, &desc, P_AUTO_CONSTRUCT, 0,
+        0, L"parameters", detail::IDS_BUILTIN_CONSTANT_TITLE, &desc, P_AUTO_CONSTRUCT, 0,
         constant_value, L"value", TYPE_FLOAT, P_ANIMATABLE, detail::IDS_BUILTIN_VALUE,
             p_default, 0.0, p_range, -1000.0, 1000.0, p_end,
         p_end);

@@ -10,7 +10,7 @@ ClassDesc2* GreyGradientDesc() {
                                          []() -> Animatable* { return new GreyGradientMap(); });
     // clang-format off
     static ParamBlockDesc2 block(
-        0, L"parameters", detail::IDS_BUILTIN_PARAMETERS, &desc, P_AUTO_CONSTRUCT, 0,
+        0, L"parameters", detail::IDS_BUILTIN_GRADIENT_TITLE, &desc, P_AUTO_CONSTRUCT, 0,
         gradient_start, L"start", TYPE_FLOAT, P_ANIMATABLE, detail::IDS_BUILTIN_START,
             p_default, 0.0, p_range, -1000.0, 1000.0, p_end,
         gradient_end, L"end", TYPE_FLOAT, P_ANIMATABLE, detail::IDS_BUILTIN_END,

@@ -11,7 +11,7 @@ ClassDesc2* GreyNoiseDesc() {
                                          []() -> Animatable* { return new GreyNoiseMap(); });
     // clang-format off
     static ParamBlockDesc2 block(
-        0, L"parameters", detail::IDS_BUILTIN_PARAMETERS, &desc, P_AUTO_CONSTRUCT, 0,
+        0, L"parameters", detail::IDS_BUILTIN_NOISE_TITLE, &desc, P_AUTO_CONSTRUCT, 0,
         noise_size, L"size", TYPE_FLOAT, P_ANIMATABLE, detail::IDS_BUILTIN_SIZE,
             p_default, 0.5, p_range, 0.0001, 1000000.0, p_end,
         noise_levels, L"levels", TYPE_FLOAT, P_ANIMATABLE, detail::IDS_BUILTIN_LEVELS,

@@ -13,7 +13,7 @@ ClassDesc2* StandardTextureOutputDesc() {
     // Ranges are wide: a user may push a map far past 1 on purpose.
     // clang-format off
     static ParamBlockDesc2 block(
-        0, L"parameters", detail::IDS_BUILTIN_PARAMETERS, &desc, P_AUTO_CONSTRUCT, 0,
+        0, L"parameters", detail::IDS_BUILTIN_OUTPUT_TITLE, &desc, P_AUTO_CONSTRUCT, 0,
         texout_output_amount, L"outputamount", TYPE_FLOAT, P_ANIMATABLE,
             detail::IDS_BUILTIN_OUTPUT_AMOUNT, p_default, 1.0, p_range, 0.0, 1000.0, p_end,
         texout_rgb_level, L"rgblevel", TYPE_FLOAT, P_ANIMATABLE, detail::IDS_BUILTIN_RGB_LEVEL,

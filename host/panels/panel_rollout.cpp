@@ -1,5 +1,6 @@
 // A rollout: the parameter map between one block and its controls, and the
 // simulated input that real controls would deliver.
+#include <algorithm>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -25,6 +26,11 @@ InputResult refused(std::string why) {
 std::string controlName(int id) { return "control " + std::to_string(id); }
 
 }  // namespace
+
+double PanelRollout::SpinnerStep(const ControlData& control) {
+    const double step = control.scale > 0.0f ? control.scale : 0.1;
+    return control.integerField ? std::max(1.0, std::round(step)) : step;
+}
 
 PanelRollout::PanelRollout(HeadlessPanel& panel, ParamBlockDesc2* desc, MapID mapId)
     : panel_(panel), desc_(desc), mapId_(mapId) {
@@ -150,6 +156,7 @@ std::vector<ControlView> PanelRollout::Controls() const {
         view.param = control.param;
         view.number = control.number;
         view.name = control.name;
+        if (control.kind == ControlKind::Spinner) view.step = SpinnerStep(control);
         if (control.kind == ControlKind::CheckBox && control.param < 0) {
             view.number = control.checked ? 1.0 : 0.0;
         }
@@ -237,9 +244,7 @@ InputResult PanelRollout::DragSpinner(int id, int steps) {
     if (auto why = Unavailable(*control)) return refused(*why);
     Refresh(*control);
     const double current = control->number.value_or(0.0);
-    double step = control->scale > 0.0f ? control->scale : 0.1;
-    if (control->integerField) step = std::max(1.0, std::round(step));
-    return SetNumber(*control, current + steps * step);
+    return SetNumber(*control, current + steps * SpinnerStep(*control));
 }
 
 InputResult PanelRollout::ClickCheckBox(int id) {

@@ -77,6 +77,8 @@ struct ControlView {
     std::optional<double> number;
     /// The name on a map button ("None" without a map).
     std::optional<std::string> name;
+    /// A spinner's step: what one click adds to its value; 0 for other controls.
+    double step = 0.0;
 
     /// The value as text: the number, the name, or "" for controls without one.
     std::string ValueText() const;
@@ -158,6 +160,8 @@ private:
     void Bind(IParamBlock2* block);
     ControlData* Find(int id);
     const ControlData* Find(int id) const;
+    /// What one click of the spinner adds: its scale, a whole number for integers.
+    static double SpinnerStep(const ControlData& control);
     void Refresh(ControlData& control);
     std::optional<std::string> Unavailable(const ControlData& control) const;
     InputResult SetNumber(ControlData& control, double value);
