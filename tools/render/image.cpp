@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 
 #include "png/png_codec.h"
@@ -39,35 +40,45 @@ std::uint16_t quantise(float value, bool srgb, int maxCode) {
 
 }  // namespace
 
-std::vector<std::uint8_t> encodePng(const Image& image, const PngEncoding& encoding) {
+std::vector<std::uint8_t> encodePixels(const Image& image, const PngEncoding& encoding) {
     if (encoding.bitDepth != 8 && encoding.bitDepth != 16) {
         throw std::invalid_argument("PNG bit depth must be 8 or 16");
     }
     const int bytesPerChannel = encoding.bitDepth / 8;
     const int maxCode = encoding.bitDepth == 8 ? 255 : 65535;
-
     const std::size_t rowBytes = static_cast<std::size_t>(image.width()) * 4 * bytesPerChannel;
     std::vector<std::uint8_t> pixels(rowBytes * static_cast<std::size_t>(image.height()));
     // The conversion (a power per channel for sRGB) costs as much as a plain
     // render's shading, so the rows convert in parallel too.
     forEachRow(image.height(), encoding.threads, [&](int y) {
         std::size_t i = rowBytes * static_cast<std::size_t>(y);
+        // Runs of one colour (a background, a checker square) convert once.
+        Rgba last{};
+        std::uint16_t codes[4] = {};
+        bool haveLast = false;
         for (int x = 0; x < image.width(); ++x) {
             const Rgba& p = image.at(x, y);
-            const std::uint16_t codes[4] = {quantise(p.r, encoding.srgb, maxCode),
-                                            quantise(p.g, encoding.srgb, maxCode),
-                                            quantise(p.b, encoding.srgb, maxCode),
-                                            quantise(p.a, false, maxCode)};
+            if (!haveLast || std::memcmp(&p, &last, sizeof p) != 0) {
+                codes[0] = quantise(p.r, encoding.srgb, maxCode);
+                codes[1] = quantise(p.g, encoding.srgb, maxCode);
+                codes[2] = quantise(p.b, encoding.srgb, maxCode);
+                codes[3] = quantise(p.a, false, maxCode);
+                last = p;
+                haveLast = true;
+            }
             for (std::uint16_t code : codes) {
                 if (bytesPerChannel == 2) pixels[i++] = static_cast<std::uint8_t>(code >> 8);
                 pixels[i++] = static_cast<std::uint8_t>(code & 0xff);
             }
         }
     });
+    return pixels;
+}
 
+std::vector<std::uint8_t> encodePng(const Image& image, const PngEncoding& encoding) {
     // The platform's codec: libpng, or the Windows Imaging Component.
     return standin::EncodePngRgba(image.width(), image.height(), encoding.bitDepth, encoding.srgb,
-                                  pixels);
+                                  encodePixels(image, encoding));
 }
 
 }  // namespace nacrelle::tools

@@ -66,7 +66,12 @@ struct PngEncoding {
     int threads = 0;    ///< threads that convert the pixels (0: one per core)
 };
 
-/// The PNG file bytes of `image` (RGBA). Values are clamped to [0, 1].
+/// The pixels of `image` as a PNG holds them: RGBA rows top to bottom, 8 or
+/// 16 bits per channel (most significant byte first). Values are clamped to
+/// [0, 1].
+std::vector<std::uint8_t> encodePixels(const Image& image, const PngEncoding& encoding);
+
+/// The PNG file bytes of `image` (RGBA), holding encodePixels' pixels.
 std::vector<std::uint8_t> encodePng(const Image& image, const PngEncoding& encoding);
 
 /// The sRGB transfer function: display value of a linear value in [0, 1].

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <numbers>
 #include <string>
+#include <vector>
 
 #include "tools/common/errors.h"
 #include "tools/render/font.h"
@@ -36,8 +37,8 @@ double niceStep(double span) {
 
 /// The settings the chart does not show on its axes: every float parameter
 /// of the module's block but the two thicknesses, by script name.
-std::string caption(IParamBlock2& block, const MapParamIds& ids, TimeValue t) {
-    std::string text;
+std::vector<std::string> captionItems(IParamBlock2& block, const MapParamIds& ids, TimeValue t) {
+    std::vector<std::string> items;
     const ParamBlockDesc2& desc = *block.GetDesc();
     for (int i = 0; i < desc.Count(); ++i) {
         const ParamDef* def = desc.FindParamDef(desc.IndextoID(i));
@@ -49,10 +50,47 @@ std::string caption(IParamBlock2& block, const MapParamIds& ids, TimeValue t) {
         standin::ScriptValue value;
         std::string error;
         if (!standin::GetParamByScriptName(block, name, t, value, error)) continue;
-        if (!text.empty()) text += "  ";
-        text += name + " " + value.ToText();
+        items.push_back(name + " " + value.ToText());
     }
-    return text;
+    return items;
+}
+
+/// `items` in lines of at most `width` pixels, two spaces apart; an item
+/// wider than a line gets a line of its own.
+std::vector<std::string> wrapItems(const std::vector<std::string>& items, int width) {
+    std::vector<std::string> lines;
+    for (const std::string& item : items) {
+        if (!lines.empty() && textWidth(lines.back() + "  " + item) <= width) {
+            lines.back() += "  " + item;
+        } else {
+            lines.push_back(item);
+        }
+    }
+    return lines;
+}
+
+/// The settings line above the plot: wrapped onto as many lines as the room
+/// above the angle axis's title holds, widened to the whole image when that
+/// is not enough, and cut short (with "...") only as a last resort.
+void drawCaption(Image& image, const std::vector<std::string>& items) {
+    constexpr int kTop = 8;
+    constexpr int kEdge = 6;
+    const int lineCount = (kMarginTop - 14 - kTop) / kGlyphLineHeight;
+    std::vector<std::string> lines = wrapItems(items, image.width() - kMarginLeft - kMarginRight);
+    int x = kMarginLeft;
+    if (static_cast<int>(lines.size()) > lineCount) {
+        x = kEdge;
+        lines = wrapItems(items, image.width() - 2 * kEdge);
+    }
+    if (static_cast<int>(lines.size()) > lineCount) {
+        lines.resize(static_cast<std::size_t>(lineCount));
+        std::string& last = lines.back();
+        while (!last.empty() && textWidth(last + "...") > image.width() - x - kEdge) last.pop_back();
+        last += "...";
+    }
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        drawText(image, x, kTop + static_cast<int>(i) * kGlyphLineHeight, lines[i], kFigureInk);
+    }
 }
 
 void setThickness(IParamBlock2& block, ParamID id, float value) {
@@ -137,7 +175,7 @@ Image renderChart(Texmap& map, TimeValue t, const ChartOptions& options) {
     });
 
     drawAxes(image, options, plotW, plotH);
-    drawText(image, kMarginLeft, 8, caption(block, ids, t), kFigureInk);
+    drawCaption(image, captionItems(block, ids, t));
     return image;
 }
 
