@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <random>
 #include <string_view>
 
@@ -74,6 +75,18 @@ int integerField(const nlohmann::json& body, const char* name, int fallback) {
     return static_cast<int>(value.get<std::int64_t>());
 }
 
+/// A drag's number: any whole number a page's clock and counter make (up to
+/// 2^53, the integers JavaScript holds exactly); 0 or none: no gesture.
+std::uint64_t gestureField(const nlohmann::json& body) {
+    constexpr std::uint64_t kLargest = std::uint64_t{1} << 53;
+    if (!body.contains("gesture")) return 0;
+    const nlohmann::json& value = body["gesture"];
+    if (!value.is_number_unsigned() || value.get<std::uint64_t>() > kLargest) {
+        throw ApiError(400, "\"gesture\" must be a whole number from 0 to 2^53");
+    }
+    return value.get<std::uint64_t>();
+}
+
 std::uint64_t revisionOf(const ApiRequest& request) {
     const auto found = request.query.find("revision");
     if (found == request.query.end()) throw ApiError(400, "say which revision (?revision=N)");
@@ -85,18 +98,70 @@ std::uint64_t revisionOf(const ApiRequest& request) {
     return std::stoull(text);
 }
 
-ApiResponse picture(StudioState& state, Picture which, const ApiRequest& request) {
-    std::optional<std::vector<std::uint8_t>> png = state.render(which, revisionOf(request));
+ApiResponse picture(StudioState& state, Picture which, PictureFormat format,
+                    const ApiRequest& request) {
+    std::optional<std::vector<std::uint8_t>> bytes = state.render(which, revisionOf(request), format);
     ApiResponse response;
     // Superseded: no picture, and no error either; the page asks for the
     // newer revision's.
-    if (!png) {
+    if (!bytes) {
         response.status = 204;
         return response;
     }
-    response.contentType = "image/png";
-    response.body.assign(png->begin(), png->end());
+    response.contentType = format == PictureFormat::Png ? "image/png" : "application/octet-stream";
+    response.body.assign(bytes->begin(), bytes->end());
     return response;
+}
+
+/// The routes that take no body and change nothing.
+std::optional<ApiResponse> routeGet(StudioState& state, const ApiRequest& request) {
+    static const std::map<std::string, std::pair<Picture, PictureFormat>> kPictures{
+        {"/api/swatch.png", {Picture::Swatch, PictureFormat::Png}},
+        {"/api/chart.png", {Picture::Chart, PictureFormat::Png}},
+        {"/api/swatch.rgba", {Picture::Swatch, PictureFormat::Pixels}},
+        {"/api/chart.rgba", {Picture::Chart, PictureFormat::Pixels}},
+    };
+    if (request.path == "/api/state") return jsonResponse(200, state.describe());
+    if (request.path == "/api/presets") return jsonResponse(200, StudioState::presets());
+    if (const auto found = kPictures.find(request.path); found != kPictures.end()) {
+        return picture(state, found->second.first, found->second.second, request);
+    }
+    return std::nullopt;
+}
+
+/// The routes that change the scene: each answers with the new state.
+std::optional<ApiResponse> routePost(StudioState& state, const ApiRequest& request) {
+    const std::string& path = request.path;
+    const nlohmann::json body = bodyObject(request);
+    if (path == "/api/panel") {
+        return jsonResponse(200, state.panelInput(integerField(body, "panel", 0),
+                                                  integerField(body, "id", 0),
+                                                  stringField(body, "action"),
+                                                  stringField(body, "text"),
+                                                  integerField(body, "steps", 0),
+                                                  gestureField(body)));
+    }
+    if (path == "/api/thickness-map") {
+        return jsonResponse(200, state.setThicknessMap(stringField(body, "kind"),
+                                                       stringField(body, "file")));
+    }
+    if (path == "/api/preset") return jsonResponse(200, state.applyPreset(stringField(body, "name")));
+    if (path == "/api/reset") {
+        if (booleanField(body, "all")) return jsonResponse(200, state.resetAll());
+        return jsonResponse(200, state.resetParameter(integerField(body, "panel", 0),
+                                                      integerField(body, "id", 0)));
+    }
+    if (path == "/api/undo") return jsonResponse(200, state.undo());
+    if (path == "/api/redo") return jsonResponse(200, state.redo());
+    if (path == "/api/scene/new") return jsonResponse(200, state.newScene());
+    if (path == "/api/scene/open") return jsonResponse(200, state.openScene(stringField(body, "file")));
+    if (path == "/api/scene/reload") return jsonResponse(200, state.reloadScene());
+    if (path == "/api/scene/save") {
+        return jsonResponse(200, state.saveScene(stringField(body, "file"),
+                                                 booleanField(body, "replace"),
+                                                 booleanField(body, "anyway")));
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -179,39 +244,20 @@ ApiResponse StudioApi::route(const ApiRequest& request) const {
         response.headers.emplace_back(
             "Content-Security-Policy",
             "default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; "
-            "img-src 'self' blob:; connect-src 'self'; base-uri 'none'; form-action 'none'");
+            "img-src 'self'; connect-src 'self'; base-uri 'none'; form-action 'none'");
         return response;
     }
-    if (path == "/api/state" && get) return jsonResponse(200, state_.describe());
-    if (path == "/api/swatch.png" && get) return picture(state_, Picture::Swatch, request);
-    if (path == "/api/chart.png" && get) return picture(state_, Picture::Chart, request);
-    if (post) {
-        const nlohmann::json body = bodyObject(request);
-        if (path == "/api/panel") {
-            return jsonResponse(200, state_.panelInput(integerField(body, "panel", 0),
-                                                       integerField(body, "id", 0),
-                                                       stringField(body, "action"),
-                                                       stringField(body, "text"),
-                                                       integerField(body, "steps", 0)));
-        }
-        if (path == "/api/thickness-map") {
-            return jsonResponse(200, state_.setThicknessMap(stringField(body, "kind"),
-                                                            stringField(body, "file")));
-        }
-        if (path == "/api/scene/new") return jsonResponse(200, state_.newScene());
-        if (path == "/api/scene/open") {
-            return jsonResponse(200, state_.openScene(stringField(body, "file")));
-        }
-        if (path == "/api/scene/reload") return jsonResponse(200, state_.reloadScene());
-        if (path == "/api/scene/save") {
-            return jsonResponse(
-                200, state_.saveScene(stringField(body, "file"), booleanField(body, "replace"),
-                                      booleanField(body, "anyway")));
-        }
+    if (get) {
+        if (std::optional<ApiResponse> response = routeGet(state_, request)) return *response;
     }
-    for (const char* known : {"/", "/api/state", "/api/swatch.png", "/api/chart.png", "/api/panel",
-                              "/api/thickness-map", "/api/scene/new", "/api/scene/open",
-                              "/api/scene/reload", "/api/scene/save"}) {
+    if (post) {
+        if (std::optional<ApiResponse> response = routePost(state_, request)) return *response;
+    }
+    for (const char* known :
+         {"/", "/api/state", "/api/presets", "/api/swatch.png", "/api/chart.png",
+          "/api/swatch.rgba", "/api/chart.rgba", "/api/panel", "/api/thickness-map", "/api/preset",
+          "/api/reset", "/api/undo", "/api/redo", "/api/scene/new", "/api/scene/open",
+          "/api/scene/reload", "/api/scene/save"}) {
         if (path == known) return errorResponse(405, request.method + " is not used on " + path);
     }
     return errorResponse(404, "nothing at " + path);

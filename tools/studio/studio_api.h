@@ -8,13 +8,20 @@
 //
 //   GET  /                     the page
 //   GET  /api/state            everything the page shows (JSON)
-//   POST /api/panel            {"panel", "id", "action": type|spin|click|press, "text", "steps"}
+//   GET  /api/presets          the presets with their values and sources (JSON)
+//   POST /api/panel            {"panel", "id", "action": type|spin|click|press, "text", "steps",
+//                               "gesture" (the steps of one drag share it: one undo step)}
 //   POST /api/thickness-map    {"kind": none|gradient|noise|bitmap, "file"}
+//   POST /api/preset           {"name"}
+//   POST /api/reset            {"panel", "id"} (that control's parameter), or {"all": true}
+//   POST /api/undo, /api/redo  {}
 //   POST /api/scene/new        {}
 //   POST /api/scene/open       {"file"}
 //   POST /api/scene/reload     {} (the open file again, dropping the changes)
 //   POST /api/scene/save       {"file" (empty: the open file), "replace", "anyway"}
 //   GET  /api/swatch.png?revision=N, /api/chart.png?revision=N
+//   GET  /api/swatch.rgba?revision=N, /api/chart.rgba?revision=N: the same
+//        pixels bare, 8-bit RGBA rows, at the sizes /api/state gives
 //
 // Refusals are 4xx answers with {"error": message}, plus "conflict" where
 // the page offers ways on (see ApiError). A picture whose revision a newer

@@ -5,6 +5,7 @@
 #include <platform/command_line.h>
 #include <maps/grey_maps.h>
 #include <panels/panels.h>
+#include <png/png_codec.h>
 #include <params/param_access.h>
 #include <sdk/remap_dir.h>
 #include <modules/resources.h>
@@ -26,6 +27,7 @@
 #include "tools/session/map_settings.h"
 #include "tools/session/panel_editor.h"
 #include "tools/session/thickness_map_kinds.h"
+#include "tools/presets/presets.h"
 #include "tools/render/render.h"
 #include "tools/session/scene_lock.h"
 
@@ -34,6 +36,8 @@ namespace nacrelle::tools::studio {
 namespace {
 
 constexpr TimeValue kEditTime = 0;
+/// Steps kept for undo; the oldest go first.
+constexpr std::size_t kMaxUndoSteps = 500;
 
 /// The material editor as the panels see it: the studio edits at time 0.
 PanelEditor& editor() {
@@ -42,10 +46,17 @@ PanelEditor& editor() {
 }
 
 /// The parameter's range as the block defines it, for the page's hints.
-void addRange(nlohmann::json& control, ParamBlockDesc2* desc, ParamID param) {
+/// What the page needs to know of the parameter behind a control: its name
+/// (the module's string), whether it is an integer, its default and range.
+void addParameter(nlohmann::json& control, ParamBlockDesc2* desc, ParamID param) {
     const ParamDef* def = desc != nullptr ? desc->FindParamDef(param) : nullptr;
     if (def == nullptr) return;
+    const MCHAR* name =
+        desc->cd != nullptr && def->local_name != 0 ? desc->cd->GetRsrcString(def->local_name) : nullptr;
+    control["name"] = name != nullptr ? WStr(name).ToUTF8() : def->int_name.ToUTF8();
     control["integer"] = def->type == TYPE_INT;
+    if (def->type == TYPE_INT || def->type == TYPE_BOOL) control["default"] = def->def.i;
+    if (def->type == TYPE_FLOAT) control["default"] = jsonNumber(def->def.f);
     if (!def->has_range) return;
     if (def->type == TYPE_INT) {
         control["range"] = {def->range_low.i, def->range_high.i};
@@ -67,7 +78,8 @@ nlohmann::json describeControl(const standin::ControlView& c, ParamBlockDesc2* d
     if (c.param >= 0) {
         if (c.number) control["value"] = *c.number;
         if (c.name) control["value"] = *c.name;
-        addRange(control, desc, c.param);
+        if (c.step > 0.0) control["step"] = c.step;
+        addParameter(control, desc, c.param);
     }
     return control;
 }
@@ -181,6 +193,7 @@ StudioState::StudioState(HostSession& session, const StudioOptions& options)
         map_ = &session_->createMap();
     }
     openPanels();
+    startHistory();
 }
 
 StudioState::~StudioState() {
@@ -242,7 +255,9 @@ nlohmann::json StudioState::describeLocked() const {
     return {{"revision", revision_},
             {"thicknessMapKinds", thicknessMapKinds()},
             {"file", file_.empty() ? std::string() : shownName(file_)},
-            {"unsaved", unsaved_},
+            {"unsaved", unsaved()},
+            {"undoSteps", undo_.size()},
+            {"redoSteps", redo_.size()},
             {"changedOnDisk", !file_.empty() && fileState(file_) != read_},
             {"rollouts", rollouts},
             {"thicknessMap", thickness},
@@ -281,32 +296,180 @@ std::filesystem::path StudioState::checkedPath(const std::string& file, const ch
     return path;
 }
 
-nlohmann::json StudioState::panelInput(int panel, int id, const std::string& action,
-                                       const std::string& text, int steps) {
-    ChangeScope scope(*this);
+standin::HeadlessPanel& StudioState::panelAt(int panel) const {
     const std::vector<standin::HeadlessPanel*> list = panels();
     if (panel < 0 || static_cast<std::size_t>(panel) >= list.size()) {
         throw ApiError(404, "no panel " + std::to_string(panel));
     }
-    standin::HeadlessPanel& target = *list[static_cast<std::size_t>(panel)];
-    standin::InputResult result;
-    if (action == "type") {
-        result = target.TypeText(id, text);
-    } else if (action == "spin") {
-        result = target.DragSpinner(id, steps);
-    } else if (action == "click") {
-        result = target.ClickCheckBox(id);
-    } else if (action == "press") {
-        result = target.PressButton(id);
-    } else {
-        throw ApiError(400, "unknown action \"" + action + "\" (type, spin, click or press)");
+    return *list[static_cast<std::size_t>(panel)];
+}
+
+nlohmann::json StudioState::panelInput(int panel, int id, const std::string& action,
+                                       const std::string& text, int steps,
+                                       std::uint64_t gesture) {
+    ChangeScope scope(*this);
+    standin::HeadlessPanel& target = panelAt(panel);
+    const auto refuseUnless = [](const standin::InputResult& result) {
+        if (!result) throw ApiError(400, result.error);
+    };
+    if (action == "press") {
+        // Buttons open pages and choose maps elsewhere: nothing to undo.
+        refuseUnless(target.PressButton(id));
+        return changed();
     }
-    if (!result) throw ApiError(400, result.error);
-    if (action != "press") {
-        unsaved_ = true;
-        ++revision_;
+    return recordEdit(gesture, [&] {
+        if (action == "type") {
+            refuseUnless(target.TypeText(id, text));
+        } else if (action == "spin") {
+            refuseUnless(target.DragSpinner(id, steps));
+        } else if (action == "click") {
+            refuseUnless(target.ClickCheckBox(id));
+        } else {
+            throw ApiError(400, "unknown action \"" + action + "\" (type, spin, click or press)");
+        }
+    });
+}
+
+template <class Edit>
+nlohmann::json StudioState::recordEdit(std::uint64_t gesture, Edit&& edit) {
+    // The next step of the same drag adds to the step that the drag began.
+    const bool newStep = gesture == 0 || gesture != lastGesture_;
+    std::optional<Snapshot> before;
+    if (newStep) before = snapshot();
+    edit();
+    if (before) {
+        if (undo_.size() == kMaxUndoSteps) undo_.erase(undo_.begin());
+        undo_.push_back(std::move(*before));
     }
+    lastGesture_ = gesture;
+    redo_.clear();
+    version_ = ++versions_;
+    ++revision_;
     return changed();
+}
+
+StudioState::Snapshot StudioState::snapshot() {
+    try {
+        return {standin::WriteSceneBytes(session_->scene(), "the studio's scene"), version_};
+    } catch (const standin::SceneFileError& error) {
+        throw ApiError(500, std::string("the scene cannot be kept for undo: ") + error.what());
+    }
+}
+
+void StudioState::restore(const Snapshot& state) {
+    std::unique_ptr<standin::Scene> scene;
+    try {
+        scene = standin::ReadSceneBytes(state.scene, "the studio's scene");
+    } catch (const standin::SceneFileError& error) {
+        throw ApiError(500, std::string("the step cannot be restored: ") + error.what());
+    }
+    closePanels();
+    session_->adoptScene(std::move(scene), "the studio's scene");
+    map_ = session_->findMap();
+    openPanels();
+    version_ = state.version;
+}
+
+void StudioState::startHistory() {
+    undo_.clear();
+    redo_.clear();
+    lastGesture_ = 0;
+    version_ = savedVersion_ = ++versions_;
+}
+
+void StudioState::reopenPanels() {
+    closePanels();
+    openPanels();
+}
+
+nlohmann::json StudioState::undo() {
+    ChangeScope scope(*this);
+    if (undo_.empty()) throw ApiError(409, "nothing to undo");
+    Snapshot now = snapshot();
+    restore(undo_.back());
+    undo_.pop_back();
+    redo_.push_back(std::move(now));
+    lastGesture_ = 0;
+    ++revision_;
+    return changed();
+}
+
+nlohmann::json StudioState::redo() {
+    ChangeScope scope(*this);
+    if (redo_.empty()) throw ApiError(409, "nothing to redo");
+    Snapshot now = snapshot();
+    restore(redo_.back());
+    redo_.pop_back();
+    undo_.push_back(std::move(now));
+    lastGesture_ = 0;
+    ++revision_;
+    return changed();
+}
+
+nlohmann::json StudioState::resetParameter(int panel, int id) {
+    ChangeScope scope(*this);
+    standin::HeadlessPanel& target = panelAt(panel);
+    for (int r = 0; r < target.NumRollouts(); ++r) {
+        standin::PanelRollout& rollout = target.Rollout(r);
+        const std::optional<standin::ControlView> control = rollout.Control(id);
+        if (!control) continue;
+        if (control->param < 0) throw ApiError(400, "control " + std::to_string(id) + " has no parameter");
+        if (!control->enabled) throw ApiError(409, "control " + std::to_string(id) + " is unavailable");
+        return recordEdit(0, [&] {
+            rollout.GetParamBlock()->Reset(control->param);
+            // The module sets what is available when a panel opens: a reset
+            // check box must make its controls follow.
+            reopenPanels();
+        });
+    }
+    throw ApiError(404, "no control " + std::to_string(id) + " in panel " + std::to_string(panel));
+}
+
+void StudioState::resetMap() {
+    std::vector<IParamBlock2*> blocks;
+    for (standin::HeadlessPanel* panel : panels()) {
+        if (panel == thicknessPanel_) continue;
+        for (int r = 0; r < panel->NumRollouts(); ++r) blocks.push_back(panel->Rollout(r).GetParamBlock());
+    }
+    closePanels();
+    for (IParamBlock2* block : blocks) block->ResetAll();
+    if (map_->GetSubTexmap(0) != nullptr) map_->SetSubTexmap(0, nullptr);
+    openPanels();
+}
+
+nlohmann::json StudioState::resetAll() {
+    ChangeScope scope(*this);
+    return recordEdit(0, [&] { resetMap(); });
+}
+
+nlohmann::json StudioState::presets() {
+    nlohmann::json list = nlohmann::json::array();
+    // The same objects as `nacrelle presets --json` prints (their keys sorted).
+    for (const Preset& preset : allPresets()) list.push_back(nlohmann::json::parse(presetJson(preset).dump()));
+    return list;
+}
+
+nlohmann::json StudioState::applyPreset(const std::string& name) {
+    ChangeScope scope(*this);
+    const Preset* preset = nullptr;
+    try {
+        preset = &findPreset(name);
+    } catch (const UsageError& error) {
+        throw ApiError(404, error.what());
+    }
+    return recordEdit(0, [&] {
+        // As `--preset` gives it: the preset's values over the defaults.
+        const Snapshot before = snapshot();
+        resetMap();
+        closePanels();
+        try {
+            tools::applyPreset(*map_, *preset, kEditTime);
+        } catch (const std::runtime_error& error) {
+            restore(before);
+            throw ApiError(400, error.what());
+        }
+        openPanels();
+    });
 }
 
 nlohmann::json StudioState::setThicknessMap(const std::string& kind, const std::string& file) {
@@ -335,22 +498,21 @@ nlohmann::json StudioState::setThicknessMap(const std::string& kind, const std::
                                   enabled, error);
     settings.useThicknessMap = enabled.i != 0;
 
-    if (thicknessPanel_ != nullptr) thicknessPanel_->DeleteThis();
-    thicknessPanel_ = nullptr;
-    try {
-        if (kind == "none") {
-            map_->SetSubTexmap(0, nullptr);
-        } else {
-            applySettings(*map_, settings, kEditTime);
+    return recordEdit(0, [&] {
+        if (thicknessPanel_ != nullptr) thicknessPanel_->DeleteThis();
+        thicknessPanel_ = nullptr;
+        try {
+            if (kind == "none") {
+                map_->SetSubTexmap(0, nullptr);
+            } else {
+                applySettings(*map_, settings, kEditTime);
+            }
+        } catch (const std::runtime_error& refused) {
+            if (Texmap* old = map_->GetSubTexmap(0)) thicknessPanel_ = buildPanel(*old);
+            throw ApiError(400, refused.what());
         }
-    } catch (const std::runtime_error& refused) {
-        if (Texmap* old = map_->GetSubTexmap(0)) thicknessPanel_ = buildPanel(*old);
-        throw ApiError(400, refused.what());
-    }
-    if (Texmap* chosen = map_->GetSubTexmap(0)) thicknessPanel_ = buildPanel(*chosen);
-    unsaved_ = true;
-    ++revision_;
-    return changed();
+        if (Texmap* chosen = map_->GetSubTexmap(0)) thicknessPanel_ = buildPanel(*chosen);
+    });
 }
 
 nlohmann::json StudioState::newScene() {
@@ -361,7 +523,7 @@ nlohmann::json StudioState::newScene() {
     openPanels();
     file_.clear();
     read_ = {};
-    unsaved_ = false;
+    startHistory();
     ++revision_;
     return changed();
 }
@@ -428,7 +590,7 @@ nlohmann::json StudioState::openScene(const std::string& file) {
     } catch (const Failure& error) {
         throw ApiError(400, error.what());
     }
-    unsaved_ = false;
+    startHistory();
     ++revision_;
     return changed();
 }
@@ -441,7 +603,7 @@ nlohmann::json StudioState::reloadScene() {
     } catch (const Failure& error) {
         throw ApiError(400, error.what());
     }
-    unsaved_ = false;
+    startHistory();
     ++revision_;
     return changed();
 }
@@ -491,16 +653,21 @@ nlohmann::json StudioState::saveScene(const std::string& file, bool replace, boo
     }
     file_ = target;
     read_ = fileState(target);
-    unsaved_ = false;
+    savedVersion_ = version_;
     return changed();
 }
 
 std::optional<std::vector<std::uint8_t>> StudioState::render(Picture picture,
-                                                             std::uint64_t revision) {
+                                                             std::uint64_t revision,
+                                                             PictureFormat format) {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (revision != revision_) return std::nullopt;
     CachedPicture& cached = pictures_[picture];
-    if (cached.revision == revision_ && !cached.png.empty()) return cached.png;
+    const auto answer = [&]() -> std::vector<std::uint8_t> {
+        if (format == PictureFormat::Pixels) return cached.pixels;
+        return standin::EncodePngRgba(cached.width, cached.height, 8, true, cached.pixels);
+    };
+    if (cached.revision == revision_ && !cached.pixels.empty()) return answer();
 
     // No row is skipped unless a change waits, and that change cannot go
     // ahead before this render lets go: so a stop now means rows were lost.
@@ -526,8 +693,10 @@ std::optional<std::vector<std::uint8_t>> StudioState::render(Picture picture,
     }
     if (stop()) return std::nullopt;
     cached.revision = revision_;
-    cached.png = encodePng(*image, PngEncoding{8, true, options_.threads});
-    return cached.png;
+    cached.width = image->width();
+    cached.height = image->height();
+    cached.pixels = encodePixels(*image, PngEncoding{8, true, options_.threads});
+    return answer();
 }
 
 }  // namespace nacrelle::tools::studio

@@ -64,6 +64,9 @@ struct StudioOptions {
 };
 
 enum class Picture { Swatch, Chart };
+/// A PNG file, or its pixels bare (8-bit RGBA rows, top to bottom), which
+/// the page draws without decoding.
+enum class PictureFormat { Png, Pixels };
 
 class StudioState {
 public:
@@ -77,20 +80,37 @@ public:
 
     /// Everything the page shows: revision, file (readably: bytes that are
     /// not UTF-8 show as U+FFFD), unsaved flag, whether the file changed on
-    /// disk since it was read, the panels with their controls, the thickness map.
+    /// disk since it was read, the steps that can be undone and redone, the
+    /// panels with their controls, the thickness map.
     nlohmann::json describe();
+
+    /// The presets, as `nacrelle presets --json` lists them.
+    static nlohmann::json presets();
 
     // Changes. Each returns describe() after the change, plus "opened": the
     // addresses that ShellExecuteW was asked to open. A refused change
-    // throws ApiError and leaves everything as it was.
+    // throws ApiError and leaves everything as it was. Each edit is one
+    // step of the history, except that the successive edits of one
+    // `gesture` (a drag: any number but 0) make one step together.
 
     /// Input on control `id` of panel `panel` (0: the map's panel, then the
     /// panels added to it, then the thickness map's): "type" (text), "spin"
     /// (steps), "click" or "press".
     nlohmann::json panelInput(int panel, int id, const std::string& action,
-                              const std::string& text, int steps);
+                              const std::string& text, int steps, std::uint64_t gesture = 0);
     /// kind "none", "gradient", "noise" or "bitmap" (with `file`, a PNG).
     nlohmann::json setThicknessMap(const std::string& kind, const std::string& file);
+    /// The map at its defaults, then the preset's values and thickness map.
+    nlohmann::json applyPreset(const std::string& name);
+    /// The parameter behind control `id` of panel `panel` back to its default.
+    nlohmann::json resetParameter(int panel, int id);
+    /// Every parameter of the map and its output filter back to its default,
+    /// and no thickness map.
+    nlohmann::json resetAll();
+    /// Back to before the last step, and forward again. Undoing to the state
+    /// last saved leaves the scene saved; any other state is unsaved.
+    nlohmann::json undo();
+    nlohmann::json redo();
     nlohmann::json newScene();
     nlohmann::json openScene(const std::string& file);
     /// Reads the open file again, dropping the changes made since.
@@ -101,15 +121,23 @@ public:
     /// open one only when `replace`. A new file's name ends in .nscene.
     nlohmann::json saveScene(const std::string& file, bool replace, bool anyway);
 
-    /// The PNG bytes of the picture as of `revision`; nothing when a newer
-    /// change has superseded that revision (before or during the render).
-    std::optional<std::vector<std::uint8_t>> render(Picture picture, std::uint64_t revision);
+    /// The picture as of `revision`; nothing when a newer change has
+    /// superseded that revision (before or during the render).
+    std::optional<std::vector<std::uint8_t>> render(Picture picture, std::uint64_t revision,
+                                                    PictureFormat format = PictureFormat::Png);
 
 private:
     class ChangeScope;
     struct CachedPicture {
         std::uint64_t revision = 0;
-        std::vector<std::uint8_t> png;
+        int width = 0;
+        int height = 0;
+        std::vector<std::uint8_t> pixels;
+    };
+    /// The scene as it was before a step, and which version of it that was.
+    struct Snapshot {
+        std::vector<std::uint8_t> scene;
+        std::uint64_t version = 0;
     };
 
     void closePanels();
@@ -118,6 +146,18 @@ private:
     std::filesystem::path checkedPath(const std::string& file, const char* what) const;
     nlohmann::json describeLocked() const;
     nlohmann::json changed();
+    /// Runs `edit` (which throws to refuse) as a step of the history.
+    template <class Edit>
+    nlohmann::json recordEdit(std::uint64_t gesture, Edit&& edit);
+    Snapshot snapshot();
+    void restore(const Snapshot& state);
+    /// A state that no step leads back to: a new scene, one opened or read again.
+    void startHistory();
+    bool unsaved() const { return version_ != savedVersion_; }
+    void reopenPanels();
+    /// Every parameter of the map and its output filter at its default, no thickness map.
+    void resetMap();
+    standin::HeadlessPanel& panelAt(int panel) const;
 
     StudioOptions options_;
     std::mutex mutex_;
@@ -142,7 +182,12 @@ private:
 
     std::filesystem::path file_;  ///< the open scene's file; empty: none yet
     FileState read_;              ///< what file_ held when read or saved
-    bool unsaved_ = false;
+    std::vector<Snapshot> undo_;
+    std::vector<Snapshot> redo_;
+    std::uint64_t lastGesture_ = 0;  ///< the gesture of the last step, 0: none
+    std::uint64_t versions_ = 0;     ///< versions handed out so far
+    std::uint64_t version_ = 0;      ///< the version shown now
+    std::uint64_t savedVersion_ = 0; ///< the version in the file; 0: none
     std::uint64_t revision_ = 1;
     std::vector<std::string> opened_;
     std::map<Picture, CachedPicture> pictures_;
