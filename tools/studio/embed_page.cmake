@@ -1,10 +1,15 @@
 # Builds the studio's one page into a C++ source: page/studio.html with the
-# style sheet and the script put in place of their marker comments, stored
-# as bytes (no string literal limits, no escaping).
+# style sheet and the scripts (one script, in the order below) put in place
+# of their marker comments, stored as bytes (no string literal limits, no
+# escaping).
 #   cmake -DPAGE_DIR=... -DOUTPUT=... -P embed_page.cmake
 file(READ ${PAGE_DIR}/studio.html page)
 file(READ ${PAGE_DIR}/studio.css style)
-file(READ ${PAGE_DIR}/studio.js script)
+set(script "")
+foreach(part studio.js pictures.js spinner.js editing.js)
+  file(READ ${PAGE_DIR}/${part} text)
+  string(APPEND script "${text}")
+endforeach()
 string(REPLACE "<!-- studio.css -->" "<style>\n${style}</style>" page "${page}")
 string(REPLACE "<!-- studio.js -->" "<script>\n${script}</script>" page "${page}")
 file(WRITE ${OUTPUT}.page "${page}")

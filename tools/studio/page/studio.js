@@ -1,6 +1,8 @@
 'use strict';
 // The studio page: draws the panels the server describes, sends what the
 // user does to them, and shows the pictures of the newest revision only.
+// The script is this file followed by pictures.js, spinner.js and
+// editing.js, in one scope.
 
 const token = new URLSearchParams(location.search).get('token') || '';
 const withToken = (path) =>
@@ -12,15 +14,10 @@ const DLU_X = 6 / 4;
 const DLU_Y = 13 / 8;
 const SS_RIGHT = 0x2;
 const SS_CENTER = 0x1;
-// Pixels of vertical drag per spinner step.
-const DRAG_PIXELS_PER_STEP = 4;
 
 let state = null;
 let structure = '';
-const elements = new Map();          // "panel:id" -> element
-const changeStarted = new Map();     // revision -> time the change was sent
-const timings = [];                  // ms from a change to its swatch on screen
-window.studioTimings = timings;
+const elements = new Map();          // "panel:id:kind:rect" -> element
 
 const $ = (id) => document.getElementById(id);
 
@@ -34,10 +31,10 @@ function clearError() {
   $('message').hidden = true;
 }
 
-/// Posts `body` to `path`: { ok, status, reply, sent }, or null when the
-/// studio does not answer (which it shows).
-async function send(path, body) {
-  const sent = performance.now();
+/// Posts `body` to `path`: { ok, status, reply, started }, or null when the
+/// studio does not answer (which it shows). `started` is when the user's
+/// input came, for the latency figures.
+async function send(path, body, started = performance.now()) {
   let response;
   try {
     response = await fetch(withToken(path), {
@@ -50,7 +47,7 @@ async function send(path, body) {
     return null;
   }
   const reply = await response.json().catch(() => ({ error: 'unreadable answer' }));
-  return { ok: response.ok, status: response.status, reply, sent };
+  return { ok: response.ok, status: response.status, reply, started };
 }
 
 function refused(answer) {
@@ -59,9 +56,9 @@ function refused(answer) {
   return null;
 }
 
-function accepted({ reply, sent }) {
+function accepted({ reply, started }) {
   clearError();
-  if (reply.revision !== state.revision) changeStarted.set(reply.revision, sent);
+  if (reply.revision !== state.revision) noteChange(reply.revision, started);
   update(reply);
   for (const address of reply.opened || []) {
     if (/^https?:\/\//.test(address)) window.open(address, '_blank', 'noopener');
@@ -69,14 +66,20 @@ function accepted({ reply, sent }) {
   return reply;
 }
 
-async function request(path, body) {
-  const answer = await send(path, body);
+// The change sent last: a save waits for it, so that what was typed just
+// before is in the file.
+let lastRequest = Promise.resolve();
+
+async function request(path, body, started) {
+  const sent = send(path, body, started);
+  lastRequest = sent.catch(() => null);
+  const answer = await sent;
   if (!answer) return null;
   return answer.ok ? accepted(answer) : refused(answer);
 }
 
-function panelInput(panel, id, action, extra = {}) {
-  return request('/api/panel', Object.assign({ panel, id, action }, extra));
+function panelInput(panel, id, action, extra = {}, started = undefined) {
+  return request('/api/panel', Object.assign({ panel, id, action }, extra), started);
 }
 
 // ---- Drawing the panels ------------------------------------------------------
@@ -113,92 +116,43 @@ function labelFor(control, controls) {
   return best ? best.text : '';
 }
 
-function spinnerOf(rollout, control) {
-  return rollout.controls.find((c) => c.kind === 'spinner' && c.param === control.param);
+/// A parameter's name from the module's string, as words: "UseThicknessMap"
+/// reads "Use thickness map".
+function spokenName(name) {
+  const words = (name || '').replace(/([a-z0-9])([A-Z])/g, '$1 $2').split(' ');
+  return words.map((w, i) => (i > 0 && !/^[A-Z0-9]+$/.test(w) ? w.toLowerCase() : w)).join(' ');
 }
 
-function makeEdit(rollout, control) {
-  const input = document.createElement('input');
-  input.type = 'text';
-  input.className = 'control edit';
-  input.spellcheck = false;
-  input.setAttribute('aria-label', labelFor(control, rollout.controls));
-  const commit = () => {
-    if (input.dataset.typed !== '1') return;
-    input.dataset.typed = '';
-    panelInput(rollout.panel, control.id, 'type', { text: input.value });
-  };
-  input.addEventListener('input', () => { input.dataset.typed = '1'; });
-  input.addEventListener('blur', commit);
-  input.addEventListener('keydown', (event) => {
-    if (event.key === 'Enter') {
-      event.preventDefault();
-      input.dataset.typed = '1';
-      commit();
-    } else if (event.key === 'Escape') {
-      input.dataset.typed = '';
-      update(state);
-    } else if (event.key === 'ArrowUp' || event.key === 'ArrowDown') {
-      event.preventDefault();
-      const spinner = spinnerOf(rollout, control);
-      const steps = (event.key === 'ArrowUp' ? 1 : -1) * (event.shiftKey ? 10 : 1);
-      input.dataset.typed = '';
-      if (spinner) panelInput(rollout.panel, spinner.id, 'spin', { steps });
-    }
+function makeCheckBox(rollout, control) {
+  const element = document.createElement('label');
+  element.className = 'control';
+  const box = document.createElement('input');
+  box.type = 'checkbox';
+  box.className = 'check';
+  box.setAttribute('aria-label', control.text || spokenName(control.name) ||
+    'Check box ' + control.id);
+  box.addEventListener('click', (event) => {
+    event.preventDefault();  // the module's answer decides the state
+    panelInput(rollout.panel, control.id, 'click', {}, event.timeStamp);
   });
-  return input;
+  element.append(box);
+  if (control.text) element.append(' ' + control.text);
+  element.check = box;
+  return element;
 }
 
-function makeSpinner(rollout, control) {
-  const spinner = document.createElement('div');
-  spinner.className = 'control spinner';
-  spinner.setAttribute('role', 'spinbutton');
-  spinner.setAttribute('aria-label', 'Spinner ' + control.id);
-  spinner.innerHTML = '<span>\u25B2</span><span>\u25BC</span>';
-  // Dragging sends the steps gathered since the last answer, one request at
-  // a time, so a fast drag never queues up stale requests. A drag lasts from
-  // pointer down to up or cancel, whatever is in flight; its steps still
-  // unsent when the button goes up follow its last answer.
-  let drag = null;
-  const flush = async (d) => {
-    if (d.busy || d.cancelled) return;
-    const steps = d.wanted - d.sent;
-    if (steps === 0) return;
-    d.busy = true;
-    d.sent += steps;
-    await panelInput(rollout.panel, control.id, 'spin', { steps });
-    d.busy = false;
-    flush(d);
-  };
-  spinner.addEventListener('pointerdown', (event) => {
-    if (spinner.classList.contains('disabled')) return;
-    spinner.setPointerCapture(event.pointerId);
-    const box = spinner.getBoundingClientRect();
-    const up = event.clientY < box.top + box.height / 2;
-    drag = { startY: event.clientY, moved: false, up, wanted: 0, sent: 0, busy: false,
-             cancelled: false };
-  });
-  spinner.addEventListener('pointermove', (event) => {
-    if (!drag) return;
-    const wanted = Math.trunc((drag.startY - event.clientY) / DRAG_PIXELS_PER_STEP);
-    if (wanted !== 0) drag.moved = true;
-    if (wanted !== drag.wanted) {
-      drag.wanted = wanted;
-      flush(drag);
+function makeButton(rollout, control) {
+  const element = document.createElement('button');
+  element.type = 'button';
+  element.className = 'control';
+  element.addEventListener('click', () => {
+    panelInput(rollout.panel, control.id, 'press');
+    if (control.kind === 'map button') {
+      const kind = document.getElementById('thickness-kind');
+      if (kind && !kind.disabled) kind.focus();
     }
   });
-  spinner.addEventListener('pointerup', () => {
-    if (!drag) return;
-    const finished = drag;
-    drag = null;
-    if (!finished.moved) finished.wanted = finished.up ? 1 : -1;  // a click: one step
-    flush(finished);
-  });
-  spinner.addEventListener('pointercancel', () => {
-    if (drag) drag.cancelled = true;
-    drag = null;
-  });
-  return spinner;
+  return element;
 }
 
 function makeControl(rollout, control) {
@@ -210,35 +164,12 @@ function makeControl(rollout, control) {
     case 'spinner':
       element = makeSpinner(rollout, control);
       break;
-    case 'check box': {
-      element = document.createElement('label');
-      element.className = 'control';
-      const box = document.createElement('input');
-      box.type = 'checkbox';
-      box.className = 'check';
-      box.setAttribute('aria-label', control.text || 'Use ' + labelFor(control, rollout.controls)
-        || 'Check box ' + control.id);
-      box.addEventListener('click', (event) => {
-        event.preventDefault();  // the module's answer decides the state
-        panelInput(rollout.panel, control.id, 'click');
-      });
-      element.append(box);
-      if (control.text) element.append(' ' + control.text);
-      element.check = box;
+    case 'check box':
+      element = makeCheckBox(rollout, control);
       break;
-    }
     case 'button':
     case 'map button':
-      element = document.createElement('button');
-      element.type = 'button';
-      element.className = 'control';
-      element.addEventListener('click', () => {
-        panelInput(rollout.panel, control.id, 'press');
-        if (control.kind === 'map button') {
-          const kind = document.getElementById('thickness-kind');
-          if (kind && !kind.disabled) kind.focus();
-        }
-      });
+      element = makeButton(rollout, control);
       break;
     case 'group box':
       element = document.createElement('div');
@@ -284,6 +215,7 @@ function buildRollout(rollout) {
   box.dataset.dialog = rollout.dialog;
   const title = document.createElement('h2');
   title.textContent = rollout.title;
+  box.setAttribute('aria-label', rollout.title);
   const surface = document.createElement('div');
   surface.className = 'surface';
   surface.style.width = rollout.size[0] * DLU_X + 'px';
@@ -330,20 +262,20 @@ function buildChooser() {
   return chooser;
 }
 
-function refreshControl(element, control) {
+function refreshControl(element, control, rollout) {
   element.hidden = !control.visible;
   const disabled = !control.enabled;
   switch (control.kind) {
     case 'edit':
-      element.disabled = disabled;
-      if (!(document.activeElement === element && element.dataset.typed === '1')) {
-        element.value = control.value !== undefined ? String(control.value) : control.text;
-      }
-      if (control.range) element.title = 'from ' + control.range[0] + ' to ' + control.range[1];
+      refreshEdit(element, control, rollout);
       break;
     case 'spinner':
       element.classList.toggle('disabled', disabled);
       element.setAttribute('aria-disabled', String(disabled));
+      if (control.value !== undefined) {
+        element.setAttribute('aria-valuenow', String(control.value));
+        element.setAttribute('aria-valuetext', shownValue(control.value, control, rollout));
+      }
       break;
     case 'check box':
       element.check.disabled = disabled;
@@ -351,11 +283,16 @@ function refreshControl(element, control) {
       element.classList.toggle('disabled', disabled);
       break;
     case 'button':
-    case 'map button':
+    case 'map button': {
       element.disabled = disabled;
-      element.textContent = control.kind === 'map button' && control.value !== undefined
+      const text = control.kind === 'map button' && control.value !== undefined
         ? String(control.value) : control.text;
+      element.textContent = text;
+      if (control.kind === 'map button' && control.name) {
+        element.setAttribute('aria-label', spokenName(control.name) + ': ' + text);
+      }
       break;
+    }
     case 'group box':
       element.firstChild.textContent = control.text;
       break;
@@ -379,7 +316,7 @@ function update(s) {
     for (const control of rollout.controls) {
       const element = elements.get(rollout.panel + ':' + control.id + ':' + control.kind + ':' +
                                    control.rect);
-      if (element) refreshControl(element, control);
+      if (element) refreshControl(element, control, rollout);
       if (rollout.panel === 0 && control.kind === 'map button') mapButton = control;
     }
   }
@@ -405,78 +342,10 @@ function update(s) {
     (s.unsaved ? ' \u2014 unsaved changes' : '') +
     (s.changedOnDisk ? ' \u2014 changed on disk since it was read' : '');
   status.classList.toggle('changed', Boolean(s.changedOnDisk));
+  status.title = status.textContent;
   document.title = (s.unsaved ? '\u2022 ' : '') + 'Nacrelle Studio';
+  updateHistory(s);
   if (newer) wantPictures();
-}
-
-// ---- Pictures: only the newest revision is ever shown -----------------------
-
-const pictures = {
-  swatch: { busy: false, shown: 0, asked: 0, controller: null },
-  chart: { busy: false, shown: 0, asked: 0, controller: null },
-};
-
-// The swatch first: the chart is asked for once the swatch is on screen, so
-// that it never holds up the picture the user watches. A request for an
-// older revision is cancelled: its picture would never be shown.
-function wantPictures() {
-  for (const picture of Object.values(pictures)) {
-    if (picture.controller && picture.asked !== state.revision) picture.controller.abort();
-  }
-  fetchPicture('swatch');
-}
-
-async function fetchPicture(name) {
-  const picture = pictures[name];
-  if (picture.busy || picture.shown === state.revision) return;
-  picture.busy = true;
-  const revision = state.revision;
-  picture.asked = revision;
-  picture.controller = new AbortController();
-  try {
-    const response = await fetch(withToken('/api/' + name + '.png?revision=' + revision),
-      { signal: picture.controller.signal });
-    // 204: a newer change superseded this revision; its own request follows.
-    if (response.status === 204) {
-      // nothing to show
-    } else if (response.ok && revision === state.revision) {
-      const url = URL.createObjectURL(await response.blob());
-      if (revision === state.revision) await showPicture(name, url, revision);
-      else URL.revokeObjectURL(url);
-    } else if (!response.ok) {
-      const reply = await response.json().catch(() => ({}));
-      showError(reply.error || name + ' could not be drawn (' + response.status + ')');
-    }
-  } catch (error) {
-    // Cancelled for a newer revision, or the server went away (the next
-    // change says so).
-  } finally {
-    picture.busy = false;
-    picture.controller = null;
-  }
-  if (picture.shown !== state.revision) fetchPicture(name);
-  else if (name === 'swatch') fetchPicture('chart');
-}
-
-function showPicture(name, url, revision) {
-  return new Promise((resolve) => {
-    const img = $(name);
-    const old = img.src;
-    img.onload = () => {
-      if (old.startsWith('blob:')) URL.revokeObjectURL(old);
-      img.dataset.revision = revision;
-      pictures[name].shown = revision;
-      if (name === 'swatch') {
-        if (changeStarted.has(revision)) {
-          timings.push(performance.now() - changeStarted.get(revision));
-        }
-        for (const r of changeStarted.keys()) if (r <= revision) changeStarted.delete(r);
-      }
-      resolve();
-    };
-    img.onerror = () => resolve();
-    img.src = url;
-  });
 }
 
 // ---- Files --------------------------------------------------------------------
@@ -497,6 +366,7 @@ function hideConflict() {
 /// only once the user has said yes; a file changed on disk since it was
 /// read offers the ways on.
 async function save(file, options = {}) {
+  await lastRequest;
   const answer = await send('/api/scene/save', Object.assign({ file }, options));
   if (!answer) return;
   if (answer.ok) {

@@ -1,0 +1,167 @@
+// How long the studio takes from a change to its swatch on screen, measured
+// in Debian's headless Chromium: the page records, for every change, the time
+// from the input event to the first swatch drawn that holds it.
+//
+//   node bench/studio_latency.mjs [--program build/default/bin/nacrelle]
+//        [--changes 120] [--load N] [--json FILE]
+//
+// --load N keeps N busy processes running alongside, for the figures under
+// load. The changes mix what an artist does: arrow keys in a field, values
+// typed, spinner drags (pixel by pixel) and the mouse wheel, each waited for
+// before the next; then one continuous drag at 60 moves a second, where a
+// newer step may supersede an older one's picture.
+import { spawn } from 'node:child_process';
+import { mkdtempSync, rmSync, writeFileSync } from 'node:fs';
+import { createRequire } from 'node:module';
+import { tmpdir, cpus } from 'node:os';
+import { dirname, join, resolve } from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { parseArgs } from 'node:util';
+
+const root = resolve(dirname(fileURLToPath(import.meta.url)), '..');
+// playwright-core is installed for the browser tests; the benchmark shares it.
+const { chromium } = createRequire(join(root, 'tests/browser/package.json'))('playwright-core');
+
+const { values: options } = parseArgs({
+  options: {
+    program: { type: 'string', default: join(root, 'build/default/bin/nacrelle') },
+    changes: { type: 'string', default: '120' },
+    load: { type: 'string', default: '0' },
+    json: { type: 'string' },
+  },
+});
+const changes = Number(options.changes);
+const loadProcesses = Number(options.load);
+
+function startStudio(dir) {
+  return new Promise((resolveStudio, reject) => {
+    const child = spawn(options.program, ['studio', 'bench.nscene'], { cwd: dir });
+    let out = '';
+    child.stdout.on('data', (chunk) => {
+      out += chunk;
+      const match = /nacrelle studio: (http:\/\/127\.0\.0\.1:\d+\/\?token=\w+)/.exec(out);
+      if (match) resolveStudio({ child, address: match[1] });
+    });
+    child.stderr.on('data', (chunk) => { out += chunk; });
+    child.on('exit', (code) => reject(new Error('studio ended (' + code + '): ' + out)));
+  });
+}
+
+function summary(timings) {
+  const sorted = timings.slice().sort((a, b) => a - b);
+  const at = (q) => sorted[Math.min(sorted.length - 1, Math.ceil(sorted.length * q) - 1)];
+  return { count: sorted.length, median: at(0.5), p95: at(0.95), worst: sorted[sorted.length - 1] };
+}
+
+const dir = mkdtempSync(join(tmpdir(), 'nacrelle-latency-'));
+const load = [];
+for (let i = 0; i < loadProcesses; ++i) {
+  load.push(spawn(process.execPath, ['-e', 'for (;;) {}'], { stdio: 'ignore' }));
+}
+const studio = await startStudio(dir);
+const browser = await chromium.launch({
+  executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+  args: process.getuid && process.getuid() === 0 ? ['--no-sandbox'] : [],
+});
+try {
+  const page = await browser.newPage({ viewport: { width: 1100, height: 800 } });
+  await page.goto(studio.address);
+  await page.waitForSelector('.rollout[data-dialog="101"]');
+  const rollout = '.rollout[data-dialog="101"]';
+  const edits = page.locator(`${rollout} input[data-kind="edit"]`);
+  const spinners = page.locator(`${rollout} [data-kind="spinner"]`);
+  // The colour rows: gamma, hue, saturation (the last three edits).
+  const count = await edits.count();
+  const hue = edits.nth(count - 2);
+  const saturation = edits.nth(count - 1);
+  const gammaSpinner = spinners.nth(count - 3);
+  const recorded = () => page.evaluate(() => window.studioTimings.length);
+  const settle = async (before) => {
+    await page.waitForFunction((n) => window.studioTimings.length > n, before, { timeout: 10000 });
+  };
+  await page.waitForFunction(() => document.getElementById('swatch').dataset.revision);
+  await page.evaluate(() => { window.studioTimings.length = 0; });
+
+  // One change at a time, each waited for.
+  const kinds = ['arrow key', 'typed value', 'spinner drag', 'mouse wheel'];
+  const byKind = new Map(kinds.map((k) => [k, []]));
+  let made = 0;
+  while (made < changes) {
+    const kind = made % 4;
+    const before = await recorded();
+    if (kind === 0) {
+      await hue.focus();
+      await hue.press(made % 8 === 0 ? 'ArrowUp' : 'ArrowDown');
+    } else if (kind === 1) {
+      await saturation.fill(String((made * 13) % 200 - 100));
+      await saturation.press('Enter');
+    } else if (kind === 2) {
+      // A drag of a few pixels at a time, each step waited for.
+      const box = await gammaSpinner.boundingBox();
+      const x = box.x + box.width / 2;
+      const y = box.y + box.height / 2;
+      await page.mouse.move(x, y);
+      await page.mouse.down();
+      await page.mouse.move(x, y - 12, { steps: 3 });
+      await settle(before);
+      await page.mouse.up();
+    } else {
+      await hue.focus();
+      await hue.hover();
+      await page.mouse.wheel(0, made % 8 === 3 ? -100 : 100);
+    }
+    await settle(before).catch(() => {});  // a gesture the page does not know changes nothing
+    byKind.get(kinds[kind]).push(...await page.evaluate((n) => window.studioTimings.slice(n), before));
+    if ((await recorded()) > before) ++made;
+    else if (kind === 3) ++made;  // pages without wheel steps: skip, not hang
+  }
+  const stepped = await page.evaluate(() => window.studioTimings.slice());
+  const steppedChart = await page.evaluate(() => (window.studioChartTimings || []).slice());
+
+  // A continuous drag: 60 moves a second, one pixel each.
+  await page.evaluate(() => {
+    window.studioTimings.length = 0;
+    if (window.studioChartTimings) window.studioChartTimings.length = 0;
+  });
+  const box = await gammaSpinner.boundingBox();
+  const x = box.x + box.width / 2;
+  let y = box.y + box.height / 2;
+  await page.mouse.move(x, y);
+  await page.mouse.down();
+  for (let i = 0; i < 240; ++i) {
+    y += i < 120 ? -1 : 1;
+    await page.mouse.move(x, y);
+    await page.waitForTimeout(1000 / 60);
+  }
+  await page.mouse.up();
+  await page.waitForTimeout(500);
+  const dragged = await page.evaluate(() => window.studioTimings.slice());
+  const chart = await page.evaluate(() => (window.studioChartTimings || []).slice());
+
+  const result = {
+    program: options.program,
+    cores: cpus().length,
+    loadProcesses,
+    steps: summary(stepped),
+    byKind: Object.fromEntries([...byKind].filter(([, t]) => t.length).map(([k, t]) => [k, summary(t)])),
+    drag: summary(dragged),
+    chartSteps: steppedChart.length ? summary(steppedChart) : null,
+    chartDrag: chart.length ? summary(chart) : null,
+  };
+  const line = (name, s) => s && console.log(
+    `${name.padEnd(22)} ${String(s.count).padStart(4)} changes  median ${s.median.toFixed(1)} ms` +
+    `  95th ${s.p95.toFixed(1)} ms  worst ${s.worst.toFixed(1)} ms`);
+  console.log(`${result.cores} cores, ${loadProcesses} busy processes alongside`);
+  line('swatch, step by step', result.steps);
+  for (const [kind, s] of Object.entries(result.byKind)) line('  ' + kind, s);
+  line('swatch, 60 Hz drag', result.drag);
+  line('chart, step by step', result.chartSteps);
+  line('chart, 60 Hz drag', result.chartDrag);
+  if (options.json) writeFileSync(options.json, JSON.stringify(result, null, 2));
+} finally {
+  await browser.close();
+  studio.child.removeAllListeners('exit');
+  studio.child.kill('SIGINT');
+  for (const child of load) child.kill();
+  rmSync(dir, { recursive: true, force: true });
+}

@@ -1,0 +1,117 @@
+
+// ---- Undo, reset, presets and the keyboard -----------------------------------
+
+function updateHistory(s) {
+  $('undo').disabled = !s.undoSteps;
+  $('redo').disabled = !s.redoSteps;
+  $('undo').title = 'Undo (Ctrl+Z): ' + s.undoSteps + ' step' + (s.undoSteps === 1 ? '' : 's');
+  $('redo').title = 'Redo (Ctrl+Y or Ctrl+Shift+Z): ' + s.redoSteps + ' step' +
+    (s.redoSteps === 1 ? '' : 's');
+}
+
+const undo = (started) => request('/api/undo', {}, started);
+const redo = (started) => request('/api/redo', {}, started);
+$('undo').addEventListener('click', (event) => undo(event.timeStamp));
+$('redo').addEventListener('click', (event) => redo(event.timeStamp));
+$('reset-all').addEventListener('click', (event) =>
+  request('/api/reset', { all: true }, event.timeStamp));
+
+// The context menu of a field or check box: back to the module's default.
+function openResetMenu(event, rollout, control) {
+  const menu = $('context-menu');
+  const item = $('reset-parameter');
+  const fallback = control.default !== undefined
+    ? ' (' + shownValue(control.default, control, rollout) + ')' : '';
+  item.textContent = 'Reset to default' + fallback;
+  item.disabled = !control.enabled;
+  item.onclick = (click) => {
+    closeMenu();
+    request('/api/reset', { panel: rollout.panel, id: control.id }, click.timeStamp);
+  };
+  menu.style.left = event.clientX + 'px';
+  menu.style.top = event.clientY + 'px';
+  menu.hidden = false;
+  item.focus();
+}
+
+function closeMenu() {
+  $('context-menu').hidden = true;
+}
+
+document.addEventListener('pointerdown', (event) => {
+  if (!$('context-menu').contains(event.target)) closeMenu();
+});
+
+// ---- Presets ------------------------------------------------------------------
+
+let presetList = [];
+
+function showPreset() {
+  const preset = presetList.find((p) => p.name === $('preset-name').value);
+  const about = $('preset-about');
+  about.replaceChildren();
+  if (!preset) return;
+  const description = document.createElement('p');
+  description.textContent = preset.description;
+  const sources = document.createElement('dl');
+  for (const [what, text] of Object.entries(preset.sources)) {
+    const term = document.createElement('dt');
+    term.textContent = what;
+    const detail = document.createElement('dd');
+    detail.textContent = text;
+    sources.append(term, detail);
+  }
+  const more = document.createElement('details');
+  const summary = document.createElement('summary');
+  summary.textContent = 'Sources';
+  more.append(summary, sources);
+  about.append(description, more);
+  if (preset.note) {
+    const note = document.createElement('p');
+    note.textContent = preset.note;
+    about.append(note);
+  }
+}
+
+async function loadPresets() {
+  const response = await fetch(withToken('/api/presets')).catch(() => null);
+  presetList = response && response.ok ? await response.json().catch(() => []) : [];
+  const menu = $('preset-name');
+  for (const preset of presetList) {
+    const option = document.createElement('option');
+    option.value = preset.name;
+    option.textContent = preset.name.replace(/-/g, ' ');
+    menu.append(option);
+  }
+  showPreset();
+}
+
+$('preset-name').addEventListener('change', showPreset);
+$('preset-apply').addEventListener('click', (event) =>
+  request('/api/preset', { name: $('preset-name').value }, event.timeStamp));
+
+// ---- Keyboard -------------------------------------------------------------------
+
+/// Whether the browser's own undo belongs to the focused field: text typed
+/// and not yet taken, or a file name.
+function typingInField() {
+  const field = document.activeElement;
+  if (!field || field.tagName !== 'INPUT' || field.type !== 'text') return false;
+  return field.dataset.typed === '1' || !field.classList.contains('edit');
+}
+
+document.addEventListener('keydown', (event) => {
+  if (event.key === 'Escape') closeMenu();
+  if (!(event.ctrlKey || event.metaKey) || event.altKey) return;
+  const key = event.key.toLowerCase();
+  if (key === 's') {
+    event.preventDefault();
+    $('save-scene').click();
+  } else if ((key === 'z' || key === 'y') && !typingInField()) {
+    event.preventDefault();
+    if (key === 'y' || event.shiftKey) redo(event.timeStamp);
+    else undo(event.timeStamp);
+  }
+});
+
+loadPresets();

@@ -1,0 +1,105 @@
+
+// ---- Pictures: only the newest revision is ever shown -----------------------
+//
+// The server sends a picture's pixels bare, as its PNG would hold them, and
+// the page puts them on a canvas: no encoding on one side, no decoding on
+// the other. The swatch comes first: the chart is asked for once the swatch
+// is on screen, so that it never holds up the picture the user watches. A
+// request for an older revision is cancelled: its picture would never be
+// shown.
+
+const pictures = {
+  swatch: { busy: false, shown: 0, asked: 0, controller: null, timings: [] },
+  chart: { busy: false, shown: 0, asked: 0, controller: null, timings: [] },
+};
+// Milliseconds from a change's input to the first picture that holds it.
+window.studioTimings = pictures.swatch.timings;
+window.studioChartTimings = pictures.chart.timings;
+// When each change's input came, by the revision it made, per picture.
+const changeStarted = { swatch: new Map(), chart: new Map() };
+// Waiting for the swatch of a revision: [revision, resolve].
+const swatchWaiters = [];
+
+function noteChange(revision, started) {
+  changeStarted.swatch.set(revision, started);
+  changeStarted.chart.set(revision, started);
+}
+
+/// Resolves once the swatch shows `revision` or a newer one, or after
+/// `limit` ms (a picture that failed must not hold up a drag for good).
+function swatchShown(revision, limit = 250) {
+  if (pictures.swatch.shown >= revision) return Promise.resolve();
+  return new Promise((resolve) => {
+    swatchWaiters.push([revision, resolve]);
+    setTimeout(resolve, limit);
+  });
+}
+
+function wantPictures() {
+  for (const name of Object.keys(pictures)) {
+    const canvas = $(name);
+    const [width, height] = state[name];
+    // Sized before the first picture comes, so that nothing moves when it does.
+    if (canvas.width !== width || canvas.height !== height) {
+      canvas.width = width;
+      canvas.height = height;
+    }
+  }
+  for (const picture of Object.values(pictures)) {
+    if (picture.controller && picture.asked !== state.revision) picture.controller.abort();
+  }
+  fetchPicture('swatch');
+}
+
+async function fetchPicture(name) {
+  const picture = pictures[name];
+  if (picture.busy || picture.shown === state.revision) return;
+  picture.busy = true;
+  const revision = state.revision;
+  const [width, height] = state[name];
+  picture.asked = revision;
+  picture.controller = new AbortController();
+  try {
+    const response = await fetch(withToken('/api/' + name + '.rgba?revision=' + revision),
+      { signal: picture.controller.signal });
+    // 204: a newer change superseded this revision; its own request follows.
+    if (response.status === 204) {
+      // nothing to show
+    } else if (response.ok) {
+      const pixels = new Uint8ClampedArray(await response.arrayBuffer());
+      if (revision === state.revision && pixels.length === width * height * 4) {
+        drawPicture(name, new ImageData(pixels, width, height), revision);
+      }
+    } else {
+      const reply = await response.json().catch(() => ({}));
+      showError(reply.error || name + ' could not be drawn (' + response.status + ')');
+    }
+  } catch (error) {
+    // Cancelled for a newer revision, or the server went away (the next
+    // change says so).
+  } finally {
+    picture.busy = false;
+    picture.controller = null;
+  }
+  if (picture.shown !== state.revision) fetchPicture(name);
+  else if (name === 'swatch') fetchPicture('chart');
+}
+
+function drawPicture(name, image, revision) {
+  const canvas = $(name);
+  canvas.getContext('2d').putImageData(image, 0, 0);
+  canvas.dataset.revision = revision;
+  const picture = pictures[name];
+  picture.shown = revision;
+  const now = performance.now();
+  const started = changeStarted[name];
+  for (const [r, time] of started) {
+    if (r > revision) continue;
+    picture.timings.push(now - time);
+    started.delete(r);
+  }
+  if (name !== 'swatch') return;
+  for (let i = swatchWaiters.length - 1; i >= 0; --i) {
+    if (swatchWaiters[i][0] <= revision) swatchWaiters.splice(i, 1)[0][1]();
+  }
+}

@@ -1,0 +1,241 @@
+
+// ---- Edits and spinners, with the host's habits -----------------------------
+//
+// Drag a spinner up or down: the further it has moved, the faster it goes.
+// Ctrl makes a drag (and the wheel and arrow keys) ten times coarser, Alt
+// ten times finer. A right-click sets the lowest value at or above zero that
+// the range allows. The wheel steps the spinner of a focused field. Each
+// drag is one step of the undo history.
+
+// Pixels of movement per step at the start of a drag.
+const DRAG_PIXELS_PER_STEP = 4;
+// A drag is twice as fast once it has moved this many pixels, three times
+// at twice that, and so on.
+const DRAG_ACCELERATION_PIXELS = 50;
+// Ctrl: coarser; Alt: finer.
+const MODIFIER_FACTOR = 10;
+// Wheel notches this close together make one undo step.
+const WHEEL_GESTURE_MS = 600;
+
+let gestures = 0;
+/// A number for one drag, unlike any earlier one even across page loads.
+const newGesture = () => Date.now() * 1000 + (++gestures % 1000);
+
+const modifierFactor = (event) =>
+  event.ctrlKey ? MODIFIER_FACTOR : event.altKey ? 1 / MODIFIER_FACTOR : 1;
+
+function spinnerOf(rollout, control) {
+  return rollout.controls.find((c) => c.kind === 'spinner' && c.param === control.param);
+}
+
+function editOf(rollout, control) {
+  return rollout.controls.find((c) => c.kind === 'edit' && c.param === control.param);
+}
+
+/// Decimals of a spinner's step: 1 shows whole numbers, 0.01 two decimals.
+function decimalsOf(step) {
+  if (!(step > 0) || step >= 1) return 0;
+  // The step is a float: 0.01 arrives as 0.009999999776.
+  return Math.min(6, Math.ceil(-Math.log10(step) - 1e-6));
+}
+
+/// `value` as the host shows it: rounded to the precision of the step of
+/// the control's spinner, never float noise.
+function shownValue(value, control, rollout) {
+  if (typeof value !== 'number') return String(value ?? '');
+  const spinner = spinnerOf(rollout, control);
+  if (control.integer) return String(Math.round(value));
+  const text = value.toFixed(decimalsOf(spinner && spinner.step));
+  return /^-0(\.0*)?$/.test(text) ? text.slice(1) : text;
+}
+
+/// The lowest value at or above zero within the parameter's range: what a
+/// right-click on a spinner sets.
+function lowestNonNegative(control) {
+  if (!control.range) return 0;
+  const [low, high] = control.range;
+  return Math.min(Math.max(0, low), high);
+}
+
+function refreshEdit(element, control, rollout) {
+  element.disabled = !control.enabled;
+  if (!(document.activeElement === element && element.dataset.typed === '1')) {
+    element.value = control.value !== undefined ? shownValue(control.value, control, rollout)
+      : control.text;
+  }
+  const exact = control.value !== undefined ? String(control.value) : '';
+  element.title = exact + (control.range ? ' (from ' + control.range[0] + ' to ' +
+    control.range[1] + ')' : '');
+  fitText(element, control, rollout);
+}
+
+/// Narrows the type of a field whose longest value would not fit, so that
+/// every value of its range shows whole.
+function fitText(element, control, rollout) {
+  if (!control.range || element.dataset.fitted) return;
+  element.dataset.fitted = '1';
+  const style = getComputedStyle(element);
+  const context = document.createElement('canvas').getContext('2d');
+  context.font = style.font;
+  const widest = Math.max(...control.range.map((v) =>
+    context.measureText(shownValue(v, control, rollout) + '0').width));
+  const room = parseFloat(style.width) - parseFloat(style.paddingLeft) -
+    parseFloat(style.paddingRight) - 2;
+  if (widest > room) element.style.fontSize = parseFloat(style.fontSize) * room / widest + 'px';
+}
+
+function makeEdit(rollout, control) {
+  const input = document.createElement('input');
+  input.type = 'text';
+  input.className = 'control edit';
+  input.spellcheck = false;
+  input.setAttribute('aria-label', labelFor(control, rollout.controls));
+  const commit = (started) => {
+    if (input.dataset.typed !== '1') return;
+    input.dataset.typed = '';
+    panelInput(rollout.panel, control.id, 'type', { text: input.value }, started);
+  };
+  const spin = (steps, started, gesture = 0) => {
+    const spinner = spinnerOf(rollout, control);
+    input.dataset.typed = '';
+    if (spinner) panelInput(rollout.panel, spinner.id, 'spin', { steps, gesture }, started);
+  };
+  input.addEventListener('input', () => { input.dataset.typed = '1'; });
+  input.addEventListener('blur', () => commit());
+  input.addEventListener('keydown', (event) => {
+    if (event.key === 'Enter') {
+      event.preventDefault();
+      input.dataset.typed = '1';
+      commit(event.timeStamp);
+    } else if (event.key === 'Escape') {
+      input.dataset.typed = '';
+      update(state);
+    } else if (event.key === 'ArrowUp' || event.key === 'ArrowDown') {
+      event.preventDefault();
+      const steps = (event.key === 'ArrowUp' ? 1 : -1) *
+        Math.max(1, Math.round((event.shiftKey ? 10 : 1) * modifierFactor(event)));
+      spin(steps, event.timeStamp);
+    }
+  });
+  const wheel = { gesture: 0, last: -Infinity };
+  input.wheelStep = (event) => {
+    if (event.timeStamp - wheel.last > WHEEL_GESTURE_MS) wheel.gesture = newGesture();
+    wheel.last = event.timeStamp;
+    const steps = Math.sign(-event.deltaY) * Math.max(1, Math.round(modifierFactor(event)));
+    if (steps !== 0) spin(steps, event.timeStamp, wheel.gesture);
+  };
+  input.spinnerElement = () => {
+    const spinner = spinnerOf(rollout, control);
+    return spinner && input.parentElement.querySelector(`[data-kind="spinner"][data-id="${spinner.id}"]`);
+  };
+  input.addEventListener('contextmenu', (event) => {
+    event.preventDefault();
+    openResetMenu(event, rollout, control);
+  });
+  return input;
+}
+
+// The wheel steps a focused field while the pointer is over it or its
+// spinner, so that scrolling the page past a field changes nothing. It is
+// heard on the panels: once a wheel gesture has begun, the browser sends its
+// later events to where it began, not to the field.
+$('panels').addEventListener('wheel', (event) => {
+  const field = document.activeElement;
+  if (!field || !field.wheelStep || field.disabled) return;
+  const inside = (element) => {
+    if (!element) return false;
+    const box = element.getBoundingClientRect();
+    return event.clientX >= box.left && event.clientX < box.right &&
+      event.clientY >= box.top && event.clientY < box.bottom;
+  };
+  if (!inside(field) && !inside(field.spinnerElement())) return;
+  if (event.cancelable) event.preventDefault();
+  field.wheelStep(event);
+}, { passive: false });
+
+/// Steps of a drag `pixels` long (signed): ever faster as it goes on.
+function dragSteps(pixels, factor) {
+  const distance = Math.abs(pixels);
+  const steps = (distance / DRAG_PIXELS_PER_STEP) * (1 + distance / DRAG_ACCELERATION_PIXELS / 2);
+  return Math.sign(pixels) * Math.trunc(steps * factor);
+}
+
+function makeSpinner(rollout, control) {
+  const spinner = document.createElement('div');
+  spinner.className = 'control spinner';
+  spinner.setAttribute('role', 'spinbutton');
+  const edit = editOf(rollout, control);
+  const label = edit ? labelFor(edit, rollout.controls).replace(/:\s*$/, '') : '';
+  spinner.setAttribute('aria-label', (label || 'Value') + ' spinner');
+  spinner.innerHTML = '<span>\u25B2</span><span>\u25BC</span>';
+  // A drag sends the steps gathered since its last answer, once that
+  // answer's swatch is on screen (or a moment has passed): the swatch keeps
+  // up with the pointer instead of every new step cancelling the last
+  // one's picture. A drag lasts from pointer down to up or cancel, whatever
+  // is in flight; its steps still unsent when the button goes up follow.
+  let drag = null;
+  const flush = async (d) => {
+    if (d.busy || d.cancelled) return;
+    const steps = d.wanted - d.sent;
+    if (steps === 0) return;
+    d.busy = true;
+    d.sent += steps;
+    const started = d.inputTime;
+    d.inputTime = null;
+    const reply = await panelInput(rollout.panel, control.id, 'spin',
+      { steps, gesture: d.gesture }, started);
+    if (reply) await swatchShown(reply.revision);
+    d.busy = false;
+    flush(d);
+  };
+  spinner.addEventListener('pointerdown', (event) => {
+    if (spinner.classList.contains('disabled')) return;
+    if (event.button === 2) {
+      event.preventDefault();
+      if (edit) {
+        panelInput(rollout.panel, edit.id, 'type',
+          { text: String(lowestNonNegative(edit)) }, event.timeStamp);
+      }
+      return;
+    }
+    if (event.button !== 0) return;
+    spinner.setPointerCapture(event.pointerId);
+    const box = spinner.getBoundingClientRect();
+    drag = { startY: event.clientY, base: 0, factor: modifierFactor(event), moved: false,
+             up: event.clientY < box.top + box.height / 2, wanted: 0, sent: 0, busy: false,
+             cancelled: false, gesture: newGesture(), inputTime: null };
+  });
+  spinner.addEventListener('pointermove', (event) => {
+    if (!drag) return;
+    const factor = modifierFactor(event);
+    if (factor !== drag.factor) {
+      // A modifier pressed or let go mid-drag: go on from here at the new rate.
+      drag.base = drag.wanted;
+      drag.startY = event.clientY;
+      drag.factor = factor;
+    }
+    const wanted = drag.base + dragSteps(drag.startY - event.clientY, factor);
+    if (wanted !== drag.base) drag.moved = true;
+    if (wanted !== drag.wanted) {
+      drag.wanted = wanted;
+      if (drag.inputTime === null) drag.inputTime = event.timeStamp;
+      flush(drag);
+    }
+  });
+  spinner.addEventListener('pointerup', (event) => {
+    if (!drag) return;
+    const finished = drag;
+    drag = null;
+    if (!finished.moved) {
+      finished.wanted = finished.up ? 1 : -1;  // a click: one step
+      finished.inputTime = event.timeStamp;
+    }
+    flush(finished);
+  });
+  spinner.addEventListener('pointercancel', () => {
+    if (drag) drag.cancelled = true;
+    drag = null;
+  });
+  spinner.addEventListener('contextmenu', (event) => event.preventDefault());
+  return spinner;
+}
