@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include <png/png_codec.h>
+
 #include "tools/session/host_session.h"
 #include "tools/studio/studio_api.h"
 
@@ -145,6 +147,12 @@ TEST_F(StudioApiTest, BadRequestsGetClearErrorsAndChangeNothing) {
         {"POST", "/api/panel", std::string(kMaxRequestBody + 1, ' '), 413, "longer than"},
         {"GET", "/api/swatch.png", "", 400, "revision"},
         {"GET", "/api/swatch.png?revision=x", "", 400, "revision"},
+        {"GET", "/api/chart.rgba", "", 400, "revision"},
+        {"POST", "/api/undo", "", 409, "nothing to undo"},
+        {"POST", "/api/redo", "", 409, "nothing to redo"},
+        {"POST", "/api/preset", R"({"name":"glass"})", 404, "unknown preset"},
+        {"POST", "/api/reset", R"({"id":4242})", 404, "no control 4242"},
+        {"POST", "/api/panel", R"({"id":1496,"action":"spin","steps":1,"gesture":-3})", 400, "gesture"},
         {"DELETE", "/api/state", "", 405, "DELETE"},
         {"GET", "/etc/passwd", "", 404, "nothing at"},
     };
@@ -161,6 +169,63 @@ TEST_F(StudioApiTest, BadRequestsGetClearErrorsAndChangeNothing) {
             << reply["error"];
     }
     EXPECT_EQ(stateNow(), before);
+}
+
+TEST_F(StudioApiTest, UndoTakesADragBackWholeAndKnowsTheSavedState) {
+    const nlohmann::json defaults = stateNow();
+    const auto post = [&](const char* path, const std::string& body = "{}") {
+        const ApiResponse answer = api_->handle(request("POST", path, body));
+        EXPECT_EQ(answer.status, 200) << path << " " << answer.body;
+        return nlohmann::json::parse(answer.body);
+    };
+    const auto value = [](const nlohmann::json& state, int id) {
+        return control(state, id, "edit")["value"].get<double>();
+    };
+    const std::string drag = R"({"id":1496,"action":"spin","steps":3,"gesture":7})";
+    post("/api/panel", drag);
+    const nlohmann::json dragged = post("/api/panel", drag);
+    const double step = control(dragged, 1496, "spinner")["step"];
+    EXPECT_EQ(value(dragged, 1490), value(defaults, 1490) + 6 * step);
+    post("/api/panel", R"({"id":1502,"action":"type","text":"90"})");
+    EXPECT_EQ(post("/api/scene/save", R"({"file":")" + (dir_ / "h.nscene").generic_string() +
+                                          R"("})")["undoSteps"], 2);
+
+    nlohmann::json state = post("/api/undo");
+    EXPECT_TRUE(state["unsaved"]);
+    EXPECT_EQ(value(state, 1502), 0.0);
+    state = post("/api/undo");
+    EXPECT_EQ(state["rollouts"], defaults["rollouts"]);
+    EXPECT_EQ(state["undoSteps"], 0);
+    EXPECT_EQ(state["redoSteps"], 2);
+    post("/api/redo");
+    state = post("/api/redo");
+    EXPECT_FALSE(state["unsaved"]);
+    EXPECT_EQ(value(state, 1502), 90.0);
+
+    // A preset over the defaults, then everything back to them; each one step.
+    state = post("/api/preset", R"({"name":"oil-on-water"})");
+    EXPECT_EQ(state["thicknessMap"]["kind"], "noise");
+    EXPECT_EQ(value(post("/api/reset", R"({"id":1490})"), 1490), value(defaults, 1490));
+    state = post("/api/reset", R"({"all":true})");
+    EXPECT_EQ(state["rollouts"], defaults["rollouts"]);
+    EXPECT_EQ(state["thicknessMap"]["kind"], "none");
+    EXPECT_EQ(post("/api/undo")["thicknessMap"]["kind"], "noise");
+}
+
+TEST_F(StudioApiTest, BarePixelsAreThoseOfThePng) {
+    const nlohmann::json state = stateNow();
+    for (const char* name : {"swatch", "chart"}) {
+        ApiRequest png = request("GET", std::string("/api/") + name + ".png");
+        png.query["revision"] = std::to_string(state["revision"].get<int>());
+        ApiRequest rgba = png;
+        rgba.path = std::string("/api/") + name + ".rgba";
+        const ApiResponse pixels = api_->handle(rgba);
+        const int width = state[name][0], height = state[name][1];
+        ASSERT_EQ(pixels.body.size(), static_cast<std::size_t>(width) * height * 4) << name;
+        const std::vector<std::uint8_t> bytes(pixels.body.begin(), pixels.body.end());
+        const std::vector<std::uint8_t> encoded = standin::EncodePngRgba(width, height, 8, true, bytes);
+        EXPECT_EQ(std::string(encoded.begin(), encoded.end()), api_->handle(png).body) << name;
+    }
 }
 
 TEST_F(StudioApiTest, PicturesOfASupersededRevisionAreRefused) {

@@ -349,8 +349,11 @@ nlohmann::json StudioState::recordEdit(std::uint64_t gesture, Edit&& edit) {
 }
 
 StudioState::Snapshot StudioState::snapshot() {
+    const auto roots = session_->scene().Roots();
+    const auto mapRoot = static_cast<std::size_t>(
+        std::find(roots.begin(), roots.end(), static_cast<ReferenceTarget*>(map_)) - roots.begin());
     try {
-        return {standin::WriteSceneBytes(session_->scene(), "the studio's scene"), version_};
+        return {standin::WriteSceneBytes(session_->scene(), "the studio's scene"), version_, mapRoot};
     } catch (const standin::SceneFileError& error) {
         throw ApiError(500, std::string("the scene cannot be kept for undo: ") + error.what());
     }
@@ -363,9 +366,12 @@ void StudioState::restore(const Snapshot& state) {
     } catch (const standin::SceneFileError& error) {
         throw ApiError(500, std::string("the step cannot be restored: ") + error.what());
     }
+    // A scene may hold other maps: the one edited is where it was.
+    const auto roots = scene->Roots();
+    auto* map = state.mapRoot < roots.size() ? dynamic_cast<Texmap*>(roots[state.mapRoot]) : nullptr;
     closePanels();
     session_->adoptScene(std::move(scene), "the studio's scene");
-    map_ = session_->findMap();
+    map_ = map != nullptr ? map : session_->findMap();
     openPanels();
     version_ = state.version;
 }

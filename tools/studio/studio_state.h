@@ -138,6 +138,7 @@ private:
     struct Snapshot {
         std::vector<std::uint8_t> scene;
         std::uint64_t version = 0;
+        std::size_t mapRoot = 0;  ///< which of the scene's roots is the map edited
     };
 
     void closePanels();
