@@ -20,7 +20,14 @@ import { parseArgs } from 'node:util';
 
 const root = resolve(dirname(fileURLToPath(import.meta.url)), '..');
 // playwright-core is installed for the browser tests; the benchmark shares it.
-const { chromium } = createRequire(join(root, 'tests/browser/package.json'))('playwright-core');
+let chromium;
+try {
+  ({ chromium } = createRequire(join(root, 'tests/browser/package.json'))('playwright-core'));
+} catch {
+  console.error('studio_latency: playwright-core is missing: run `npm ci` in tests/browser ' +
+                '(scripts/test-browser does) first');
+  process.exit(2);
+}
 
 const { values: options } = parseArgs({
   options: {

@@ -498,8 +498,13 @@ test('at 700 pixels the pictures stay in view and still; every control has a nam
 
 test('Ctrl-C stops the studio cleanly', async () => {
   if (process.env.NACRELLE_SCREENSHOT) {
-    await page.locator('#scene-file').fill('film.nscene');
-    await swatchCurrent();
+    await page.locator('#preset-name').selectOption('soap-bubble');
+    await page.locator('#preset-apply').click();
+    await page.waitForFunction(async () => {
+      const token = new URLSearchParams(location.search).get('token');
+      const { revision } = await (await fetch('/api/state?token=' + token)).json();
+      return document.getElementById('chart').dataset.revision === String(revision);
+    });
     await page.screenshot({ path: process.env.NACRELLE_SCREENSHOT, fullPage: true });
   }
   const second = await startStudio(dir);

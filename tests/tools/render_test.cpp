@@ -207,6 +207,29 @@ TEST_F(Chart, RequestedSizeAndRange) {
     EXPECT_EQ(image.bitDepth, 8);
 }
 
+TEST_F(Chart, ASettingsLineTooLongForTheWidthWrapsOntoASecondLine) {
+    // Text rows: the first line's, the second's (9 pixels lower), and the
+    // band between the second and the angle axis's title, which stays dark.
+    const auto inkInRows = [&](const char* name, int from, int to) {
+        const PngImage image = readPng(file(name));
+        int ink = 0;
+        for (int y = from; y < to; ++y)
+            for (int x = 0; x < image.width; ++x) ink += image.at(x, y, 0) > 128;
+        return ink;
+    };
+    const std::vector<std::string> settings{"--set", "hue=-123.4", "--set", "sat=-55.5"};
+    for (const char* width : {"800", "440"}) {
+        std::vector<std::string> args{"chart", "--width", width, "--height", "300", "-o",
+                                      std::string(width) + ".png"};
+        args.insert(args.end(), settings.begin(), settings.end());
+        runOk(args);
+    }
+    EXPECT_GT(inkInRows("800.png", 8, 15), 0);
+    EXPECT_EQ(inkInRows("800.png", 17, 24), 0);
+    EXPECT_GT(inkInRows("440.png", 17, 24), 0);
+    EXPECT_EQ(inkInRows("440.png", 25, 29), 0);
+}
+
 TEST_F(Chart, SettingsChangeTheColours) {
     runOk({"chart", "--width", "200", "--height", "150", "-o", "plain.png"});
     runOk({"chart", "--width", "200", "--height", "150", "--set", "hue=120", "-o", "hue.png"});
