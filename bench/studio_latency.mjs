@@ -37,12 +37,13 @@ const { values: options } = parseArgs({
     json: { type: 'string' },
   },
 });
+const program = resolve(options.program);
 const changes = Number(options.changes);
 const loadProcesses = Number(options.load);
 
 function startStudio(dir) {
   return new Promise((resolveStudio, reject) => {
-    const child = spawn(options.program, ['studio', 'bench.nscene'], { cwd: dir });
+    const child = spawn(program, ['studio', 'bench.nscene'], { cwd: dir });
     let out = '';
     child.stdout.on('data', (chunk) => {
       out += chunk;
@@ -86,8 +87,29 @@ try {
   const settle = async (before) => {
     await page.waitForFunction((n) => window.studioTimings.length > n, before, { timeout: 10000 });
   };
+  // Until every step of a gesture has come back and been drawn.
+  const quiet = async () => {
+    for (;;) {
+      await page.waitForTimeout(150);
+      const done = await page.evaluate(async () => {
+        const token = new URLSearchParams(location.search).get('token');
+        const { revision } = await (await fetch('/api/state?token=' + token)).json();
+        return document.getElementById('swatch').dataset.revision === String(revision);
+      });
+      if (done) return;
+    }
+  };
   await page.waitForFunction(() => document.getElementById('swatch').dataset.revision);
-  await page.evaluate(() => { window.studioTimings.length = 0; });
+  await page.evaluate(() => {
+    window.studioTimings.length = 0;
+    // Where the time goes: how late the page hears of an input, by kind.
+    window.inputDelays = { keydown: [], wheel: [], pointermove: [], pointerrawupdate: [] };
+    for (const type of Object.keys(window.inputDelays)) {
+      document.addEventListener(type, (event) =>
+        window.inputDelays[type].push(performance.now() - event.timeStamp), true);
+    }
+    performance.setResourceTimingBufferSize(100000);
+  });
 
   // One change at a time, each waited for.
   const kinds = ['arrow key', 'typed value', 'spinner drag', 'mouse wheel'];
@@ -112,6 +134,7 @@ try {
       await page.mouse.move(x, y - 12, { steps: 3 });
       await settle(before);
       await page.mouse.up();
+      await quiet();
     } else {
       await hue.focus();
       await hue.hover();
@@ -145,8 +168,24 @@ try {
   const dragged = await page.evaluate(() => window.studioTimings.slice());
   const chart = await page.evaluate(() => (window.studioChartTimings || []).slice());
 
+  // Where the time goes, from the browser's own timings of each request.
+  const requests = await page.evaluate(() => performance.getEntriesByType('resource').map((e) => ({
+    path: new URL(e.name).pathname, total: e.duration, server: e.responseStart - e.requestStart,
+  })));
+  const phases = {};
+  for (const path of ['/api/panel', '/api/swatch.rgba', '/api/chart.rgba']) {
+    const list = requests.filter((r) => r.path === path);
+    if (!list.length) continue;
+    phases[path + ' (request)'] = summary(list.map((r) => r.total));
+    phases[path + ' (server)'] = summary(list.map((r) => r.server));
+  }
+  const delays = await page.evaluate(() => window.inputDelays);
+  for (const [type, list] of Object.entries(delays)) {
+    if (list.length) phases['input heard (' + type + ')'] = summary(list);
+  }
+
   const result = {
-    program: options.program,
+    program,
     cores: cpus().length,
     loadProcesses,
     steps: summary(stepped),
@@ -154,9 +193,10 @@ try {
     drag: summary(dragged),
     chartSteps: steppedChart.length ? summary(steppedChart) : null,
     chartDrag: chart.length ? summary(chart) : null,
+    phases,
   };
   const line = (name, s) => s && console.log(
-    `${name.padEnd(22)} ${String(s.count).padStart(4)} changes  median ${s.median.toFixed(1)} ms` +
+    `${name.padEnd(30)} ${String(s.count).padStart(4)} times  median ${s.median.toFixed(1)} ms` +
     `  95th ${s.p95.toFixed(1)} ms  worst ${s.worst.toFixed(1)} ms`);
   console.log(`${result.cores} cores, ${loadProcesses} busy processes alongside`);
   line('swatch, step by step', result.steps);
@@ -164,6 +204,8 @@ try {
   line('swatch, 60 Hz drag', result.drag);
   line('chart, step by step', result.chartSteps);
   line('chart, 60 Hz drag', result.chartDrag);
+  console.log('where the time goes:');
+  for (const [name, s] of Object.entries(phases)) line('  ' + name, s);
   if (options.json) writeFileSync(options.json, JSON.stringify(result, null, 2));
 } finally {
   await browser.close();
