@@ -63,14 +63,14 @@ function showPreset() {
   }
   const more = document.createElement('details');
   const summary = document.createElement('summary');
-  summary.textContent = 'Sources';
+  summary.textContent = preset.note ? 'Sources and notes' : 'Sources';
   more.append(summary, sources);
-  about.append(description, more);
   if (preset.note) {
     const note = document.createElement('p');
     note.textContent = preset.note;
-    about.append(note);
+    more.append(note);
   }
+  about.append(description, more);
 }
 
 async function loadPresets() {

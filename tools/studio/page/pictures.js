@@ -17,8 +17,9 @@ window.studioTimings = pictures.swatch.timings;
 window.studioChartTimings = pictures.chart.timings;
 // When each change's input came, by the revision it made, per picture.
 const changeStarted = { swatch: new Map(), chart: new Map() };
-// Waiting for the swatch of a revision: [revision, resolve].
+// Waiting for a picture of a revision: [revision, resolve].
 const swatchWaiters = [];
+const chartWaiters = [];
 
 function noteChange(revision, started) {
   changeStarted.swatch.set(revision, started);
@@ -31,6 +32,20 @@ function swatchShown(revision, limit = 250) {
   if (pictures.swatch.shown >= revision) return Promise.resolve();
   return new Promise((resolve) => {
     swatchWaiters.push([revision, resolve]);
+    setTimeout(resolve, limit);
+  });
+}
+
+/// Resolves once the chart shows `revision` or a newer one, at once when it
+/// is not behind by more than `behind` ms, or after `limit` ms: a drag gives
+/// the chart a turn now and then, so that it follows within 100 ms.
+function chartCaughtUp(revision, behind = 50, limit = 50) {
+  const oldest = Math.min(...changeStarted.chart.values());
+  if (pictures.chart.shown >= revision || performance.now() - oldest < behind) {
+    return Promise.resolve();
+  }
+  return new Promise((resolve) => {
+    chartWaiters.push([revision, resolve]);
     setTimeout(resolve, limit);
   });
 }
@@ -98,8 +113,8 @@ function drawPicture(name, image, revision) {
     picture.timings.push(now - time);
     started.delete(r);
   }
-  if (name !== 'swatch') return;
-  for (let i = swatchWaiters.length - 1; i >= 0; --i) {
-    if (swatchWaiters[i][0] <= revision) swatchWaiters.splice(i, 1)[0][1]();
+  const waiters = name === 'swatch' ? swatchWaiters : chartWaiters;
+  for (let i = waiters.length - 1; i >= 0; --i) {
+    if (waiters[i][0] <= revision) waiters.splice(i, 1)[0][1]();
   }
 }

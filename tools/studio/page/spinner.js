@@ -171,7 +171,7 @@ function makeSpinner(rollout, control) {
   // A drag sends the steps gathered since its last answer, once that
   // answer's swatch is on screen (or a moment has passed): the swatch keeps
   // up with the pointer instead of every new step cancelling the last
-  // one's picture. A drag lasts from pointer down to up or cancel, whatever
+  // one's picture. Now and then it also lets the chart catch up. A drag lasts from pointer down to up or cancel, whatever
   // is in flight; its steps still unsent when the button goes up follow.
   let drag = null;
   const flush = async (d) => {
@@ -184,7 +184,10 @@ function makeSpinner(rollout, control) {
     d.inputTime = null;
     const reply = await panelInput(rollout.panel, control.id, 'spin',
       { steps, gesture: d.gesture }, started);
-    if (reply) await swatchShown(reply.revision);
+    if (reply) {
+      await swatchShown(reply.revision);
+      await chartCaughtUp(reply.revision);
+    }
     d.busy = false;
     flush(d);
   };
@@ -205,7 +208,9 @@ function makeSpinner(rollout, control) {
              up: event.clientY < box.top + box.height / 2, wanted: 0, sent: 0, busy: false,
              cancelled: false, gesture: newGesture(), inputTime: null };
   });
-  spinner.addEventListener('pointermove', (event) => {
+  // Raw updates come as the pointer moves, not once a frame as moves do.
+  const moveEvent = 'onpointerrawupdate' in window ? 'pointerrawupdate' : 'pointermove';
+  spinner.addEventListener(moveEvent, (event) => {
     if (!drag) return;
     const factor = modifierFactor(event);
     if (factor !== drag.factor) {
