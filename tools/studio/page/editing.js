@@ -20,9 +20,9 @@ $('reset-all').addEventListener('click', (event) =>
 function openResetMenu(event, rollout, control) {
   const menu = $('context-menu');
   const item = $('reset-parameter');
-  const fallback = control.default !== undefined
-    ? ' (' + shownValue(control.default, control, rollout) + ')' : '';
-  item.textContent = 'Reset to default' + fallback;
+  const shown = control.kind === 'check box' ? (control.default ? 'on' : 'off')
+    : shownValue(control.default, control, rollout);
+  item.textContent = 'Reset to default' + (control.default !== undefined ? ' (' + shown + ')' : '');
   item.disabled = !control.enabled;
   item.onclick = (click) => {
     closeMenu();
@@ -106,6 +106,9 @@ document.addEventListener('keydown', (event) => {
   const key = event.key.toLowerCase();
   if (key === 's') {
     event.preventDefault();
+    // Typing not yet taken goes in first: leaving the field takes it.
+    const field = document.activeElement;
+    if (field && field.classList.contains('edit') && field.dataset.typed === '1') field.blur();
     $('save-scene').click();
   } else if ((key === 'z' || key === 'y') && !typingInField()) {
     event.preventDefault();

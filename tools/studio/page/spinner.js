@@ -69,8 +69,8 @@ function refreshEdit(element, control, rollout) {
   fitText(element, control, rollout);
 }
 
-/// Narrows the type of a field whose longest value would not fit, so that
-/// every value of its range shows whole.
+/// Widens a field whose longest value would not fit (its spinner moving
+/// along), so that every value of its range shows whole.
 function fitText(element, control, rollout) {
   if (!control.range || element.dataset.fitted) return;
   element.dataset.fitted = '1';
@@ -81,7 +81,11 @@ function fitText(element, control, rollout) {
     context.measureText(shownValue(v, control, rollout) + '0').width));
   const room = parseFloat(style.width) - parseFloat(style.paddingLeft) -
     parseFloat(style.paddingRight) - 2;
-  if (widest > room) element.style.fontSize = parseFloat(style.fontSize) * room / widest + 'px';
+  const extra = Math.ceil(widest - room);
+  if (extra <= 0) return;
+  element.style.width = parseFloat(style.width) + extra + 'px';
+  const spinner = element.spinnerElement();
+  if (spinner) spinner.style.left = parseFloat(spinner.style.left) + extra + 'px';
 }
 
 function makeEdit(rollout, control) {

@@ -138,6 +138,10 @@ function makeCheckBox(rollout, control) {
   element.append(box);
   if (control.text) element.append(' ' + control.text);
   element.check = box;
+  element.addEventListener('contextmenu', (event) => {
+    event.preventDefault();
+    openResetMenu(event, rollout, control);
+  });
   return element;
 }
 
