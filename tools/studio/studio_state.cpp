@@ -388,25 +388,18 @@ void StudioState::reopenPanels() {
     openPanels();
 }
 
-nlohmann::json StudioState::undo() {
-    ChangeScope scope(*this);
-    if (undo_.empty()) throw ApiError(409, "nothing to undo");
-    Snapshot now = snapshot();
-    restore(undo_.back());
-    undo_.pop_back();
-    redo_.push_back(std::move(now));
-    lastGesture_ = 0;
-    ++revision_;
-    return changed();
-}
+nlohmann::json StudioState::undo() { return stepThroughHistory(undo_, redo_, "undo"); }
 
-nlohmann::json StudioState::redo() {
+nlohmann::json StudioState::redo() { return stepThroughHistory(redo_, undo_, "redo"); }
+
+nlohmann::json StudioState::stepThroughHistory(std::vector<Snapshot>& from, std::vector<Snapshot>& to,
+                                               const char* what) {
     ChangeScope scope(*this);
-    if (redo_.empty()) throw ApiError(409, "nothing to redo");
+    if (from.empty()) throw ApiError(409, std::string("nothing to ") + what);
     Snapshot now = snapshot();
-    restore(redo_.back());
-    redo_.pop_back();
-    undo_.push_back(std::move(now));
+    restore(from.back());
+    from.pop_back();
+    to.push_back(std::move(now));
     lastGesture_ = 0;
     ++revision_;
     return changed();

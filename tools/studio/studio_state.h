@@ -152,6 +152,9 @@ private:
     nlohmann::json recordEdit(std::uint64_t gesture, Edit&& edit);
     Snapshot snapshot();
     void restore(const Snapshot& state);
+    /// Restores the newest state of `from`, keeping the current one in `to`.
+    nlohmann::json stepThroughHistory(std::vector<Snapshot>& from, std::vector<Snapshot>& to,
+                                      const char* what);
     /// A state that no step leads back to: a new scene, one opened or read again.
     void startHistory();
     bool unsaved() const { return version_ != savedVersion_; }
