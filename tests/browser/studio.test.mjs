@@ -418,6 +418,31 @@ test('a right-click on a spinner sets the lowest value at or above zero in its r
   }
 });
 
+test('the wheel steps a focused field, a turn being one undo step; its menu resets it', async () => {
+  const info = JSON.parse(nacrelle(['info', '--json'], dir));
+  const { id: param, default: fallback } = info.parameters.find((p) => p.scriptName === 'sat');
+  const { id } = (await state()).rollouts[0].controls.find((c) => c.param === param &&
+    c.kind === 'edit');
+  const spinStep = (await state()).rollouts[0].controls.find((c) => c.param === param &&
+    c.kind === 'spinner').step;
+  const field = control(id, 'edit');
+  const start = await valueOf(id);
+  const { undoSteps } = await state();
+  await field.click();
+  for (let i = 0; i < 3; ++i) {
+    const answer = page.waitForResponse((r) => r.url().includes('/api/panel'));
+    await page.mouse.wheel(0, -100);
+    await answer;
+  }
+  assert.ok(Math.abs((await valueOf(id)) - (start + 3 * spinStep)) < 1e-4);
+  assert.equal((await state()).undoSteps, undoSteps + 1);
+  await field.click({ button: 'right' });
+  const reset = page.waitForResponse((r) => r.url().includes('/api/reset'));
+  await page.getByRole('menuitem', { name: /^Reset to default/ }).click();
+  assert.equal((await reset).status(), 200);
+  assert.equal(await valueOf(id), fallback);
+});
+
 test('the presets menu shows a preset\'s sources and applies it as one undo step', async () => {
   const preset = JSON.parse(nacrelle(['presets', 'oil-on-water', '--json'], dir));
   const info = JSON.parse(nacrelle(['info', '--json'], dir));
