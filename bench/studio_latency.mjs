@@ -63,6 +63,8 @@ function summary(timings) {
 
 const dir = mkdtempSync(join(tmpdir(), 'nacrelle-latency-'));
 const load = [];
+// The busy processes end with the benchmark, however it ends.
+process.on('exit', () => { for (const child of load) child.kill(); });
 for (let i = 0; i < loadProcesses; ++i) {
   load.push(spawn(process.execPath, ['-e', 'for (;;) {}'], { stdio: 'ignore' }));
 }

@@ -45,7 +45,6 @@ PanelEditor& editor() {
     return instance;
 }
 
-/// The parameter's range as the block defines it, for the page's hints.
 /// What the page needs to know of the parameter behind a control: its name
 /// (the module's string), whether it is an integer, its default and range.
 void addParameter(nlohmann::json& control, ParamBlockDesc2* desc, ParamID param) {
