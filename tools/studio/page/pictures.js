@@ -8,46 +8,42 @@
 // request for an older revision is cancelled: its picture would never be
 // shown.
 
+// `waiters`: those waiting for the picture of a revision, [revision, resolve].
 const pictures = {
-  swatch: { busy: false, shown: 0, asked: 0, controller: null, timings: [] },
-  chart: { busy: false, shown: 0, asked: 0, controller: null, timings: [] },
+  swatch: { busy: false, shown: 0, asked: 0, controller: null, timings: [], waiters: [] },
+  chart: { busy: false, shown: 0, asked: 0, controller: null, timings: [], waiters: [] },
 };
 // Milliseconds from a change's input to the first picture that holds it.
 window.studioTimings = pictures.swatch.timings;
 window.studioChartTimings = pictures.chart.timings;
 // When each change's input came, by the revision it made, per picture.
 const changeStarted = { swatch: new Map(), chart: new Map() };
-// Waiting for a picture of a revision: [revision, resolve].
-const swatchWaiters = [];
-const chartWaiters = [];
 
 function noteChange(revision, started) {
   changeStarted.swatch.set(revision, started);
   changeStarted.chart.set(revision, started);
 }
 
-/// Resolves once the swatch shows `revision` or a newer one, or after
+/// Resolves once picture `name` shows `revision` or a newer one, or after
 /// `limit` ms (a picture that failed must not hold up a drag for good).
-function swatchShown(revision, limit = 250) {
-  if (pictures.swatch.shown >= revision) return Promise.resolve();
+function pictureShown(name, revision, limit) {
+  const picture = pictures[name];
+  if (picture.shown >= revision) return Promise.resolve();
   return new Promise((resolve) => {
-    swatchWaiters.push([revision, resolve]);
+    picture.waiters.push([revision, resolve]);
     setTimeout(resolve, limit);
   });
 }
+
+const swatchShown = (revision) => pictureShown('swatch', revision, 250);
 
 /// Resolves once the chart shows `revision` or a newer one, at once when it
 /// is not behind by more than `behind` ms, or after `limit` ms: a drag gives
 /// the chart a turn now and then, so that it follows within 100 ms.
 function chartCaughtUp(revision, behind = 50, limit = 50) {
   const oldest = Math.min(...changeStarted.chart.values());
-  if (pictures.chart.shown >= revision || performance.now() - oldest < behind) {
-    return Promise.resolve();
-  }
-  return new Promise((resolve) => {
-    chartWaiters.push([revision, resolve]);
-    setTimeout(resolve, limit);
-  });
+  if (performance.now() - oldest < behind) return Promise.resolve();
+  return pictureShown('chart', revision, limit);
 }
 
 function wantPictures() {
@@ -113,7 +109,7 @@ function drawPicture(name, image, revision) {
     picture.timings.push(now - time);
     started.delete(r);
   }
-  const waiters = name === 'swatch' ? swatchWaiters : chartWaiters;
+  const { waiters } = picture;
   for (let i = waiters.length - 1; i >= 0; --i) {
     if (waiters[i][0] <= revision) waiters.splice(i, 1)[0][1]();
   }
