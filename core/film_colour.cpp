@@ -7,4 +7,9 @@ Colour filmColour(float cosine, float m, const FilmStack& stack, const ColourAdj
     return adjustColour(reflectanceColour(cosine, m, stack), adjust);
 }
 
+Colour filmColour(float cosine, float m, const FilmStack& stack, const ColourAdjust& adjust,
+                  const OpticsOptions& options, const SpectralTables* tables) {
+    return adjustColour(opticalReflectanceColour(cosine, m, stack, options, tables), adjust);
+}
+
 }  // namespace nacrelle

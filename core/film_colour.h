@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/colour_adjust.h"
+#include "core/physical_colour.h"
 #include "core/thin_film.h"
 
 namespace nacrelle {
@@ -20,5 +21,10 @@ float viewingCosine(const Vector& n, const Vector& v) {
 /// The map's colour for one sample: reflectanceColour, then adjustColour.
 /// `cosine` is |N.V|, `m` the thickness-map value (0 without a map).
 Colour filmColour(float cosine, float m, const FilmStack& stack, const ColourAdjust& adjust);
+
+/// The same with the physical-optics `options`: opticalReflectanceColour,
+/// then adjustColour. `tables` may be null unless the options are spectral.
+Colour filmColour(float cosine, float m, const FilmStack& stack, const ColourAdjust& adjust,
+                  const OpticsOptions& options, const SpectralTables* tables);
 
 }  // namespace nacrelle

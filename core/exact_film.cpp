@@ -1,0 +1,75 @@
+// Exact single-film reflectance with complex Fresnel amplitudes.
+#include "core/exact_film.h"
+
+#include <cmath>
+
+namespace nacrelle {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+using Complex = std::complex<double>;
+
+// n cos(theta) in a medium of index n for light whose tangential part is
+// n1 sin(theta1): the root that decays into the medium (Im >= 0), and the
+// forward one (Re >= 0) when it is real.
+Complex normalComponent(Complex n, double tangentialSquared) {
+    Complex root = std::sqrt(n * n - tangentialSquared);
+    if (root.imag() < 0.0 || (root.imag() == 0.0 && root.real() < 0.0)) root = -root;
+    return root;
+}
+
+// Fresnel amplitudes from medium i into medium t, from their normal
+// components eta = n cos(theta) and squared indices.
+Complex reflectS(Complex etaI, Complex etaT) { return (etaI - etaT) / (etaI + etaT); }
+Complex reflectP(Complex etaI, Complex etaT, Complex nI2, Complex nT2) {
+    return (nT2 * etaI - nI2 * etaT) / (nT2 * etaI + nI2 * etaT);
+}
+
+// Airy sum of one polarisation: top and bottom amplitudes, round-trip factor.
+double airyReflectance(Complex top, Complex bottom, Complex roundTrip) {
+    const Complex bottomTrip = bottom * roundTrip;
+    return std::norm((top + bottomTrip) / (1.0 + top * bottomTrip));
+}
+
+}  // namespace
+
+ExactFilm::ExactFilm(double c1, double d, double n1, double n2)
+    : grazing(!(c1 > 0.0)), thickness(d), tangentialSquared(n1 * n1 * (1.0 - c1 * c1)),
+      filmIndexSquared(n2 * n2) {
+    if (grazing) return;
+    const Complex outerNormal = n1 * c1;
+    filmNormal = normalComponent(n2, tangentialSquared);
+    // At the film's critical angle exactly, both interfaces reflect fully
+    // and the sum is 0 / 0; a vanishing evanescent part gives its limit.
+    if (filmNormal == 0.0) filmNormal = Complex(0.0, 1e-9);
+    outerS = reflectS(outerNormal, filmNormal);
+    outerP = reflectP(outerNormal, filmNormal, n1 * n1, filmIndexSquared);
+}
+
+double ExactFilm::reflectance(double lambda, Complex n3) const {
+    if (grazing) return 1.0;
+    const Complex baseNormal = normalComponent(n3, tangentialSquared);
+    const Complex baseSquared = n3 * n3;
+    const Complex bottomS = reflectS(filmNormal, baseNormal);
+    const Complex bottomP = reflectP(filmNormal, baseNormal, filmIndexSquared, baseSquared);
+    // exp(2i beta), beta the film's phase thickness: a rotation in a
+    // transparent film, a decay in one below its critical angle.
+    const Complex twoBeta = (4.0 * kPi * thickness / lambda) * filmNormal;
+    const Complex roundTrip = std::exp(Complex(-twoBeta.imag(), twoBeta.real()));
+    return 0.5 * (airyReflectance(outerS, bottomS, roundTrip) +
+                  airyReflectance(outerP, bottomP, roundTrip));
+}
+
+double interfaceReflectance(double c1, double n1, Complex n3) {
+    if (!(c1 > 0.0)) return 1.0;
+    const double tangentialSquared = n1 * n1 * (1.0 - c1 * c1);
+    const Complex outerNormal = n1 * c1;
+    const Complex baseNormal = normalComponent(n3, tangentialSquared);
+    const Complex s = reflectS(outerNormal, baseNormal);
+    const Complex p = reflectP(outerNormal, baseNormal, n1 * n1, n3 * n3);
+    return 0.5 * (std::norm(s) + std::norm(p));
+}
+
+}  // namespace nacrelle

@@ -1,0 +1,248 @@
+#include "core/physical_colour.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <complex>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/exact_film.h"
+
+namespace nacrelle {
+namespace {
+
+using Complex = std::complex<double>;
+
+// An independent reference: the film's characteristic (transfer) matrix,
+// for one polarisation with tilted admittances eta (n cos for s, n / cos for
+// p), in double precision.
+double matrixReflectance(double c1, double lambda, double d, double n1, double n2, Complex n3) {
+    const double sine2 = n1 * n1 * (1.0 - c1 * c1);
+    const auto cosineIn = [&](Complex n) {
+        Complex c = std::sqrt(1.0 - sine2 / (n * n));
+        // The wave that decays into the medium.
+        if ((n * c).imag() < 0.0) c = -c;
+        return c;
+    };
+    const Complex k1 = c1, k2 = cosineIn(n2), k3 = cosineIn(n3);
+    const Complex beta = 2.0 * 3.14159265358979323846 * n2 * d * k2 / lambda;
+    double total = 0.0;
+    for (const bool s : {true, false}) {
+        const Complex eta1 = s ? n1 * k1 : n1 / k1;
+        const Complex eta2 = s ? n2 * k2 : n2 / k2;
+        const Complex eta3 = s ? n3 * k3 : n3 / k3;
+        const Complex i(0.0, 1.0);
+        // Born and Wolf's matrix, for waves exp(i (k z - omega t)), in which
+        // n + ik absorbs.
+        const Complex b = std::cos(beta) - i * std::sin(beta) / eta2 * eta3;
+        const Complex c = -i * eta2 * std::sin(beta) + std::cos(beta) * eta3;
+        total += std::norm((eta1 * b - c) / (eta1 * b + c));
+    }
+    return 0.5 * total;
+}
+
+// Columns of a table in core/data/, read as the build reads them.
+std::vector<std::vector<double>> readTable(const std::string& name) {
+    std::ifstream file(std::string(NACRELLE_SPECTRAL_DATA_DIR) + "/" + name);
+    std::vector<std::vector<double>> rows;
+    std::string line;
+    std::getline(file, line);  // header
+    while (std::getline(file, line)) {
+        std::vector<double> row;
+        std::stringstream fields(line);
+        for (std::string field; std::getline(fields, field, ',');) row.push_back(std::stod(field));
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// The spectral colour as defined, summed straight from the CSV files:
+// XYZ under D65, the sRGB matrix, each channel over a perfect reflector's.
+template <typename Reflectance>
+std::array<double, 3> referenceColour(Reflectance reflectance) {
+    static const auto cmf = readTable("cie1931_2deg_5nm.csv");
+    static const auto d65 = readTable("cie_d65_5nm.csv");
+    const double m[3][3] = {{3.2406, -1.5372, -0.4986}, {-0.9689, 1.8758, 0.0415},
+                            {0.0557, -0.2040, 1.0570}};
+    double xyz[3] = {}, white[3] = {};
+    for (std::size_t i = 0; i < cmf.size(); ++i) {
+        const double r = reflectance(cmf[i][0], static_cast<int>(i));
+        for (int j = 0; j < 3; ++j) {
+            xyz[j] += r * d65[i][1] * cmf[i][j + 1] * 5.0;
+            white[j] += d65[i][1] * cmf[i][j + 1] * 5.0;
+        }
+    }
+    std::array<double, 3> rgb{};
+    for (int c = 0; c < 3; ++c) {
+        const double value = m[c][0] * xyz[0] + m[c][1] * xyz[1] + m[c][2] * xyz[2];
+        const double whiteValue = m[c][0] * white[0] + m[c][1] * white[1] + m[c][2] * white[2];
+        rgb[c] = std::clamp(value / whiteValue, 0.0, 1.0);
+    }
+    return rgb;
+}
+
+Complex metalFromCsv(int metal, int row) {
+    static const auto table = readTable("metals_nk_5nm.csv");
+    return {table[row][2 * metal - 1], table[row][2 * metal]};
+}
+
+TEST(ExactFilm, QuarterWaveMagnesiumFluorideOnGlass) {
+    // 99.6 nm of MgF2 (1.38) on crown glass (1.52) at 550 nm, head on: the
+    // lens coating's textbook 1.26 %, ((n1 n3 - n2^2) / (n1 n3 + n2^2))^2.
+    const double d = 550.0 / (4.0 * 1.38);
+    const double r = ExactFilm(1.0, d, 1.0, 1.38).reflectance(550.0, 1.52);
+    EXPECT_NEAR(r, 0.0126, 5e-5);
+    const double closed = (1.52 - 1.38 * 1.38) / (1.52 + 1.38 * 1.38);
+    EXPECT_NEAR(r, closed * closed, 1e-12);
+}
+
+TEST(ExactFilm, AgreesWithTheTransferMatrix) {
+    // Dielectric and metal bases, across angles, thicknesses and wavelengths;
+    // n1 1.5 over n2 1.0 at c1 0.5 is past the film's critical angle: the
+    // light tunnels through a thin film.
+    struct Case {
+        double n1, n2;
+        int metal;
+        double n3;
+    };
+    const Case cases[] = {{1.0, 1.33, 0, 1.0}, {1.0, 1.38, 0, 1.52}, {1.0, 2.4, kBaseTitanium, 0},
+                          {1.33, 1.5, kBaseGold, 0}, {1.5, 1.0, 0, 1.5}, {1.0, 1.6, kBaseSilver, 0}};
+    for (const Case& k : cases) {
+        for (const double c1 : {1.0, 0.8, 0.5, 0.2}) {
+            for (const double d : {0.0, 35.0, 120.0, 480.0, 1500.0}) {
+                for (const int row : {0, 26, 54, 80}) {
+                    const double lambda = 380.0 + 5.0 * row;
+                    const Complex n3 = k.metal != 0 ? metalFromCsv(k.metal, row) : Complex(k.n3);
+                    SCOPED_TRACE(testing::Message() << k.n1 << "/" << k.n2 << "/" << n3 << " c1 "
+                                                    << c1 << " d " << d << " lambda " << lambda);
+                    const double r = ExactFilm(c1, d, k.n1, k.n2).reflectance(lambda, n3);
+                    EXPECT_NEAR(r, matrixReflectance(c1, lambda, d, k.n1, k.n2, n3), 1e-12);
+                    EXPECT_GE(r, 0.0);
+                    EXPECT_LE(r, 1.0);
+                }
+            }
+        }
+    }
+}
+
+TEST(ExactFilm, ZeroThicknessIsTheBareInterface) {
+    for (const int metal : {0, int(kBaseGold), int(kBaseSilver), int(kBaseAluminium), int(kBaseNiobium)}) {
+        for (const double c1 : {1.0, 0.6, 0.1}) {
+            const Complex n3 = metal != 0 ? metalIndex(metal, 510.0) : Complex(1.5);
+            SCOPED_TRACE(testing::Message() << "base " << metal << " c1 " << c1);
+            EXPECT_NEAR(ExactFilm(c1, 0.0, 1.0, 1.38).reflectance(510.0, n3),
+                        interfaceReflectance(c1, 1.0, n3), 1e-14);
+        }
+    }
+    // Glass to air, head on: the bare interface's 4 %, where half-wave terms
+    // would shift a vanishing film by half a wave.
+    EXPECT_NEAR(interfaceReflectance(1.0, 1.5, 1.0), 0.04, 1e-15);
+}
+
+TEST(ExactFilm, FrustratedTotalReflectionFadesWithThickness) {
+    // Glass / air gap / glass beyond the critical angle: no gap transmits
+    // everything, a wide gap reflects everything, and between the two the
+    // light tunnels.
+    const auto r = [](double d) { return ExactFilm(0.5, d, 1.5, 1.0).reflectance(550.0, 1.5); };
+    EXPECT_NEAR(r(0.0), 0.0, 1e-12);
+    EXPECT_GT(r(50.0), 0.1);
+    EXPECT_LT(r(50.0), r(150.0));
+    EXPECT_LT(r(150.0), 1.0);
+    EXPECT_NEAR(r(3000.0), 1.0, 1e-9);
+}
+
+TEST(MetalIndex, InterpolatesBetweenRowsAndHoldsAtTheEnds) {
+    EXPECT_EQ(metalIndex(kBaseGold, 510.0), metalFromCsv(kBaseGold, 26));
+    EXPECT_EQ(metalIndex(kBaseCopper, 300.0), metalFromCsv(kBaseCopper, 0));
+    EXPECT_EQ(metalIndex(kBaseCopper, 900.0), metalFromCsv(kBaseCopper, 80));
+    const Complex between = metalIndex(kBaseIron, 512.5);
+    EXPECT_NEAR(std::abs(between - 0.5 * (metalFromCsv(kBaseIron, 26) + metalFromCsv(kBaseIron, 27))),
+                0.0, 1e-12);
+}
+
+TEST(OpticalColour, AllOptionsOffIsTheThreeWavelengthModelBitForBit) {
+    const FilmStack stacks[] = {{1.0f, 1.5f, 1.0f, 250.0f, 350.0f}, {1.0f, 1.38f, 1.52f, 0.0f, 900.0f},
+                                {1.5f, 1.0f, 1.0f, 100.0f, 400.0f}};
+    for (const FilmStack& stack : stacks) {
+        for (float c1 = 0.0f; c1 <= 1.0f; c1 += 0.0625f) {
+            for (float m = -0.5f; m <= 1.5f; m += 0.25f) {
+                const Colour a = opticalReflectanceColour(c1, m, stack, {}, nullptr);
+                const Colour b = reflectanceColour(c1, m, stack);
+                EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0) << c1 << " " << m;
+            }
+        }
+    }
+}
+
+TEST(OpticalColour, PerfectReflectorIsWhite) {
+    const SpectralTables& tables = spectralTables();
+    double ones[kSpectralSamples];
+    std::fill(std::begin(ones), std::end(ones), 1.0);
+    double rgb[3];
+    spectrumToRgb(tables, ones, rgb);
+    for (const double channel : rgb) EXPECT_NEAR(channel, 1.0, 1e-14);
+    // Total reflection at the base, spectral and exact: white, exactly.
+    const OpticsOptions options{true, true, kBaseDielectric};
+    const Colour c = opticalReflectanceColour(0.3f, 0.0f, {1.5f, 1.6f, 1.0f, 200.0f, 200.0f},
+                                              options, &tables);
+    EXPECT_EQ(c.r, 1.0f);
+    EXPECT_EQ(c.g, 1.0f);
+    EXPECT_EQ(c.b, 1.0f);
+}
+
+TEST(OpticalColour, SpectralMatchesTheDefinitionSummedFromTheTables) {
+    // The summation of the definition, straight from the CSV files and the
+    // transfer matrix, against the series the map evaluates.
+    struct Case {
+        FilmStack stack;
+        float c1, d;
+        OpticsOptions options;
+    };
+    const Case cases[] = {
+        {{1.0f, 1.33f, 1.0f, 0, 0}, 1.0f, 300.0f, {true, true, 0}},    // soap film
+        {{1.0f, 1.33f, 1.0f, 0, 0}, 1.0f, 1000.0f, {true, true, 0}},   // its hue at 1 um
+        {{1.0f, 1.33f, 1.0f, 0, 0}, 0.4f, 1800.0f, {true, true, 0}},   // fading
+        {{1.0f, 1.38f, 1.52f, 0, 0}, 0.9f, 99.6f, {true, true, 0}},    // lens coating
+        {{1.0f, 2.4f, 1.0f, 0, 0}, 0.7f, 600.0f, {true, true, 0}},
+        {{1.0f, 2.4f, 1.0f, 0, 0}, 1.0f, 80.0f, {true, false, kBaseTitanium}},  // anodised titanium
+        {{1.0f, 2.2f, 1.0f, 0, 0}, 0.8f, 400.0f, {true, false, kBaseNiobium}},
+        {{1.0f, 2.6f, 1.0f, 0, 0}, 0.9f, 45.0f, {true, false, kBaseIron}},      // tempered steel
+    };
+    const SpectralTables& tables = spectralTables();
+    for (const Case& k : cases) {
+        FilmStack stack = k.stack;
+        stack.thicknessMin = stack.thicknessMax = k.d;
+        const auto reference = referenceColour([&](double lambda, int row) {
+            const Complex n3 = k.options.baseMetal != 0 ? metalFromCsv(k.options.baseMetal, row)
+                                                        : Complex(stack.nInternal);
+            return matrixReflectance(k.c1, lambda, k.d, stack.nMedium, stack.nFilm, n3);
+        });
+        const Colour c = opticalReflectanceColour(k.c1, 0.0f, stack, k.options, &tables);
+        SCOPED_TRACE(testing::Message() << "film " << stack.nFilm << " d " << k.d << " c1 " << k.c1
+                                        << " base " << k.options.baseMetal);
+        EXPECT_NEAR(c.r, reference[0], 2e-5);
+        EXPECT_NEAR(c.g, reference[1], 2e-5);
+        EXPECT_NEAR(c.b, reference[2], 2e-5);
+    }
+}
+
+TEST(OpticalColour, SpectralHalfWaveTermsSumTheThreeWavelengthReflectance) {
+    // With half-wave terms the spectrum is the model's own reflectance at
+    // every wavelength; its series must sum exactly that.
+    const FilmStack stack{1.0f, 1.38f, 1.52f, 150.0f, 150.0f};
+    const auto reference = referenceColour([&](double lambda, int) {
+        return filmReflectance(0.6f, static_cast<float>(lambda), 150.0f, 1.0f, 1.38f, 1.52f);
+    });
+    const Colour c = opticalReflectanceColour(0.6f, 0.0f, stack, {true, false, 0}, &spectralTables());
+    EXPECT_NEAR(c.r, reference[0], 2e-5);
+    EXPECT_NEAR(c.g, reference[1], 2e-5);
+    EXPECT_NEAR(c.b, reference[2], 2e-5);
+}
+
+}  // namespace
+}  // namespace nacrelle
