@@ -56,6 +56,8 @@ enum ControlType : int {
 /// Panel control kinds added for parameter blocks 2.
 enum ControlType2 : int {
     TYPE_TEXMAPBUTTON = 8,
+    TYPE_INTLISTBOX = 11,    ///< drop-down list; the int value is the selected item's index
+    TYPE_INT_COMBOBOX = 12,  ///< the same arguments and behaviour as TYPE_INTLISTBOX
 };
 
 // A first-generation type is stored in a ParamType2. The host's compiler
@@ -84,6 +86,7 @@ enum ParamTags : int {
 #define P_AUTO_CONSTRUCT 0x0002
 #define P_AUTO_UI 0x0004
 #define P_VERSION 0x0200
+#define P_MULTIMAP 0x0800  ///< the UI spans several rollouts; each p_ui names its map
 
 // Parameter flags.
 #define P_ANIMATABLE 0x00000001
@@ -112,7 +115,9 @@ struct ParamDef {
     PB2Value range_high;
     int ctrl_type = -1;         ///< ControlType2 of p_ui, or -1 without p_ui
     int edit_type = -1;         ///< EditSpinnerType of a spinner, else -1
-    std::vector<int> ctrl_IDs;  ///< spinner: edit, spin; check box or map button: its ID
+    std::vector<int> ctrl_IDs;  ///< spinner: edit, spin; check box, list or map button: its ID
+    MapID maptype = 0;          ///< the rollout of the p_ui control (named by p_ui with P_MULTIMAP)
+    std::vector<StringResID> list_items;  ///< a list's item texts, as string IDs, in value order
     float scale = 0.0f;         ///< spinner scale
     int refno = -1;             ///< owner's reference index (p_refno), or -1
     int subtexno = -1;          ///< owner's sub-map slot (p_subtexno), or -1
@@ -137,11 +142,13 @@ class ClassDesc2;
 /// The definition of one parameter block of a class.
 class ParamBlockDesc2 : public MaxHeapOperators {
 public:
-    /// Parses a definition: after the flags, the owner's reference index
-    /// (P_AUTO_CONSTRUCT); dialog template, title string, flag mask, rollup
-    /// flags and user procedure (P_AUTO_UI); then each parameter (ID, script
-    /// name, type, flags, display-name string ID, tagged items, p_end); then
-    /// p_end. Floats arrive as double, int and BOOL as int. Parsing stops at
+    /// Parses a definition: after the flags, the block version (P_VERSION);
+    /// the owner's reference index (P_AUTO_CONSTRUCT); dialog template, title
+    /// string, flag mask, rollup flags and user procedure (P_AUTO_UI), or with
+    /// P_MULTIMAP the number of rollouts and, for each, its map ID before
+    /// those five; then each parameter (ID, script name, type, flags,
+    /// display-name string ID, tagged items, p_end); then p_end. With
+    /// P_MULTIMAP every p_ui starts with the map ID of its rollout. Floats arrive as double, int and BOOL as int. Parsing stops at
     /// the first malformed item and records why (see DefinitionErrors). The
     /// descriptor registers itself with `cd`.
     ParamBlockDesc2(BlockID id, const MCHAR* internalName, StringResID localName, ClassDesc2* cd,
@@ -177,7 +184,8 @@ public:
     const std::vector<std::string>& DefinitionErrors() const { return errors_; }
     bool HasDefinitionErrors() const { return !errors_.empty(); }
 
-    /// The rollouts of the block (map 0 with P_AUTO_UI).
+    /// The rollouts of the block (map 0 with P_AUTO_UI; those listed with
+    /// P_MULTIMAP, in their order).
     const std::vector<ParamMapInfo>& MapInfos() const { return maps_; }
     const ParamMapInfo* GetMapInfo(MapID map) const;
     ParamMap2UserDlgProc* GetUserDlgProc(MapID map = 0) const;

@@ -82,7 +82,8 @@ void PanelRollout::BuildFromTemplate(const DialogTemplate& dialog, int dialogId,
     const std::string where = "dialog " + std::to_string(dialogId);
     for (int index = 0; index < desc_->Count(); ++index) {
         const ParamDef& def = desc_->ParamDefAt(index);
-        if (def.ctrl_type < 0) continue;
+        // Each rollout binds the controls that the definition places on its map.
+        if (def.ctrl_type < 0 || def.maptype != mapId_) continue;
         for (std::size_t n = 0; n < def.ctrl_IDs.size(); ++n) {
             const int id = def.ctrl_IDs[n];
             ControlData* control = Find(id);

@@ -42,6 +42,10 @@ const char* controlName(int control) {
             return "TYPE_SINGLECHECKBOX";
         case TYPE_TEXMAPBUTTON:
             return "TYPE_TEXMAPBUTTON";
+        case TYPE_INTLISTBOX:
+            return "TYPE_INTLISTBOX";
+        case TYPE_INT_COMBOBOX:
+            return "TYPE_INT_COMBOBOX";
         default:
             return "an unknown control";
     }
@@ -74,6 +78,15 @@ std::string hex(unsigned value) {
     std::snprintf(text, sizeof text, "0x%X", value);
     return text;
 }
+
+// Counts read from a definition bound how many further items are read; these
+// limits stop a stray value (a pointer, a missing count) from reading on far
+// past the real items.
+constexpr int kMaxRollouts = 16;
+constexpr int kMaxListItems = 256;
+
+// Resource IDs are 16-bit.
+bool isStringID(int value) { return value >= 0 && value <= 0xFFFF; }
 
 bool isReferenceType(int type) { return type == TYPE_TEXMAP || type == TYPE_REFTARG; }
 
@@ -120,9 +133,12 @@ private:
     }
 
     bool ReadHeader() {
-        const unsigned known = P_AUTO_CONSTRUCT | P_AUTO_UI | P_VERSION;
+        const unsigned known = P_AUTO_CONSTRUCT | P_AUTO_UI | P_VERSION | P_MULTIMAP;
         if (desc_.flags & ~known) {
             return Fail("unsupported block flags " + hex(desc_.flags & ~known));
+        }
+        if ((desc_.flags & P_MULTIMAP) && !(desc_.flags & P_AUTO_UI)) {
+            return Fail("P_MULTIMAP needs P_AUTO_UI");
         }
         if (desc_.flags & P_VERSION) desc_.version = NextInt();
         if (desc_.flags & P_AUTO_CONSTRUCT) {
@@ -132,17 +148,49 @@ private:
                             std::to_string(desc_.ref_no) + ", not a valid index");
             }
         }
-        if (desc_.flags & P_AUTO_UI) {
-            ParamMapInfo map;
-            map.map_id = 0;
-            map.dlg_template = NextInt();
-            map.title = NextInt();
-            map.flag_mask = NextInt();
-            map.rollup_flags = NextInt();
-            map.dlg_proc = va_arg(args_, ParamMap2UserDlgProc*);
-            desc_.maps_.push_back(map);
+        if (desc_.flags & P_MULTIMAP) return ReadMaps();
+        if (desc_.flags & P_AUTO_UI) ReadMap(0);
+        return true;
+    }
+
+    bool ReadMaps() {
+        const int count = NextInt();
+        if (count < 1 || count > kMaxRollouts) {
+            return Fail("P_MULTIMAP rollout count " + std::to_string(count) +
+                        " is outside 1 to " + std::to_string(kMaxRollouts));
+        }
+        for (int i = 0; i < count; ++i) {
+            const int id = NextInt();
+            if (id < 0 || id > 0x7FFF) {
+                return Fail("found " + std::to_string(id) + " where the map ID of rollout " +
+                            std::to_string(i + 1) + " of " + std::to_string(count) +
+                            " (0 to 32767) belongs");
+            }
+            if (desc_.GetMapInfo(static_cast<MapID>(id))) {
+                return Fail("map ID " + std::to_string(id) + " is given to two rollouts");
+            }
+            ReadMap(static_cast<MapID>(id));
         }
         return true;
+    }
+
+    void ReadMap(MapID id) {
+        ParamMapInfo map;
+        map.map_id = id;
+        map.dlg_template = NextInt();
+        map.title = NextInt();
+        map.flag_mask = NextInt();
+        map.rollup_flags = NextInt();
+        map.dlg_proc = va_arg(args_, ParamMap2UserDlgProc*);
+        desc_.maps_.push_back(map);
+    }
+
+    std::string MapIDs() const {
+        std::string ids;
+        for (const ParamMapInfo& map : desc_.maps_) {
+            ids += (ids.empty() ? "" : ", ") + std::to_string(map.map_id);
+        }
+        return ids;
     }
 
     bool ReadParam(int id) {
@@ -278,6 +326,15 @@ private:
     }
 
     bool ReadControl(ParamDef& p) {
+        if (desc_.flags & P_MULTIMAP) {
+            const int map = NextInt();
+            if (map < 0 || map > 0x7FFF || !desc_.GetMapInfo(static_cast<MapID>(map))) {
+                return Fail(p, "p_ui names map " + std::to_string(map) +
+                                   ", which the block does not have (its maps: " + MapIDs() +
+                                   ")");
+            }
+            p.maptype = static_cast<MapID>(map);
+        }
         const int control = NextInt();
         const auto misfit = [&] {
             return Fail(p, std::string("p_ui ") + controlName(control) + " does not fit a " +
@@ -305,10 +362,40 @@ private:
                 if (p.type != TYPE_TEXMAP) return misfit();
                 p.ctrl_IDs = {NextInt()};
                 break;
+            case TYPE_INTLISTBOX:
+            case TYPE_INT_COMBOBOX:
+                if (p.type != TYPE_INT) return misfit();
+                p.ctrl_IDs = {NextInt()};
+                if (!ReadListItems(p, control)) return false;
+                break;
             default:
-                return Fail(p, "p_ui with unknown control type " + std::to_string(control));
+                return Fail(p, "p_ui with unknown control type " + std::to_string(control) +
+                                   ((desc_.flags & P_MULTIMAP)
+                                        ? " (with P_MULTIMAP, p_ui starts with the map ID)"
+                                        : ""));
         }
         p.ctrl_type = control;
+        return true;
+    }
+
+    bool ReadListItems(ParamDef& p, int control) {
+        const std::string what = std::string("p_ui ") + controlName(control);
+        const int count = NextInt();
+        if (count < 1 || count > kMaxListItems) {
+            return Fail(p, what + " item count " + std::to_string(count) + " is outside 1 to " +
+                               std::to_string(kMaxListItems));
+        }
+        for (int i = 0; i < count; ++i) {
+            const int id = NextInt();
+            if (!isStringID(id)) {
+                // Most often a count larger than the string IDs that follow it.
+                const std::string found = isTagValue(id) ? tagText(id) : std::to_string(id);
+                return Fail(p, what + ": found " + found + " where string ID " +
+                                   std::to_string(i + 1) + " of " + std::to_string(count) +
+                                   " belongs");
+            }
+            p.list_items.push_back(id);
+        }
         return true;
     }
 
@@ -337,6 +424,7 @@ private:
                 }
             }
         }
+        if (!p.list_items.empty() && !CheckListValues(p)) return false;
         if (p.has_default && p.has_range) {
             const bool outside = p.type == TYPE_FLOAT
                                      ? (p.def.f < p.range_low.f || p.def.f > p.range_high.f)
@@ -348,6 +436,21 @@ private:
                 return Fail(p, "default " + text(p.def) + " is outside the range " +
                                    text(p.range_low) + " to " + text(p.range_high));
             }
+        }
+        return true;
+    }
+
+    // A list shows the value as the item of that index: the values the
+    // parameter can take must all be items.
+    bool CheckListValues(const ParamDef& p) {
+        const int last = static_cast<int>(p.list_items.size()) - 1;
+        const std::string items = "the list's items 0 to " + std::to_string(last);
+        if (p.has_range && (p.range_low.i < 0 || p.range_high.i > last)) {
+            return Fail(p, "p_range " + std::to_string(p.range_low.i) + " to " +
+                               std::to_string(p.range_high.i) + " goes beyond " + items);
+        }
+        if (p.def.i < 0 || p.def.i > last) {
+            return Fail(p, "default " + std::to_string(p.def.i) + " is not one of " + items);
         }
         return true;
     }

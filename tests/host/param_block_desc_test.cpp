@@ -92,6 +92,65 @@ TEST(ParamBlockDesc2, ParsesHeaderAndEveryParameter) {
     EXPECT_EQ(desc->NameToIndex(L"enable"), -1);
 }
 
+TEST(ParamBlockDesc2, MultiMapBlockGivesEachControlItsRolloutAndListsTheirItems) {
+    TestClassDesc cd;
+    // clang-format off
+    const ParamBlockDesc2 desc(
+        3, L"multi", 0, &cd, P_AUTO_CONSTRUCT + P_AUTO_UI + P_MULTIMAP + P_VERSION,
+        2,                          // version, before the reference index
+        4,                          // the owner's reference
+        2,                          // two rollouts
+        5, 101, 20, 0, 0, nullptr,  // map 5
+        9, 102, 21, 1, 2, nullptr,  // map 9
+        0, L"thickness", TYPE_FLOAT, 0, 5,
+            p_ui, 5, TYPE_SPINNER, EDITTYPE_FLOAT, 1490, 1496, 1.0, p_end,
+        1, L"spectral", TYPE_BOOL, 0, 6,
+            p_ui, 9, TYPE_SINGLECHEKBOX, 1003, p_end,
+        2, L"base", TYPE_INT, 0, 7, p_default, 2, p_range, 0, 2,
+            p_ui, 9, TYPE_INTLISTBOX, 1010, 3, 30, 31, 32, p_end,
+        3, L"mode", TYPE_INT, 0, 8,
+            p_ui, 5, TYPE_INT_COMBOBOX, 1011, 1, 40, p_end,
+        p_end);
+    // clang-format on
+    ASSERT_FALSE(desc.HasDefinitionErrors()) << desc.DefinitionErrors().front();
+    EXPECT_EQ(desc.version, 2);
+    EXPECT_EQ(desc.ref_no, 4);
+    ASSERT_EQ(desc.MapInfos().size(), 2u);
+    EXPECT_EQ(desc.MapInfos()[0].map_id, 5);
+    EXPECT_EQ(desc.MapInfos()[0].dlg_template, 101);
+    EXPECT_EQ(desc.MapInfos()[0].title, 20);
+    const ParamMapInfo* optics = desc.GetMapInfo(9);
+    ASSERT_NE(optics, nullptr);
+    EXPECT_EQ(optics->dlg_template, 102);
+    EXPECT_EQ(optics->title, 21);
+    EXPECT_EQ(optics->flag_mask, 1);
+    EXPECT_EQ(optics->rollup_flags, 2);
+    EXPECT_EQ(desc.GetMapInfo(0), nullptr);
+
+    ASSERT_EQ(desc.Count(), 4);
+    EXPECT_EQ(desc.ParamDefAt(0).maptype, 5);
+    EXPECT_EQ(desc.ParamDefAt(0).ctrl_IDs, (std::vector<int>{1490, 1496}));
+    EXPECT_EQ(desc.ParamDefAt(1).maptype, 9);
+    const ParamDef& base = desc.ParamDefAt(2);
+    EXPECT_EQ(base.maptype, 9);
+    EXPECT_EQ(base.ctrl_type, TYPE_INTLISTBOX);
+    EXPECT_EQ(base.ctrl_IDs, std::vector<int>{1010});
+    EXPECT_EQ(base.list_items, (std::vector<StringResID>{30, 31, 32}));
+    EXPECT_EQ(base.def.i, 2);
+    const ParamDef& mode = desc.ParamDefAt(3);
+    EXPECT_EQ(mode.ctrl_type, TYPE_INT_COMBOBOX);
+    EXPECT_EQ(mode.maptype, 5);
+    EXPECT_EQ(mode.list_items, std::vector<StringResID>{40});
+}
+
+TEST(ParamBlockDesc2, SingleMapControlsBelongToMapZero) {
+    TestClassDesc cd;
+    const auto desc = sdktest::MakeTestBlockDesc(&cd);
+    ASSERT_FALSE(desc->HasDefinitionErrors());
+    for (int i = 0; i < desc->Count(); ++i) EXPECT_EQ(desc->ParamDefAt(i).maptype, 0) << i;
+    EXPECT_TRUE(desc->ParamDefAt(0).list_items.empty());
+}
+
 struct Malformed {
     const char* name;
     // Builds a definition on the given class descriptor.
@@ -337,6 +396,131 @@ const Malformed kMalformed[] = {
      },
      "ParamBlockDesc2 \"blk\" (block 7): parameter 0 \"x\": the p_default value is not a finite "
      "single-precision number",
+     0},
+    {"P_MULTIMAP without P_AUTO_UI",
+     [](ClassDesc2* cd) {
+         return std::make_unique<ParamBlockDesc2>(
+             7, L"blk", 0, cd, P_MULTIMAP,
+             0, L"x", TYPE_FLOAT, 0, 5, p_end,
+             p_end);
+     },
+     "ParamBlockDesc2 \"blk\" (block 7): P_MULTIMAP needs P_AUTO_UI", 0},
+    {"no rollouts in a multi-map block",
+     [](ClassDesc2* cd) {
+         return std::make_unique<ParamBlockDesc2>(
+             7, L"blk", 0, cd, P_AUTO_UI + P_MULTIMAP,
+             0,
+             0, L"x", TYPE_FLOAT, 0, 5, p_end,
+             p_end);
+     },
+     "ParamBlockDesc2 \"blk\" (block 7): P_MULTIMAP rollout count 0 is outside 1 to 16", 0},
+    {"a single map's items where the rollout count belongs",
+     [](ClassDesc2* cd) {
+         return std::make_unique<ParamBlockDesc2>(
+             7, L"blk", 0, cd, P_AUTO_UI + P_MULTIMAP,
+             101, 4, 0, 0, nullptr,
+             0, L"x", TYPE_FLOAT, 0, 5, p_end,
+             p_end);
+     },
+     "ParamBlockDesc2 \"blk\" (block 7): P_MULTIMAP rollout count 101 is outside 1 to 16", 0},
+    {"two rollouts with one map ID",
+     [](ClassDesc2* cd) {
+         return std::make_unique<ParamBlockDesc2>(
+             7, L"blk", 0, cd, P_AUTO_UI + P_MULTIMAP,
+             2, 0, 101, 4, 0, 0, nullptr, 0, 102, 5, 0, 0, nullptr,
+             0, L"x", TYPE_FLOAT, 0, 5, p_end,
+             p_end);
+     },
+     "ParamBlockDesc2 \"blk\" (block 7): map ID 0 is given to two rollouts", 0},
+    {"p_ui naming a map the block does not have",
+     [](ClassDesc2* cd) {
+         return std::make_unique<ParamBlockDesc2>(
+             7, L"blk", 0, cd, P_AUTO_UI + P_MULTIMAP,
+             2, 0, 101, 4, 0, 0, nullptr, 1, 102, 5, 0, 0, nullptr,
+             0, L"x", TYPE_BOOL, 0, 5, p_ui, 1, TYPE_SINGLECHEKBOX, 1003, p_end,
+             1, L"y", TYPE_BOOL, 0, 6, p_ui, 2, TYPE_SINGLECHEKBOX, 1004, p_end,
+             2, L"z", TYPE_BOOL, 0, 7, p_end,
+             p_end);
+     },
+     "ParamBlockDesc2 \"blk\" (block 7): parameter 1 \"y\": p_ui names map 2, which the block "
+     "does not have (its maps: 0, 1)",
+     1},
+    {"p_ui without its map ID in a multi-map block",
+     [](ClassDesc2* cd) {
+         return std::make_unique<ParamBlockDesc2>(
+             7, L"blk", 0, cd, P_AUTO_UI + P_MULTIMAP,
+             2, 0, 101, 4, 0, 0, nullptr, 1, 102, 5, 0, 0, nullptr,
+             0, L"x", TYPE_FLOAT, 0, 5, p_ui, TYPE_SPINNER, EDITTYPE_FLOAT, 1490, 1496, 1.0,
+             p_end,
+             p_end);
+     },
+     "ParamBlockDesc2 \"blk\" (block 7): parameter 0 \"x\": p_ui with unknown control type 1 "
+     "(with P_MULTIMAP, p_ui starts with the map ID)",
+     0},
+    {"list on a switch",
+     [](ClassDesc2* cd) {
+         return std::make_unique<ParamBlockDesc2>(
+             7, L"blk", 0, cd, 0,
+             0, L"on", TYPE_BOOL, 0, 5, p_ui, TYPE_INTLISTBOX, 1010, 2, 30, 31, p_end,
+             p_end);
+     },
+     "ParamBlockDesc2 \"blk\" (block 7): parameter 0 \"on\": p_ui TYPE_INTLISTBOX does not fit "
+     "a TYPE_BOOL parameter",
+     0},
+    {"combo box on a float",
+     [](ClassDesc2* cd) {
+         return std::make_unique<ParamBlockDesc2>(
+             7, L"blk", 0, cd, 0,
+             0, L"f", TYPE_FLOAT, 0, 5, p_ui, TYPE_INT_COMBOBOX, 1010, 1, 30, p_end,
+             p_end);
+     },
+     "ParamBlockDesc2 \"blk\" (block 7): parameter 0 \"f\": p_ui TYPE_INT_COMBOBOX does not fit "
+     "a TYPE_FLOAT parameter",
+     0},
+    {"list without items",
+     [](ClassDesc2* cd) {
+         return std::make_unique<ParamBlockDesc2>(
+             7, L"blk", 0, cd, 0,
+             0, L"base", TYPE_INT, 0, 5, p_ui, TYPE_INTLISTBOX, 1010, 0, p_end,
+             1, L"y", TYPE_INT, 0, 6, p_end,
+             p_end);
+     },
+     "ParamBlockDesc2 \"blk\" (block 7): parameter 0 \"base\": p_ui TYPE_INTLISTBOX item count "
+     "0 is outside 1 to 256",
+     0},
+    {"list count larger than its string IDs",
+     [](ClassDesc2* cd) {
+         return std::make_unique<ParamBlockDesc2>(
+             7, L"blk", 0, cd, 0,
+             0, L"base", TYPE_INT, 0, 5, p_ui, TYPE_INTLISTBOX, 1010, 3, 30, 31, p_end,
+             1, L"y", TYPE_INT, 0, 6, p_end,
+             p_end);
+     },
+     "ParamBlockDesc2 \"blk\" (block 7): parameter 0 \"base\": p_ui TYPE_INTLISTBOX: found "
+     "p_end where string ID 3 of 3 belongs",
+     0},
+    {"list range beyond its items",
+     [](ClassDesc2* cd) {
+         return std::make_unique<ParamBlockDesc2>(
+             7, L"blk", 0, cd, 0,
+             0, L"base", TYPE_INT, 0, 5, p_range, 0, 8,
+             p_ui, TYPE_INTLISTBOX, 1010, 2, 30, 31, p_end,
+             1, L"y", TYPE_INT, 0, 6, p_end,
+             p_end);
+     },
+     "ParamBlockDesc2 \"blk\" (block 7): parameter 0 \"base\": p_range 0 to 8 goes beyond the "
+     "list's items 0 to 1",
+     0},
+    {"list default not an item",
+     [](ClassDesc2* cd) {
+         return std::make_unique<ParamBlockDesc2>(
+             7, L"blk", 0, cd, 0,
+             0, L"base", TYPE_INT, 0, 5, p_default, -1,
+             p_ui, TYPE_INT_COMBOBOX, 1010, 2, 30, 31, p_end,
+             p_end);
+     },
+     "ParamBlockDesc2 \"blk\" (block 7): parameter 0 \"base\": default -1 is not one of the "
+     "list's items 0 to 1",
      0},
 };
 // clang-format on
