@@ -13,7 +13,7 @@ ParamDlg* CreateBlockParamDlg(IParamBlock2* block, HWND hwMtlEdit, IMtlParams* i
     auto* panel = new HeadlessPanel(desc->cd, thing, hwMtlEdit, imp);
     auto* rollout = new PanelRollout(*panel, desc, 0);
     panel->rollouts_.push_back(rollout);
-    rollout->BuildGenerated(*block);
+    rollout->BuildGenerated(*block, panel->problems_);
     const MCHAR* title =
         desc->cd && desc->local_name != 0 ? desc->cd->GetRsrcString(desc->local_name) : nullptr;
     rollout->title_ = title ? WStr(title).ToUTF8() : desc->int_name.ToUTF8();

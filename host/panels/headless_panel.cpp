@@ -189,6 +189,11 @@ InputResult HeadlessPanel::ClickCheckBox(int id) {
     return rollout ? rollout->ClickCheckBox(id) : noControl(id);
 }
 
+InputResult HeadlessPanel::SelectItem(int id, int index) {
+    PanelRollout* rollout = RolloutWith(id);
+    return rollout ? rollout->SelectItem(id, index) : noControl(id);
+}
+
 InputResult HeadlessPanel::PressButton(int id) {
     PanelRollout* rollout = RolloutWith(id);
     return rollout ? rollout->PressButton(id) : noControl(id);

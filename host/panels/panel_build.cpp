@@ -40,6 +40,7 @@ ControlKind kindOf(const DialogControl& control) {
     if (control.HasClass(u"SpinnerControl")) return ControlKind::Spinner;
     if (control.HasClass(u"CustButton")) return ControlKind::Button;
     if (control.HasClass(u"Static")) return ControlKind::Static;
+    if (control.HasClass(u"ComboBox")) return ControlKind::DropDown;
     if (control.HasClass(u"Button")) {
         switch (control.style & kButtonTypeMask) {
             case 2:  // BS_CHECKBOX
@@ -58,6 +59,28 @@ ControlKind kindOf(const DialogControl& control) {
 
 std::string describeParam(const ParamDef& def) {
     return "parameter \"" + def.int_name.ToUTF8() + "\" (ID " + std::to_string(def.ID) + ")";
+}
+
+bool isList(const ParamDef& def) {
+    return def.ctrl_type == TYPE_INTLISTBOX || def.ctrl_type == TYPE_INT_COMBOBOX;
+}
+
+/// A list's item texts from the strings of the class's module; an item whose
+/// string is missing shows empty, and is reported.
+std::vector<std::string> listItems(const ParamBlockDesc2& desc, const ParamDef& def,
+                                   std::vector<std::string>& problems) {
+    std::vector<std::string> items;
+    for (std::size_t n = 0; n < def.list_items.size(); ++n) {
+        const StringResID id = def.list_items[n];
+        const MCHAR* text = desc.cd ? desc.cd->GetRsrcString(id) : nullptr;
+        if (!text) {
+            problems.push_back(describeParam(def) + ": the text of list item " + std::to_string(n) +
+                               " (string " + std::to_string(id) +
+                               ") is not among the module's strings");
+        }
+        items.push_back(text ? WStr(text).ToUTF8() : std::string());
+    }
+    return items;
 }
 
 }  // namespace
@@ -105,6 +128,17 @@ void PanelRollout::BuildFromTemplate(const DialogTemplate& dialog, int dialogId,
                 case TYPE_TEXMAPBUTTON:
                     control->kind = ControlKind::MapButton;
                     break;
+                case TYPE_INTLISTBOX:
+                case TYPE_INT_COMBOBOX:
+                    if (control->kind != ControlKind::DropDown) {
+                        control->param = -1;
+                        problems.push_back(describeParam(def) + ": control " + std::to_string(id) +
+                                           " in " + where + " is a " + control->className +
+                                           ", not a combo box");
+                        break;
+                    }
+                    control->items = listItems(*desc_, def, problems);
+                    break;
                 default:
                     control->param = -1;
                     problems.push_back(describeParam(def) + ": control type " +
@@ -115,7 +149,7 @@ void PanelRollout::BuildFromTemplate(const DialogTemplate& dialog, int dialogId,
     }
 }
 
-void PanelRollout::BuildGenerated(IParamBlock2& block) {
+void PanelRollout::BuildGenerated(IParamBlock2& block, std::vector<std::string>& problems) {
     int row = 0;
     for (int index = 0; index < desc_->Count(); ++index) {
         const ParamDef& def = desc_->ParamDefAt(index);
@@ -138,9 +172,18 @@ void PanelRollout::BuildGenerated(IParamBlock2& block) {
             control.integerField = def.type == TYPE_INT;
             control.scale = def.scale > 0.0f ? def.scale : (def.type == TYPE_INT ? 1.0f : 0.1f);
             controls_.push_back(std::move(control));
+            return &controls_.back();
         };
         const std::uint32_t plain = kStyleChild | kStyleVisible;
         const std::uint32_t field = plain | kStyleTabStop;
+        if (isList(def)) {
+            add(-1, "static", label + ":", {4, y, 80, 8}, plain, ControlKind::Static, -1);
+            add(id, "combobox", "", {90, y, 100, 12}, field | 3 /* CBS_DROPDOWNLIST */,
+                ControlKind::DropDown, def.ID)
+                ->items = listItems(*desc_, def, problems);
+            ++row;
+            continue;
+        }
         switch (static_cast<int>(def.type)) {
             case TYPE_FLOAT:
             case TYPE_INT:

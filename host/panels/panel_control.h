@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "panels/panels.h"
 
@@ -24,6 +25,7 @@ struct PanelRollout::ControlData {
     std::optional<double> number;
     std::optional<std::string> name;
     bool checked = false;  // the state of a check box bound to nothing
+    std::vector<std::string> items;  // a drop-down list's, in value order
 };
 
 }  // namespace standin

@@ -65,6 +65,8 @@ const char* ControlKindName(ControlKind kind) {
             return "spinner";
         case ControlKind::CheckBox:
             return "check box";
+        case ControlKind::DropDown:
+            return "drop-down list";
         case ControlKind::Button:
             return "button";
         case ControlKind::MapButton:
@@ -107,6 +109,12 @@ void HeadlessPanel::AppendDump(std::string& out, int depth) const {
                    (control.visible ? " visible" : " hidden");
             const std::string value = control.ValueText();
             if (!value.empty()) out += " value=" + value;
+            if (!control.items.empty()) {
+                out += " items=";
+                for (std::size_t i = 0; i < control.items.size(); ++i) {
+                    out += (i > 0 ? ",\"" : "\"") + control.items[i] + "\"";
+                }
+            }
             out += "\n";
         }
     }
@@ -144,7 +152,15 @@ void HeadlessPanel::AppendJson(std::string& out) const {
                    std::to_string(control.rect.cx) + "," + std::to_string(control.rect.cy) +
                    "],\"enabled\":" + (control.enabled ? "true" : "false") +
                    ",\"visible\":" + (control.visible ? "true" : "false") +
-                   ",\"value\":" + jsonValue(control) + "}";
+                   ",\"value\":" + jsonValue(control);
+            if (control.kind == ControlKind::DropDown) {
+                out += ",\"items\":[";
+                for (std::size_t i = 0; i < control.items.size(); ++i) {
+                    out += (i > 0 ? "," : "") + jsonString(control.items[i]);
+                }
+                out += "]";
+            }
+            out += "}";
         }
         out += "]}";
     }

@@ -100,6 +100,15 @@ void PanelRollout::Refresh(ControlData& control) {
             control.number = i != 0 ? 1.0 : 0.0;
             break;
         }
+        case ControlKind::DropDown: {
+            int i = 0;
+            if (!block->GetValue(control.param, t, i, valid)) return;
+            control.number = i;
+            // A value that names no item leaves the list without a selection.
+            const bool item = i >= 0 && static_cast<std::size_t>(i) < control.items.size();
+            control.text = item ? control.items[static_cast<std::size_t>(i)] : std::string();
+            break;
+        }
         case ControlKind::MapButton: {
             ReferenceTarget* map = nullptr;
             if (!block->GetValue(control.param, t, map, valid)) map = nullptr;
@@ -156,6 +165,7 @@ std::vector<ControlView> PanelRollout::Controls() const {
         view.param = control.param;
         view.number = control.number;
         view.name = control.name;
+        view.items = control.items;
         if (control.kind == ControlKind::Spinner) view.step = SpinnerStep(control);
         if (control.kind == ControlKind::CheckBox && control.param < 0) {
             view.number = control.checked ? 1.0 : 0.0;
@@ -267,6 +277,35 @@ InputResult PanelRollout::ClickCheckBox(int id) {
     InputResult result;
     result.applied = true;
     result.procResult = Dispatch(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+    return result;
+}
+
+InputResult PanelRollout::SelectItem(int id, int index) {
+    ControlData* control = Find(id);
+    if (!control) return refused("no " + controlName(id) + " in the rollout");
+    if (control->kind != ControlKind::DropDown || control->param < 0) {
+        return refused(controlName(id) + " is no drop-down list bound to a parameter");
+    }
+    if (auto why = Unavailable(*control)) return refused(*why);
+    const int count = static_cast<int>(control->items.size());
+    if (index < 0 || index >= count) {
+        return refused("item " + std::to_string(index) + " is not in the list of " +
+                       controlName(id) + " (items 0 to " + std::to_string(count - 1) + ")");
+    }
+    const ParamDef* def = desc_->FindParamDef(control->param);
+    if (def && def->has_range && (index < def->range_low.i || index > def->range_high.i)) {
+        return refused("item " + std::to_string(index) + " of " + controlName(id) +
+                       " is outside the parameter's range " + std::to_string(def->range_low.i) +
+                       " to " + std::to_string(def->range_high.i));
+    }
+    // The new value is in the block before the procedure hears of the change.
+    if (!GetParamBlock()->SetValue(control->param, panel_.Time(), index)) {
+        return refused("the parameter block refused item " + std::to_string(index));
+    }
+    Invalidate(control->param);
+    InputResult result;
+    result.applied = true;
+    result.procResult = Dispatch(WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), 0);
     return result;
 }
 

@@ -549,6 +549,263 @@ TEST_F(PanelTest, BlockPanelsGenerateARowPerParameter) {
     scene_.Clear();
 }
 
+/// A block whose UI spans two rollouts, the second with a drop-down list.
+class MultiMapPanelTest : public testing::Test {
+protected:
+    enum : MapID { kMain = 0, kOptions = 1 };
+    enum : ParamID { kOption = 3, kKind = 4 };
+
+    MultiMapPanelTest()
+        : instance_("StandInTest_sound.dlt", TestModuleResources()),
+          // clang-format off
+          blockDesc_(0, L"params", 0, &desc_, P_AUTO_CONSTRUCT + P_AUTO_UI + P_MULTIMAP,
+              0,
+              2,
+              kMain, IDD_TEST_PANEL, IDS_CLASS_NAME, 0, 0, nullptr,
+              kOptions, IDD_TEST_OPTIONS, IDS_OPTIONS, 0, 0, nullptr,
+              kValue, L"value", TYPE_FLOAT, P_ANIMATABLE, IDS_CATEGORY,
+                  p_default, 250.0, p_range, 0.0, 3000.0,
+                  p_ui, kMain, TYPE_SPINNER, EDITTYPE_FLOAT, IDC_VALUE_EDIT, IDC_VALUE_SPIN, 1.0,
+                  p_end,
+              kEnabled, L"enabled", TYPE_BOOL, 0, IDS_NON_ASCII,
+                  p_default, FALSE,
+                  p_ui, kMain, TYPE_SINGLECHEKBOX, IDC_ENABLE,
+                  p_end,
+              kOption, L"option", TYPE_BOOL, 0, IDS_LONG,
+                  p_default, TRUE,
+                  p_ui, kOptions, TYPE_SINGLECHEKBOX, IDC_OPTION,
+                  p_end,
+              kKind, L"kind", TYPE_INT, 0, IDS_LONG,
+                  p_default, 1, p_range, 0, 2,
+                  p_ui, kOptions, TYPE_INTLISTBOX, IDC_KIND, 3,
+                      IDS_ITEM_PLAIN, IDS_ITEM_GOLD, IDS_ITEM_STEEL,
+                  p_end,
+              p_end)
+    // clang-format on
+    {
+        desc_.instance = instance_.Get();
+    }
+
+    void SetUp() override { standin::InstallHeadlessPanelHost(); }
+
+    void TearDown() override {
+        for (HeadlessPanel* panel : standin::OpenPanels()) panel->DeleteThis();
+        scene_.Clear();
+    }
+
+    HeadlessPanel* Open() {
+        owner_ = static_cast<PanelOwner*>(desc_.Create(FALSE));
+        scene_.Add(owner_);
+        HeadlessPanel* panel =
+            standin::AsHeadlessPanel(desc_.CreateParamDlgs(nullptr, nullptr, owner_));
+        EXPECT_NE(panel, nullptr);
+        return panel;
+    }
+
+    ProcLog mainLog_;
+    ProcLog optionsLog_;
+    standin::InstanceHandle instance_;
+    PanelDesc desc_;
+    ParamBlockDesc2 blockDesc_;
+    standin::Scene scene_;
+    PanelOwner* owner_ = nullptr;
+};
+
+TEST_F(MultiMapPanelTest, EachRolloutBindsTheParametersOfItsMapOnly) {
+    HeadlessPanel* panel = Open();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(panel->Problems().empty()) << panel->Problems().front();
+    ASSERT_EQ(panel->NumRollouts(), 2);
+    standin::PanelRollout& main = panel->Rollout(0);
+    standin::PanelRollout& options = panel->Rollout(1);
+    EXPECT_EQ(main.DialogId(), IDD_TEST_PANEL);
+    EXPECT_EQ(options.DialogId(), IDD_TEST_OPTIONS);
+    EXPECT_EQ(main.GetMapID(), kMain);
+    EXPECT_EQ(options.GetMapID(), kOptions);
+    EXPECT_EQ(owner_->Block()->GetMap(kMain), &main);
+    EXPECT_EQ(owner_->Block()->GetMap(kOptions), &options);
+
+    EXPECT_EQ(main.Control(IDC_VALUE_EDIT)->param, kValue);
+    EXPECT_EQ(main.Control(IDC_ENABLE)->param, kEnabled);
+    EXPECT_FALSE(main.HasControl(IDC_KIND));
+    EXPECT_FALSE(options.HasControl(IDC_VALUE_EDIT));
+    EXPECT_EQ(options.Control(IDC_OPTION)->param, kOption);
+    EXPECT_EQ(options.Control(IDC_OPTION)->ValueText(), "1");
+    const standin::ControlView kind = *options.Control(IDC_KIND);
+    EXPECT_EQ(kind.param, kKind);
+    EXPECT_EQ(kind.kind, standin::ControlKind::DropDown);
+    EXPECT_EQ(kind.className, "combobox");
+    EXPECT_EQ(kind.ValueText(), "1");
+    EXPECT_EQ(kind.items.size(), 3u);
+
+    // Input by ID reaches whichever rollout holds the control.
+    ASSERT_TRUE(panel->ClickCheckBox(IDC_OPTION));
+    EXPECT_EQ(owner_->Block()->GetInt(kOption), FALSE);
+    ASSERT_TRUE(panel->TypeText(IDC_VALUE_EDIT, "12"));
+    EXPECT_EQ(owner_->Block()->GetFloat(kValue), 12.0f);
+}
+
+TEST_F(MultiMapPanelTest, PickingAnItemStoresItsIndexThenTellsThatRolloutsProcedure) {
+    HeadlessPanel* panel = Open();
+    ASSERT_NE(panel, nullptr);
+    blockDesc_.SetUserDlgProc(kMain, new RecordingProc(mainLog_));
+    blockDesc_.SetUserDlgProc(kOptions, new RecordingProc(optionsLog_, 7));
+    mainLog_.messages.clear();
+    optionsLog_.messages.clear();
+    IParamMap2* optionsMap = owner_->Block()->GetMap(kOptions);
+
+    for (const int item : {2, 0, 1}) {
+        SCOPED_TRACE(item);
+        const standin::InputResult result = panel->SelectItem(IDC_KIND, item);
+        ASSERT_TRUE(result) << result.error;
+        EXPECT_EQ(result.procResult, 7);
+        EXPECT_EQ(owner_->Block()->GetInt(kKind), item);
+        EXPECT_EQ(panel->Rollout(1).Control(IDC_KIND)->ValueText(), std::to_string(item));
+        ASSERT_EQ(optionsLog_.messages.size(), 1u);
+        EXPECT_EQ(optionsLog_.messages[0].msg, static_cast<UINT>(WM_COMMAND));
+        EXPECT_EQ(LOWORD(optionsLog_.messages[0].wParam), IDC_KIND);
+        EXPECT_EQ(HIWORD(optionsLog_.messages[0].wParam), CBN_SELCHANGE);
+        EXPECT_EQ(optionsLog_.messages[0].map, optionsMap);
+        optionsLog_.messages.clear();
+    }
+    EXPECT_TRUE(mainLog_.messages.empty());
+
+    // A value set elsewhere shows once the rollout is told.
+    owner_->Block()->SetValue(kKind, 0, 2);
+    optionsMap->Invalidate(kKind);
+    EXPECT_EQ(panel->Rollout(1).Control(IDC_KIND)->ValueText(), "2");
+
+    struct Refused {
+        int id;
+        int item;
+        const char* error;
+    };
+    const Refused refusedCases[] = {
+        {IDC_KIND, 3, "item 3 is not in the list of control 1006 (items 0 to 2)"},
+        {IDC_KIND, -1, "item -1 is not in the list of control 1006 (items 0 to 2)"},
+        {IDC_OPTION, 0, "control 1005 is no drop-down list bound to a parameter"},
+        {4242, 0, "no control 4242"},
+    };
+    for (const Refused& c : refusedCases) {
+        SCOPED_TRACE(c.error);
+        const standin::InputResult result = panel->SelectItem(c.id, c.item);
+        EXPECT_FALSE(result);
+        EXPECT_NE(result.error.find(c.error), std::string::npos) << result.error;
+        EXPECT_EQ(owner_->Block()->GetInt(kKind), 2);
+    }
+    EXPECT_TRUE(optionsLog_.messages.empty());
+}
+
+TEST_F(MultiMapPanelTest, ADisabledListTakesNoPick) {
+    HeadlessPanel* panel = Open();
+    ASSERT_NE(panel, nullptr);
+    IParamMap2* optionsMap = owner_->Block()->GetMap(kOptions);
+    optionsMap->Enable(kKind, FALSE);
+    EXPECT_FALSE(panel->Rollout(1).Control(IDC_KIND)->enabled);
+    EXPECT_TRUE(panel->Rollout(1).Control(IDC_OPTION)->enabled);
+    const standin::InputResult result = panel->SelectItem(IDC_KIND, 2);
+    EXPECT_FALSE(result);
+    EXPECT_EQ(result.error, "control 1006 is unavailable");
+    EXPECT_EQ(owner_->Block()->GetInt(kKind), 1);
+    optionsMap->Enable(kKind, TRUE);
+    EXPECT_TRUE(panel->SelectItem(IDC_KIND, 2));
+    EXPECT_EQ(owner_->Block()->GetInt(kKind), 2);
+}
+
+#ifndef _WIN32
+// Not on Windows: the items are strings of bare resources (see above).
+TEST_F(MultiMapPanelTest, TheListShowsItsItemsFromTheModulesStrings) {
+    HeadlessPanel* panel = Open();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->Rollout(1).Title(), "Options");
+    const standin::ControlView kind = *panel->Rollout(1).Control(IDC_KIND);
+    EXPECT_EQ(kind.items, (std::vector<std::string>{"Plain", "Gold", "Tempered \u201csteel\u201d"}));
+    EXPECT_EQ(kind.text, "Gold");
+    ASSERT_TRUE(panel->SelectItem(IDC_KIND, 2));
+    EXPECT_EQ(panel->Rollout(1).Control(IDC_KIND)->text, "Tempered \u201csteel\u201d");
+
+    panel->Rollout(1).Enable(kKind, FALSE);
+    const std::string dump = panel->DumpText();
+    EXPECT_NE(dump.find("rollout \"Options\" from dialog 102"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("1006 combobox \"Tempered \u201csteel\u201d\" 40,18 100x60 disabled visible "
+                        "value=2 items=\"Plain\",\"Gold\",\"Tempered \u201csteel\u201d\"\n"),
+              std::string::npos)
+        << dump;
+    const std::string json = panel->ToJson();
+    EXPECT_NE(json.find("\"enabled\":false,\"visible\":true,\"value\":2,\"items\":[\"Plain\","
+                        "\"Gold\",\"Tempered \u201csteel\u201d\"]}"),
+              std::string::npos)
+        << json;
+}
+
+TEST_F(MultiMapPanelTest, ListsThatCannotShowAreReported) {
+    PanelDesc otherDesc;
+    otherDesc.instance = instance_.Get();
+    // clang-format off
+    ParamBlockDesc2 desc(0, L"params", 0, &otherDesc, P_AUTO_CONSTRUCT + P_AUTO_UI + P_MULTIMAP,
+        0,
+        1,
+        kOptions, IDD_TEST_OPTIONS, IDS_OPTIONS, 0, 0, nullptr,
+        kOption, L"option", TYPE_INT, 0, IDS_LONG,
+            p_ui, kOptions, TYPE_INT_COMBOBOX, IDC_OPTION, 2, IDS_ITEM_PLAIN, IDS_ITEM_GOLD,
+            p_end,
+        kKind, L"kind", TYPE_INT, 0, IDS_LONG,
+            p_ui, kOptions, TYPE_INTLISTBOX, IDC_KIND, 2, IDS_ITEM_PLAIN, IDS_ITEM_MISSING,
+            p_end,
+        p_end);
+    // clang-format on
+    ASSERT_FALSE(desc.HasDefinitionErrors()) << desc.DefinitionErrors().front();
+    auto* owner = static_cast<PanelOwner*>(otherDesc.Create(FALSE));
+    scene_.Add(owner);
+    HeadlessPanel* panel =
+        standin::AsHeadlessPanel(otherDesc.CreateParamDlgs(nullptr, nullptr, owner));
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->Problems(),
+              (std::vector<std::string>{
+                  "parameter \"option\" (ID 3): control 1005 in dialog 102 is a button, not a "
+                  "combo box",
+                  "parameter \"kind\" (ID 4): the text of list item 1 (string 54) is not among "
+                  "the module's strings"}));
+    EXPECT_EQ(panel->Rollout(0).Control(IDC_OPTION)->param, -1);
+    EXPECT_EQ(panel->Rollout(0).Control(IDC_KIND)->items,
+              (std::vector<std::string>{"Plain", ""}));
+    EXPECT_TRUE(panel->SelectItem(IDC_KIND, 1));  // still a value the user can pick
+    EXPECT_EQ(owner->Block()->GetInt(kKind), 1);
+    EXPECT_EQ(panel->Rollout(0).Control(IDC_KIND)->text, "");
+    panel->DeleteThis();
+    scene_.Clear();
+}
+
+TEST_F(MultiMapPanelTest, GeneratedRolloutsShowListsAsDropDowns) {
+    PanelDesc otherDesc;
+    otherDesc.instance = instance_.Get();
+    // clang-format off
+    ParamBlockDesc2 desc(0, L"output", 0, &otherDesc, P_AUTO_CONSTRUCT, 0,
+        0, L"amount", TYPE_FLOAT, 0, 0, p_default, 1.0, p_end,
+        1, L"kind", TYPE_INT, 0, IDS_OPTIONS, p_default, 2,
+            p_ui, TYPE_INT_COMBOBOX, 0, 3, IDS_ITEM_PLAIN, IDS_ITEM_GOLD, IDS_ITEM_STEEL, p_end,
+        p_end);
+    // clang-format on
+    auto* owner = static_cast<PanelOwner*>(otherDesc.Create(FALSE));
+    scene_.Add(owner);
+    HeadlessPanel* panel =
+        standin::AsHeadlessPanel(standin::CreateBlockParamDlg(owner->Block(), nullptr, nullptr));
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(panel->Problems().empty());
+    const int kind = standin::kGeneratedControlBase + 2;
+    const standin::ControlView list = *panel->Rollout(0).Control(kind);
+    EXPECT_EQ(list.kind, standin::ControlKind::DropDown);
+    EXPECT_EQ(list.items, (std::vector<std::string>{"Plain", "Gold", "Tempered \u201csteel\u201d"}));
+    EXPECT_EQ(list.text, "Tempered \u201csteel\u201d");
+    EXPECT_FALSE(panel->Rollout(0).HasControl(kind + 1));  // no spinner beside it
+    EXPECT_TRUE(panel->SelectItem(kind, 0));
+    EXPECT_EQ(owner->Block()->GetInt(1), 0);
+    EXPECT_EQ(panel->Rollout(0).Control(kind)->text, "Plain");
+    panel->DeleteThis();
+    scene_.Clear();
+}
+#endif
+
 class MissingTemplatePanelTest : public PanelTest {
 protected:
     MissingTemplatePanelTest() : PanelTest(999) {}

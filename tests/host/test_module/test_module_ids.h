@@ -10,9 +10,20 @@
 #define IDS_LONG 5
 #define IDS_SURROGATES 6
 #define IDS_OTHER_BLOCK 40
+// A drop-down list's items and the second rollout's title, in block 4; ID 54
+// is left out on purpose, for an item whose text is missing.
+#define IDS_ITEM_PLAIN 50
+#define IDS_ITEM_GOLD 51
+#define IDS_ITEM_STEEL 52
+#define IDS_OPTIONS 53
+#define IDS_ITEM_MISSING 54
 
 #define IDD_TEST_PANEL 101
 #define IDC_VALUE_EDIT 1001
 #define IDC_VALUE_SPIN 1002
 #define IDC_ENABLE 1003
 #define IDC_LINK 1004
+
+#define IDD_TEST_OPTIONS 102
+#define IDC_OPTION 1005
+#define IDC_KIND 1006

@@ -39,7 +39,8 @@ void InstallHeadlessPanelHost();
 
 /// A headless panel for `block`, which has no dialog template: one generated
 /// row per parameter (an edit with a spinner for a float or an integer, a
-/// check box for a BOOL, a map button for a map). Null for a null block.
+/// drop-down list for an integer shown as a list, a check box for a BOOL, a
+/// map button for a map). Null for a null block.
 ParamDlg* CreateBlockParamDlg(IParamBlock2* block, HWND hwMtlEdit, IMtlParams* imp);
 
 /// Generated rows: the control of the parameter at definition index i has ID
@@ -47,7 +48,17 @@ ParamDlg* CreateBlockParamDlg(IParamBlock2* block, HWND hwMtlEdit, IMtlParams* i
 inline constexpr int kGeneratedControlBase = 2000;
 
 /// What a control is, from its class and style.
-enum class ControlKind { Edit, Spinner, CheckBox, Button, MapButton, Static, GroupBox, Other };
+enum class ControlKind {
+    Edit,
+    Spinner,
+    CheckBox,
+    DropDown,
+    Button,
+    MapButton,
+    Static,
+    GroupBox,
+    Other
+};
 
 const char* ControlKindName(ControlKind kind);
 
@@ -64,7 +75,8 @@ struct ControlView {
     /// The template's class name; the system's classes (given as atoms) as
     /// "button", "edit", "static", "listbox", "scrollbar", "combobox".
     std::string className;
-    /// UTF-8. An edit shows its number; a map button the map's name or "None".
+    /// UTF-8. An edit shows its number; a drop-down list its selected item
+    /// ("" with none); a map button the map's name or "None".
     std::string text;
     ControlRect rect;  // dialog units
     std::uint32_t style = 0;
@@ -73,8 +85,11 @@ struct ControlView {
     ControlKind kind = ControlKind::Other;
     /// The bound parameter, or -1.
     ParamID param = -1;
-    /// The number an edit or spinner holds; the state of a check box as 0 or 1.
+    /// The number an edit or spinner holds; the state of a check box as 0 or
+    /// 1; the value of a drop-down list's parameter, the selected item's index.
     std::optional<double> number;
+    /// A drop-down list's items (UTF-8), in value order.
+    std::vector<std::string> items;
     /// The name on a map button ("None" without a map).
     std::optional<std::string> name;
     /// A spinner's step: what one click adds to its value; 0 for other controls.
@@ -135,6 +150,10 @@ public:
     /// Clicks check box `id`: the new state is stored in its parameter, then
     /// the user procedure receives WM_COMMAND (ID, BN_CLICKED).
     InputResult ClickCheckBox(int id);
+    /// Picks item `index` (from 0) of drop-down list `id`: the index is stored
+    /// in its parameter, then the user procedure receives WM_COMMAND (ID,
+    /// CBN_SELCHANGE).
+    InputResult SelectItem(int id, int index);
     /// Presses button `id`: the user procedure receives WM_COMMAND (ID, BN_CLICKED).
     InputResult PressButton(int id);
     /// Drops `map` (null: clears) on map button `id`, as choosing it in the
@@ -155,8 +174,9 @@ private:
     /// naming a control the template lacks is added to `problems`.
     void BuildFromTemplate(const DialogTemplate& dialog, int dialogId,
                            std::vector<std::string>& problems);
-    /// One row per parameter (see kGeneratedControlBase).
-    void BuildGenerated(IParamBlock2& block);
+    /// One row per parameter (see kGeneratedControlBase); a list item whose
+    /// text is missing is added to `problems`.
+    void BuildGenerated(IParamBlock2& block, std::vector<std::string>& problems);
     void Bind(IParamBlock2* block);
     ControlData* Find(int id);
     const ControlData* Find(int id) const;
@@ -218,6 +238,7 @@ public:
     InputResult TypeText(int id, std::string_view text);
     InputResult DragSpinner(int id, int steps);
     InputResult ClickCheckBox(int id);
+    InputResult SelectItem(int id, int index);
     InputResult PressButton(int id);
     InputResult AssignMap(int id, Texmap* map);
 
@@ -239,7 +260,8 @@ public:
     std::string DumpText() const;
     /// The same as JSON: {"class", "visible", "rollouts": [{"title",
     /// "dialog", "controls": [{"id", "class", "text", "rect", "enabled",
-    /// "visible", "value"}]}], "dialogs": [...added headless panels...]}.
+    /// "visible", "value", and for a drop-down list "items"}]}], "dialogs":
+    /// [...added headless panels...]}.
     std::string ToJson() const;
 
 private:
