@@ -47,6 +47,22 @@ BENCHMARK(BM_EvalColor);
 void BM_EvalColorNoiseMap(benchmark::State& state) { evalColour(state, moduleMaps().noise); }
 BENCHMARK(BM_EvalColorNoiseMap);
 
+// The physical-optics options, side by side with BM_EvalColor on the same
+// samples: the spectral colour of a dielectric film, the exact phases at
+// three wavelengths, and the spectrum of an oxide on titanium.
+void BM_EvalColorSpectral(benchmark::State& state) { evalColour(state, moduleMaps().spectral); }
+BENCHMARK(BM_EvalColorSpectral);
+
+void BM_EvalColorExactPhases(benchmark::State& state) {
+    evalColour(state, moduleMaps().exactPhases);
+}
+BENCHMARK(BM_EvalColorExactPhases);
+
+void BM_EvalColorMetalSpectral(benchmark::State& state) {
+    evalColour(state, moduleMaps().metalSpectral);
+}
+BENCHMARK(BM_EvalColorMetalSpectral);
+
 void BM_EvalMono(benchmark::State& state) {
     const Workload& w = workload();
     const std::vector<Texmap*>& maps = moduleMaps().plain;

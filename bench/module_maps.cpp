@@ -73,6 +73,18 @@ void checkAgainstCore(const Workload& w, const ModuleMaps& m, Texmap& noiseMap) 
     }
 }
 
+// A map of set `p` with the physical-optics options.
+Texmap& opticsMapFor(const ParameterSet& p, bool spectral, bool exactPhases, int baseMetal) {
+    Texmap& map = mapFor(p);
+    IParamBlock2& block = *map.GetParamBlock(0);
+    if (!block.SetValue(pb_spectral, 0, spectral ? TRUE : FALSE) ||
+        !block.SetValue(pb_physical_phase, 0, exactPhases ? TRUE : FALSE) ||
+        !block.SetValue(pb_base_metal, 0, baseMetal)) {
+        fail("the map refused its optics options");
+    }
+    return map;
+}
+
 std::unique_ptr<ModuleMaps> makeMaps() {
     try {
         session = std::make_unique<tools::HostSession>(NACRELLE_MODULE_PATH);
@@ -92,6 +104,9 @@ std::unique_ptr<ModuleMaps> makeMaps() {
             fail("the map refused to switch its thickness map on");
         }
         result->noise.push_back(&withNoise);
+        result->spectral.push_back(&opticsMapFor(p, true, false, 0));
+        result->exactPhases.push_back(&opticsMapFor(p, false, true, 0));
+        result->metalSpectral.push_back(&opticsMapFor(p, true, false, 7 /* titanium */));
     }
     result->swatch = &session->createMap();
 
@@ -99,6 +114,9 @@ std::unique_ptr<ModuleMaps> makeMaps() {
     Interval valid = FOREVER;
     for (Texmap* map : result->plain) map->Update(0, valid);
     for (Texmap* map : result->noise) map->Update(0, valid);
+    for (const auto* set : {&result->spectral, &result->exactPhases, &result->metalSpectral}) {
+        for (Texmap* map : *set) map->Update(0, valid);
+    }
     checkAgainstCore(w, *result, *noiseMap);
     return result;
 }

@@ -14,6 +14,9 @@ namespace nacrelle::bench {
 struct ModuleMaps {
     std::vector<Texmap*> plain;  ///< one per parameter set, without a thickness map
     std::vector<Texmap*> noise;  ///< the same, with a noise thickness map switched on
+    std::vector<Texmap*> spectral;       ///< `plain` with the spectral colour
+    std::vector<Texmap*> exactPhases;    ///< `plain` with exact phases, three wavelengths
+    std::vector<Texmap*> metalSpectral;  ///< `plain` on a titanium base, spectral
     Texmap* swatch = nullptr;    ///< a map at its defaults, for the swatch render
 };
 

@@ -131,6 +131,14 @@ void Nacrelle::Update(TimeValue t, Interval& valid) {
         block->GetValue(pb_n_internal, t, filmStack.nInternal, validity);
         block->GetValue(pb_hue, t, hueShift, validity);
         block->GetValue(pb_saturation, t, saturationOffset, validity);
+        int spectral = 0, physicalPhase = 0;
+        block->GetValue(pb_spectral, t, spectral, validity);
+        block->GetValue(pb_physical_phase, t, physicalPhase, validity);
+        block->GetValue(pb_base_metal, t, optics.baseMetal, validity);
+        optics.spectral = spectral != 0;
+        optics.physicalPhase = physicalPhase != 0;
+        // Built once for the module, here rather than on a render thread.
+        if (optics.spectral) spectralTables = &nacrelle::spectralTables();
     }
     valid &= validity;
 }
@@ -166,8 +174,11 @@ AColor Nacrelle::EvalColor(ShadeContext& sc) {
     const float gamma = paramBlock->GetFloat(pb_gamma, 0, 0);
 
     const nacrelle::FilmStack stack = filmStack;
+    const nacrelle::ColourAdjust adjust{hueShift, saturationOffset, gamma};
     const nacrelle::Colour colour =
-        nacrelle::filmColour(cosine, m, stack, {hueShift, saturationOffset, gamma});
+        optics.threeWavelengthModel()
+            ? nacrelle::filmColour(cosine, m, stack, adjust)
+            : nacrelle::filmColour(cosine, m, stack, adjust, optics, spectralTables);
     return textureOutput->Filter(AColor(colour.r, colour.g, colour.b, colour.a));
 }
 

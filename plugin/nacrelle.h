@@ -2,6 +2,7 @@
 // coating colour for every shaded sample.
 #pragma once
 
+#include "core/physical_colour.h"
 #include "core/thin_film.h"
 #include "plugin/host.h"
 
@@ -56,7 +57,8 @@ public:
     void GetUVTransform(Matrix3& uvtrans) override;
 
     /// Makes the "Max:" thickness row and the thickness-map button of the open
-    /// panel available only while the map switch is on.
+    /// panel available only while the map switch is on, and the "Internal:"
+    /// index only while no metal base replaces it.
     void UpdateThicknessMapUI();
 
 protected:
@@ -71,6 +73,8 @@ private:
     nacrelle::FilmStack filmStack{};   // parameters 2, 3, 4, 0, 1
     float hueShift = 0.0f;             // parameter 8, degrees
     float saturationOffset = 0.0f;     // parameter 9, percent
+    nacrelle::OpticsOptions optics{};  // parameters 11, 12, 13
+    const nacrelle::SpectralTables* spectralTables = nullptr;  // set at update while spectral
     IParamBlock2* paramBlock;          // reference 0
     Texmap* thicknessMap[1];           // reference 1 = sub-map slot 0
     int useThicknessMap;               // parameter 6

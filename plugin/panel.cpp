@@ -30,7 +30,8 @@ INT_PTR NacrelleDlgProc::DlgProc(TimeValue /*t*/, IParamMap2* map, HWND /*hWnd*/
                                  WPARAM wParam, LPARAM /*lParam*/) {
     if (msg != WM_COMMAND) return 0;
     switch (LOWORD(wParam)) {
-        case IDC_USE_THICKNESS_MAP: {
+        case IDC_USE_THICKNESS_MAP:
+        case IDC_BASE_METAL: {
             // The host has stored the check box's new state by now.
             IParamBlock2* block = map != nullptr ? map->GetParamBlock() : nullptr;
             ReferenceMaker* owner = block != nullptr ? block->GetOwner() : nullptr;
@@ -54,8 +55,10 @@ void NacrelleDlgProc::SetThing(ReferenceTarget* m) {
 ParamDlg* Nacrelle::CreateParamDlg(HWND hwMtlEdit, IMtlParams* imp) {
     IAutoMParamDlg* master = GetNacrelleDesc()->CreateParamDlgs(hwMtlEdit, imp, this);
     if (master == nullptr) return nullptr;  // the host builds no panels
-    NacrelleDlgProc* procedure = new (std::nothrow) NacrelleDlgProc(this);
-    if (procedure != nullptr) nacrelleParamBlockDesc.SetUserDlgProc(0, procedure);
+    for (const MapID rollout : {map_main, map_optics}) {
+        NacrelleDlgProc* procedure = new (std::nothrow) NacrelleDlgProc(this);
+        if (procedure != nullptr) nacrelleParamBlockDesc.SetUserDlgProc(rollout, procedure);
+    }
     ParamDlg* filterDlg = textureOutput->CreateParamDlg(hwMtlEdit, imp);
     lastOutputDlg = filterDlg;
     master->AddDlg(filterDlg);
@@ -76,10 +79,13 @@ MSTR Nacrelle::GetSubTexmapSlotName(int i, bool /*localized*/) {
 void Nacrelle::UpdateThicknessMapUI() {
     if (paramBlock == nullptr) return;
     int enabled = 0;
+    int baseMetal = 0;
     paramBlock->GetValue(pb_thickness_map_enabled, 0, enabled, validity, 0);
-    IParamMap2* map = paramBlock->GetMap(0);
+    paramBlock->GetValue(pb_base_metal, 0, baseMetal, validity, 0);
+    IParamMap2* map = paramBlock->GetMap(map_main);
     if (map == nullptr) return;  // no panel open
     const BOOL on = enabled != 0 ? TRUE : FALSE;
     map->Enable(pb_thickness_max, on, 0);
     map->Enable(pb_thickness_map, on, 0);
+    map->Enable(pb_n_internal, baseMetal == nacrelle::kBaseDielectric ? TRUE : FALSE, 0);
 }

@@ -20,7 +20,17 @@ enum NacrelleParamID : ParamID {
     pb_hue = 8,
     pb_saturation = 9,
     pb_output = 10,
+    pb_spectral = 11,
+    pb_physical_phase = 12,
+    pb_base_metal = 13,  // 0: the "Internal:" index; 1-8: a metal (core/metal_index.h)
 };
+
+/// The block's rollouts: the main panel and the physical-optics options.
+enum NacrelleMapID : MapID { map_main = 0, map_optics = 1 };
+
+/// Version of the block's definition, stored in scenes. Version 1 added
+/// parameters 11 to 13; a block saved before loads with their defaults.
+inline constexpr int kNacrelleBlockVersion = 1;
 
 /// The map's references; parameters 5 and 10 live in references 1 and 2.
 enum NacrelleRefID { ref_param_block = 0, ref_thickness_map = 1, ref_texture_output = 2 };

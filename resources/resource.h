@@ -20,14 +20,33 @@
 #define IDS_HOMEPAGE 15
 #define IDS_BASE_ARTICLE 16
 #define IDS_OUTPUT 17
+// The physical-optics rollout. 18 to 39 stay free: the table above is the
+// one scripts and older releases know.
+#define IDS_OPTICS 40
+#define IDS_SPECTRAL 41
+#define IDS_PHYSICAL_PHASE 42
+#define IDS_BASE_METAL 43
+#define IDS_BASE_INTERNAL 44
+#define IDS_METAL_GOLD 45
+#define IDS_METAL_SILVER 46
+#define IDS_METAL_COPPER 47
+#define IDS_METAL_ALUMINIUM 48
+#define IDS_METAL_CHROMIUM 49
+#define IDS_METAL_IRON 50
+#define IDS_METAL_TITANIUM 51
+#define IDS_METAL_NIOBIUM 52
 
-// The parameter panel.
+// The parameter panel and the physical-optics rollout.
 #define IDD_PANEL 101
+#define IDD_OPTICS_PANEL 102
 
 #define IDC_THICKNESS_MAP 1002
 #define IDC_USE_THICKNESS_MAP 1003
 #define IDC_HOMEPAGE 1008
 #define IDC_ARTICLE 1009
+#define IDC_SPECTRAL 1010
+#define IDC_PHYSICAL_PHASE 1011
+#define IDC_BASE_METAL 1012
 #define IDC_THICKNESS_MIN_EDIT 1490
 #define IDC_THICKNESS_MAX_EDIT 1491
 #define IDC_GAMMA_EDIT 1492

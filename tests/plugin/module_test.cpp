@@ -10,6 +10,8 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "tests/plugin/module_fixture.h"
 #include "tests/support/module_parameters.h"
@@ -126,15 +128,18 @@ TEST_F(ModuleEntry, ParameterBlockDefinition) {
     EXPECT_EQ(pbd->ID, 0);
     EXPECT_EQ(pbd->int_name, MSTR(L"params"));
     EXPECT_EQ(pbd->local_name, 0);
-    EXPECT_EQ(pbd->flags, P_AUTO_CONSTRUCT + P_AUTO_UI);
-    EXPECT_EQ(pbd->flags, 6);
+    EXPECT_EQ(pbd->flags, P_AUTO_CONSTRUCT + P_AUTO_UI + P_MULTIMAP + P_VERSION);
+    EXPECT_EQ(pbd->version, 1);
     EXPECT_EQ(pbd->ref_no, 0);
-    const ParamMapInfo* ui = pbd->GetMapInfo(0);
-    ASSERT_NE(ui, nullptr);
-    EXPECT_EQ(ui->dlg_template, 101);
-    EXPECT_EQ(ui->title, 4);
-    EXPECT_EQ(ui->flag_mask, 0);
-    EXPECT_EQ(ui->rollup_flags, 0);
+    // The main rollout (template 101) and the physical optics (102).
+    for (const auto& [map, dialog, title] : {std::tuple{0, 101, 4}, std::tuple{1, 102, 40}}) {
+        const ParamMapInfo* ui = pbd->GetMapInfo(static_cast<MapID>(map));
+        ASSERT_NE(ui, nullptr);
+        EXPECT_EQ(ui->dlg_template, dialog);
+        EXPECT_EQ(ui->title, title);
+        EXPECT_EQ(ui->flag_mask, 0);
+        EXPECT_EQ(ui->rollup_flags, 0);
+    }
 
     const ExpectedBinding expected[] = {
         {TYPE_FLOAT, P_ANIMATABLE, 5, TYPE_SPINNER, {1490, 1496}, 1.0f, -1, -1},
@@ -148,9 +153,12 @@ TEST_F(ModuleEntry, ParameterBlockDefinition) {
         {TYPE_FLOAT, P_ANIMATABLE, 13, TYPE_SPINNER, {1502, 1503}, 0.1f, -1, -1},
         {TYPE_FLOAT, P_ANIMATABLE, 14, TYPE_SPINNER, {1504, 1505}, 0.1f, -1, -1},
         {TYPE_REFTARG, P_OWNERS_REF, 17, -1, {}, 0.0f, 2, -1},
+        {TYPE_BOOL, 0, 41, TYPE_SINGLECHEKBOX, {1010}, 0.0f, -1, -1},
+        {TYPE_BOOL, 0, 42, TYPE_SINGLECHEKBOX, {1011}, 0.0f, -1, -1},
+        {TYPE_INT, 0, 43, TYPE_INTLISTBOX, {1012}, 0.0f, -1, -1},
     };
     static_assert(std::size(expected) == std::size(nacrelle::testing::kModuleParameters));
-    ASSERT_EQ(pbd->Count(), 11);
+    ASSERT_EQ(pbd->Count(), 14);
     for (int index = 0; index < pbd->Count(); ++index) {
         const ExpectedBinding& e = expected[index];
         const nacrelle::testing::ModuleParameter& p = nacrelle::testing::kModuleParameters[index];
@@ -177,6 +185,19 @@ TEST_F(ModuleEntry, ParameterBlockDefinition) {
             EXPECT_TRUE(def.has_default);
             EXPECT_EQ(def.def.i, 0);
             EXPECT_FALSE(def.has_range);
+        } else if (def.type == TYPE_INT) {
+            EXPECT_TRUE(def.has_default);
+            EXPECT_EQ(def.def.i, static_cast<int>(p.defaultValue));
+            EXPECT_EQ(def.range_low.i, static_cast<int>(p.low));
+            EXPECT_EQ(def.range_high.i, static_cast<int>(p.high));
+            // The drop-down's items: the dielectric base, then the eight metals.
+            std::vector<std::string> items;
+            for (const StringResID item : def.list_items) {
+                items.push_back(MSTR(Descriptor()->GetRsrcString(item)).ToUTF8());
+            }
+            EXPECT_EQ(items, (std::vector<std::string>{"Internal IOR", "Gold", "Silver", "Copper",
+                                                       "Aluminium", "Chromium", "Iron",
+                                                       "Titanium", "Niobium"}));
         } else {
             EXPECT_FALSE(def.has_default);
             EXPECT_FALSE(def.has_range);

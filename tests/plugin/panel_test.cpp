@@ -108,6 +108,31 @@ TEST_F(PanelTest, MovingThePanelBetweenMapsFollowsTheirSwitches) {
     EXPECT_EQ(panel.GetDlg(0)->GetThing(), map->GetReference(2));
 }
 
+TEST_F(PanelTest, PhysicalOpticsRolloutAndAMetalBaseTakingTheInternalIndexsPlace) {
+    constexpr int kSpectral = 1010, kBase = 1012, kInternalEdit = 1495, kInternalSpin = 1501;
+    standin::HeadlessPanel& panel = Open(*map);
+    ASSERT_EQ(panel.NumRollouts(), 2);
+    EXPECT_EQ(panel.Rollout(1).DialogId(), 102);
+    EXPECT_EQ(panel.Rollout(1).Title(), "Physical Optics");
+    ASSERT_TRUE(panel.ClickCheckBox(kSpectral));
+    EXPECT_EQ(Block(*map).GetInt(11), 1);
+
+    ASSERT_TRUE(panel.SelectItem(kBase, 7));
+    EXPECT_EQ(Block(*map).GetInt(13), 7);
+    EXPECT_EQ(panel.RolloutWith(kBase)->Control(kBase)->text, "Titanium");
+    std::set<int> off = kFollowTheSwitch;
+    off.insert({kInternalEdit, kInternalSpin});
+    ExpectOnlyUnavailable(panel, off);
+    // A panel opened on a map whose base is a metal starts that way too.
+    Texmap& other = NewMap();
+    Block(other).SetValue(13, 0, 2);
+    panel.SetThing(&other);
+    ExpectOnlyUnavailable(panel, off);
+    panel.SetThing(map);
+    ASSERT_TRUE(panel.SelectItem(kBase, 0));
+    ExpectOnlyUnavailable(panel, kFollowTheSwitch);
+}
+
 TEST_F(PanelTest, LinkButtonsOpenTheirPagesWhateverTheNotificationCode) {
     ShellObserver shell;
     standin::HeadlessPanel& panel = Open(*map);

@@ -83,7 +83,9 @@ protected:
         block = map->GetParamBlock(0);
         for (int i = 0; i < block->GetDesc()->Count(); ++i) {
             const ParamDef& def = block->GetDesc()->ParamDefAt(i);
-            if (def.type == TYPE_FLOAT || def.type == TYPE_BOOL) params.push_back(&def);
+            if (def.type == TYPE_FLOAT || def.type == TYPE_BOOL || def.type == TYPE_INT) {
+                params.push_back(&def);
+            }
         }
     }
     void TearDown() override {
@@ -92,11 +94,18 @@ protected:
     }
 
     /// Every float parameter anywhere in its range (one time in eight exactly
-    /// at an end), every switch on or off; then the map is updated.
+    /// at an end), every switch on or off, every choice (the base) any of its
+    /// values; then the map is updated.
     void RandomParameters(Random& random) {
         for (const ParamDef* def : params) {
             if (def->type == TYPE_BOOL) {
                 block->SetValue(def->ID, 0, static_cast<int>(random.Next() & 1));
+                continue;
+            }
+            if (def->type == TYPE_INT) {
+                const int choices = def->range_high.i - def->range_low.i + 1;
+                block->SetValue(def->ID, 0,
+                                def->range_low.i + static_cast<int>(random.Next() % choices));
                 continue;
             }
             const float low = def->range_low.f, high = def->range_high.f;
@@ -117,7 +126,7 @@ protected:
             << thickness->mono << ", parameters";
         for (const ParamDef* def : params) {
             out << " " << def->int_name.ToUTF8() << "="
-                << (def->type == TYPE_BOOL ? block->GetInt(def->ID) : block->GetFloat(def->ID));
+                << (def->type == TYPE_FLOAT ? block->GetFloat(def->ID) : block->GetInt(def->ID));
         }
         return out.str();
     }
@@ -133,7 +142,8 @@ protected:
 bool InUnitRange(float value) { return std::isfinite(value) && value >= 0.0f && value <= 1.0f; }
 
 TEST_F(ColourProperties, EveryColourComponentIsFiniteAndInTheUnitRange) {
-    ASSERT_EQ(params.size(), 9u) << "the map's eight float parameters and its switch";
+    ASSERT_EQ(params.size(), 12u)
+        << "the map's eight float parameters, its three switches and its base";
     Random random(20240601);
     standin::RenderShadeContext sc;
     const long samples = SampleCount();

@@ -11,7 +11,7 @@ struct ModuleParameter {
     int id;
     const char* scriptName;
     const char* displayName;  ///< the string table's text of its display name
-    const char* type;         ///< float, bool, texmap or reftarg
+    const char* type;         ///< float, int, bool, texmap or reftarg
     float defaultValue;       ///< NAN where the type has none
     float low, high;          ///< NAN where the type has no range
     bool animatable;
@@ -31,6 +31,10 @@ inline constexpr ModuleParameter kModuleParameters[] = {
     {8, "hue", "HueShift", "float", 0.0f, -180.0f, 180.0f, true},
     {9, "sat", "Saturation", "float", 0.0f, -100.0f, 100.0f, true},
     {10, "output", "Output", "reftarg", NAN, NAN, NAN, false},
+    // Block version 1: the physical-optics options, all off by default.
+    {11, "spectral", "Spectral", "bool", 0.0f, NAN, NAN, false},
+    {12, "physicalphase", "PhysicalPhase", "bool", 0.0f, NAN, NAN, false},
+    {13, "basemetal", "BaseMetal", "int", 0.0f, 0.0f, 8.0f, false},
 };
 
 }  // namespace nacrelle::testing

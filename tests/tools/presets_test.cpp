@@ -51,11 +51,19 @@ protected:
             const nlohmann::json& set = preset["parameters"];
             return (set.contains(name) ? set[name] : parameter(name)["default"]).get<float>();
         };
+        auto flag = [&](const std::string& name) {
+            const nlohmann::json& set = preset["parameters"];
+            const nlohmann::json& v = set.contains(name) ? set[name] : parameter(name)["default"];
+            return v.is_boolean() ? v.get<bool>() : v.get<double>() != 0.0;
+        };
         // The script names of the two thicknesses cross over.
         const FilmStack stack{value("nmedium"), value("nfilm"), value("ninternal"),
                               value("thicknessmax"), value("thicknessmin")};
-        const Colour film =
-            filmColour(cosine, 0.0f, stack, {value("hue"), value("sat"), value("gamma")});
+        const OpticsOptions optics{flag("spectral"), flag("physicalphase"),
+                                   static_cast<int>(value("basemetal"))};
+        const Colour film = filmColour(cosine, 0.0f, stack,
+                                       {value("hue"), value("sat"), value("gamma")}, optics,
+                                       &spectralTables());
         standin::OutputFilterSettings filter;
         filter.outputAmount = float(outputValue(preset, "outputamount"));
         filter.rgbLevel = float(outputValue(preset, "rgblevel"));
@@ -94,6 +102,10 @@ TEST_F(Presets, EachFitsTheModuleAndGivesTheCoresColourForItsValues) {
         }
         for (const auto& [parameterName, value] : preset["parameters"].items()) {
             const nlohmann::json& range = parameter(parameterName)["range"];
+            if (parameter(parameterName)["type"] == "bool") {
+                EXPECT_TRUE(value == 0.0 || value == 1.0) << parameterName;
+                continue;
+            }
             ASSERT_TRUE(range.is_array()) << parameterName;
             EXPECT_GE(value.get<double>(), range[0].get<double>()) << parameterName;
             EXPECT_LE(value.get<double>(), range[1].get<double>()) << parameterName;
@@ -128,7 +140,10 @@ TEST_F(Presets, SceneNewKeepsThePresetAndItsThicknessMapAndSetAdjustsIt) {
             nlohmann::json::parse(runOk({"scene", "show", "s.nscene", "--json"}).out)["map"];
         for (const auto& [parameterName, entry] : map["parameters"].items()) {
             const nlohmann::json& set = preset["parameters"];
-            if (set.contains(parameterName)) {
+            if (set.contains(parameterName) && entry["value"].is_boolean()) {
+                EXPECT_EQ(entry["value"].get<bool>(), set[parameterName].get<double>() != 0.0)
+                    << parameterName;
+            } else if (set.contains(parameterName)) {
                 EXPECT_EQ(entry["value"], set[parameterName]) << parameterName;
             } else if (parameterName != "thicknessmapenabled" &&
                        !parameter(parameterName)["default"].is_null()) {
@@ -161,8 +176,12 @@ TEST_F(Presets, SceneNewKeepsThePresetAndItsThicknessMapAndSetAdjustsIt) {
         nlohmann::json::parse(runOk({"scene", "show", "t.nscene", "--json"}).out)["map"];
     EXPECT_EQ(map["parameters"]["hue"]["value"], 33.0);
     for (const auto& [parameterName, value] : first["parameters"].items()) {
-        if (parameterName != "hue") {
-            EXPECT_EQ(map["parameters"][parameterName]["value"], value);
+        const nlohmann::json& stored = map["parameters"][parameterName]["value"];
+        if (parameterName == "hue") continue;
+        if (stored.is_boolean()) {
+            EXPECT_EQ(stored.get<bool>(), value.get<double>() != 0.0) << parameterName;
+        } else {
+            EXPECT_EQ(stored, value) << parameterName;
         }
     }
 }

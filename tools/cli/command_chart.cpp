@@ -26,6 +26,7 @@ struct ChartCommand {
     std::string thickness = "0:1000";  ///< FROM:TO nm
     int width = 800, height = 560;
     int threads = 0;
+    bool compare = false;
 };
 
 int runChart(const CommonOptions& common, const ChartCommand& command) {
@@ -56,7 +57,9 @@ int runChart(const CommonOptions& common, const ChartCommand& command) {
     HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
     Texmap& map = session.createMap();
     applySettings(map, settings, timeOf(command.map));
-    writeImage(renderChart(map, timeOf(command.map), options), command.image.file,
+    const Image image = command.compare ? renderChartComparison(map, timeOf(command.map), options)
+                                        : renderChart(map, timeOf(command.map), options);
+    writeImage(image, command.image.file,
                command.image.encoding(command.threads), command.image.policy());
     return 0;
 }
@@ -75,6 +78,8 @@ void addChartCommand(CLI::App& app, const CommonOptions& common, int& result) {
     chartApp->add_option("--width", chart->width, "Width in pixels")->capture_default_str();
     chartApp->add_option("--height", chart->height, "Height in pixels")->capture_default_str();
     chartApp->add_option("--threads", chart->threads, "Render threads (0: one per core)");
+    chartApp->add_flag("--compare", chart->compare,
+                       "Draw the three-wavelength model and the spectral colour side by side");
     chartApp->callback([chart, &common, &result] { result = runChart(common, *chart); });
 }
 

@@ -7,7 +7,9 @@
 
 #include "core/film_colour.h"
 #include "core/film_terms.h"
+#include "core/physical_colour.h"
 #include "tools/common/json_values.h"
+#include "tools/session/map_optics.h"
 #include "tools/session/map_params.h"
 
 namespace nacrelle::tools {
@@ -57,9 +59,27 @@ nlohmann::json filmTermsReport(Texmap& map, ShadeContext& sc, TimeValue t) {
     const float cosine = viewingCosine(sc.Normal(), sc.V());
     const float thickness = filmThickness(m, stack);
 
+    const OpticsOptions optics = readOptics(block, t);
     nlohmann::json report{{"cosine", jsonNumber(cosine)},
                           {"mapValue", jsonNumber(m)},
-                          {"thickness", jsonNumber(thickness)}};
+                          {"thickness", jsonNumber(thickness)},
+                          {"optics", opticsText(block, optics)}};
+    if (!optics.threeWavelengthModel()) {
+        // The steps below are the three-wavelength model's; the options
+        // replace them with the exact sum or the spectrum.
+        const Colour colour = opticalReflectanceColour(cosine, m, stack, optics, &spectralTables());
+        report["colour"] = {jsonNumber(colour.r), jsonNumber(colour.g), jsonNumber(colour.b)};
+        if (!optics.spectral) {
+            for (const Channel& channel : kChannels) {
+                report[channel.name] = {
+                    {"wavelength", jsonNumber(channel.wavelength)},
+                    {"reflectance",
+                     jsonNumber(static_cast<float>(opticalReflectance(
+                         cosine, channel.wavelength, thickness, stack, optics)))}};
+            }
+        }
+        return report;
+    }
     for (const Channel& channel : kChannels) {
         const FilmTerms terms = filmTerms(cosine, channel.wavelength, thickness, stack.nMedium,
                                           stack.nFilm, stack.nInternal);
@@ -78,17 +98,34 @@ std::string filmTermsText(const nlohmann::json& report) {
                       number(report[scalar].get<float>()).c_str());
         text += line;
     }
-    std::snprintf(line, sizeof line, "%-14s%-16s%-16s%s\n", "", "red", "green", "blue");
+    std::snprintf(line, sizeof line, "%-14s%s\n", "optics",
+                  report["optics"].get<std::string>().c_str());
     text += line;
-    auto row = [&](const char* name) {
+    const auto row = [&](const char* name, const nlohmann::json& r, const nlohmann::json& g,
+                         const nlohmann::json& b) {
         std::snprintf(line, sizeof line, "%-14s%-16s%-16s%s\n", name,
-                      number(report["red"][name].get<float>()).c_str(),
-                      number(report["green"][name].get<float>()).c_str(),
-                      number(report["blue"][name].get<float>()).c_str());
+                      number(r.get<float>()).c_str(), number(g.get<float>()).c_str(),
+                      number(b.get<float>()).c_str());
         text += line;
     };
-    row("wavelength");
-    for (const auto& [name, field] : kTermFields) row(name);
+    std::snprintf(line, sizeof line, "%-14s%-16s%-16s%s\n", "", "red", "green", "blue");
+    text += line;
+    if (report.contains("colour")) {
+        // The options' colour, and with three wavelengths each channel's
+        // exact reflectance.
+        const nlohmann::json& colour = report["colour"];
+        row("colour", colour[0], colour[1], colour[2]);
+        if (!report.contains("red")) return text;
+        for (const char* name : {"wavelength", "reflectance"}) {
+            row(name, report["red"][name], report["green"][name], report["blue"][name]);
+        }
+        return text;
+    }
+    const auto channelRow = [&](const char* name) {
+        row(name, report["red"][name], report["green"][name], report["blue"][name]);
+    };
+    channelRow("wavelength");
+    for (const auto& [name, field] : kTermFields) channelRow(name);
     return text;
 }
 

@@ -44,6 +44,11 @@ struct ChartOptions {
 /// and a gradient across the plot drives the thickness.
 Image renderChart(Texmap& map, TimeValue t, const ChartOptions& options);
 
+/// Two charts side by side in `options.width`: the three-wavelength model
+/// on the left and the spectral colour on the right, so that one sees what
+/// the spectrum changes. Needs a module with the spectral option.
+Image renderChartComparison(Texmap& map, TimeValue t, const ChartOptions& options);
+
 /// Writes `image` as a PNG file, replacing `path` only once complete and as
 /// `policy` allows; "-" writes it to standard output.
 void writeImage(const Image& image, const std::string& path, const PngEncoding& encoding,

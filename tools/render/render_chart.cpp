@@ -12,6 +12,7 @@
 
 #include "tools/common/errors.h"
 #include "tools/render/font.h"
+#include "tools/session/map_optics.h"
 #include "tools/session/map_params.h"
 #include "tools/render/parallel_rows.h"
 #include "tools/render/render.h"
@@ -38,7 +39,7 @@ double niceStep(double span) {
 /// The settings the chart does not show on its axes: every float parameter
 /// of the module's block but the two thicknesses, by script name.
 std::vector<std::string> captionItems(IParamBlock2& block, const MapParamIds& ids, TimeValue t) {
-    std::vector<std::string> items;
+    std::vector<std::string> items{opticsText(block, readOptics(block, t))};
     const ParamBlockDesc2& desc = *block.GetDesc();
     for (int i = 0; i < desc.Count(); ++i) {
         const ParamDef* def = desc.FindParamDef(desc.IndextoID(i));
@@ -130,7 +131,41 @@ void drawAxes(Image& image, const ChartOptions& o, int plotW, int plotH) {
     drawText(image, 6, kMarginTop - 14, "angle (deg)", kFigureInk);
 }
 
+// Sets one of the map's optics options; a module without it cannot compare.
+void setOption(IParamBlock2& block, const char* scriptName, int value, TimeValue t) {
+    std::string error;
+    if (!standin::SetParamByScriptName(block, scriptName, value, t, error)) {
+        throw Failure("the chart cannot compare the optics: " + error);
+    }
+}
+
 }  // namespace
+
+Image renderChartComparison(Texmap& map, TimeValue t, const ChartOptions& options) {
+    IParamBlock2& block = *map.GetParamBlock(0);
+    ChartOptions half = options;
+    half.width = options.width / 2;
+    // Left the three-wavelength model, every option off; right the same
+    // film from its spectrum, with the map's phases and base.
+    const OpticsOptions chosen = readOptics(block, t);
+    setOption(block, "spectral", 0, t);
+    setOption(block, "physicalphase", 0, t);
+    setOption(block, "basemetal", kBaseDielectric, t);
+    const Image model = renderChart(map, t, half);
+    setOption(block, "spectral", 1, t);
+    setOption(block, "physicalphase", chosen.physicalPhase ? 1 : 0, t);
+    setOption(block, "basemetal", chosen.baseMetal, t);
+    const Image spectral = renderChart(map, t, half);
+
+    Image both(options.width, options.height, kFigureBackground);
+    for (int y = 0; y < options.height; ++y) {
+        for (int x = 0; x < half.width; ++x) {
+            both.at(x, y) = model.at(x, y);
+            both.at(options.width - half.width + x, y) = spectral.at(x, y);
+        }
+    }
+    return both;
+}
 
 Image renderChart(Texmap& map, TimeValue t, const ChartOptions& options) {
     const int plotW = options.width - kMarginLeft - kMarginRight;
