@@ -234,10 +234,15 @@ function build(s) {
   const panels = $('panels');
   panels.replaceChildren();
   elements.clear();
+  let chooser = false;
   for (const rollout of s.rollouts) {
     if (rollout.thicknessMap) continue;
     panels.append(buildRollout(rollout));
-    if (rollout.panel === 0) panels.append(buildChooser());
+    // Under the map's first rollout, the one with the map button; once.
+    if (rollout.panel === 0 && !chooser) {
+      panels.append(buildChooser());
+      chooser = true;
+    }
   }
   for (const rollout of s.rollouts) {
     if (rollout.thicknessMap) panels.append(buildRollout(rollout));
