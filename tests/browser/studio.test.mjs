@@ -488,6 +488,41 @@ test('Ctrl+S saves through the safe save; undoing after it makes the scene unsav
   assert.equal((await state()).unsaved, false);
 });
 
+test('the drop-down list sets its parameter as one undo step, and follows undo', async () => {
+  // The list and the rollout that holds it, whichever that is.
+  const listOf = (s) => {
+    for (const rollout of s.rollouts) {
+      const list = rollout.controls.find((c) => c.kind === 'drop-down list');
+      if (list) return { rollout, list };
+    }
+    return {};
+  };
+  const before = await state();
+  const { rollout, list } = listOf(before);
+  assert.ok(list, 'a panel has a drop-down list');
+  const select = page.locator(
+    `.rollout[data-dialog="${rollout.dialog}"] select[data-id="${list.id}"]`);
+  assert.equal(await select.isDisabled(), !list.enabled);
+  assert.deepEqual(await select.locator('option').allTextContents(), list.items);
+  assert.equal(await select.inputValue(), String(list.value));
+
+  const last = list.items.length - 1;
+  const answer = page.waitForResponse((r) => r.url().includes('/api/panel'));
+  await select.selectOption(String(last));
+  assert.equal((await answer).status(), 200);
+  const after = await state();
+  assert.equal(listOf(after).list.value, last);
+  assert.equal(after.undoSteps, before.undoSteps + 1);
+  assert.equal(await select.inputValue(), String(last));
+
+  await page.locator('h1').click();  // no field focused: the keys are the studio's
+  assert.equal(await pressFor('Control+z', '/api/undo'), 200);
+  assert.equal(listOf(await state()).list.value, list.value);
+  await page.waitForFunction(([id, value]) =>
+    document.querySelector(`select[data-id="${id}"]`).value === String(value),
+    [list.id, list.value]);
+});
+
 test('at 700 pixels the pictures stay in view and still; every control has a name', async () => {
   await page.setViewportSize({ width: 700, height: 600 });
   try {

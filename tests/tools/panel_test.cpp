@@ -122,5 +122,55 @@ TEST_F(Panel, OutputFilterControlsAreListedAndTakeInput) {
     EXPECT_EQ(control(shown, 2002)["value"], 0.5);
 }
 
+/// The map's drop-down list (the base of the film), found by its class:
+/// the first combo box of the panel with items.
+nlohmann::json dropDown(const nlohmann::json& shown) {
+    for (const nlohmann::json& c : shown["controls"]) {
+        if (c["class"] == "combobox" && c.contains("items")) return c;
+    }
+    ADD_FAILURE() << "the panel has no drop-down list";
+    return nlohmann::json::object();
+}
+
+TEST_F(Panel, PickingAnItemOfTheDropDownListSetsItsParameter) {
+    const nlohmann::json before = dropDown(panel({}));
+    ASSERT_TRUE(before.contains("id"));
+    ASSERT_GE(before["items"].size(), 2u);
+    EXPECT_EQ(before["value"], 0);
+    EXPECT_EQ(before["text"], before["items"][0]);
+
+    const std::string id = std::to_string(before["id"].get<int>());
+    const std::size_t last = before["items"].size() - 1;
+    const nlohmann::json after =
+        dropDown(panel({"--select", id + "=" + std::to_string(last)}));
+    EXPECT_EQ(after["value"], last);
+    EXPECT_EQ(after["text"], before["items"][last]);
+
+    const RunResult text = runOk({"panel", "--select", id + "=1"});
+    EXPECT_NE(text.out.find(" value=1 items=\"" + before["items"][0].get<std::string>() + "\""),
+              std::string::npos)
+        << text.out;
+}
+
+TEST_F(Panel, ASelectionThatCannotBeMadeIsRefused) {
+    struct Case {
+        std::vector<std::string> arguments;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{"--select", "1003=0"}, "control 1003 is no drop-down list"},
+        {{"--select", "1003"}, "expected ID=ITEM"},
+        {{"--select", "1003=x"}, "--select"},
+        {{"--select", "4242=0"}, "4242"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments{"panel"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const RunResult refused = run(arguments);
+        EXPECT_EQ(refused.exitCode, 2) << describe(refused);
+        EXPECT_NE(refused.err.find(c.message), std::string::npos) << refused.err;
+    }
+}
+
 }  // namespace
 }  // namespace nacrelle::tools::testing

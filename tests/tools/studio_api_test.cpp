@@ -139,6 +139,8 @@ TEST_F(StudioApiTest, BadRequestsGetClearErrorsAndChangeNothing) {
         {"POST", "/api/panel", R"({"id":1490,"action":"type","text":"0x10"})", 400, "decimal"},
         {"POST", "/api/panel", R"({"id":1490,"action":"bend"})", 400, "unknown action"},
         {"POST", "/api/panel", R"({"id":4242,"action":"click"})", 400, "4242"},
+        {"POST", "/api/panel", R"({"id":1003,"action":"select","item":0})", 400,
+         "no drop-down list"},
         {"POST", "/api/panel", R"({"panel":9,"id":1490,"action":"type"})", 404, "no panel 9"},
         {"POST", "/api/panel", R"({"id":1491,"action":"type","text":"600"})", 400, ""},
         {"POST", "/api/thickness-map", R"({"kind":"noise"})", 409, "switched off"},
@@ -210,6 +212,42 @@ TEST_F(StudioApiTest, UndoTakesADragBackWholeAndKnowsTheSavedState) {
     EXPECT_EQ(state["rollouts"], defaults["rollouts"]);
     EXPECT_EQ(state["thicknessMap"]["kind"], "none");
     EXPECT_EQ(post("/api/undo")["thicknessMap"]["kind"], "noise");
+}
+
+TEST_F(StudioApiTest, PickingAListItemIsOneStepOfTheHistory) {
+    // The drop-down list, wherever the panels have it.
+    const auto list = [](const nlohmann::json& state) {
+        for (const auto& rollout : state["rollouts"]) {
+            for (const auto& c : rollout["controls"]) {
+                if (c["kind"] == "drop-down list") return std::make_pair(rollout["panel"], c);
+            }
+        }
+        return std::make_pair(nlohmann::json(), nlohmann::json());
+    };
+    const nlohmann::json before = stateNow();
+    const auto [panel, shown] = list(before);
+    ASSERT_TRUE(shown.is_object()) << "no drop-down list in the studio's panels";
+    ASSERT_GE(shown["items"].size(), 2u);
+    EXPECT_EQ(shown["value"], shown["default"]);
+    const int last = static_cast<int>(shown["items"].size()) - 1;
+    const nlohmann::json body = {{"panel", panel}, {"id", shown["id"]}, {"action", "select"},
+                                 {"item", last}};
+    const ApiResponse answer = api_->handle(request("POST", "/api/panel", body.dump()));
+    ASSERT_EQ(answer.status, 200) << answer.body;
+    const nlohmann::json after = nlohmann::json::parse(answer.body);
+    EXPECT_EQ(list(after).second["value"], last);
+    EXPECT_EQ(list(after).second["text"], shown["items"][last]);
+    EXPECT_EQ(after["undoSteps"], before["undoSteps"].get<int>() + 1);
+
+    nlohmann::json outside = body;
+    outside["item"] = last + 1;
+    const ApiResponse refused = api_->handle(request("POST", "/api/panel", outside.dump()));
+    EXPECT_EQ(refused.status, 400);
+    EXPECT_NE(refused.body.find("is not in the list"), std::string::npos) << refused.body;
+
+    const ApiResponse undone = api_->handle(request("POST", "/api/undo", "{}"));
+    ASSERT_EQ(undone.status, 200) << undone.body;
+    EXPECT_EQ(nlohmann::json::parse(undone.body)["rollouts"], before["rollouts"]);
 }
 
 TEST_F(StudioApiTest, BarePixelsAreThoseOfThePng) {

@@ -29,7 +29,7 @@ namespace {
 struct PanelCommand {
     MapOptions map;
     std::string scene;
-    std::vector<std::string> actions;  ///< in order: type:ID=TEXT, click:ID, press:ID
+    std::vector<std::string> actions;  ///< in order: type:ID=TEXT, click:ID, select:ID=ITEM, press:ID
     bool json = false;
     bool openPages = false;
 };
@@ -74,6 +74,14 @@ void apply(standin::HeadlessPanel& mainPanel, const std::string& action) {
     } else if (verb == "click") {
         const int id = controlId(rest, "--click");
         result = panelWith(mainPanel, id).ClickCheckBox(id);
+    } else if (verb == "select") {
+        const std::size_t equals = rest.find('=');
+        if (equals == std::string::npos) {
+            throw UsageError("--select \"" + rest + "\": expected ID=ITEM");
+        }
+        const int id = controlId(rest.substr(0, equals), "--select");
+        const int item = static_cast<int>(parseInteger(rest.substr(equals + 1), "--select"));
+        result = panelWith(mainPanel, id).SelectItem(id, item);
     } else if (verb == "press") {
         const int id = controlId(rest, "--press");
         result = panelWith(mainPanel, id).PressButton(id);
@@ -97,6 +105,7 @@ nlohmann::json describeControl(const standin::ControlView& c) {
             control["value"] = *c.name;
         }
     }
+    if (c.kind == standin::ControlKind::DropDown) control["items"] = c.items;
     return control;
 }
 
@@ -185,6 +194,12 @@ void addPanelCommand(CLI::App& app, const CommonOptions& common, int& result) {
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     panelApp->add_option_function<std::string>("--click", record("click"), "Click a check box")
         ->type_name("ID")
+        ->trigger_on_parse()
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    panelApp->add_option_function<std::string>(
+                "--select", record("select"),
+                "Pick an item (counted from 0) of a drop-down list")
+        ->type_name("ID=ITEM")
         ->trigger_on_parse()
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     panelApp->add_option_function<std::string>("--press", record("press"), "Press a button")

@@ -139,7 +139,8 @@ std::optional<ApiResponse> routePost(StudioState& state, const ApiRequest& reque
                                                   stringField(body, "action"),
                                                   stringField(body, "text"),
                                                   integerField(body, "steps", 0),
-                                                  gestureField(body)));
+                                                  gestureField(body),
+                                                  integerField(body, "item", -1)));
     }
     if (path == "/api/thickness-map") {
         return jsonResponse(200, state.setThicknessMap(stringField(body, "kind"),

@@ -9,8 +9,9 @@
 //   GET  /                     the page
 //   GET  /api/state            everything the page shows (JSON)
 //   GET  /api/presets          the presets with their values and sources (JSON)
-//   POST /api/panel            {"panel", "id", "action": type|spin|click|press, "text", "steps",
-//                               "gesture" (the steps of one drag share it: one undo step)}
+//   POST /api/panel            {"panel", "id", "action": type|spin|click|select|press, "text",
+//                               "steps", "item" (of a drop-down list, from 0), "gesture" (the
+//                               steps of one drag share it: one undo step)}
 //   POST /api/thickness-map    {"kind": none|gradient|noise|bitmap, "file"}
 //   POST /api/preset           {"name"}
 //   POST /api/reset            {"panel", "id"} (that control's parameter), or {"all": true}

@@ -80,6 +80,7 @@ nlohmann::json describeControl(const standin::ControlView& c, ParamBlockDesc2* d
         if (c.step > 0.0) control["step"] = c.step;
         addParameter(control, desc, c.param);
     }
+    if (c.kind == standin::ControlKind::DropDown) control["items"] = c.items;
     return control;
 }
 
@@ -305,7 +306,7 @@ standin::HeadlessPanel& StudioState::panelAt(int panel) const {
 
 nlohmann::json StudioState::panelInput(int panel, int id, const std::string& action,
                                        const std::string& text, int steps,
-                                       std::uint64_t gesture) {
+                                       std::uint64_t gesture, int item) {
     ChangeScope scope(*this);
     standin::HeadlessPanel& target = panelAt(panel);
     const auto refuseUnless = [](const standin::InputResult& result) {
@@ -323,8 +324,11 @@ nlohmann::json StudioState::panelInput(int panel, int id, const std::string& act
             refuseUnless(target.DragSpinner(id, steps));
         } else if (action == "click") {
             refuseUnless(target.ClickCheckBox(id));
+        } else if (action == "select") {
+            refuseUnless(target.SelectItem(id, item));
         } else {
-            throw ApiError(400, "unknown action \"" + action + "\" (type, spin, click or press)");
+            throw ApiError(400, "unknown action \"" + action +
+                                    "\" (type, spin, click, select or press)");
         }
     });
 }

@@ -95,9 +95,10 @@ public:
 
     /// Input on control `id` of panel `panel` (0: the map's panel, then the
     /// panels added to it, then the thickness map's): "type" (text), "spin"
-    /// (steps), "click" or "press".
+    /// (steps), "click", "select" (item, counted from 0) or "press".
     nlohmann::json panelInput(int panel, int id, const std::string& action,
-                              const std::string& text, int steps, std::uint64_t gesture = 0);
+                              const std::string& text, int steps, std::uint64_t gesture = 0,
+                              int item = 0);
     /// kind "none", "gradient", "noise" or "bitmap" (with `file`, a PNG).
     nlohmann::json setThicknessMap(const std::string& kind, const std::string& file);
     /// The map at its defaults, then the preset's values and thickness map.

@@ -21,6 +21,7 @@ function openResetMenu(event, rollout, control) {
   const menu = $('context-menu');
   const item = $('reset-parameter');
   const shown = control.kind === 'check box' ? (control.default ? 'on' : 'off')
+    : control.kind === 'drop-down list' ? (control.items || [])[control.default]
     : shownValue(control.default, control, rollout);
   item.textContent = 'Reset to default' + (control.default !== undefined ? ' (' + shown + ')' : '');
   item.disabled = !control.enabled;

@@ -14,6 +14,9 @@ const DLU_X = 6 / 4;
 const DLU_Y = 13 / 8;
 const SS_RIGHT = 0x2;
 const SS_CENTER = 0x1;
+// A template gives a drop-down list the height it opens to; closed it is one
+// line high.
+const CLOSED_LIST_DLU = 12;
 
 let state = null;
 let structure = '';
@@ -145,6 +148,29 @@ function makeCheckBox(rollout, control) {
   return element;
 }
 
+/// A drop-down list: picking an item sets its parameter to the item's index.
+function makeSelect(rollout, control) {
+  const element = document.createElement('select');
+  element.className = 'control list';
+  element.setAttribute('aria-label', labelFor(control, rollout.controls).replace(/:\s*$/, '') ||
+    spokenName(control.name) || 'List ' + control.id);
+  (control.items || []).forEach((text, index) => {
+    const option = document.createElement('option');
+    option.value = String(index);
+    option.textContent = text;
+    element.append(option);
+  });
+  element.addEventListener('change', (event) => {
+    panelInput(rollout.panel, control.id, 'select', { item: Number(element.value) },
+               event.timeStamp);
+  });
+  element.addEventListener('contextmenu', (event) => {
+    event.preventDefault();
+    openResetMenu(event, rollout, control);
+  });
+  return element;
+}
+
 function makeButton(rollout, control) {
   const element = document.createElement('button');
   element.type = 'button';
@@ -171,6 +197,9 @@ function makeControl(rollout, control) {
     case 'check box':
       element = makeCheckBox(rollout, control);
       break;
+    case 'drop-down list':
+      element = makeSelect(rollout, control);
+      break;
     case 'button':
     case 'map button':
       element = makeButton(rollout, control);
@@ -190,6 +219,9 @@ function makeControl(rollout, control) {
   element.dataset.id = control.id;
   element.dataset.kind = control.kind;
   place(element, control.rect);
+  if (control.kind === 'drop-down list') {
+    element.style.height = Math.min(control.rect[3], CLOSED_LIST_DLU) * DLU_Y + 'px';
+  }
   return element;
 }
 
@@ -202,10 +234,15 @@ function build(s) {
   const panels = $('panels');
   panels.replaceChildren();
   elements.clear();
+  let chooser = false;
   for (const rollout of s.rollouts) {
     if (rollout.thicknessMap) continue;
     panels.append(buildRollout(rollout));
-    if (rollout.panel === 0) panels.append(buildChooser());
+    // Under the map's first rollout, the one with the map button; once.
+    if (rollout.panel === 0 && !chooser) {
+      panels.append(buildChooser());
+      chooser = true;
+    }
   }
   for (const rollout of s.rollouts) {
     if (rollout.thicknessMap) panels.append(buildRollout(rollout));
@@ -285,6 +322,12 @@ function refreshControl(element, control, rollout) {
       element.check.disabled = disabled;
       element.check.checked = Boolean(control.value);
       element.classList.toggle('disabled', disabled);
+      break;
+    case 'drop-down list':
+      element.disabled = disabled;
+      // A value that names no item shows no selection, as the host's list does.
+      element.selectedIndex = Number.isInteger(control.value) &&
+        control.value < element.options.length ? control.value : -1;
       break;
     case 'button':
     case 'map button': {
