@@ -218,6 +218,8 @@ test('the viewport picture follows a change, after the swatch', async () => {
   // it changes with the hue.
   assert.deepEqual(after.slice(0, 4), after.slice(-4));
   assert.notDeepEqual(after.slice(0, 3), before.slice(0, 3));
+  // The hue of the test before, which the tests after it expect.
+  assert.equal((await typeInto(idOf('Hue Shift (±°):'), '120')).status(), 200);
 });
 
 test('a bad value shows an error and changes nothing', async () => {
