@@ -5,7 +5,8 @@
 # are built then.
 #
 #   nacrelle_add_sdk_module(<target> OBJECTS <objects_target> OUTPUT_NAME <name>
-#                           RC <file.rc> DEF <file.def> SOURCES <file>...)
+#                           RC <file.rc> [RC_INCLUDE_DIRECTORIES <dir>...]
+#                           DEF <file.def> SOURCES <file>...)
 #     <objects_target>: an object library compiling SOURCES against the SDK's
 #     headers, at the SDK's language level, without linking, so that the
 #     compile can be checked where the SDK's libraries or MSVC are missing.
@@ -32,9 +33,10 @@ file(TO_CMAKE_PATH "${NACRELLE_HOST_SDK_LIBRARY_DIR}" nacrelle_sdk_library_dir)
 if(NOT nacrelle_sdk_library_dir)
   set(nacrelle_sdk_library_dir "${NACRELLE_HOST_SDK}/lib/x64/Release")
 endif()
-# The level of the SDK's own projects: C++17 in its recent releases (an SDK
-# that asks for more takes a higher value).
-set(NACRELLE_HOST_SDK_CXX_STANDARD 17 CACHE STRING
+# C++20: the host's 2027 projects compile at that level, and the plug-in's
+# own sources are written to it (an SDK that asks for another level takes
+# another value).
+set(NACRELLE_HOST_SDK_CXX_STANDARD 20 CACHE STRING
   "C++ language level of the plug-in's sources in the SDK build")
 
 # The SDK libraries whose symbols the plug-in uses, derived from its objects:
@@ -43,22 +45,51 @@ set(NACRELLE_HOST_SDK_CXX_STANDARD 17 CACHE STRING
 # whose export macro its class or function carries in the SDK's headers:
 #   core.lib       ReferenceMaker, ReferenceTarget (references, notification,
 #                  deletion), MtlBase and Texmap (vtables, Save, Load,
-#                  BaseClone, operator=), ISubMap::GetSubTexmapTVName,
+#                  BaseClone, operator=, Requirements, GetVPDisplayDIB,
+#                  IsOutputMeaningful), ISubMap::GetSubTexmapTVName,
 #                  ClassDesc::GetRsrcString, GetNewDefaultTextureOutput
 #   paramblk2.lib  ClassDesc2 (parameter block descriptions, CreateParamDlgs,
 #                  InvalidateUI, Reset, SetUserDlgProc, MakeAutoParamBlocks),
 #                  ParamBlockDesc2 (its constructor, InvalidateUI, SetUserDlgProc)
 #   maxutil.lib    MSTR (WStr: GetClassName, SubAnimName, slot names), and
 #                  MaxHeapOperators, the new and delete of every SDK class
-#   geom.lib       Interval (Update, Validity: InInterval, FOREVER, NEVER,
-#                  intersection), Point3, AColor
-# The stand-in defines MSTR, MaxHeapOperators, Interval, Point3 and AColor
-# inline, so the last two lines follow the SDK's headers (their export
-# macros), not symbols seen here; the MSVC link is what confirms the list.
+#   geom.lib       Matrix3::IdentityMatrix (GetUVTransform)
+# Interval's functions (InInterval, FOREVER, NEVER, intersection) come from
+# core.lib, as its export macro in the SDK's headers says. The stand-in
+# defines MSTR, MaxHeapOperators, Interval and Matrix3 inline, so the lines
+# for them follow the SDK's headers (their export macros), not symbols seen
+# here; the MSVC link is what confirms the list.
 # System libraries, from the __imp_ symbols: kernel32 (DisableThreadLibraryCalls,
 # linked by default), user32 (LoadStringW), shell32 (ShellExecuteW).
 set(NACRELLE_HOST_SDK_LIBRARIES core paramblk2 maxutil geom)
 set(NACRELLE_HOST_SYSTEM_LIBRARIES user32 shell32)
+
+# The host release the SDK is for, read from its own headers: the year where
+# they define it, else from MAX_RELEASE (29000 for 2027, one thousand a year).
+# It names the module's folder in the host's package (Contents/<year>/).
+function(nacrelle_sdk_release_year out)
+  file(GLOB headers "${NACRELLE_HOST_SDK}/include/maxversion.h" "${NACRELLE_HOST_SDK}/include/*.h")
+  list(REMOVE_DUPLICATES headers)
+  foreach(header IN LISTS headers)
+    file(STRINGS "${header}" lines REGEX "^[ \t]*#[ \t]*define[ \t]+MAX_(PRODUCT_YEAR_NUMBER|RELEASE)[ \t]")
+    foreach(line IN LISTS lines)
+      if(line MATCHES "MAX_PRODUCT_YEAR_NUMBER[ \t]+([0-9]+)")
+        set(${out} ${CMAKE_MATCH_1} PARENT_SCOPE)
+        return()
+      elseif(line MATCHES "MAX_RELEASE[ \t]+([0-9]+)" AND NOT release)
+        set(release ${CMAKE_MATCH_1})
+      endif()
+    endforeach()
+  endforeach()
+  if(NOT release)
+    message(FATAL_ERROR "NACRELLE_HOST_SDK=${NACRELLE_HOST_SDK}: its headers define neither "
+      "MAX_PRODUCT_YEAR_NUMBER nor MAX_RELEASE, so the host release it is for is unknown")
+  endif()
+  math(EXPR year "${release} / 1000 + 1998")
+  set(${out} ${year} PARENT_SCOPE)
+endfunction()
+nacrelle_sdk_release_year(NACRELLE_HOST_RELEASE_YEAR)
+message(STATUS "Host SDK: release ${NACRELLE_HOST_RELEASE_YEAR}")
 
 if(MSVC)
   # The host runs on the release runtime in a DLL; the SDK's libraries and
@@ -68,7 +99,8 @@ endif()
 enable_language(RC)
 
 function(nacrelle_add_sdk_module target)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "OBJECTS;OUTPUT_NAME;RC;DEF" "SOURCES")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "OBJECTS;OUTPUT_NAME;RC;DEF"
+    "SOURCES;RC_INCLUDE_DIRECTORIES")
   foreach(required OBJECTS OUTPUT_NAME RC DEF SOURCES)
     if(NOT arg_${required})
       message(FATAL_ERROR "nacrelle_add_sdk_module(${target}): ${required} is required")
@@ -109,6 +141,8 @@ function(nacrelle_add_sdk_module target)
   endif()
 
   add_library(${target} MODULE ${arg_DEF} ${arg_RC})
+  # Only the resource compiler reads these (the .rc's generated headers).
+  target_include_directories(${target} PRIVATE ${arg_RC_INCLUDE_DIRECTORIES})
   list(TRANSFORM NACRELLE_HOST_SDK_LIBRARIES
     PREPEND "${nacrelle_sdk_library_dir}/" OUTPUT_VARIABLE libraries)
   list(TRANSFORM libraries APPEND ".lib")

@@ -21,8 +21,9 @@ Nacrelle::Nacrelle() : validity(NEVER), paramBlock(nullptr), thicknessMap{nullpt
     ResetToDefaults();
 }
 
-// The host releases the references before it deletes the map.
-Nacrelle::~Nacrelle() = default;
+// The host releases the references before it deletes the map; the viewport's
+// picture is the map's own.
+Nacrelle::~Nacrelle() { DiscardTexHandle(); }
 
 void Nacrelle::ResetToDefaults() {
     GetNacrelleDesc()->Reset(this, TRUE, TRUE);
@@ -34,6 +35,7 @@ void Nacrelle::ResetToDefaults() {
     }
     useThicknessMap = 0;
     validity = NEVER;
+    DiscardTexHandle();
 }
 
 void Nacrelle::Reset() { ResetToDefaults(); }
@@ -108,6 +110,7 @@ RefResult Nacrelle::NotifyRefChanged(const Interval& /*changeInt*/, RefTargetHan
                                      PartID& /*partID*/, RefMessage message, BOOL /*propagate*/) {
     if (message == REFMSG_CHANGE) {
         validity = NEVER;
+        DiscardTexHandle();
         if (hTarget == paramBlock) {
             nacrelleParamBlockDesc.InvalidateUI(paramBlock->LastNotifyParamID());
         }
@@ -139,6 +142,8 @@ void Nacrelle::Update(TimeValue t, Interval& valid) {
         optics.physicalPhase = physicalPhase != 0;
         // Built once for the module, here rather than on a render thread.
         if (optics.spectral) spectralTables = &nacrelle::spectralTables();
+        Interval gammaValidity = FOREVER;  // not the map's: see `gamma`
+        block->GetValue(pb_gamma, 0, gamma, gammaValidity);
     }
     valid &= validity;
 }
@@ -160,6 +165,7 @@ void Nacrelle::SetSubTexmap(int i, Texmap* m) {
     ReplaceReference(ref_thickness_map, m);
     nacrelleParamBlockDesc.InvalidateUI(pb_thickness_map);
     validity = NEVER;
+    DiscardTexHandle();
 }
 
 AColor Nacrelle::EvalColor(ShadeContext& sc) {
@@ -169,9 +175,6 @@ AColor Nacrelle::EvalColor(ShadeContext& sc) {
     const float m = useThicknessMap != 0 && map != nullptr ? map->EvalMono(sc) : 0.0f;
 
     const float cosine = nacrelle::viewingCosine(sc.Normal(), sc.V());
-
-    // Gamma is read live at time 0 rather than cached: it never animates the map.
-    const float gamma = paramBlock->GetFloat(pb_gamma, 0, 0);
 
     const nacrelle::FilmStack stack = filmStack;
     const nacrelle::ColourAdjust adjust{hueShift, saturationOffset, gamma};
@@ -194,6 +197,36 @@ Point3 Nacrelle::EvalNormalPerturb(ShadeContext& sc) {
 }
 
 void Nacrelle::GetUVTransform(Matrix3& uvtrans) { uvtrans.IdentityMatrix(); }
+
+ULONG Nacrelle::LocalRequirements(int /*subMtlNum*/) { return MTLREQ_VIEW_DEP; }
+
+bool Nacrelle::IsLocalOutputMeaningful(ShadeContext& /*sc*/) { return true; }
+
+BOOL Nacrelle::SupportTexDisplay() { return TRUE; }
+
+void Nacrelle::ActivateTexDisplay(BOOL onoff) {
+    if (!onoff) DiscardTexHandle();
+}
+
+DWORD_PTR Nacrelle::GetActiveTexHandle(TimeValue t, TexHandleMaker& thmaker) {
+    if (texHandle != nullptr) {
+        if (texHandleValid.InInterval(t)) return texHandle->GetHandle();
+        DiscardTexHandle();
+    }
+    // The host's picture of the map over its UV space, seen head on; the
+    // handle takes the picture over.
+    texHandleValid = FOREVER;
+    BITMAPINFO* picture = GetVPDisplayDIB(t, thmaker, texHandleValid);
+    if (picture == nullptr) return 0;
+    texHandle = thmaker.MakeHandle(picture);
+    return texHandle != nullptr ? texHandle->GetHandle() : 0;
+}
+
+void Nacrelle::DiscardTexHandle() {
+    if (texHandle == nullptr) return;
+    texHandle->DeleteThis();
+    texHandle = nullptr;
+}
 
 IOResult Nacrelle::Save(ISave* isave) {
     isave->BeginChunk(BASE_HEADER_CHUNK);

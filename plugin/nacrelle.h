@@ -55,6 +55,15 @@ public:
     float EvalMono(ShadeContext& sc) override;
     Point3 EvalNormalPerturb(ShadeContext& sc) override;
     void GetUVTransform(Matrix3& uvtrans) override;
+    /// The colour depends on the viewing angle.
+    ULONG LocalRequirements(int subMtlNum) override;
+    bool IsLocalOutputMeaningful(ShadeContext& sc) override;
+
+    // Interactive display in the viewport: the colour seen head on across
+    // the map's UV space.
+    BOOL SupportTexDisplay() override;
+    void ActivateTexDisplay(BOOL onoff) override;
+    DWORD_PTR GetActiveTexHandle(TimeValue t, TexHandleMaker& thmaker) override;
 
     /// Makes the "Max:" thickness row and the thickness-map button of the open
     /// panel available only while the map switch is on, and the "Internal:"
@@ -68,6 +77,7 @@ protected:
 
 private:
     void ResetToDefaults();
+    void DiscardTexHandle();
 
     Interval validity;                 // times the cache below holds for; NEVER = stale
     nacrelle::FilmStack filmStack{};   // parameters 2, 3, 4, 0, 1
@@ -75,8 +85,14 @@ private:
     float saturationOffset = 0.0f;     // parameter 9, percent
     nacrelle::OpticsOptions optics{};  // parameters 11, 12, 13
     const nacrelle::SpectralTables* spectralTables = nullptr;  // set at update while spectral
+    // Parameter 7 at time 0 whatever time is updated: gamma never animates
+    // the map nor narrows `validity`. Read in Update, since evaluation may
+    // not read the block from render threads.
+    float gamma = 1.0f;
     IParamBlock2* paramBlock;          // reference 0
     Texmap* thicknessMap[1];           // reference 1 = sub-map slot 0
     int useThicknessMap;               // parameter 6
     TextureOutput* textureOutput;      // reference 2
+    TexHandle* texHandle = nullptr;    // the viewport's picture, while active
+    Interval texHandleValid;           // the times it shows the map for
 };

@@ -12,6 +12,7 @@
 #include "point3.h"
 #include "ref.h"
 #include "strclass.h"
+#include "TexHandle.h"
 #include "win_shim.h"
 
 class ParamDlg;
@@ -155,6 +156,12 @@ public:
 
 // ---- Materials and maps ---------------------------------------------------------
 
+/// What a map or material needs from the renderer (Requirements).
+#define MTLREQ_TRANSP (1 << 3)
+#define MTLREQ_UV (1 << 4)
+/// "Maps or materials which depend on the view should set this bit."
+#define MTLREQ_VIEW_DEP (1 << 15)
+
 /// The material editor as a panel sees it.
 class IMtlParams : public MaxHeapOperators {
 public:
@@ -189,6 +196,20 @@ public:
     virtual Interval Validity(TimeValue t) = 0;
     /// The object's editor panel.
     virtual ParamDlg* CreateParamDlg(HWND hwMtlEdit, IMtlParams* imp) = 0;
+
+    /// MTLREQ_ flags: this object's LocalRequirements with its sub-maps'
+    /// Requirements.
+    virtual ULONG Requirements(int subMtlNum);
+    /// What this object itself needs, without its sub-maps.
+    virtual ULONG LocalRequirements(int /*subMtlNum*/) { return 0; }
+
+    /// Interactive display: TRUE when the object can show itself in the
+    /// viewport; the viewport then activates it and asks for its handle.
+    virtual BOOL SupportTexDisplay() { return FALSE; }
+    /// Off: the object lets go of its viewport texture.
+    virtual void ActivateTexDisplay(BOOL /*onoff*/) {}
+    /// The viewport texture for time t, made through `thmaker`; 0 for none.
+    virtual DWORD_PTR GetActiveTexHandle(TimeValue /*t*/, TexHandleMaker& /*thmaker*/) { return 0; }
 
     /// Writes this base's own data (name, G-buffer ID) as chunks into the
     /// current chunk. Objects call it from their Save, inside a chunk of their
@@ -229,6 +250,20 @@ public:
     virtual Point3 EvalNormalPerturb(ShadeContext& sc) = 0;
     /// The map's UV transform; the identity for maps without one.
     virtual void GetUVTransform(Matrix3& uvtrans) { uvtrans.IdentityMatrix(); }
+
+    /// The map as the viewport shows it: updated for t (narrowing `valid`),
+    /// then evaluated over its UV space, (0, 0) to (1, 1) at pixel centres,
+    /// seen head on (shading normal against the view), into a packed 32-bit
+    /// DIB, bottom row first (v = 0), of thmaker.Size() pixels a side or
+    /// forceW x forceH. `mono`: the mono value in all three channels. The
+    /// DIB is allocated with malloc; null when it cannot be.
+    virtual BITMAPINFO* GetVPDisplayDIB(TimeValue t, TexHandleMaker& thmaker, Interval& valid,
+                                        BOOL mono = FALSE, int forceW = 0, int forceH = 0);
+    /// Whether the map's output means anything for the sample: the map's
+    /// own answer or any sub-map's.
+    virtual bool IsOutputMeaningful(ShadeContext& sc);
+    /// The map's own answer; false unless the map says otherwise.
+    virtual bool IsLocalOutputMeaningful(ShadeContext& /*sc*/) { return false; }
 };
 
 /// A new standard output filter (class (STDTEXOUT_CLASS_ID, 0)) at its

@@ -30,6 +30,7 @@ typedef std::intptr_t INT_PTR;
 typedef std::uintptr_t UINT_PTR;
 typedef std::intptr_t LONG_PTR;
 typedef std::uintptr_t ULONG_PTR;
+typedef ULONG_PTR DWORD_PTR;
 typedef UINT_PTR WPARAM;
 typedef LONG_PTR LPARAM;
 typedef LONG_PTR LRESULT;
@@ -72,6 +73,34 @@ typedef HWND__* HWND;
 
 #define WINAPI
 #define APIENTRY
+
+// A device-independent bitmap as a packed block: the header, then (for 32
+// bits a pixel, BI_RGB) the rows of blue, green, red and reserved bytes,
+// bottom row first when biHeight is positive.
+#define BI_RGB 0
+struct BITMAPINFOHEADER {
+    DWORD biSize;
+    LONG biWidth;
+    LONG biHeight;
+    WORD biPlanes;
+    WORD biBitCount;
+    DWORD biCompression;
+    DWORD biSizeImage;
+    LONG biXPelsPerMeter;
+    LONG biYPelsPerMeter;
+    DWORD biClrUsed;
+    DWORD biClrImportant;
+};
+struct RGBQUAD {
+    BYTE rgbBlue;
+    BYTE rgbGreen;
+    BYTE rgbRed;
+    BYTE rgbReserved;
+};
+struct BITMAPINFO {
+    BITMAPINFOHEADER bmiHeader;
+    RGBQUAD bmiColors[1];
+};
 
 /// Copies string resource `uID` of module `hInstance` (UTF-16 in the module's
 /// resources) into `lpBuffer`, at most `cchBufferMax - 1` characters plus a

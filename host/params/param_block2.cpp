@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <utility>
 
 #include "maxapi.h"
 #include "sdk/references.h"
+#include "sdk/render_evaluation.h"
 
 namespace standin {
 namespace {
@@ -215,7 +217,21 @@ BOOL ParamBlock2::SetValue(ParamID id, TimeValue, ReferenceTarget* v, int tabInd
     return TRUE;
 }
 
+void ParamBlock2::ReportReadDuringEvaluation(ParamID id) const {
+    const Slot* slot = Find(id);
+    std::string what = "parameter ";
+    what += slot != nullptr ? "\"" + Def(*slot).int_name.ToUTF8() + "\" " : "";
+    what += "(ID " + std::to_string(id) + ") of block \"" + desc_->int_name.ToUTF8() + "\"";
+    if (owner_ != nullptr) {
+        MSTR ownerClass;
+        owner_->GetClassName(ownerClass, false);
+        what += " of a " + ownerClass.ToUTF8() + " map";
+    }
+    ReportEvaluationViolation(what + " was read while a render was evaluating maps");
+}
+
 BOOL ParamBlock2::GetValue(ParamID id, TimeValue t, float& v, Interval& valid, int tabIndex) {
+    if (InRenderEvaluation()) ReportReadDuringEvaluation(id);
     const Slot* slot = Find(id);
     if (!slot || tabIndex != 0 || Def(*slot).type != TYPE_FLOAT) return FALSE;
     if (slot->keys.Empty()) {
@@ -228,6 +244,7 @@ BOOL ParamBlock2::GetValue(ParamID id, TimeValue t, float& v, Interval& valid, i
 }
 
 BOOL ParamBlock2::GetValue(ParamID id, TimeValue, int& v, Interval&, int tabIndex) {
+    if (InRenderEvaluation()) ReportReadDuringEvaluation(id);
     const Slot* slot = Find(id);
     if (!slot || tabIndex != 0) return FALSE;
     const ParamType2 type = Def(*slot).type;
@@ -237,6 +254,7 @@ BOOL ParamBlock2::GetValue(ParamID id, TimeValue, int& v, Interval&, int tabInde
 }
 
 BOOL ParamBlock2::GetValue(ParamID id, TimeValue, ReferenceTarget*& v, Interval&, int tabIndex) {
+    if (InRenderEvaluation()) ReportReadDuringEvaluation(id);
     const Slot* slot = Find(id);
     if (!slot || tabIndex != 0) return FALSE;
     const ParamDef& def = Def(*slot);

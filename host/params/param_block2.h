@@ -116,6 +116,8 @@ private:
     void ResetSlot(Slot& slot);
     void Changed(ParamID id);
     bool OwnerStillReferences() const;
+    // Maps read their blocks in Update, never while a render evaluates them.
+    void ReportReadDuringEvaluation(ParamID id) const;
 
     ParamBlockDesc2* desc_;
     ReferenceMaker* owner_;

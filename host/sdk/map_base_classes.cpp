@@ -63,6 +63,14 @@ IOResult MtlBase::Load(ILoad* iload) {
     return opened == IO_END ? IO_OK : IO_ERROR;
 }
 
+ULONG MtlBase::Requirements(int subMtlNum) {
+    ULONG requirements = LocalRequirements(subMtlNum);
+    for (int i = 0; i < NumSubTexmaps(); ++i) {
+        if (Texmap* map = GetSubTexmap(i)) requirements |= map->Requirements(subMtlNum);
+    }
+    return requirements;
+}
+
 void MtlBase::BaseClone(ReferenceTarget* from, ReferenceTarget* to, RemapDir& remap) {
     ReferenceTarget::BaseClone(from, to, remap);
     auto* source = dynamic_cast<MtlBase*>(from);
@@ -75,4 +83,13 @@ void MtlBase::BaseClone(ReferenceTarget* from, ReferenceTarget* to, RemapDir& re
 float Texmap::EvalMono(ShadeContext& sc) {
     const AColor c = EvalColor(sc);
     return (c.r + c.g + c.b) / 3.0f;
+}
+
+bool Texmap::IsOutputMeaningful(ShadeContext& sc) {
+    if (IsLocalOutputMeaningful(sc)) return true;
+    for (int i = 0; i < NumSubTexmaps(); ++i) {
+        Texmap* map = GetSubTexmap(i);
+        if (map != nullptr && map->IsOutputMeaningful(sc)) return true;
+    }
+    return false;
 }

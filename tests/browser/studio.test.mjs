@@ -199,6 +199,29 @@ test('changing the hue changes the swatch', async () => {
   assert.ok(changed < before.length / 4, `${changed} pixels changed`);
 });
 
+test('the viewport picture follows a change, after the swatch', async () => {
+  const viewportPixels = () => page.evaluate(() => {
+    const canvas = document.getElementById('viewport');
+    return Array.from(canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data);
+  });
+  const viewportCurrent = async () => {
+    const { revision } = await state();
+    await page.waitForFunction(
+      (r) => document.getElementById('viewport').dataset.revision === String(r), revision);
+  };
+  await viewportCurrent();
+  const before = await viewportPixels();
+  assert.equal((await typeInto(idOf('Hue Shift (±°):'), '-90')).status(), 200);
+  await viewportCurrent();
+  const after = await viewportPixels();
+  // Without a thickness map the viewport shows one colour, head on: all of
+  // it changes with the hue.
+  assert.deepEqual(after.slice(0, 4), after.slice(-4));
+  assert.notDeepEqual(after.slice(0, 3), before.slice(0, 3));
+  // The hue of the test before, which the tests after it expect.
+  assert.equal((await typeInto(idOf('Hue Shift (±°):'), '120')).status(), 200);
+});
+
 test('a bad value shows an error and changes nothing', async () => {
   const id = idOf('Gamma:');
   const { revision, rollouts } = await state();

@@ -414,6 +414,17 @@ TEST_F(MapObject, CloneWithSubMapHasItsOwnCopies) {
     EXPECT_EQ(pb.GetFloat(3), 2.0f);
 }
 
+TEST_F(MapObject, DeclaresItsViewDependenceAndMeaningfulOutput) {
+    standin::RenderShadeContext sc;
+    EXPECT_EQ(map->LocalRequirements(0), ULONG{MTLREQ_VIEW_DEP});
+    EXPECT_TRUE(map->IsLocalOutputMeaningful(sc));
+    // The host adds the sub-maps' requirements to the map's own.
+    auto* sub = new CountingMonoMap(0.5f);
+    sub->requirements = MTLREQ_UV;
+    map->SetSubTexmap(0, sub);
+    EXPECT_EQ(map->Requirements(0), ULONG{MTLREQ_VIEW_DEP | MTLREQ_UV});
+}
+
 TEST_F(MapObject, CloneWithoutSubMapIsStaleWithSwitchCacheOff) {
     Block(*map).SetValue(6, 0, TRUE);
     Interval valid = FOREVER;

@@ -6,9 +6,16 @@
 #include <dlfcn.h>
 #endif
 
+#include <modules/instance.h>
+#include <modules/resources.h>
 #include <sdk/lifecycle_log.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <iterator>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -90,7 +97,72 @@ TEST_F(ModuleEntry, StringTable) {
     EXPECT_EQ(LoadStringW(module->Instance(), 0, buffer, 16), 0);
 }
 
-#ifndef _WIN32
+/// The file and product version that the version resource must carry: the
+/// project's version, as (major << 16 | minor, patch << 16).
+constexpr std::uint32_t kVersionHigh = NACRELLE_VERSION_MAJOR << 16 | NACRELLE_VERSION_MINOR;
+constexpr std::uint32_t kVersionLow = NACRELLE_VERSION_PATCH << 16;
+
+#ifdef _WIN32
+TEST_F(ModuleEntry, VersionResourceReadsBackThroughTheSystem) {
+    // As the file's properties and the host's plug-in manager read it.
+    const std::wstring file = std::filesystem::path(NACRELLE_MODULE_PATH).wstring();
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
+    ASSERT_GT(size, 0u) << "no version resource (error " << GetLastError() << ")";
+    std::vector<std::uint8_t> info(size);
+    ASSERT_TRUE(GetFileVersionInfoW(file.c_str(), 0, size, info.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    ASSERT_GE(length, sizeof(VS_FIXEDFILEINFO));
+    EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+    EXPECT_EQ(fixed->dwFileVersionMS, kVersionHigh);
+    EXPECT_EQ(fixed->dwFileVersionLS, kVersionLow);
+    EXPECT_EQ(fixed->dwProductVersionMS, kVersionHigh);
+    EXPECT_EQ(fixed->dwProductVersionLS, kVersionLow);
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
+
+    const auto text = [&](const wchar_t* name) {
+        wchar_t* value = nullptr;
+        UINT chars = 0;
+        const std::wstring path = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+        if (!VerQueryValueW(info.data(), path.c_str(), reinterpret_cast<void**>(&value), &chars)) {
+            return std::wstring(L"<missing>");
+        }
+        return std::wstring(value, wcsnlen(value, chars));
+    };
+    EXPECT_EQ(text(L"FileDescription"), module->Description());
+    EXPECT_EQ(text(L"FileVersion"), std::filesystem::path(NACRELLE_VERSION_TEXT).wstring());
+    EXPECT_EQ(text(L"ProductVersion"), std::filesystem::path(NACRELLE_VERSION_TEXT).wstring());
+    EXPECT_EQ(text(L"ProductName"), L"Nacrelle");
+    EXPECT_EQ(text(L"LegalCopyright"), L"\u00A9 2026 the Nacrelle developers");
+}
+#else
+TEST_F(ModuleEntry, VersionResourceCarriesTheProjectVersion) {
+    // The compiled resource itself (Windows reads it through the system: the
+    // Wine run of this suite checks that).
+    const auto resources = standin::InstanceResources(module->Instance());
+    ASSERT_NE(resources, nullptr);
+    const standin::ResourceEntry* version = resources->Find(
+        standin::NameOrOrdinal::Ordinal(16), standin::NameOrOrdinal::Ordinal(1));  // RT_VERSION
+    ASSERT_NE(version, nullptr);
+    const std::vector<std::uint8_t>& data = version->data;
+    const std::uint8_t signature[] = {0xBD, 0x04, 0xEF, 0xFE};
+    const auto fixed = std::search(data.begin(), data.end(), std::begin(signature), std::end(signature));
+    ASSERT_GE(std::distance(fixed, data.end()), 16) << "no fixed file information";
+    std::uint32_t words[4];
+    std::memcpy(words, &*fixed, sizeof words);  // signature, structure version, MS, LS
+    EXPECT_EQ(words[2], kVersionHigh);
+    EXPECT_EQ(words[3], kVersionLow);
+    // The description as the module gives it.
+    std::u16string description;
+    for (wchar_t c : module->Description()) description += static_cast<char16_t>(c);
+    const std::string bytes(reinterpret_cast<const char*>(description.data()),
+                            description.size() * 2);
+    EXPECT_NE(std::string(data.begin(), data.end()).find(bytes), std::string::npos);
+}
+
 // POSIX only: Windows runs DllMain whenever it loads a module, so no module
 // exists there without its instance handle.
 TEST(ModuleBeforeAttach, DescriptionIsNullWithoutInstanceHandle) {

@@ -1,11 +1,13 @@
 // Render threads evaluate the same maps at once between updates, as the host
 // does: every thread must see exactly what one thread alone sees, and
-// ThreadSanitizer must find nothing (evaluation only reads the maps).
+// ThreadSanitizer must find nothing (evaluation only reads the maps' own
+// fields: the host reports a parameter block read on a render thread).
 #include <gtest/gtest.h>
 #include <imtl.h>
 #include <sdk/class_directory.h>
 #include <modules/module_loader.h>
 #include <maps/shade_context.h>
+#include <sdk/render_evaluation.h>
 
 #include <barrier>
 #include <bit>
@@ -16,9 +18,15 @@
 #include <vector>
 
 #include "tests/reliability/reliability_support.h"
+#include "tools/render/render.h"
 
 namespace nacrelle::reliability {
 namespace {
+
+using tools::Image;
+using tools::RenderOptions;
+using tools::Rgba;
+using tools::renderSwatch;
 
 constexpr int kThreads = 4;
 constexpr int kSamples = 1500;
@@ -65,6 +73,57 @@ Result Evaluate(Texmap& map, const Sample& s, standin::RenderShadeContext& sc, T
              std::bit_cast<std::uint32_t>(mono), std::bit_cast<std::uint32_t>(bump.x),
              std::bit_cast<std::uint32_t>(bump.y), std::bit_cast<std::uint32_t>(bump.z), 0},
             sc.GBufferID()};
+}
+
+/// The fault the host's rule is there to catch: a map whose evaluation reads
+/// a parameter block (here another map's gamma) instead of its own fields.
+class BlockReadingMap final : public Texmap {
+public:
+    explicit BlockReadingMap(IParamBlock2& block) : block_(block) {}
+    Class_ID ClassID() override { return Class_ID(0x7E57AB02, 1); }
+    void GetClassName(MSTR& s, bool) const override { s = L"BlockReadingMap"; }
+    void DeleteThis() override { delete this; }
+    void Update(TimeValue, Interval&) override {}
+    void Reset() override {}
+    Interval Validity(TimeValue) override { return FOREVER; }
+    ParamDlg* CreateParamDlg(HWND, IMtlParams*) override { return nullptr; }
+    AColor EvalColor(ShadeContext&) override {
+        const float gamma = block_.GetFloat(7, 0);
+        return AColor(gamma, gamma, gamma, 1.0f);
+    }
+    Point3 EvalNormalPerturb(ShadeContext&) override { return Point3(); }
+    RefTargetHandle Clone(RemapDir&) override { return nullptr; }
+
+protected:
+    RefResult NotifyRefChanged(const Interval&, RefTargetHandle, PartID&, RefMessage,
+                               BOOL) override {
+        return REF_SUCCEED;
+    }
+
+private:
+    IParamBlock2& block_;
+};
+
+RenderOptions SmallRender() {
+    RenderOptions options;
+    options.width = options.height = 24;
+    options.threads = kThreads;
+    options.showProgress = false;
+    return options;
+}
+
+bool SamePixels(const Image& a, const Image& b) {
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const Rgba p = a.at(x, y), q = b.at(x, y);
+            if (std::bit_cast<std::uint32_t>(p.r) != std::bit_cast<std::uint32_t>(q.r) ||
+                std::bit_cast<std::uint32_t>(p.g) != std::bit_cast<std::uint32_t>(q.g) ||
+                std::bit_cast<std::uint32_t>(p.b) != std::bit_cast<std::uint32_t>(q.b)) {
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 class ConcurrentEvaluation : public ::testing::Test {
@@ -138,6 +197,7 @@ TEST_F(ConcurrentEvaluation, RenderThreadsSeeWhatOneThreadSeesAfterEveryUpdate) 
     std::vector<std::thread> threads;
     for (int k = 0; k < kThreads; ++k) {
         threads.emplace_back([&, k] {
+            const standin::RenderEvaluationScope evaluating;  // a render thread of the host
             standin::RenderShadeContext sc;  // one context per render thread
             for (;;) {
                 start.arrive_and_wait();
@@ -188,6 +248,50 @@ TEST_F(ConcurrentEvaluation, RenderThreadsSeeWhatOneThreadSeesAfterEveryUpdate) 
     stop = true;
     start.arrive_and_wait();
     for (std::thread& thread : threads) thread.join();
+}
+
+TEST_F(ConcurrentEvaluation, KeyedGammaRendersItsTimeZeroValueAtEveryFrame) {
+    // Keyed gamma is a controller on the host: render threads must not
+    // evaluate it. Every frame shows gamma's value at time 0.
+    Texmap& keyed = NewMap();
+    SetKey(keyed, "gamma", "0.6", 0);
+    SetKey(keyed, "gamma", "2.5", 10 * 160);
+    SetKey(keyed, "thicknessmin", "350", 0);  // the frames differ
+    SetKey(keyed, "thicknessmin", "700", 10 * 160);
+    Texmap& fixed = NewMap();
+    SetParam(fixed, "gamma", "0.6");
+    SetKey(fixed, "thicknessmin", "350", 0);
+    SetKey(fixed, "thicknessmin", "700", 10 * 160);
+    Texmap& atEnd = NewMap();
+    SetParam(atEnd, "gamma", "2.5");
+    SetParam(atEnd, "thicknessmin", "700");
+    for (const TimeValue t : {0, 5 * 160, 10 * 160, 20 * 160}) {
+        SCOPED_TRACE("time " + std::to_string(t));
+        const Image rendered = renderSwatch(keyed, t, SmallRender());
+        EXPECT_TRUE(SamePixels(rendered, renderSwatch(fixed, t, SmallRender())));
+        if (t >= 10 * 160) {
+            EXPECT_FALSE(SamePixels(rendered, renderSwatch(atEnd, t, SmallRender())));
+        }
+    }
+    EXPECT_TRUE(standin::EvaluationViolations().empty());
+}
+
+TEST_F(ConcurrentEvaluation, HostReportsABlockReadWhileARenderEvaluates) {
+    Texmap& nacrelle = NewMap();
+    auto* reading = new BlockReadingMap(*nacrelle.GetParamBlock(0));
+    scene->Add(reading);
+    // Outside a render (the panel, Update) a block read is what blocks are for.
+    standin::RenderShadeContext sc;
+    reading->EvalColor(sc);
+    EXPECT_TRUE(standin::EvaluationViolations().empty());
+
+    renderSwatch(*reading, 0, SmallRender());
+    const std::vector<std::string> violations = standin::EvaluationViolations();
+    standin::ClearEvaluationViolations();  // broken on purpose
+    ASSERT_EQ(violations.size(), 1u);
+    EXPECT_NE(violations[0].find("parameter \"gamma\" (ID 7) of block \"params\" of a Nacrelle map"),
+              std::string::npos)
+        << violations[0];
 }
 
 }  // namespace

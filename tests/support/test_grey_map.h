@@ -20,6 +20,7 @@ public:
 
     float mono;
     Interval validity = FOREVER;  ///< what Update intersects into the caller's interval
+    ULONG requirements = 0;       ///< what LocalRequirements answers
     int updates = 0;
     mutable std::atomic<int> evaluations{0};
 
@@ -42,6 +43,7 @@ public:
         return mono;
     }
     Point3 EvalNormalPerturb(ShadeContext&) override { return Point3(); }
+    ULONG LocalRequirements(int) override { return requirements; }
     RefTargetHandle Clone(RemapDir& remap) override {
         auto* copy = new TestGreyMap(mono);
         copy->validity = validity;

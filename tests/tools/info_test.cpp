@@ -36,6 +36,16 @@ TEST_F(Info, JsonHoldsTheIdentity) {
               std::filesystem::canonical(modulePath()));
 }
 
+TEST_F(Info, ListsWhatTheMapAsksOfTheRenderer) {
+    // The colour depends on the view: a renderer that skipped the view
+    // vector, or the map as meaningless, would shade it wrong.
+    const nlohmann::json info = nlohmann::json::parse(runOk({"info", "--json"}).out);
+    EXPECT_EQ(info["requirements"], nlohmann::json::array({"MTLREQ_VIEW_DEP"}));
+    EXPECT_EQ(info["outputMeaningful"], true);
+    const RunResult text = runOk({"info"});
+    EXPECT_NE(text.out.find("requires     MTLREQ_VIEW_DEP\n"), std::string::npos) << text.out;
+}
+
 TEST_F(Info, JsonHoldsEveryParameter) {
     const nlohmann::json info = nlohmann::json::parse(runOk({"info", "--json"}).out);
     const nlohmann::json& parameters = info["parameters"];

@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "core/film_colour.h"
@@ -186,6 +188,40 @@ TEST_F(Swatch, WritesIntoAnotherDirectory) {
     std::filesystem::create_directory(file("out"));
     runOk({"render", "--size", "16", "-o", "out/s.png"});
     EXPECT_EQ(readPng(file("out/s.png")).width, 16);
+}
+
+class Viewport : public ProgramTest {};
+
+TEST_F(Viewport, ShowsTheHeadOnColourWithTheThicknessMapsPatternUpUv) {
+    // --linear writes the viewport texture's 8-bit values as they are.
+    runOk({"render", "--viewport", "--size", "16", "--linear", "-o", "plain.png"});
+    const PngImage plain = readPng(file("plain.png"));
+    ASSERT_EQ(plain.width, 16);
+    ASSERT_EQ(plain.height, 16);
+    const Colour headOn = filmColour(1.0f, 0.0f, defaultStack(), defaultAdjust());
+    const Code want{static_cast<int>(std::lround(headOn.r * 255.0f)),
+                    static_cast<int>(std::lround(headOn.g * 255.0f)),
+                    static_cast<int>(std::lround(headOn.b * 255.0f)), 255};
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x) ASSERT_EQ(pixel(plain, x, y), want) << x << ", " << y;
+    }
+
+    // A gradient up V from 0 to 1 drives the film from 250 to 900 nm: the
+    // picture's bottom row is near the first, its top row near the second.
+    runOk({"render", "--viewport", "--size", "16", "--linear", "--thickness-map", "gradient",
+           "--map-set", "axis=1", "--set", "thicknessmin=900", "-o", "gradient.png"});
+    const PngImage gradient = readPng(file("gradient.png"));
+    FilmStack stack = defaultStack();
+    stack.thicknessMax = 900.0f;
+    for (const auto& [y, v] : {std::pair{15, 0.5f / 16.0f}, std::pair{0, 15.5f / 16.0f}}) {
+        const Colour c = filmColour(1.0f, v, stack, defaultAdjust());
+        for (int x = 0; x < 16; ++x) {
+            const Code got = pixel(gradient, x, y);
+            EXPECT_NEAR(got.r, std::lround(c.r * 255.0f), 1) << x << ", " << y;
+            EXPECT_NEAR(got.g, std::lround(c.g * 255.0f), 1) << x << ", " << y;
+            EXPECT_NEAR(got.b, std::lround(c.b * 255.0f), 1) << x << ", " << y;
+        }
+    }
 }
 
 class Chart : public ProgramTest {};

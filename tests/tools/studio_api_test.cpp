@@ -252,7 +252,7 @@ TEST_F(StudioApiTest, PickingAListItemIsOneStepOfTheHistory) {
 
 TEST_F(StudioApiTest, BarePixelsAreThoseOfThePng) {
     const nlohmann::json state = stateNow();
-    for (const char* name : {"swatch", "chart"}) {
+    for (const char* name : {"swatch", "viewport", "chart"}) {
         ApiRequest png = request("GET", std::string("/api/") + name + ".png");
         png.query["revision"] = std::to_string(state["revision"].get<int>());
         ApiRequest rgba = png;

@@ -3,6 +3,7 @@
 #include <imtl.h>
 #include <platform/command_line.h>
 #include <maps/shade_context.h>
+#include <sdk/render_evaluation.h>
 
 #include <cmath>
 #include <cstdio>
@@ -103,10 +104,16 @@ int runEval(const CommonOptions& common, const EvalCommand& command) {
 
     standin::RenderShadeContext sc;
     sc.SetTime(t);
-    sc.SetSample(normal, view, Point3(), Point3());
-    const AColor colour = map.EvalColor(sc);
-    sc.SetSample(normal, view, Point3(), Point3());
-    const float mono = map.EvalMono(sc);
+    AColor colour;
+    float mono = 0.0f;
+    {
+        // One sample, evaluated as a render evaluates it.
+        const standin::RenderEvaluationScope evaluating;
+        sc.SetSample(normal, view, Point3(), Point3());
+        colour = map.EvalColor(sc);
+        sc.SetSample(normal, view, Point3(), Point3());
+        mono = map.EvalMono(sc);
+    }
     nlohmann::json terms;
     if (command.terms) {
         sc.SetSample(normal, view, Point3(), Point3());

@@ -2,7 +2,9 @@
 #include <CLI/CLI.hpp>
 #include <iparamb2.h>
 #include <platform/command_line.h>
+#include <imtl.h>
 #include <maps/grey_maps.h>
+#include <maps/shade_context.h>
 #include <params/param_access.h>
 #include <maps/standard_texture_output.h>
 
@@ -84,7 +86,25 @@ nlohmann::json parametersOf(ClassDesc2& cd) {
     return parameters;
 }
 
-nlohmann::json describe(const HostSession& session) {
+/// The MTLREQ_ flags of `flags` by name; bits without a name as hex.
+nlohmann::json requirementNames(ULONG flags) {
+    static constexpr std::pair<ULONG, const char*> kNames[] = {
+        {MTLREQ_TRANSP, "MTLREQ_TRANSP"},
+        {MTLREQ_UV, "MTLREQ_UV"},
+        {MTLREQ_VIEW_DEP, "MTLREQ_VIEW_DEP"},
+    };
+    nlohmann::json names = nlohmann::json::array();
+    for (const auto& [flag, name] : kNames) {
+        if ((flags & flag) != 0) names.push_back(name);
+        flags &= ~flag;
+    }
+    for (ULONG bit = 1; bit != 0; bit <<= 1) {
+        if ((flags & bit) != 0) names.push_back(hex(bit));
+    }
+    return names;
+}
+
+nlohmann::json describe(HostSession& session) {
     const standin::LoadedModule& module = session.module();
     ClassDesc2& cd = session.mapClass();
     nlohmann::json info;
@@ -97,6 +117,11 @@ nlohmann::json describe(const HostSession& session) {
     info["category"] = utf8(cd.Category());
     info["classID"] = {{"partA", hex(cd.ClassID().PartA())}, {"partB", hex(cd.ClassID().PartB())}};
     info["superClass"] = hex(cd.SuperClassID());
+    // What a new map asks of the renderer, as the host asks it.
+    Texmap& map = session.createMap();
+    standin::RenderShadeContext sc;
+    info["requirements"] = requirementNames(map.Requirements(0));
+    info["outputMeaningful"] = map.IsOutputMeaningful(sc);
 
     info["parameters"] = parametersOf(cd);
     // What --thickness-map plugs in and --map-set sets, and what --output sets.
@@ -145,7 +170,14 @@ int runInfo(const CommonOptions& common, const InfoCommand& command) {
     std::printf("category     %s\n", info["category"].get<std::string>().c_str());
     std::printf("class ID     (%s, %s)\n", info["classID"]["partA"].get<std::string>().c_str(),
                 info["classID"]["partB"].get<std::string>().c_str());
-    std::printf("super class  %s\n\n", info["superClass"].get<std::string>().c_str());
+    std::printf("super class  %s\n", info["superClass"].get<std::string>().c_str());
+    std::string requirements;
+    for (const nlohmann::json& name : info["requirements"]) {
+        requirements += (requirements.empty() ? "" : ", ") + name.get<std::string>();
+    }
+    std::printf("requires     %s\n", requirements.empty() ? "-" : requirements.c_str());
+    std::printf("output       %s\n\n",
+                info["outputMeaningful"].get<bool>() ? "meaningful" : "not meaningful");
     printParameters(info["parameters"]);
     for (const nlohmann::json& map : info["thicknessMaps"]) {
         std::printf("\nthickness map --thickness-map %s (%s), set with --map-set\n",

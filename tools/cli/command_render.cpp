@@ -103,6 +103,15 @@ RenderJob prepareRender(const RenderCommand& command) {
     job.options.width = command.width.value_or(command.size);
     job.options.height = command.height.value_or(command.size);
     checkSize(job.options.width, job.options.height);
+    if (command.viewport) {
+        if (command.width || command.height) {
+            throw UsageError("the viewport's texture is square: give --size, not --width or --height");
+        }
+        if (command.size > kMaxViewportSide) {
+            throw UsageError("--viewport --size " + std::to_string(command.size) +
+                             " must lie between 1 and " + std::to_string(kMaxViewportSide));
+        }
+    }
     checkThreads(command.threads);
     job.options.threads = command.threads;
     job.encoding = command.image.encoding(command.threads);
@@ -138,6 +147,15 @@ void checkThreads(int threads) {
 
 void checkRenderCommand(const RenderCommand& command) { (void)prepareRender(command); }
 
+namespace {
+
+Image renderPicture(Texmap& map, TimeValue t, const RenderCommand& command,
+                    const RenderOptions& options) {
+    return command.viewport ? renderViewport(map, t, command.size) : renderSwatch(map, t, options);
+}
+
+}  // namespace
+
 int renderMap(Texmap& map, const RenderCommand& command) {
     const RenderJob job = prepareRender(command);
     const TimeValue t = timeOf(command.map);
@@ -147,7 +165,8 @@ int renderMap(Texmap& map, const RenderCommand& command) {
     if (!command.scene.empty()) policy.inputs.push_back(standin::PathFromUtf8(command.scene));
     if (const auto image = thicknessImageFile(map); !image.empty()) policy.inputs.push_back(image);
     if (!job.frames) {
-        writeImage(renderSwatch(map, t, job.options), command.image.file, job.encoding, policy);
+        writeImage(renderPicture(map, t, command, job.options), command.image.file, job.encoding,
+                   policy);
         return 0;
     }
     const FrameRange range = *job.frames;
@@ -167,7 +186,7 @@ int renderMap(Texmap& map, const RenderCommand& command) {
         const long count = range.last - range.first + 1;
         ProgressBar progress("frames", static_cast<int>(std::min<long>(count, kMaxProgressSteps)));
         for (long frame = range.first; frame <= range.last; ++frame) {
-            writeImage(renderSwatch(map, frameToTime(static_cast<double>(frame)), options),
+            writeImage(renderPicture(map, frameToTime(static_cast<double>(frame)), command, options),
                        files(frame), job.encoding, policy);
             progress.update(static_cast<int>(std::min<long>(frame - range.first + 1, kMaxProgressSteps)));
         }
@@ -195,6 +214,9 @@ void addRenderOptions(CLI::App& app, RenderCommand& render) {
         ->type_name("FIRST-LAST");
     app.add_option("--threads", render.threads, "Render threads (0: one per core)")
         ->capture_default_str();
+    app.add_flag("--viewport", render.viewport,
+                 "What the viewport shows instead: the map's texture, seen head on across its "
+                 "UV space, --size pixels a side");
 }
 
 void addRenderCommand(CLI::App& app, const CommonOptions& common, int& result) {

@@ -22,6 +22,7 @@ struct RenderCommand {
     std::optional<int> width, height;  ///< override size when given
     std::string frames;           ///< A-B: one file per frame
     int threads = 0;
+    bool viewport = false;        ///< the viewport's texture instead of the swatch
 };
 
 /// Adds the swatch's output, size, frame range and thread options to `app`.

@@ -12,6 +12,7 @@
 #include "platform/command_line.h"
 #include "platform/desktop.h"
 #include "params/typed_number.h"
+#include "sdk/render_evaluation.h"
 #include "tools/cli/command_registration.h"
 #include "tools/common/errors.h"
 #include "tools/cli/standard_output.h"
@@ -151,6 +152,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "nacrelle: %s\n", error.what());
     } catch (const std::exception& error) {
         std::fprintf(stderr, "nacrelle: %s\n", error.what());
+    }
+    // The host named each breach of its evaluation rule as it happened; a
+    // module that breaks it has not done its work as the host would need it.
+    if (exitCode == 0 && !standin::EvaluationViolations().empty()) {
+        std::fprintf(stderr, "nacrelle: the module read parameter blocks while maps were being "
+                             "evaluated\n");
+        exitCode = kExitFailure;
     }
     return finishStandardOutput(exitCode);
 }

@@ -28,6 +28,16 @@ struct RenderOptions {
 /// updated for t first; then every pixel is evaluated, in parallel.
 Image renderSwatch(Texmap& map, TimeValue t, const RenderOptions& options);
 
+/// The largest side of a viewport texture.
+inline constexpr int kMaxViewportSide = 4096;
+
+/// What the interactive viewport shows of the map at time t: the texture of
+/// `size` pixels a side that the map makes through the viewport's handle
+/// maker (the colour seen head on across its UV space, v upwards), decoded
+/// from its 8-bit values. The map's display is turned on for it and off
+/// again, which releases the texture. A Failure when the map shows nothing.
+Image renderViewport(Texmap& map, TimeValue t, int size);
+
 struct ChartOptions {
     float thicknessFrom = 0.0f;     ///< nm, left edge
     float thicknessTo = 1000.0f;    ///< nm, right edge

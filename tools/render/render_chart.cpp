@@ -4,6 +4,7 @@
 #include <maps/grey_maps.h>
 #include <params/param_access.h>
 #include <maps/shade_context.h>
+#include <sdk/render_evaluation.h>
 
 #include <cmath>
 #include <numbers>
@@ -194,6 +195,7 @@ Image renderChart(Texmap& map, TimeValue t, const ChartOptions& options) {
     Image image(options.width, options.height, kFigureBackground);
     forEachRow(plotH, options.threads, [&](int row) {
         if (options.stop && options.stop()) return;
+        const standin::RenderEvaluationScope evaluating;
         standin::RenderShadeContext sc;
         sc.SetTime(t);
         const double angle =

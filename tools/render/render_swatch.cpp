@@ -1,5 +1,6 @@
 #include <imtl.h>
 #include <maps/shade_context.h>
+#include <sdk/render_evaluation.h>
 
 #include "tools/render/parallel_rows.h"
 #include "tools/render/progress_bar.h"
@@ -32,6 +33,7 @@ Image renderSwatch(Texmap& map, TimeValue t, const RenderOptions& options) {
     // shades with its own context.
     auto renderRow = [&](int y) {
         if (options.stop && options.stop()) return;
+        const standin::RenderEvaluationScope evaluating;
         standin::RenderShadeContext sc;
         sc.SetTime(t);
         sc.SetCameraPosition(Point3(0.0f, 0.0f, kCameraDistance));

@@ -118,7 +118,9 @@ std::optional<ApiResponse> routeGet(StudioState& state, const ApiRequest& reques
     static const std::map<std::string, std::pair<Picture, PictureFormat>> kPictures{
         {"/api/swatch.png", {Picture::Swatch, PictureFormat::Png}},
         {"/api/chart.png", {Picture::Chart, PictureFormat::Png}},
+        {"/api/viewport.png", {Picture::Viewport, PictureFormat::Png}},
         {"/api/swatch.rgba", {Picture::Swatch, PictureFormat::Pixels}},
+        {"/api/viewport.rgba", {Picture::Viewport, PictureFormat::Pixels}},
         {"/api/chart.rgba", {Picture::Chart, PictureFormat::Pixels}},
     };
     if (request.path == "/api/state") return jsonResponse(200, state.describe());
@@ -256,7 +258,8 @@ ApiResponse StudioApi::route(const ApiRequest& request) const {
     }
     for (const char* known :
          {"/", "/api/state", "/api/presets", "/api/swatch.png", "/api/chart.png",
-          "/api/swatch.rgba", "/api/chart.rgba", "/api/panel", "/api/thickness-map", "/api/preset",
+          "/api/viewport.png", "/api/swatch.rgba", "/api/chart.rgba", "/api/viewport.rgba",
+          "/api/panel", "/api/thickness-map", "/api/preset",
           "/api/reset", "/api/undo", "/api/redo", "/api/scene/new", "/api/scene/open",
           "/api/scene/reload", "/api/scene/save"}) {
         if (path == known) return errorResponse(405, request.method + " is not used on " + path);

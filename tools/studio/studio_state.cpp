@@ -262,6 +262,7 @@ nlohmann::json StudioState::describeLocked() const {
             {"rollouts", rollouts},
             {"thicknessMap", thickness},
             {"swatch", {options_.swatchSize, options_.swatchSize}},
+            {"viewport", {options_.viewportSize, options_.viewportSize}},
             {"chart", {options_.chartWidth, options_.chartHeight}}};
 }
 
@@ -679,6 +680,8 @@ std::optional<std::vector<std::uint8_t>> StudioState::render(Picture picture,
         RenderOptions options{options_.swatchSize, options_.swatchSize, options_.threads, false,
                               stop};
         image = renderSwatch(*map_, kEditTime, options);
+    } else if (picture == Picture::Viewport) {
+        image = renderViewport(*map_, kEditTime, options_.viewportSize);
     } else {
         // The chart sets the thickness range and plugs in its own gradient,
         // so it draws a copy of the map.

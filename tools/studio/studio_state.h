@@ -58,12 +58,14 @@ struct StudioOptions {
     /// relative names are taken from it.
     std::filesystem::path fileRoot;
     int swatchSize = 256;
+    int viewportSize = 128;  ///< the side of the viewport's texture
     int chartWidth = 440;
     int chartHeight = 300;
     int threads = 0;  ///< render threads, 0: one per core
 };
 
-enum class Picture { Swatch, Chart };
+/// The map on its sphere, as the viewport shows it, and on the chart.
+enum class Picture { Swatch, Viewport, Chart };
 /// A PNG file, or its pixels bare (8-bit RGBA rows, top to bottom), which
 /// the page draws without decoding.
 enum class PictureFormat { Png, Pixels };

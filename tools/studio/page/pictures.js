@@ -3,25 +3,26 @@
 //
 // The server sends a picture's pixels bare, as its PNG would hold them, and
 // the page puts them on a canvas: no encoding on one side, no decoding on
-// the other. The swatch comes first: the chart is asked for once the swatch
-// is on screen, so that it never holds up the picture the user watches. A
+// the other. The swatch comes first: the viewport's picture is asked for once
+// the swatch is on screen, and the chart after it, so that neither holds up
+// the picture the user watches. A
 // request for an older revision is cancelled: its picture would never be
 // shown.
 
 // `waiters`: those waiting for the picture of a revision, [revision, resolve].
 const pictures = {
   swatch: { busy: false, shown: 0, asked: 0, controller: null, timings: [], waiters: [] },
+  viewport: { busy: false, shown: 0, asked: 0, controller: null, timings: [], waiters: [] },
   chart: { busy: false, shown: 0, asked: 0, controller: null, timings: [], waiters: [] },
 };
 // Milliseconds from a change's input to the first picture that holds it.
 window.studioTimings = pictures.swatch.timings;
 window.studioChartTimings = pictures.chart.timings;
 // When each change's input came, by the revision it made, per picture.
-const changeStarted = { swatch: new Map(), chart: new Map() };
+const changeStarted = { swatch: new Map(), viewport: new Map(), chart: new Map() };
 
 function noteChange(revision, started) {
-  changeStarted.swatch.set(revision, started);
-  changeStarted.chart.set(revision, started);
+  for (const byRevision of Object.values(changeStarted)) byRevision.set(revision, started);
 }
 
 /// Resolves once picture `name` shows `revision` or a newer one, or after
@@ -93,7 +94,8 @@ async function fetchPicture(name) {
     picture.controller = null;
   }
   if (picture.shown !== state.revision) fetchPicture(name);
-  else if (name === 'swatch') fetchPicture('chart');
+  else if (name === 'swatch') fetchPicture('viewport');
+  else if (name === 'viewport') fetchPicture('chart');
 }
 
 function drawPicture(name, image, revision) {

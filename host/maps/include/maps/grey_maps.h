@@ -96,6 +96,7 @@ public:
     float EvalMono(ShadeContext& sc) override;
     /// Zero: the maps have no bump.
     Point3 EvalNormalPerturb(ShadeContext& sc) override;
+    bool IsLocalOutputMeaningful(ShadeContext&) override { return true; }
 
 protected:
     explicit GreyMap(ClassDesc2* desc) : desc_(desc) {}
