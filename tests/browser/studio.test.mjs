@@ -93,8 +93,11 @@ const idOf = (text) => {
 /// Waits until the swatch shows the server's current revision.
 async function swatchCurrent() {
   const { revision } = await state();
-  await page.waitForFunction((r) => document.getElementById('swatch').dataset.revision === String(r),
-    revision);
+  // The full swatch, not the draft a drag shows while it moves.
+  await page.waitForFunction((r) => {
+    const swatch = document.getElementById('swatch');
+    return swatch.dataset.revision === String(r) && !swatch.dataset.draft;
+  }, revision);
 }
 
 const swatchPixels = () => page.evaluate(() => {
@@ -579,7 +582,15 @@ test('a drag lands on the step grid, and back where it started exactly', async (
     return valueOf(id);
   };
   const up = Array.from({ length: 100 }, (_, i) => 2 * (i + 1));
+  // While it moves the swatch is a draft; once it is over, the full one.
+  await page.evaluate(() => {
+    window.draftsSeen = 0;
+    new MutationObserver(() => {
+      if (document.getElementById('swatch').dataset.draft) ++window.draftsSeen;
+    }).observe(document.getElementById('swatch'), { attributes: true });
+  });
   const far = await drag(up);
+  assert.ok(await page.evaluate(() => window.draftsSeen) > 0);
   const decimals = Math.max(0, Math.ceil(-Math.log10(step) - 1e-6));
   assert.ok(far > 0);
   assert.equal(far, Math.fround(Number(far.toFixed(decimals))), String(far));

@@ -248,6 +248,12 @@ TEST_F(StudioApiTest, BarePixelsAreThoseOfThePng) {
         const std::vector<std::uint8_t> encoded = standin::EncodePngRgba(width, height, 8, true, bytes);
         EXPECT_EQ(std::string(encoded.begin(), encoded.end()), api_->handle(png).body) << name;
     }
+    // A drag's draft: the swatch at half its size.
+    ApiRequest draft = request("GET", "/api/swatch-draft.rgba");
+    draft.query["revision"] = std::to_string(state["revision"].get<int>());
+    const int half = state["draftSwatch"][0];
+    EXPECT_EQ(half, state["swatch"][0].get<int>() / 2);
+    EXPECT_EQ(api_->handle(draft).body.size(), static_cast<std::size_t>(half) * half * 4);
 }
 
 TEST_F(StudioApiTest, PicturesOfASupersededRevisionAreRefused) {

@@ -128,6 +128,7 @@ std::optional<ApiResponse> routeGet(StudioState& state, const ApiRequest& reques
         {"/api/swatch.png", {Picture::Swatch, PictureFormat::Png}},
         {"/api/chart.png", {Picture::Chart, PictureFormat::Png}},
         {"/api/swatch.rgba", {Picture::Swatch, PictureFormat::Pixels}},
+        {"/api/swatch-draft.rgba", {Picture::DraftSwatch, PictureFormat::Pixels}},
         {"/api/chart.rgba", {Picture::Chart, PictureFormat::Pixels}},
     };
     if (request.path == "/api/state") return jsonResponse(200, state.describe());
@@ -308,7 +309,7 @@ ApiResponse StudioApi::route(const ApiRequest& request) const {
     }
     for (const char* known :
          {"/", "/favicon.ico", "/api/state", "/api/events", "/api/presets", "/api/swatch.png", "/api/chart.png",
-          "/api/swatch.rgba", "/api/chart.rgba", "/api/panel", "/api/thickness-map", "/api/preset",
+          "/api/swatch.rgba", "/api/swatch-draft.rgba", "/api/chart.rgba", "/api/panel", "/api/thickness-map", "/api/preset",
           "/api/reset", "/api/undo", "/api/redo", "/api/scene/new", "/api/scene/open",
           "/api/scene/reload", "/api/scene/save"}) {
         if (path == known) return errorResponse(405, request.method + " is not used on " + path);

@@ -29,6 +29,8 @@
 //   GET  /api/swatch.png?revision=N, /api/chart.png?revision=N
 //   GET  /api/swatch.rgba?revision=N, /api/chart.rgba?revision=N: the same
 //        pixels bare, 8-bit RGBA rows, at the sizes /api/state gives
+//   GET  /api/swatch-draft.rgba?revision=N: the swatch at half its size, for
+//        a drag in progress
 //
 // Refusals are 4xx answers with {"error": message}, plus "conflict" where
 // the page offers ways on (see ApiError). A picture whose revision a newer

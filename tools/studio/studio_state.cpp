@@ -150,6 +150,9 @@ void lockScene(std::optional<SceneLock>& lock, const std::filesystem::path& path
     if (std::filesystem::is_regular_file(path, error)) lock.emplace(path, sceneLockWait());
 }
 
+/// The draft swatch's size: half the swatch's.
+int draftSize(int swatchSize) { return std::max(1, swatchSize / 2); }
+
 /// Decimals of a spinner's step: 0.01 has two (it is a float, 0.0099999998).
 int stepDecimals(double step) {
     if (!(step > 0.0) || step >= 1.0) return 0;
@@ -304,6 +307,7 @@ nlohmann::json StudioState::describeLocked() const {
             {"rollouts", rollouts},
             {"thicknessMap", thickness},
             {"swatch", {options_.swatchSize, options_.swatchSize}},
+            {"draftSwatch", {draftSize(options_.swatchSize), draftSize(options_.swatchSize)}},
             {"chart", {options_.chartWidth, options_.chartHeight}}};
 }
 
@@ -753,10 +757,10 @@ std::optional<std::vector<std::uint8_t>> StudioState::render(Picture picture,
 
 Image StudioState::renderPicture(Picture picture,
                                                 const std::function<bool()>& stop) {
-    if (picture == Picture::Swatch) {
-        RenderOptions options{options_.swatchSize, options_.swatchSize, options_.threads, false,
-                              stop};
-        return renderSwatch(*map_, kEditTime, options);
+    if (picture != Picture::Chart) {
+        const int size =
+            picture == Picture::Swatch ? options_.swatchSize : draftSize(options_.swatchSize);
+        return renderSwatch(*map_, kEditTime, {size, size, options_.threads, false, stop});
     }
     // The chart sets the thickness range and plugs in its own gradient,
     // so it draws a copy of the map.

@@ -67,7 +67,9 @@ struct StudioOptions {
     int threads = 0;  ///< render threads, 0: one per core
 };
 
-enum class Picture { Swatch, Chart };
+/// DraftSwatch: the swatch at half its size, which a drag shows while it
+/// moves (a quarter of the work).
+enum class Picture { Swatch, DraftSwatch, Chart };
 /// A PNG file, or its pixels bare (8-bit RGBA rows, top to bottom), which
 /// the page draws without decoding.
 enum class PictureFormat { Png, Pixels };

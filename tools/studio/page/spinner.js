@@ -212,6 +212,7 @@ function makeSpinner(rollout, control) {
   const over = (d) => {
     if (d.over) return;
     d.over = true;
+    dragEnded();
     busy(-1);
   };
   const flush = async (d) => {
@@ -223,6 +224,7 @@ function makeSpinner(rollout, control) {
     }
     d.busy = true;
     d.sent += steps;
+    dragStepSent();
     const started = d.inputTime;
     d.inputTime = null;
     const reply = await panelInput(rollout.panel, control.id, 'spin',
@@ -255,6 +257,7 @@ function makeSpinner(rollout, control) {
              cancelled: false, released: false, over: false, gesture: newGesture(),
              inputTime: null };
     busy(1);
+    dragStarted();
   });
   // Raw updates come as the pointer moves, not once a frame as moves do.
   const moveEvent = 'onpointerrawupdate' in window ? 'pointerrawupdate' : 'pointermove';
