@@ -65,8 +65,9 @@ const swatchShown = (revision) => pictureShown('swatch', revision, 250);
 
 /// Resolves once the chart shows `revision` or a newer one, at once when it
 /// is not behind by more than `behind` ms, or after `limit` ms: a drag gives
-/// the chart a turn now and then, so that it follows within 100 ms.
-function chartCaughtUp(revision, behind = 50, limit = 50) {
+/// the chart a turn now and then (it follows within about 200 ms), while the
+/// swatch keeps pace with the pointer.
+function chartCaughtUp(revision, behind = 150, limit = 40) {
   const oldest = Math.min(...changeStarted.chart.values());
   if (performance.now() - oldest < behind) return Promise.resolve();
   return pictureShown('chart', revision, limit);
