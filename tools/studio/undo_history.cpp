@@ -134,8 +134,9 @@ void UndoHistory::keepWithinLimits() {
     // The oldest undo steps go first, then the farthest redo steps; the
     // newest step stays, however large.
     while (undo_.size() + redo_.size() > limits_.steps || stepBytes_ > limits_.bytes) {
-        std::vector<Step>* list = undo_.size() > 1 ? &undo_ : redo_.size() > 1 ? &redo_ : nullptr;
-        if (undo_.size() == 1 && redo_.size() == 1) list = &redo_;
+        std::vector<Step>* list = undo_.size() > 1                          ? &undo_
+                                  : undo_.size() + redo_.size() > 1 ? &redo_
+                                                                    : nullptr;
         if (list == nullptr) break;
         stepBytes_ -= list->front().back.bytes() + kStepOverhead;
         list->erase(list->begin());

@@ -84,6 +84,7 @@ function busy(delta) {
   unfinished += delta;
   document.documentElement.dataset.unfinished = String(unfinished);
 }
+busy(0);
 
 /// Runs `work` once every change asked for before it has been answered.
 function inTurn(work) {
