@@ -96,7 +96,8 @@ try {
       const done = await page.evaluate(async () => {
         const token = new URLSearchParams(location.search).get('token');
         const { revision } = await (await fetch('/api/state?token=' + token)).json();
-        return document.getElementById('swatch').dataset.revision === String(revision);
+        const swatch = document.getElementById('swatch');
+        return swatch.dataset.revision === String(revision) && !swatch.dataset.draft;
       });
       if (done) return;
     }
@@ -155,19 +156,30 @@ try {
     window.studioTimings.length = 0;
     if (window.studioChartTimings) window.studioChartTimings.length = 0;
   });
+  // Every swatch drawn during the drag, draft or full: how often it moves.
+  await page.evaluate(() => {
+    window.swatchDraws = [];
+    new MutationObserver(() => window.swatchDraws.push(performance.now()))
+      .observe(document.getElementById('swatch'), { attributes: true, attributeFilter: ['data-revision'] });
+  });
   const box = await gammaSpinner.boundingBox();
   const x = box.x + box.width / 2;
   let y = box.y + box.height / 2;
   await page.mouse.move(x, y);
   await page.mouse.down();
+  const dragStart = await page.evaluate(() => performance.now());
   for (let i = 0; i < 240; ++i) {
     y += i < 120 ? -1 : 1;
     await page.mouse.move(x, y);
     await page.waitForTimeout(1000 / 60);
   }
+  const dragEnd = await page.evaluate(() => performance.now());
   await page.mouse.up();
   await page.waitForTimeout(500);
   const dragged = await page.evaluate(() => window.studioTimings.slice());
+  const draws = (await page.evaluate(() => window.swatchDraws.slice()))
+    .filter((t) => t >= dragStart && t <= dragEnd);
+  const gaps = draws.slice(1).map((t, i) => t - draws[i]);
   const chart = await page.evaluate(() => (window.studioChartTimings || []).slice());
 
   // Where the time goes, from the browser's own timings of each request.
@@ -175,7 +187,8 @@ try {
     path: new URL(e.name).pathname, total: e.duration, server: e.responseStart - e.requestStart,
   })));
   const phases = {};
-  for (const path of ['/api/panel', '/api/swatch.rgba', '/api/chart.rgba']) {
+  for (const path of ['/api/panel', '/api/swatch-draft.rgba', '/api/swatch.rgba',
+                      '/api/chart.rgba']) {
     const list = requests.filter((r) => r.path === path);
     if (!list.length) continue;
     phases[path + ' (request)'] = summary(list.map((r) => r.total));
@@ -193,6 +206,11 @@ try {
     steps: summary(stepped),
     byKind: Object.fromEntries([...byKind].filter(([, t]) => t.length).map(([k, t]) => [k, summary(t)])),
     drag: summary(dragged),
+    // The browser driver's moves come slower than 60 a second on a busy
+    // machine: the swatches can come no more often than the moves.
+    dragMovesPerSecond: 240 / ((dragEnd - dragStart) / 1000),
+    dragSwatchesPerSecond: draws.length / ((dragEnd - dragStart) / 1000),
+    dragSwatchGaps: gaps.length ? summary(gaps) : null,
     chartSteps: steppedChart.length ? summary(steppedChart) : null,
     chartDrag: chart.length ? summary(chart) : null,
     phases,
@@ -204,6 +222,9 @@ try {
   line('swatch, step by step', result.steps);
   for (const [kind, s] of Object.entries(result.byKind)) line('  ' + kind, s);
   line('swatch, 60 Hz drag', result.drag);
+  console.log(`${'  swatches drawn a second'.padEnd(30)} ${result.dragSwatchesPerSecond.toFixed(1)}` +
+              ` (pointer moves a second: ${result.dragMovesPerSecond.toFixed(1)})`);
+  line('  gap between swatches', result.dragSwatchGaps);
   line('chart, step by step', result.chartSteps);
   line('chart, 60 Hz drag', result.chartDrag);
   console.log('where the time goes:');

@@ -11,7 +11,9 @@
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn, execFileSync } from 'node:child_process';
-import { mkdtempSync, writeFileSync, existsSync, readFileSync, rmSync } from 'node:fs';
+import {
+  mkdtempSync, writeFileSync, existsSync, readFileSync, rmSync, mkdirSync, chmodSync, statSync,
+} from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join, resolve, dirname } from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -30,9 +32,9 @@ const command = (args) => (runner ? [runner, [program, ...args]] : [program, arg
 const nacrelle = (args, cwd) => execFileSync(...command(args), { cwd, encoding: 'utf8' });
 
 /// Starts the studio in `dir` and resolves once it has printed its address.
-function startStudio(dir, args = []) {
+function startStudio(dir, args = [], env = process.env) {
   return new Promise((resolvePromise, reject) => {
-    const child = spawn(...command(['studio', ...args]), { cwd: dir });
+    const child = spawn(...command(['studio', ...args]), { cwd: dir, env });
     let out = '';
     child.stdout.on('data', (chunk) => {
       out += chunk;
@@ -91,8 +93,11 @@ const idOf = (text) => {
 /// Waits until the swatch shows the server's current revision.
 async function swatchCurrent() {
   const { revision } = await state();
-  await page.waitForFunction((r) => document.getElementById('swatch').dataset.revision === String(r),
-    revision);
+  // The full swatch, not the draft a drag shows while it moves.
+  await page.waitForFunction((r) => {
+    const swatch = document.getElementById('swatch');
+    return swatch.dataset.revision === String(r) && !swatch.dataset.draft;
+  }, revision);
 }
 
 const swatchPixels = () => page.evaluate(() => {
@@ -101,12 +106,19 @@ const swatchPixels = () => page.evaluate(() => {
   return Array.from(context.getImageData(0, 0, canvas.width, canvas.height).data);
 });
 
-async function typeInto(id, text) {
-  const edit = control(id, 'edit');
+/// Waits until `on` has taken in every answer to what it asked and every
+/// drag is over: a response reaching the test is not yet one the page has read.
+const pageSettled = (on = page) => on.waitForFunction(() =>
+  document.documentElement.dataset.unfinished === '0');
+
+async function typeInto(id, text, on = page) {
+  const edit = on.locator(`.rollout[data-dialog="101"] [data-id="${id}"][data-kind="edit"]`);
   await edit.fill(text);
-  const answer = page.waitForResponse((r) => r.url().includes('/api/panel'));
+  const answer = on.waitForResponse((r) => r.url().includes('/api/panel'));
   await edit.press('Enter');
-  return answer;
+  const response = await answer;
+  await pageSettled(on);
+  return response;
 }
 
 before(async () => {
@@ -292,8 +304,12 @@ test('an edit by `scene set` meanwhile is not lost: Save refuses, Reload takes i
   await page.locator('#file-status', { hasText: /changed on disk/ }).waitFor();
   assert.equal(await save(), 409);
   assert.deepEqual(show().sat.keys, keys);
+  // The bar and the status line say the same, and go together.
+  await page.locator('#conflict', { hasText: /changed on disk/ }).waitFor();
+  assert.match(await page.locator('#file-status').textContent(), /changed on disk/);
   await page.locator('#conflict-reload').click();
   await page.locator('#conflict').waitFor({ state: 'hidden' });
+  assert.doesNotMatch(await page.locator('#file-status').textContent(), /changed on disk/);
   await typeInto(idOf('Hue Shift (±°):'), '62');
   assert.equal(await save(), 200);
   assert.deepEqual([show().sat.keys, show().hue.value], [keys, 62]);
@@ -371,6 +387,61 @@ test('stale swatches are never shown, and superseded ones are no errors', async 
   assert.deepEqual(errors, []);
 });
 
+// ---- One document for every tab ---------------------------------------------
+
+/// Another tab on the same studio; `deaf`: it hears no events (as a tab
+/// whose stream is down), so that it falls behind.
+async function secondTab({ deaf = false } = {}) {
+  const tab = await browser.newPage({ viewport: { width: 1100, height: 760 } });
+  if (deaf) await tab.route('**/api/events**', (route) => route.abort());
+  await tab.goto(studio.address);
+  await tab.waitForSelector('.rollout[data-dialog="101"]');
+  return tab;
+}
+const fieldIn = (tab, id) =>
+  tab.locator(`.rollout[data-dialog="101"] [data-id="${id}"][data-kind="edit"]`);
+
+test('every tab shows the one document: it hears each change, and shares its undo', async () => {
+  const tab = await secondTab();
+  try {
+    const hue = idOf('Hue Shift (±°):');
+    const before = await fieldIn(page, hue).inputValue();
+    await typeInto(hue, '44');
+    const shown = await fieldIn(page, hue).inputValue();
+    await tab.waitForFunction(([selector, value]) =>
+      document.querySelector(selector).value === value,
+    [`.rollout[data-dialog="101"] [data-id="${hue}"][data-kind="edit"]`, shown]);
+    const { undoSteps } = await state();
+    assert.equal(await tab.locator('#undo').getAttribute('title'),
+      await page.locator('#undo').getAttribute('title'));
+    // The other tab's Undo takes back this tab's edit, and this tab shows it.
+    await tab.locator('#undo').click();
+    await page.waitForFunction(([selector, value]) =>
+      document.querySelector(selector).value === value,
+    [`.rollout[data-dialog="101"] [data-id="${hue}"][data-kind="edit"]`, before]);
+    assert.equal((await state()).undoSteps, undoSteps - 1);
+    await swatchCurrent();
+  } finally {
+    await tab.close();
+  }
+});
+
+test('a tab that edits a scene changed since it looked is told so and shows the scene as it is', async () => {
+  const tab = await secondTab({ deaf: true });
+  try {
+    const hue = idOf('Hue Shift (±°):');
+    const sat = idOf('Saturation (±%):');
+    const satBefore = await valueOf(sat);
+    await typeInto(hue, '71');
+    assert.equal((await typeInto(sat, '12', tab)).status(), 409);
+    await tab.locator('#message', { hasText: /changed in another tab/ }).waitFor();
+    assert.equal(await fieldIn(tab, hue).inputValue(), await fieldIn(page, hue).inputValue());
+    assert.equal(await valueOf(sat), satBefore);
+  } finally {
+    await tab.close();
+  }
+});
+
 // ---- The studio as an editor: undo, spinner habits, presets, keys, layout ----
 
 const valueOf = async (id) =>
@@ -384,15 +455,13 @@ const spinnerOf = async (editId) => {
 async function pressFor(keys, path) {
   const answer = page.waitForResponse((r) => r.url().includes(path));
   await page.keyboard.press(keys);
-  return (await answer).status();
+  const status = (await answer).status();
+  await pageSettled();
+  return status;
 }
 /// Waits until a gesture's last steps have come back and been drawn.
 async function settled() {
-  let revision;
-  do {
-    revision = (await state()).revision;
-    await page.waitForTimeout(300);
-  } while ((await state()).revision !== revision);
+  await pageSettled();
   await swatchCurrent();
 }
 
@@ -546,6 +615,150 @@ test('the drop-down list sets its parameter as one undo step, and follows undo',
     [list.id, list.value]);
 });
 
+// ---- Smaller habits of the page ------------------------------------------------
+
+/// The spinner beside edit `editId`, as the server describes it.
+const spinnerControl = async (editId) => {
+  const controls = (await state()).rollouts[0].controls;
+  const edit = controls.find((c) => c.id === editId && c.kind === 'edit');
+  return controls.find((c) => c.kind === 'spinner' && c.param === edit.param);
+};
+
+test('a drag lands on the step grid, and back where it started exactly', async () => {
+  const id = idOf('Hue Shift (±°):');
+  await typeInto(id, '0');
+  const spinner = await spinnerOf(id);
+  const { step } = await spinnerControl(id);
+  const drag = async (moves) => {
+    const box = await spinner.boundingBox();
+    const [x, y] = [box.x + box.width / 2, box.y + box.height / 2];
+    await page.mouse.move(x, y);
+    await page.mouse.down();
+    for (const dy of moves) await page.mouse.move(x, y - dy);
+    await page.mouse.up();
+    await settled();
+    return valueOf(id);
+  };
+  const up = Array.from({ length: 100 }, (_, i) => 2 * (i + 1));
+  // While it moves the swatch is a draft; once it is over, the full one.
+  await page.evaluate(() => {
+    window.draftsSeen = 0;
+    new MutationObserver(() => {
+      if (document.getElementById('swatch').dataset.draft) ++window.draftsSeen;
+    }).observe(document.getElementById('swatch'), { attributes: true });
+  });
+  const far = await drag(up);
+  assert.ok(await page.evaluate(() => window.draftsSeen) > 0);
+  const decimals = Math.max(0, Math.ceil(-Math.log10(step) - 1e-6));
+  assert.ok(far > 0);
+  assert.equal(far, Math.fround(Number(far.toFixed(decimals))), String(far));
+  assert.equal(await drag([...up, ...up.slice().reverse().slice(1), 0]), far);
+  await typeInto(id, '0');
+  assert.equal(await drag([...up.slice(0, 40), ...up.slice(0, 39).reverse(), 0]), 0);
+});
+
+test('the tooltip shows the shortest text of the stored value; Alt steps a tenth', async () => {
+  const id = idOf('Gamma:');
+  await typeInto(id, '0.45');
+  assert.match(await control(id, 'edit').getAttribute('title'), /^0\.45 /);
+  const { step } = await spinnerControl(id);
+  await control(id, 'edit').focus();
+  assert.equal(await pressFor('Alt+ArrowUp', '/api/panel'), 200);
+  assert.ok(Math.abs((await valueOf(id)) - (0.45 + step / 10)) < 1e-6, String(await valueOf(id)));
+  const answer = page.waitForResponse((r) => r.url().includes('/api/panel'));
+  await control(id, 'edit').hover();
+  await page.keyboard.down('Alt');
+  await page.mouse.wheel(0, 100);
+  await page.keyboard.up('Alt');
+  await answer;
+  await pageSettled();
+  assert.ok(Math.abs((await valueOf(id)) - 0.45) < 1e-6, String(await valueOf(id)));
+});
+
+test('the field\'s menu: Escape gives focus back, Tab and scrolling close it, it stays in the window', async () => {
+  const field = control(idOf('Gamma:'), 'edit');
+  const menu = page.locator('#context-menu');
+  await field.click({ button: 'right' });
+  await menu.waitFor();
+  await page.keyboard.press('Escape');
+  await menu.waitFor({ state: 'hidden' });
+  assert.equal(await field.evaluate((e) => document.activeElement === e), true);
+  await field.click({ button: 'right' });
+  await page.keyboard.press('Tab');
+  await menu.waitFor({ state: 'hidden' });
+  await field.click({ button: 'right' });
+  await page.evaluate(() => document.dispatchEvent(new Event('scroll')));
+  await menu.waitFor({ state: 'hidden' });
+  // Opened at the window's corner: it opens towards the middle.
+  const box = await field.evaluate((e) => {
+    e.dispatchEvent(new MouseEvent('contextmenu', { bubbles: true, cancelable: true,
+      clientX: innerWidth - 2, clientY: innerHeight - 2 }));
+    const r = document.getElementById('context-menu').getBoundingClientRect();
+    return { right: r.right, bottom: r.bottom, width: innerWidth, height: innerHeight };
+  });
+  assert.ok(box.right <= box.width && box.bottom <= box.height, JSON.stringify(box));
+  await page.keyboard.press('Escape');
+});
+
+test('the preset menu starts on its prompt; Enter in the file field opens the file', async () => {
+  const fresh = await secondTab();
+  try {
+    assert.equal(await fresh.locator('#preset-name').inputValue(), '');
+    assert.match(await fresh.locator('#preset-name option:checked').textContent(),
+      /^Choose a preset/);
+    assert.equal(await fresh.locator('#preset-apply').isDisabled(), true);
+    const errors = [];
+    fresh.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
+    fresh.once('dialog', (dialog) => dialog.accept());
+    await fresh.locator('#scene-file').fill('film.nscene');
+    const answer = fresh.waitForResponse((r) => r.url().includes('/api/scene/open'));
+    await fresh.locator('#scene-file').press('Enter');
+    assert.equal((await answer).status(), 200);
+    await pageSettled(fresh);
+    assert.deepEqual(errors, []);
+    assert.equal(await fresh.evaluate(() => location.pathname), '/');
+  } finally {
+    await fresh.close();
+  }
+});
+
+test('the icon is served: the default swatch, small, and no page load asks anything refused', async () => {
+  const icon = await rawRequest(studio.port, '/favicon.ico',
+    { headers: { Host: `127.0.0.1:${studio.port}` } });
+  assert.equal(icon.status, 200);
+  assert.equal(icon.body.slice(1, 4), 'PNG');
+  const tab = await browser.newPage();
+  const refusedAnswers = [];
+  tab.on('response', (r) => { if (r.status() >= 400) refusedAnswers.push(r.status() + ' ' + r.url()); });
+  await tab.goto(studio.address);
+  await tab.waitForSelector('.rollout[data-dialog="101"]');
+  await tab.waitForTimeout(300);
+  await tab.close();
+  assert.deepEqual(refusedAnswers, []);
+});
+
+test('at 700 x 450 both pictures stay in view, and a message moves nothing', async () => {
+  await page.setViewportSize({ width: 700, height: 450 });
+  try {
+    const inView = async (id) => {
+      const box = await page.locator(id).boundingBox();
+      assert.ok(box.y >= 0 && box.y + box.height <= 450 && box.x + box.width <= 700,
+        id + ' ' + JSON.stringify(box));
+      return box;
+    };
+    await inView('#swatch');
+    await page.evaluate(() => window.scrollTo(0, document.body.scrollHeight));
+    const before = await inView('#swatch');
+    await inView('#chart');
+    assert.equal((await typeInto(idOf('Gamma:'), 'bright')).status(), 400);
+    await page.locator('#message').waitFor();
+    assert.deepEqual(await page.locator('#swatch').boundingBox(), before);
+  } finally {
+    await page.setViewportSize({ width: 1100, height: 760 });
+    await page.evaluate(() => window.scrollTo(0, 0));
+  }
+});
+
 test('at 700 pixels the pictures stay in view and still; every control has a name', async () => {
   await page.setViewportSize({ width: 700, height: 600 });
   try {
@@ -578,6 +791,40 @@ test('at 700 pixels the pictures stay in view and still; every control has a nam
     await page.setViewportSize({ width: 1100, height: 760 });
   }
 });
+
+test('--open hands the browser a page only the user may read, never the token; gone at the end',
+  { skip: runner ? 'the Windows program opens through ShellExecuteW' : false }, async () => {
+    // A browser opener that notes what it was asked to open.
+    const bin = join(dir, 'bin');
+    mkdirSync(bin, { recursive: true });
+    const noted = join(dir, 'opened.txt');
+    writeFileSync(join(bin, 'xdg-open'), `#!/bin/sh\nprintf '%s\\n' "$@" > '${noted}'\n`);
+    chmodSync(join(bin, 'xdg-open'), 0o755);
+    const opened = await startStudio(dir, ['--open'],
+      { ...process.env, PATH: bin + ':' + process.env.PATH });
+    try {
+      let argument = '';
+      for (let i = 0; i < 200 && !argument; ++i) {
+        if (existsSync(noted)) argument = readFileSync(noted, 'utf8').trim();
+        else await new Promise((r) => setTimeout(r, 25));
+      }
+      assert.ok(argument && !argument.includes(opened.token), argument);
+      assert.equal(statSync(argument).mode & 0o077, 0);
+      assert.equal(statSync(dirname(argument)).mode & 0o077, 0);
+      assert.ok(readFileSync(argument, 'utf8').includes(opened.address));
+      // The page sends the browser on to the studio.
+      const tab = await browser.newPage();
+      await tab.goto('file://' + argument);
+      await tab.waitForURL(opened.address);
+      await tab.waitForSelector('.rollout[data-dialog="101"]');
+      await tab.close();
+      assert.equal((await stopStudio(opened)).code, 0);
+      assert.equal(existsSync(argument), false);
+      assert.equal(existsSync(dirname(argument)), false);
+    } finally {
+      opened.child.kill('SIGKILL');
+    }
+  });
 
 test('Ctrl-C stops the studio cleanly', async () => {
   if (process.env.NACRELLE_SCREENSHOT) {

@@ -96,6 +96,23 @@ protected:
 
 TEST_F(StudioApiTest, RefusesRequestsWithoutTokenOrFromElsewhere) {
     EXPECT_EQ(api_->handle(request("GET", "/")).status, 200);
+    // The page opened from another site (the launch file of --open) is
+    // served; it changes nothing.
+    ApiRequest opened = request("GET", "/");
+    opened.headers.erase("origin");
+    opened.headers["sec-fetch-site"] = "cross-site";
+    opened.headers["sec-fetch-mode"] = "navigate";
+    opened.headers["sec-fetch-dest"] = "document";
+    EXPECT_EQ(api_->handle(opened).status, 200);
+    // The icon is the one thing served without the token, and only to this host.
+    ApiRequest icon = request("GET", "/favicon.ico");
+    icon.query.clear();
+    const ApiResponse iconAnswer = api_->handle(icon);
+    EXPECT_EQ(iconAnswer.status, 200);
+    EXPECT_EQ(iconAnswer.contentType, "image/png");
+    EXPECT_EQ(iconAnswer.body.substr(1, 3), "PNG");
+    icon.headers["host"] = "evil.example:48123";
+    EXPECT_EQ(api_->handle(icon).status, 403);
     struct Case {
         const char* what;
         std::function<void(ApiRequest&)> spoil;
@@ -110,6 +127,11 @@ TEST_F(StudioApiTest, RefusesRequestsWithoutTokenOrFromElsewhere) {
         {"foreign origin", [](ApiRequest& r) { r.headers["origin"] = "http://evil.example"; }},
         {"null origin", [](ApiRequest& r) { r.headers["origin"] = "null"; }},
         {"cross-site fetch", [](ApiRequest& r) { r.headers["sec-fetch-site"] = "cross-site"; }},
+        {"cross-site navigation to a change", [](ApiRequest& r) {
+             r.headers["sec-fetch-site"] = "cross-site";
+             r.headers["sec-fetch-mode"] = "navigate";
+             r.headers["sec-fetch-dest"] = "document";
+         }},
     };
     const std::uint64_t revision = stateNow()["revision"];
     for (const Case& c : cases) {
@@ -264,6 +286,12 @@ TEST_F(StudioApiTest, BarePixelsAreThoseOfThePng) {
         const std::vector<std::uint8_t> encoded = standin::EncodePngRgba(width, height, 8, true, bytes);
         EXPECT_EQ(std::string(encoded.begin(), encoded.end()), api_->handle(png).body) << name;
     }
+    // A drag's draft: the swatch at half its size.
+    ApiRequest draft = request("GET", "/api/swatch-draft.rgba");
+    draft.query["revision"] = std::to_string(state["revision"].get<int>());
+    const int half = state["draftSwatch"][0];
+    EXPECT_EQ(half, state["swatch"][0].get<int>() / 2);
+    EXPECT_EQ(api_->handle(draft).body.size(), static_cast<std::size_t>(half) * half * 4);
 }
 
 TEST_F(StudioApiTest, PicturesOfASupersededRevisionAreRefused) {
@@ -321,6 +349,79 @@ TEST_F(StudioApiTest, ParallelRequestsAreServedOneChangeAtATime) {
     EXPECT_EQ(unexpected.load(), 0);
     // Every spin of every thread counted once: none was lost to a race.
     EXPECT_EQ(stateNow()["revision"].get<int>(), first + spinsSent.load());
+}
+
+TEST_F(StudioApiTest, EveryTabHearsEachChangeAndAChangeForAnOlderRevisionIsRefused) {
+    std::vector<nlohmann::json> heard;
+    state_->onChange([&](const std::string& text) { heard.push_back(nlohmann::json::parse(text)); });
+    const auto post = [&](const char* path, const std::string& body) {
+        return api_->handle(request("POST", path, body));
+    };
+    const std::uint64_t start = stateNow()["revision"];
+    const auto at = [](std::uint64_t revision) { return std::to_string(revision); };
+    const std::string spin = R"({"id":1496,"action":"spin","steps":2,"revision":)";
+
+    // Two tabs drag at once, both at the revision they were shown: the
+    // first drag goes on; the other is told, and starts again from the
+    // scene as it is. Each drag is one step.
+    EXPECT_EQ(post("/api/panel", spin + at(start) + R"(,"gesture":1})").status, 200);
+    const ApiResponse stale = post("/api/panel", spin + at(start) + R"(,"gesture":2})");
+    EXPECT_EQ(stale.status, 409);
+    const nlohmann::json refused = nlohmann::json::parse(stale.body);
+    EXPECT_EQ(refused["conflict"], "stale");
+    EXPECT_EQ(refused["state"]["revision"], start + 1);
+    EXPECT_EQ(post("/api/panel", spin + at(start + 1) + R"(,"gesture":1})").status, 200);
+    EXPECT_EQ(post("/api/panel", spin + at(start + 2) + R"(,"gesture":2})").status, 200);
+    EXPECT_EQ(post("/api/panel", spin + at(start + 2) + R"(,"gesture":1})").status, 409);
+    EXPECT_EQ(stateNow()["undoSteps"], 2);
+    // An undo meant for an older scene undoes nothing the tab has not seen.
+    EXPECT_EQ(post("/api/undo", R"({"revision":)" + at(start + 2) + "}").status, 409);
+    EXPECT_EQ(stateNow()["undoSteps"], 2);
+
+    // Every accepted change was heard, in order, whole; a save that changes
+    // nothing on screen is heard too, at the same revision.
+    ASSERT_EQ(heard.size(), 3u);
+    for (std::size_t i = 0; i < heard.size(); ++i) {
+        EXPECT_EQ(heard[i]["revision"], start + 1 + i);
+        EXPECT_TRUE(heard[i].contains("rollouts"));
+        EXPECT_FALSE(heard[i].contains("opened"));
+        if (i > 0) {
+            EXPECT_GT(heard[i]["serial"], heard[i - 1]["serial"]);
+        }
+    }
+    const std::string file = (dir_ / "tabs.nscene").generic_string();
+    ASSERT_EQ(post("/api/scene/save", R"({"file":")" + file + R"("})").status, 200);
+    ASSERT_EQ(heard.size(), 4u);
+    EXPECT_EQ(heard.back()["revision"], start + 3);
+    EXPECT_FALSE(heard.back()["unsaved"]);
+    EXPECT_GT(heard.back()["serial"], heard[2]["serial"]);
+    state_->onChange(nullptr);
+}
+
+TEST_F(StudioApiTest, APictureAskedForWhileASaveChangesNothingIsDrawnNotRefused) {
+    // A large swatch takes long enough that saves come while it renders.
+    options_.swatchSize = 384;
+    reopen("");
+    const std::string file = (dir_ / "busy.nscene").generic_string();
+    ASSERT_EQ(api_->handle(request("POST", "/api/scene/save", R"({"file":")" + file + R"("})")).status,
+              200);
+    const std::uint64_t revision = stateNow()["revision"];
+    std::atomic<bool> drawn{false};
+    int status = 0;
+    std::thread picture([&] {
+        ApiRequest swatch = request("GET", "/api/swatch.rgba");
+        swatch.query["revision"] = std::to_string(revision);
+        status = api_->handle(swatch).status;
+        drawn = true;
+    });
+    int saves = 0;
+    while (!drawn) {
+        EXPECT_EQ(api_->handle(request("POST", "/api/scene/save", "{}")).status, 200);
+        ++saves;
+    }
+    picture.join();
+    EXPECT_EQ(status, 200) << saves << " saves meanwhile";
+    EXPECT_EQ(stateNow()["revision"], revision);
 }
 
 TEST_F(StudioApiTest, SaveAsReplacesOnlySceneFilesAndThoseOnlyWhenAsked) {

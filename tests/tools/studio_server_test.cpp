@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
+#include <memory>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/write.hpp>
@@ -157,6 +159,68 @@ TEST_F(StudioServerTest, AnswersAndRefusesWhatTheServerJudges) {
             EXPECT_NE(reply.body.find("\"error\""), std::string::npos) << c.raw;
         }
     }
+}
+
+TEST_F(StudioServerTest, EveryOpenEventStreamHearsEachChangeUntilTheServerStops) {
+    // Two tabs' streams, and one without the token, which is refused.
+    const std::string withoutToken = request("GET /api/events", port_);
+    EXPECT_EQ(exchange(port_, withoutToken).status, 403);
+    asio::io_context io;
+    struct Stream {
+        tcp::socket socket;
+        std::string received;
+        std::array<char, 4096> chunk{};
+        bool ended = false;
+    };
+    std::vector<std::unique_ptr<Stream>> streams;
+    std::function<void(Stream&)> readMore = [&](Stream& stream) {
+        stream.socket.async_read_some(asio::buffer(stream.chunk),
+                                      [&](beast::error_code error, std::size_t n) {
+                                          stream.received.append(stream.chunk.data(), n);
+                                          if (error) {
+                                              stream.ended = true;
+                                              return;
+                                          }
+                                          readMore(stream);
+                                      });
+    };
+    const std::string open = request("GET " + withToken("/api/events"), port_);
+    for (int i = 0; i < 2; ++i) {
+        streams.push_back(std::make_unique<Stream>(Stream{tcp::socket(io), {}, {}, false}));
+        streams.back()->socket.connect(serverAt(port_));
+        asio::write(streams.back()->socket, asio::buffer(open));
+        readMore(*streams.back());
+    }
+    const auto runUntil = [&](const std::function<bool()>& done) {
+        const auto limit = std::chrono::steady_clock::now() + 10s;
+        while (!done() && std::chrono::steady_clock::now() < limit) io.run_for(20ms);
+        return done();
+    };
+    const auto heardAll = [&](const std::string& what) {
+        return [&, what] {
+            for (const auto& stream : streams) {
+                if (stream->received.find(what) == std::string::npos) return false;
+            }
+            return true;
+        };
+    };
+    ASSERT_TRUE(runUntil(heardAll("retry: 1000\n\n")));
+    for (const auto& stream : streams) {
+        EXPECT_NE(stream->received.find("HTTP/1.1 200"), std::string::npos);
+        EXPECT_NE(stream->received.find("Content-Type: text/event-stream"), std::string::npos);
+    }
+    // A change by another client: both hear the state after it.
+    const std::string change =
+        post(withToken("/api/panel"), port_, R"({"id":1503,"action":"spin","steps":1})");
+    ASSERT_EQ(exchange(port_, change).status, 200);
+    const std::string revision = "\"revision\":" + std::to_string(state_.describe()["revision"].get<int>());
+    EXPECT_TRUE(runUntil(heardAll("data: {")));
+    EXPECT_TRUE(runUntil(heardAll(revision)));
+    // Stopping the server ends the streams, and with them its run().
+    server_.stop();
+    serving_.join();
+    EXPECT_TRUE(runUntil([&] { return streams[0]->ended && streams[1]->ended; }));
+    serving_ = std::thread([] {});
 }
 
 /// Connections that stay open while a good client asks; each load stops by

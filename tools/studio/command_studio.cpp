@@ -4,10 +4,13 @@
 #include <max.h>
 #include <platform/command_line.h>
 #include <platform/desktop.h>
+#include <platform/private_file.h>
 #include <platform/shell.h>
 
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <stdexcept>
 
 #include "tools/common/errors.h"
 #include "tools/session/host_session.h"
@@ -18,6 +21,15 @@ namespace nacrelle::tools {
 namespace {
 
 constexpr int kMaxThreads = 256;
+
+/// A page that sends the browser on to `address`: the browser is given this
+/// page's file, so the token is on no command line that any user may list.
+std::string launchPage(const std::string& address) {
+    return "<!doctype html>\n<meta charset=\"utf-8\">\n<meta name=\"referrer\" content=\"no-referrer\">\n"
+           "<meta http-equiv=\"refresh\" content=\"0; url=" + address + "\">\n"
+           "<title>Nacrelle Studio</title>\n<p><a href=\"" + address +
+           "\">Open Nacrelle Studio</a></p>\n";
+}
 
 }  // namespace
 
@@ -42,6 +54,8 @@ int runStudio(const CommonOptions& common, const StudioCommand& command) {
     const std::string address = server.api().address();
     std::printf("nacrelle studio: %s\n(Ctrl-C stops it)\n", address.c_str());
     std::fflush(stdout);
+    // Removed when the studio stops.
+    std::optional<standin::PrivateFile> launcher;
     if (command.open) {
         const standin::ScopedShellHandler browser([](const std::string& page) {
             if (const std::string problem = standin::OpenInBrowser(page); !problem.empty()) {
@@ -49,7 +63,14 @@ int runStudio(const CommonOptions& common, const StudioCommand& command) {
                              problem.c_str());
             }
         });
-        ShellExecuteW(nullptr, nullptr, WStr::FromUTF8(address).data(), nullptr, nullptr, SW_SHOW);
+        try {
+            launcher.emplace("nacrelle-studio.html", launchPage(address));
+            ShellExecuteW(nullptr, nullptr,
+                          WStr::FromUTF8(standin::PathToUtf8(launcher->path())).data(), nullptr,
+                          nullptr, SW_SHOW);
+        } catch (const std::runtime_error& error) {
+            std::fprintf(stderr, "nacrelle studio: cannot open the browser: %s\n", error.what());
+        }
     }
 
     const bool served = server.run();

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <random>
 #include <string_view>
@@ -87,6 +88,14 @@ std::uint64_t gestureField(const nlohmann::json& body) {
     return value.get<std::uint64_t>();
 }
 
+/// The revision a change is meant for; none: whatever it is.
+std::optional<std::uint64_t> revisionField(const nlohmann::json& body) {
+    if (!body.contains("revision")) return std::nullopt;
+    const nlohmann::json& value = body["revision"];
+    if (!value.is_number_unsigned()) throw ApiError(400, "\"revision\" must be a whole number");
+    return value.get<std::uint64_t>();
+}
+
 std::uint64_t revisionOf(const ApiRequest& request) {
     const auto found = request.query.find("revision");
     if (found == request.query.end()) throw ApiError(400, "say which revision (?revision=N)");
@@ -121,9 +130,19 @@ std::optional<ApiResponse> routeGet(StudioState& state, const ApiRequest& reques
         {"/api/viewport.png", {Picture::Viewport, PictureFormat::Png}},
         {"/api/swatch.rgba", {Picture::Swatch, PictureFormat::Pixels}},
         {"/api/viewport.rgba", {Picture::Viewport, PictureFormat::Pixels}},
+        {"/api/swatch-draft.rgba", {Picture::DraftSwatch, PictureFormat::Pixels}},
         {"/api/chart.rgba", {Picture::Chart, PictureFormat::Pixels}},
     };
     if (request.path == "/api/state") return jsonResponse(200, state.describe());
+    if (request.path == "/api/events") {
+        ApiResponse response;
+        response.contentType = "text/event-stream";
+        // A lost stream is taken up again after a second; the page then
+        // asks for the state it may have missed.
+        response.body = "retry: 1000\n\n";
+        response.eventStream = true;
+        return response;
+    }
     if (request.path == "/api/presets") return jsonResponse(200, StudioState::presets());
     if (const auto found = kPictures.find(request.path); found != kPictures.end()) {
         return picture(state, found->second.first, found->second.second, request);
@@ -135,34 +154,48 @@ std::optional<ApiResponse> routeGet(StudioState& state, const ApiRequest& reques
 std::optional<ApiResponse> routePost(StudioState& state, const ApiRequest& request) {
     const std::string& path = request.path;
     const nlohmann::json body = bodyObject(request);
+    const std::optional<std::uint64_t> revision = revisionField(body);
+    const auto at = [&](const std::function<nlohmann::json()>& change, bool keepsPictures = false) {
+        return jsonResponse(200, state.atRevision(revision, change, keepsPictures));
+    };
     if (path == "/api/panel") {
-        return jsonResponse(200, state.panelInput(integerField(body, "panel", 0),
-                                                  integerField(body, "id", 0),
-                                                  stringField(body, "action"),
-                                                  stringField(body, "text"),
-                                                  integerField(body, "steps", 0),
-                                                  gestureField(body),
-                                                  integerField(body, "item", -1)));
+        const int panel = integerField(body, "panel", 0);
+        const int id = integerField(body, "id", 0);
+        const std::string action = stringField(body, "action");
+        const std::string text = stringField(body, "text");
+        const int steps = integerField(body, "steps", 0);
+        const std::uint64_t gesture = gestureField(body);
+        const int item = integerField(body, "item", -1);
+        return at([&] { return state.panelInput(panel, id, action, text, steps, gesture, item); });
     }
     if (path == "/api/thickness-map") {
-        return jsonResponse(200, state.setThicknessMap(stringField(body, "kind"),
-                                                       stringField(body, "file")));
+        const std::string kind = stringField(body, "kind");
+        const std::string file = stringField(body, "file");
+        return at([&] { return state.setThicknessMap(kind, file); });
     }
-    if (path == "/api/preset") return jsonResponse(200, state.applyPreset(stringField(body, "name")));
+    if (path == "/api/preset") {
+        const std::string name = stringField(body, "name");
+        return at([&] { return state.applyPreset(name); });
+    }
     if (path == "/api/reset") {
-        if (booleanField(body, "all")) return jsonResponse(200, state.resetAll());
-        return jsonResponse(200, state.resetParameter(integerField(body, "panel", 0),
-                                                      integerField(body, "id", 0)));
+        if (booleanField(body, "all")) return at([&] { return state.resetAll(); });
+        const int panel = integerField(body, "panel", 0);
+        const int id = integerField(body, "id", 0);
+        return at([&] { return state.resetParameter(panel, id); });
     }
-    if (path == "/api/undo") return jsonResponse(200, state.undo());
-    if (path == "/api/redo") return jsonResponse(200, state.redo());
-    if (path == "/api/scene/new") return jsonResponse(200, state.newScene());
-    if (path == "/api/scene/open") return jsonResponse(200, state.openScene(stringField(body, "file")));
-    if (path == "/api/scene/reload") return jsonResponse(200, state.reloadScene());
+    if (path == "/api/undo") return at([&] { return state.undo(); });
+    if (path == "/api/redo") return at([&] { return state.redo(); });
+    if (path == "/api/scene/new") return at([&] { return state.newScene(); });
+    if (path == "/api/scene/open") {
+        const std::string file = stringField(body, "file");
+        return at([&] { return state.openScene(file); });
+    }
+    if (path == "/api/scene/reload") return at([&] { return state.reloadScene(); });
     if (path == "/api/scene/save") {
-        return jsonResponse(200, state.saveScene(stringField(body, "file"),
-                                                 booleanField(body, "replace"),
-                                                 booleanField(body, "anyway")));
+        const std::string file = stringField(body, "file");
+        const bool replace = booleanField(body, "replace");
+        const bool anyway = booleanField(body, "anyway");
+        return at([&] { return state.saveScene(file, replace, anyway); }, true);
     }
     return std::nullopt;
 }
@@ -188,8 +221,11 @@ std::string StudioApi::address() const {
 }
 
 std::string StudioApi::refusal(const ApiRequest& request) const {
+    // The icon shows nothing of the scene: the browser asks for it without
+    // the token (it is the default swatch).
+    const bool icon = request.method == "GET" && request.path == "/favicon.ico";
     const auto token = request.query.find("token");
-    if (token == request.query.end() || !sameSecret(token->second, token_)) {
+    if (!icon && (token == request.query.end() || !sameSecret(token->second, token_))) {
         return "this address needs the token that `nacrelle studio` printed";
     }
     const std::string port = std::to_string(port_);
@@ -202,7 +238,13 @@ std::string StudioApi::refusal(const ApiRequest& request) const {
         origin->second != "http://localhost:" + port) {
         return "requests from another site's pages are refused";
     }
-    if (header(request, "sec-fetch-site") == "cross-site") {
+    // Opening the page itself is allowed from anywhere (the launch file of
+    // `--open` is another site to the browser): it changes nothing, and
+    // the page may not be framed.
+    const bool openingThePage = request.method == "GET" && request.path == "/" &&
+                                header(request, "sec-fetch-mode") == "navigate" &&
+                                header(request, "sec-fetch-dest") == "document";
+    if (header(request, "sec-fetch-site") == "cross-site" && !openingThePage) {
         return "requests from another site's pages are refused";
     }
     return {};
@@ -221,6 +263,12 @@ ApiResponse StudioApi::handle(const ApiRequest& request) const {
         }
     } catch (const ApiError& error) {
         response = errorResponse(error.status(), error.what(), error.conflict());
+        if (error.conflict() == "stale") {
+            // What the tab missed, so that it shows the scene as it is.
+            nlohmann::json body = nlohmann::json::parse(response.body);
+            body["state"] = state_.describe();
+            response = jsonResponse(error.status(), body);
+        }
     } catch (const UsageError& error) {
         response = errorResponse(400, error.what());
     } catch (const std::exception& error) {
@@ -250,6 +298,12 @@ ApiResponse StudioApi::route(const ApiRequest& request) const {
             "img-src 'self'; connect-src 'self'; base-uri 'none'; form-action 'none'");
         return response;
     }
+    if (path == "/favicon.ico" && get) {
+        ApiResponse response;
+        response.contentType = "image/png";
+        response.body.assign(state_.icon().begin(), state_.icon().end());
+        return response;
+    }
     if (get) {
         if (std::optional<ApiResponse> response = routeGet(state_, request)) return *response;
     }
@@ -257,9 +311,10 @@ ApiResponse StudioApi::route(const ApiRequest& request) const {
         if (std::optional<ApiResponse> response = routePost(state_, request)) return *response;
     }
     for (const char* known :
-         {"/", "/api/state", "/api/presets", "/api/swatch.png", "/api/chart.png",
-          "/api/viewport.png", "/api/swatch.rgba", "/api/chart.rgba", "/api/viewport.rgba",
-          "/api/panel", "/api/thickness-map", "/api/preset",
+         {"/", "/favicon.ico", "/api/state", "/api/events", "/api/presets", "/api/swatch.png",
+          "/api/chart.png", "/api/viewport.png", "/api/swatch.rgba", "/api/swatch-draft.rgba",
+          "/api/chart.rgba", "/api/viewport.rgba", "/api/panel", "/api/thickness-map",
+          "/api/preset",
           "/api/reset", "/api/undo", "/api/redo", "/api/scene/new", "/api/scene/open",
           "/api/scene/reload", "/api/scene/save"}) {
         if (path == known) return errorResponse(405, request.method + " is not used on " + path);

@@ -7,8 +7,12 @@
 // that another web page cannot drive the studio (DNS rebinding included).
 //
 //   GET  /                     the page
+//   GET  /favicon.ico          its icon, the default swatch (PNG); the one
+//                              request answered without the token
 //   GET  /api/state            everything the page shows (JSON)
 //   GET  /api/presets          the presets with their values and sources (JSON)
+//   GET  /api/events           server-sent events: "data: " describe() after every change,
+//                              whichever tab made it
 //   POST /api/panel            {"panel", "id", "action": type|spin|click|select|press, "text",
 //                               "steps", "item" (of a drop-down list, from 0), "gesture" (the
 //                               steps of one drag share it: one undo step)}
@@ -20,9 +24,14 @@
 //   POST /api/scene/open       {"file"}
 //   POST /api/scene/reload     {} (the open file again, dropping the changes)
 //   POST /api/scene/save       {"file" (empty: the open file), "replace", "anyway"}
+// Every POST may say "revision": the revision its tab shows; a change
+// meant for another revision than the current one is refused (409,
+// conflict "stale", with "state": the scene as it is now).
 //   GET  /api/swatch.png?revision=N, /api/chart.png?revision=N
 //   GET  /api/swatch.rgba?revision=N, /api/chart.rgba?revision=N: the same
 //        pixels bare, 8-bit RGBA rows, at the sizes /api/state gives
+//   GET  /api/swatch-draft.rgba?revision=N: the swatch at half its size, for
+//        a drag in progress
 //
 // Refusals are 4xx answers with {"error": message}, plus "conflict" where
 // the page offers ways on (see ApiError). A picture whose revision a newer
@@ -56,6 +65,9 @@ struct ApiResponse {
     std::string contentType = "application/json";
     std::string body;
     std::vector<std::pair<std::string, std::string>> headers;
+    /// The answer goes on as an event stream: `body` is its start, and the
+    /// server sends every change after it (StudioState::onChange).
+    bool eventStream = false;
 };
 
 class StudioApi {

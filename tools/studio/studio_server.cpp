@@ -18,6 +18,7 @@
 
 #include "platform/exclusive_port.h"
 #include "tools/common/errors.h"
+#include "tools/studio/event_stream.h"
 #include "tools/studio/request_target.h"
 
 namespace nacrelle::tools::studio {
@@ -106,6 +107,8 @@ public:
 private:
     void onRequest(beast::error_code error);
     void write(const ApiResponse& answer, bool keepAlive);
+    /// Hands the connection over to the server's event streams.
+    void streamEvents(const ApiResponse& answer);
     void lingerAndClose();
     void drain();
 
@@ -123,6 +126,7 @@ private:
 class HttpServer {
 public:
     HttpServer(StudioState& state, int port);
+    ~HttpServer();
 
     const StudioApi& api() const { return *api_; }
     int port() const { return port_; }
@@ -133,6 +137,7 @@ public:
     // For the connections, on the I/O thread.
     asio::io_context& io() { return io_; }
     asio::thread_pool& answerers() { return answerers_; }
+    EventStreams& events() { return events_; }
     bool stopping() const { return stopping_; }
 
 private:
@@ -144,6 +149,8 @@ private:
     asio::steady_timer acceptRetry_{io_};
     asio::signal_set interrupts_{io_};
     std::vector<std::weak_ptr<Connection>> connections_;
+    EventStreams events_;
+    StudioState& state_;
     bool stopping_ = false;
     int port_ = 0;
     std::unique_ptr<StudioApi> api_;
@@ -201,6 +208,7 @@ void Connection::onRequest(beast::error_code error) {
         ApiResponse answer = self->server_.api().handle(apiRequest);
         asio::post(self->stream_.get_executor(), [self, keepAlive, answer = std::move(answer)] {
             self->answering_ = false;
+            if (answer.eventStream && !self->server_.stopping()) return self->streamEvents(answer);
             self->write(answer, keepAlive && !self->server_.stopping());
         });
     });
@@ -224,6 +232,19 @@ void Connection::write(const ApiResponse& answer, bool keepAlive) {
                       });
 }
 
+void Connection::streamEvents(const ApiResponse& answer) {
+    EventStream::Header header;
+    header.version(version_);
+    header.result(static_cast<unsigned>(answer.status));
+    header.set(http::field::content_type, answer.contentType);
+    for (const auto& [name, value] : answer.headers) header.set(name, value);
+    // The stream's end is the connection's: no length, no keep-alive.
+    header.keep_alive(false);
+    const auto stream = std::make_shared<EventStream>(std::move(stream_), kRequestDeadline);
+    server_.events().add(stream);
+    stream->start(std::move(header), answer.body);
+}
+
 void Connection::lingerAndClose() {
     beast::error_code ignored;
     stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
@@ -245,7 +266,7 @@ void Connection::close() {
     stream_.close();
 }
 
-HttpServer::HttpServer(StudioState& state, int port) {
+HttpServer::HttpServer(StudioState& state, int port) : state_(state) {
     const tcp::endpoint endpoint(asio::ip::address_v4::loopback(),
                                  static_cast<unsigned short>(port));
     beast::error_code error;
@@ -266,8 +287,14 @@ HttpServer::HttpServer(StudioState& state, int port) {
     }
     port_ = acceptor_.local_endpoint().port();
     api_ = std::make_unique<StudioApi>(state, newToken(), port_);
+    // Every change goes to every tab, from the I/O thread.
+    state_.onChange([this](const std::string& described) {
+        asio::post(io_, [this, described] { events_.publish(described); });
+    });
     accept();
 }
+
+HttpServer::~HttpServer() { state_.onChange(nullptr); }
 
 bool HttpServer::run() {
     try {
@@ -285,6 +312,7 @@ void HttpServer::stop() {
         acceptor_.close(ignored);
         acceptRetry_.cancel();
         interrupts_.cancel();
+        events_.closeAll();
         // Connections being answered end after their answer.
         for (const std::weak_ptr<Connection>& weak : connections_) {
             if (const auto connection = weak.lock(); connection && !connection->answering()) {

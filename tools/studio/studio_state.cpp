@@ -16,9 +16,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <system_error>
+#include <thread>
 
 #include "tools/common/errors.h"
 #include "tools/session/host_session.h"
@@ -36,8 +39,6 @@ namespace nacrelle::tools::studio {
 namespace {
 
 constexpr TimeValue kEditTime = 0;
-/// Steps kept for undo; the oldest go first.
-constexpr std::size_t kMaxUndoSteps = 500;
 
 /// The material editor as the panels see it: the studio edits at time 0.
 PanelEditor& editor() {
@@ -150,6 +151,39 @@ void lockScene(std::optional<SceneLock>& lock, const std::filesystem::path& path
     if (std::filesystem::is_regular_file(path, error)) lock.emplace(path, sceneLockWait());
 }
 
+/// The draft swatch's size: half the swatch's.
+int draftSize(int swatchSize) { return std::max(1, swatchSize / 2); }
+
+/// Decimals of a spinner's step: 0.01 has two (it is a float, 0.0099999998).
+int stepDecimals(double step) {
+    if (!(step > 0.0) || step >= 1.0) return 0;
+    return std::min(6, static_cast<int>(std::ceil(-std::log10(step) - 1e-6)));
+}
+
+/// Rounds what spinner `id` holds to its step's decimals: float steps added
+/// one drag move at a time drift (14.999996 for 15, 1.3e-7 for 0), and a
+/// spinner's values are those of its step grid.
+standin::InputResult landOnStepGrid(standin::HeadlessPanel& panel, int id) {
+    standin::InputResult onGrid;
+    onGrid.applied = true;
+    for (int r = 0; r < panel.NumRollouts(); ++r) {
+        standin::PanelRollout& rollout = panel.Rollout(r);
+        const std::optional<standin::ControlView> spinner = rollout.Control(id);
+        if (!spinner || !spinner->number || spinner->step <= 0.0) continue;
+        const double scale = std::pow(10.0, stepDecimals(spinner->step));
+        const double grid = std::round(*spinner->number * scale) / scale;
+        if (static_cast<float>(grid) == static_cast<float>(*spinner->number)) return onGrid;
+        for (const standin::ControlView& edit : rollout.Controls()) {
+            if (edit.kind != standin::ControlKind::Edit || edit.param != spinner->param) continue;
+            char text[64];
+            std::snprintf(text, sizeof text, "%.*f", stepDecimals(spinner->step),
+                          grid == 0.0 ? 0.0 : grid);
+            return rollout.TypeText(edit.id, text);
+        }
+    }
+    return onGrid;
+}
+
 standin::HeadlessPanel* buildPanel(Texmap& map) {
     ParamDlg* dlg = map.CreateParamDlg(nullptr, &editor());
     standin::HeadlessPanel* panel = standin::AsHeadlessPanel(dlg);
@@ -163,25 +197,36 @@ standin::HeadlessPanel* buildPanel(Texmap& map) {
 
 }  // namespace
 
-/// Takes the lock for a change, stopping a render that holds it meanwhile.
+/// Takes the lock for a change, stopping a render that holds it meanwhile,
+/// unless the change leaves the pictures as they are (`stopsRenders` false:
+/// a save), which waits for the render instead.
 class StudioState::ChangeScope {
 public:
-    explicit ChangeScope(StudioState& state) : state_(state) {
-        ++state_.waitingChanges_;
-        lock_ = std::unique_lock<std::mutex>(state_.mutex_);
-        --state_.waitingChanges_;
+    explicit ChangeScope(StudioState& state, bool stopsRenders = true) : state_(state) {
+        if (stopsRenders) ++state_.waitingChanges_;
+        lock_ = std::unique_lock<std::recursive_mutex>(state_.mutex_);
+        if (stopsRenders) --state_.waitingChanges_;
         state_.opened_.clear();
     }
 
 private:
     StudioState& state_;
-    std::unique_lock<std::mutex> lock_;
+    std::unique_lock<std::recursive_mutex> lock_;
 };
 
 StudioState::StudioState(HostSession& session, const StudioOptions& options)
     : options_(options), session_(&session) {
     shell_ = std::make_unique<standin::ScopedShellHandler>(
         [this](std::string address) { opened_.push_back(std::move(address)); });
+    {
+        // The icon: a map at its defaults, drawn before any scene is read.
+        constexpr int kIconSize = 32;
+        Texmap& fresh = session_->createMap();
+        const Image icon =
+            renderSwatch(fresh, kEditTime, {kIconSize, kIconSize, options.threads, false, {}});
+        icon_ = encodePng(icon, PngEncoding{8, true, options.threads});
+        session_->scene().Clear();
+    }
     if (!options.sceneFile.empty()) file_ = standin::PathFromUtf8(options.sceneFile);
     if (!file_.empty() && fileState(file_).kind != FileState::Kind::Absent) {
         load(file_);
@@ -253,26 +298,51 @@ nlohmann::json StudioState::describeLocked() const {
         if (!bitmap->ImageError().empty()) thickness["imageError"] = bitmap->ImageError();
     }
     return {{"revision", revision_},
+            {"serial", serial_},
             {"thicknessMapKinds", thicknessMapKinds()},
             {"file", file_.empty() ? std::string() : shownName(file_)},
             {"unsaved", unsaved()},
-            {"undoSteps", undo_.size()},
-            {"redoSteps", redo_.size()},
+            {"undoSteps", history_.undoSteps()},
+            {"redoSteps", history_.redoSteps()},
             {"changedOnDisk", !file_.empty() && fileState(file_) != read_},
             {"rollouts", rollouts},
             {"thicknessMap", thickness},
             {"swatch", {options_.swatchSize, options_.swatchSize}},
+            {"draftSwatch", {draftSize(options_.swatchSize), draftSize(options_.swatchSize)}},
             {"viewport", {options_.viewportSize, options_.viewportSize}},
             {"chart", {options_.chartWidth, options_.chartHeight}}};
 }
 
 nlohmann::json StudioState::describe() {
-    const std::lock_guard<std::mutex> lock(mutex_);
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     return describeLocked();
 }
 
+void StudioState::onChange(std::function<void(const std::string&)> listener) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
+    listener_ = std::move(listener);
+}
+
+nlohmann::json StudioState::atRevision(std::optional<std::uint64_t> revision,
+                                       const std::function<nlohmann::json()>& change,
+                                       bool keepsPictures) {
+    ChangeScope scope(*this, !keepsPictures);
+    if (revision && *revision != revision_) {
+        throw ApiError(409,
+                       "not done: the scene has changed in another tab or window since this one "
+                       "showed it; it now shows the scene as it is",
+                       "stale");
+    }
+    return change();
+}
+
 nlohmann::json StudioState::changed() {
+    ++serial_;
     nlohmann::json state = describeLocked();
+    if (listener_) {
+        listener_(state.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+    }
+    // Only the tab that asked opens what its button opened.
     state["opened"] = opened_;
     return state;
 }
@@ -323,6 +393,7 @@ nlohmann::json StudioState::panelInput(int panel, int id, const std::string& act
             refuseUnless(target.TypeText(id, text));
         } else if (action == "spin") {
             refuseUnless(target.DragSpinner(id, steps));
+            refuseUnless(landOnStepGrid(target, id));
         } else if (action == "click") {
             refuseUnless(target.ClickCheckBox(id));
         } else if (action == "select") {
@@ -341,12 +412,10 @@ nlohmann::json StudioState::recordEdit(std::uint64_t gesture, Edit&& edit) {
     std::optional<Snapshot> before;
     if (newStep) before = snapshot();
     edit();
-    if (before) {
-        if (undo_.size() == kMaxUndoSteps) undo_.erase(undo_.begin());
-        undo_.push_back(std::move(*before));
-    }
+    // The further moves of a drag need nothing kept: the history takes the
+    // scene as it is when the next step comes.
+    if (before) history_.record(*before, snapshot().scene);
     lastGesture_ = gesture;
-    redo_.clear();
     version_ = ++versions_;
     ++revision_;
     return changed();
@@ -381,8 +450,7 @@ void StudioState::restore(const Snapshot& state) {
 }
 
 void StudioState::startHistory() {
-    undo_.clear();
-    redo_.clear();
+    history_.clear();
     lastGesture_ = 0;
     version_ = savedVersion_ = ++versions_;
 }
@@ -392,18 +460,20 @@ void StudioState::reopenPanels() {
     openPanels();
 }
 
-nlohmann::json StudioState::undo() { return stepThroughHistory(undo_, redo_, "undo"); }
+nlohmann::json StudioState::undo() { return stepThroughHistory(true); }
 
-nlohmann::json StudioState::redo() { return stepThroughHistory(redo_, undo_, "redo"); }
+nlohmann::json StudioState::redo() { return stepThroughHistory(false); }
 
-nlohmann::json StudioState::stepThroughHistory(std::vector<Snapshot>& from, std::vector<Snapshot>& to,
-                                               const char* what) {
+nlohmann::json StudioState::stepThroughHistory(bool back) {
     ChangeScope scope(*this);
-    if (from.empty()) throw ApiError(409, std::string("nothing to ") + what);
-    Snapshot now = snapshot();
-    restore(from.back());
-    from.pop_back();
-    to.push_back(std::move(now));
+    const char* what = back ? "undo" : "redo";
+    if ((back ? history_.undoSteps() : history_.redoSteps()) == 0) {
+        throw ApiError(409, std::string("nothing to ") + what);
+    }
+    const Snapshot now = snapshot();
+    const std::optional<Snapshot> reached = back ? history_.undo(now) : history_.redo(now);
+    if (!reached) throw ApiError(409, std::string("nothing to ") + what);
+    restore(*reached);
     lastGesture_ = 0;
     ++revision_;
     return changed();
@@ -612,7 +682,7 @@ nlohmann::json StudioState::reloadScene() {
 }
 
 nlohmann::json StudioState::saveScene(const std::string& file, bool replace, bool anyway) {
-    ChangeScope scope(*this);
+    ChangeScope scope(*this, false);
     if (file.empty() && file_.empty()) throw ApiError(400, "say which scene file to save to");
     // The open file's name as the page shows it means the open file: a name
     // that is not UTF-8 shows otherwise than it is.
@@ -663,45 +733,55 @@ nlohmann::json StudioState::saveScene(const std::string& file, bool replace, boo
 std::optional<std::vector<std::uint8_t>> StudioState::render(Picture picture,
                                                              std::uint64_t revision,
                                                              PictureFormat format) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    if (revision != revision_) return std::nullopt;
-    CachedPicture& cached = pictures_[picture];
-    const auto answer = [&]() -> std::vector<std::uint8_t> {
-        if (format == PictureFormat::Pixels) return cached.pixels;
-        return standin::EncodePngRgba(cached.width, cached.height, 8, true, cached.pixels);
-    };
-    if (cached.revision == revision_ && !cached.pixels.empty()) return answer();
-
+    std::unique_lock<std::recursive_mutex> lock(mutex_);
     // No row is skipped unless a change waits, and that change cannot go
     // ahead before this render lets go: so a stop now means rows were lost.
     const auto stop = [this] { return waitingChanges_.load(std::memory_order_relaxed) > 0; };
-    std::optional<Image> image;
-    if (picture == Picture::Swatch) {
-        RenderOptions options{options_.swatchSize, options_.swatchSize, options_.threads, false,
-                              stop};
-        image = renderSwatch(*map_, kEditTime, options);
-    } else if (picture == Picture::Viewport) {
-        image = renderViewport(*map_, kEditTime, options_.viewportSize);
-    } else {
-        // The chart sets the thickness range and plugs in its own gradient,
-        // so it draws a copy of the map.
-        standin::CloneOnceRemapDir remap;
-        standin::Scene holder;
-        auto* copy = static_cast<Texmap*>(remap.CloneRef(map_));
-        if (copy == nullptr || !holder.Add(copy)) throw Failure("the map could not be copied");
-        ChartOptions options;
-        options.width = options_.chartWidth;
-        options.height = options_.chartHeight;
-        options.threads = options_.threads;
-        options.stop = stop;
-        image = renderChart(*copy, kEditTime, options);
+    for (;;) {
+        if (revision != revision_) return std::nullopt;
+        CachedPicture& cached = pictures_[picture];
+        if (cached.revision != revision_ || cached.pixels.empty()) {
+            const Image image = renderPicture(picture, stop);
+            if (stop()) {
+                // The change that stopped it goes first; one that leaves
+                // the picture as it was (a save) does not supersede it.
+                lock.unlock();
+                while (stop()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                lock.lock();
+                continue;
+            }
+            cached.revision = revision_;
+            cached.width = image.width();
+            cached.height = image.height();
+            cached.pixels = encodePixels(image, PngEncoding{8, true, options_.threads});
+        }
+        if (format == PictureFormat::Pixels) return cached.pixels;
+        return standin::EncodePngRgba(cached.width, cached.height, 8, true, cached.pixels);
     }
-    if (stop()) return std::nullopt;
-    cached.revision = revision_;
-    cached.width = image->width();
-    cached.height = image->height();
-    cached.pixels = encodePixels(*image, PngEncoding{8, true, options_.threads});
-    return answer();
+}
+
+Image StudioState::renderPicture(Picture picture,
+                                                const std::function<bool()>& stop) {
+    if (picture == Picture::Viewport) {
+        return renderViewport(*map_, kEditTime, options_.viewportSize);
+    }
+    if (picture != Picture::Chart) {
+        const int size =
+            picture == Picture::Swatch ? options_.swatchSize : draftSize(options_.swatchSize);
+        return renderSwatch(*map_, kEditTime, {size, size, options_.threads, false, stop});
+    }
+    // The chart sets the thickness range and plugs in its own gradient,
+    // so it draws a copy of the map.
+    standin::CloneOnceRemapDir remap;
+    standin::Scene holder;
+    auto* copy = static_cast<Texmap*>(remap.CloneRef(map_));
+    if (copy == nullptr || !holder.Add(copy)) throw Failure("the map could not be copied");
+    ChartOptions options;
+    options.width = options_.chartWidth;
+    options.height = options_.chartHeight;
+    options.threads = options_.threads;
+    options.stop = stop;
+    return renderChart(*copy, kEditTime, options);
 }
 
 }  // namespace nacrelle::tools::studio

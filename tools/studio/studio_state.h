@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -23,8 +24,11 @@
 #include <string>
 #include <vector>
 
+#include "tools/studio/undo_history.h"
+
 namespace nacrelle::tools {
 class HostSession;
+class Image;
 }
 namespace standin {
 class HeadlessPanel;
@@ -64,8 +68,10 @@ struct StudioOptions {
     int threads = 0;  ///< render threads, 0: one per core
 };
 
-/// The map on its sphere, as the viewport shows it, and on the chart.
-enum class Picture { Swatch, Viewport, Chart };
+/// The map on its sphere and on the chart, and as the viewport shows it.
+/// DraftSwatch: the swatch at half its size, which a drag shows while it
+/// moves (a quarter of the work).
+enum class Picture { Swatch, DraftSwatch, Viewport, Chart };
 /// A PNG file, or its pixels bare (8-bit RGBA rows, top to bottom), which
 /// the page draws without decoding.
 enum class PictureFormat { Png, Pixels };
@@ -80,7 +86,9 @@ public:
     StudioState(const StudioState&) = delete;
     StudioState& operator=(const StudioState&) = delete;
 
-    /// Everything the page shows: revision, file (readably: bytes that are
+    /// Everything the page shows: revision (of what the pictures show),
+    /// serial (of the changes: a save that changes nothing on screen
+    /// counts too), file (readably: bytes that are
     /// not UTF-8 show as U+FFFD), unsaved flag, whether the file changed on
     /// disk since it was read, the steps that can be undone and redone, the
     /// panels with their controls, the thickness map.
@@ -88,6 +96,23 @@ public:
 
     /// The presets, as `nacrelle presets --json` lists them.
     static nlohmann::json presets();
+
+    /// The page's icon: the default swatch, small, as a PNG file.
+    const std::vector<std::uint8_t>& icon() const { return icon_; }
+
+    /// Called with describe() after every change, as JSON text, in the order
+    /// of the changes (under the studio's lock: it must not block). Every
+    /// tab hears of every change through it.
+    void onChange(std::function<void(const std::string&)> listener);
+
+    /// Runs `change` (one of the changes below) when the scene is still at
+    /// `revision` (none: whatever it is), else refuses with 409, conflict
+    /// "stale": the change was meant for a scene that another tab has changed.
+    /// `keepsPictures`: the change leaves the pictures as they are (a save),
+    /// so a render in progress is waited for rather than stopped.
+    nlohmann::json atRevision(std::optional<std::uint64_t> revision,
+                              const std::function<nlohmann::json()>& change,
+                              bool keepsPictures = false);
 
     // Changes. Each returns describe() after the change, plus "opened": the
     // addresses that ShellExecuteW was asked to open. A refused change
@@ -138,12 +163,10 @@ private:
         std::vector<std::uint8_t> pixels;
     };
     /// The scene as it was before a step, and which version of it that was.
-    struct Snapshot {
-        std::vector<std::uint8_t> scene;
-        std::uint64_t version = 0;
-        std::size_t mapRoot = 0;  ///< which of the scene's roots is the map edited
-    };
+    using Snapshot = HistoryState;
 
+    /// Renders `picture` of the map now, stopping early when `stop` says so.
+    Image renderPicture(Picture picture, const std::function<bool()>& stop);
     void closePanels();
     void openPanels();
     std::vector<standin::HeadlessPanel*> panels() const;
@@ -155,9 +178,8 @@ private:
     nlohmann::json recordEdit(std::uint64_t gesture, Edit&& edit);
     Snapshot snapshot();
     void restore(const Snapshot& state);
-    /// Restores the newest state of `from`, keeping the current one in `to`.
-    nlohmann::json stepThroughHistory(std::vector<Snapshot>& from, std::vector<Snapshot>& to,
-                                      const char* what);
+    /// Undoes (`back`) or redoes the next step.
+    nlohmann::json stepThroughHistory(bool back);
     /// A state that no step leads back to: a new scene, one opened or read again.
     void startHistory();
     bool unsaved() const { return version_ != savedVersion_; }
@@ -167,7 +189,8 @@ private:
     standin::HeadlessPanel& panelAt(int panel) const;
 
     StudioOptions options_;
-    std::mutex mutex_;
+    // Recursive: atRevision() holds it around the change it runs.
+    std::recursive_mutex mutex_;
     // Changes waiting for the lock; a render stops while there are any.
     std::atomic<int> waitingChanges_{0};
     HostSession* session_;
@@ -189,15 +212,17 @@ private:
 
     std::filesystem::path file_;  ///< the open scene's file; empty: none yet
     FileState read_;              ///< what file_ held when read or saved
-    std::vector<Snapshot> undo_;
-    std::vector<Snapshot> redo_;
+    UndoHistory history_;
     std::uint64_t lastGesture_ = 0;  ///< the gesture of the last step, 0: none
     std::uint64_t versions_ = 0;     ///< versions handed out so far
     std::uint64_t version_ = 0;      ///< the version shown now
     std::uint64_t savedVersion_ = 0; ///< the version in the file; 0: none
     std::uint64_t revision_ = 1;
+    std::uint64_t serial_ = 0;  ///< changes made so far
+    std::function<void(const std::string&)> listener_;
     std::vector<std::string> opened_;
     std::map<Picture, CachedPicture> pictures_;
+    std::vector<std::uint8_t> icon_;
 };
 
 }  // namespace nacrelle::tools::studio

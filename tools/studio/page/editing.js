@@ -26,21 +26,39 @@ function openResetMenu(event, rollout, control) {
   item.textContent = 'Reset to default' + (control.default !== undefined ? ' (' + shown + ')' : '');
   item.disabled = !control.enabled;
   item.onclick = (click) => {
-    closeMenu();
+    closeMenu({ refocus: true });
     request('/api/reset', { panel: rollout.panel, id: control.id }, click.timeStamp);
   };
-  menu.style.left = event.clientX + 'px';
-  menu.style.top = event.clientY + 'px';
+  menuOpener = event.currentTarget;
   menu.hidden = false;
+  // Inside the window: opened near an edge, it opens towards the middle.
+  const { width, height } = menu.getBoundingClientRect();
+  menu.style.left = Math.max(0, Math.min(event.clientX, innerWidth - width)) + 'px';
+  menu.style.top = Math.max(0, Math.min(event.clientY, innerHeight - height)) + 'px';
   item.focus();
 }
 
-function closeMenu() {
-  $('context-menu').hidden = true;
+// What the menu was opened on: focus goes back there when it closes.
+let menuOpener = null;
+
+function closeMenu({ refocus = false } = {}) {
+  const menu = $('context-menu');
+  if (menu.hidden) return;
+  menu.hidden = true;
+  const opener = menuOpener;
+  menuOpener = null;
+  if (refocus && opener && opener.isConnected) {
+    (opener.querySelector('input') || opener).focus();
+  }
 }
 
 document.addEventListener('pointerdown', (event) => {
   if (!$('context-menu').contains(event.target)) closeMenu();
+});
+// Scrolling moves what it was opened on away from it.
+document.addEventListener('scroll', () => closeMenu(), true);
+$('context-menu').addEventListener('keydown', (event) => {
+  if (event.key === 'Tab') closeMenu();
 });
 
 // ---- Presets ------------------------------------------------------------------
@@ -49,6 +67,7 @@ let presetList = [];
 
 function showPreset() {
   const preset = presetList.find((p) => p.name === $('preset-name').value);
+  $('preset-apply').disabled = !preset;
   const about = $('preset-about');
   about.replaceChildren();
   if (!preset) return;
@@ -78,6 +97,12 @@ async function loadPresets() {
   const response = await fetch(withToken('/api/presets')).catch(() => null);
   presetList = response && response.ok ? await response.json().catch(() => []) : [];
   const menu = $('preset-name');
+  const choose = document.createElement('option');
+  choose.value = '';
+  choose.textContent = 'Choose a preset\u2026';
+  choose.disabled = true;
+  choose.selected = true;
+  menu.append(choose);
   for (const preset of presetList) {
     const option = document.createElement('option');
     option.value = preset.name;
@@ -102,7 +127,7 @@ function typingInField() {
 }
 
 document.addEventListener('keydown', (event) => {
-  if (event.key === 'Escape') closeMenu();
+  if (event.key === 'Escape') closeMenu({ refocus: true });
   if (!(event.ctrlKey || event.metaKey) || event.altKey) return;
   const key = event.key.toLowerCase();
   if (key === 's') {

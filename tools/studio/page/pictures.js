@@ -10,11 +10,38 @@
 // shown.
 
 // `waiters`: those waiting for the picture of a revision, [revision, resolve].
+// `draft`: the swatch shown is the half-size one of a drag.
 const pictures = {
-  swatch: { busy: false, shown: 0, asked: 0, controller: null, timings: [], waiters: [] },
-  viewport: { busy: false, shown: 0, asked: 0, controller: null, timings: [], waiters: [] },
-  chart: { busy: false, shown: 0, asked: 0, controller: null, timings: [], waiters: [] },
+  swatch: { busy: false, shown: 0, asked: 0, controller: null, timings: [], waiters: [],
+            draft: false },
+  viewport: { busy: false, shown: 0, asked: 0, controller: null, timings: [], waiters: [],
+              draft: false },
+  chart: { busy: false, shown: 0, asked: 0, controller: null, timings: [], waiters: [],
+           draft: false },
 };
+
+// While a drag moves, the swatch comes at half its size (a quarter of the
+// work), so that it keeps up with the pointer; once the drag rests this
+// long, or ends, the full one follows.
+const DRAFT_REST_MS = 100;
+let dragsUnderway = 0;
+let lastDragStep = -Infinity;
+
+function dragStarted() {
+  ++dragsUnderway;
+}
+
+function dragStepSent() {
+  lastDragStep = performance.now();
+}
+
+function dragEnded() {
+  --dragsUnderway;
+  fetchPicture('swatch');
+}
+
+const draftWanted = () =>
+  dragsUnderway > 0 && performance.now() - lastDragStep < DRAFT_REST_MS;
 // Milliseconds from a change's input to the first picture that holds it.
 window.studioTimings = pictures.swatch.timings;
 window.studioChartTimings = pictures.chart.timings;
@@ -40,8 +67,9 @@ const swatchShown = (revision) => pictureShown('swatch', revision, 250);
 
 /// Resolves once the chart shows `revision` or a newer one, at once when it
 /// is not behind by more than `behind` ms, or after `limit` ms: a drag gives
-/// the chart a turn now and then, so that it follows within 100 ms.
-function chartCaughtUp(revision, behind = 50, limit = 50) {
+/// the chart a turn now and then (it follows within about 200 ms), while the
+/// swatch keeps pace with the pointer.
+function chartCaughtUp(revision, behind = 150, limit = 40) {
   const oldest = Math.min(...changeStarted.chart.values());
   if (performance.now() - oldest < behind) return Promise.resolve();
   return pictureShown('chart', revision, limit);
@@ -65,14 +93,17 @@ function wantPictures() {
 
 async function fetchPicture(name) {
   const picture = pictures[name];
-  if (picture.busy || picture.shown === state.revision) return;
+  const draft = name === 'swatch' && draftWanted();
+  // A draft of the revision shown is enough while the drag moves.
+  if (picture.busy || (picture.shown === state.revision && (!picture.draft || draft))) return;
   picture.busy = true;
   const revision = state.revision;
-  const [width, height] = state[name];
+  const [width, height] = state[draft ? 'draftSwatch' : name];
   picture.asked = revision;
   picture.controller = new AbortController();
   try {
-    const response = await fetch(withToken('/api/' + name + '.rgba?revision=' + revision),
+    const path = draft ? '/api/swatch-draft.rgba' : '/api/' + name + '.rgba';
+    const response = await fetch(withToken(path + '?revision=' + revision),
       { signal: picture.controller.signal });
     // 204: a newer change superseded this revision; its own request follows.
     if (response.status === 204) {
@@ -80,7 +111,7 @@ async function fetchPicture(name) {
     } else if (response.ok) {
       const pixels = new Uint8ClampedArray(await response.arrayBuffer());
       if (revision === state.revision && pixels.length === width * height * 4) {
-        drawPicture(name, new ImageData(pixels, width, height), revision);
+        drawPicture(name, new ImageData(pixels, width, height), revision, draft);
       }
     } else {
       const reply = await response.json().catch(() => ({}));
@@ -93,17 +124,40 @@ async function fetchPicture(name) {
     picture.busy = false;
     picture.controller = null;
   }
-  if (picture.shown !== state.revision) fetchPicture(name);
-  else if (name === 'swatch') fetchPicture('viewport');
-  else if (name === 'viewport') fetchPicture('chart');
+  if (picture.shown !== state.revision) {
+    fetchPicture(name);
+  } else if (name === 'swatch') {
+    fetchPicture('viewport');
+    // The full swatch once the drag has rested, or at once when it is over.
+    if (picture.draft) {
+      setTimeout(() => fetchPicture('swatch'),
+        Math.max(0, lastDragStep + DRAFT_REST_MS - performance.now()));
+    }
+  } else if (name === 'viewport') {
+    fetchPicture('chart');
+  }
 }
 
-function drawPicture(name, image, revision) {
+// A draft is drawn here first, then scaled onto the swatch's canvas.
+const draftCanvas = document.createElement('canvas');
+
+function drawPicture(name, image, revision, draft = false) {
   const canvas = $(name);
-  canvas.getContext('2d').putImageData(image, 0, 0);
+  const context = canvas.getContext('2d');
+  if (draft) {
+    draftCanvas.width = image.width;
+    draftCanvas.height = image.height;
+    draftCanvas.getContext('2d').putImageData(image, 0, 0);
+    context.imageSmoothingEnabled = true;
+    context.drawImage(draftCanvas, 0, 0, canvas.width, canvas.height);
+  } else {
+    context.putImageData(image, 0, 0);
+  }
   canvas.dataset.revision = revision;
+  canvas.dataset.draft = draft ? '1' : '';
   const picture = pictures[name];
   picture.shown = revision;
+  picture.draft = draft;
   const now = performance.now();
   const started = changeStarted[name];
   for (const [r, time] of started) {

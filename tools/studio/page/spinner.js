@@ -49,6 +49,18 @@ function shownValue(value, control, rollout) {
   return /^-0(\.0*)?$/.test(text) ? text.slice(1) : text;
 }
 
+/// The shortest decimal text that reads back to `value` as a float: the
+/// parameter block stores floats, so 0.45 arrives as 0.44999998807907104.
+function floatText(value) {
+  if (typeof value !== 'number' || !Number.isFinite(value)) return String(value ?? '');
+  const stored = Math.fround(value);
+  for (let digits = 1; digits < 9; ++digits) {
+    const text = String(Number(stored.toPrecision(digits)));
+    if (Math.fround(Number(text)) === stored) return text;
+  }
+  return String(Number(stored.toPrecision(9)));
+}
+
 /// The lowest value at or above zero within the parameter's range: what a
 /// right-click on a spinner sets.
 function lowestNonNegative(control) {
@@ -63,7 +75,7 @@ function refreshEdit(element, control, rollout) {
     element.value = control.value !== undefined ? shownValue(control.value, control, rollout)
       : control.text;
   }
-  const exact = control.value !== undefined ? String(control.value) : '';
+  const exact = control.value !== undefined ? floatText(control.value) : '';
   element.title = exact + (control.range ? ' (from ' + control.range[0] + ' to ' +
     control.range[1] + ')' : '');
   fitText(element, control, rollout);
@@ -99,10 +111,25 @@ function makeEdit(rollout, control) {
     input.dataset.typed = '';
     panelInput(rollout.panel, control.id, 'type', { text: input.value }, started);
   };
-  const spin = (steps, started, gesture = 0) => {
+  // `steps` of the spinner; with Alt a tenth of a step each. A tenth is no
+  // step the spinner makes: the value it gives is typed, rounded to a digit
+  // finer than the step's.
+  const spin = (steps, started, gesture = 0, fine = false) => {
     const spinner = spinnerOf(rollout, control);
     input.dataset.typed = '';
-    if (spinner) panelInput(rollout.panel, spinner.id, 'spin', { steps, gesture }, started);
+    if (!spinner) return;
+    if (!fine || control.integer || !(spinner.step > 0)) {
+      panelInput(rollout.panel, spinner.id, 'spin', { steps, gesture }, started);
+      return;
+    }
+    const decimals = Math.min(7, decimalsOf(spinner.step) + 1);
+    // Made when its turn comes, from the value the steps before it left.
+    request('/api/panel', () => {
+      const current = stateControl(rollout.panel, control.id);
+      const value = Number(floatText(current ? current.value : control.value));
+      const text = (value + steps * spinner.step / MODIFIER_FACTOR).toFixed(decimals);
+      return { panel: rollout.panel, id: control.id, action: 'type', text, gesture };
+    }, started);
   };
   input.addEventListener('input', () => { input.dataset.typed = '1'; });
   input.addEventListener('blur', () => commit());
@@ -116,17 +143,19 @@ function makeEdit(rollout, control) {
       update(state);
     } else if (event.key === 'ArrowUp' || event.key === 'ArrowDown') {
       event.preventDefault();
-      const steps = (event.key === 'ArrowUp' ? 1 : -1) *
-        Math.max(1, Math.round((event.shiftKey ? 10 : 1) * modifierFactor(event)));
-      spin(steps, event.timeStamp);
+      const fine = modifierFactor(event) < 1;
+      const steps = (event.key === 'ArrowUp' ? 1 : -1) * (event.shiftKey ? 10 : 1) *
+        (fine ? 1 : modifierFactor(event));
+      spin(steps, event.timeStamp, 0, fine);
     }
   });
   const wheel = { gesture: 0, last: -Infinity };
   input.wheelStep = (event) => {
     if (event.timeStamp - wheel.last > WHEEL_GESTURE_MS) wheel.gesture = newGesture();
     wheel.last = event.timeStamp;
-    const steps = Math.sign(-event.deltaY) * Math.max(1, Math.round(modifierFactor(event)));
-    if (steps !== 0) spin(steps, event.timeStamp, wheel.gesture);
+    const fine = modifierFactor(event) < 1;
+    const steps = Math.sign(-event.deltaY) * (fine ? 1 : modifierFactor(event));
+    if (steps !== 0) spin(steps, event.timeStamp, wheel.gesture, fine);
   };
   input.spinnerElement = () => {
     const spinner = spinnerOf(rollout, control);
@@ -177,13 +206,25 @@ function makeSpinner(rollout, control) {
   // up with the pointer instead of every new step cancelling the last
   // one's picture. Now and then it also lets the chart catch up. A drag lasts from pointer down to up or cancel, whatever
   // is in flight; its steps still unsent when the button goes up follow.
+  // A refused step (the scene changed in another tab meanwhile) ends the
+  // drag: the page now shows the scene as it is.
   let drag = null;
+  const over = (d) => {
+    if (d.over) return;
+    d.over = true;
+    dragEnded();
+    busy(-1);
+  };
   const flush = async (d) => {
-    if (d.busy || d.cancelled) return;
+    if (d.busy) return;
     const steps = d.wanted - d.sent;
-    if (steps === 0) return;
+    if (d.cancelled || steps === 0) {
+      if (d.cancelled || d.released) over(d);
+      return;
+    }
     d.busy = true;
     d.sent += steps;
+    dragStepSent();
     const started = d.inputTime;
     d.inputTime = null;
     const reply = await panelInput(rollout.panel, control.id, 'spin',
@@ -191,6 +232,9 @@ function makeSpinner(rollout, control) {
     if (reply) {
       await swatchShown(reply.revision);
       await chartCaughtUp(reply.revision);
+    } else {
+      d.cancelled = true;
+      if (drag === d) drag = null;
     }
     d.busy = false;
     flush(d);
@@ -210,7 +254,10 @@ function makeSpinner(rollout, control) {
     const box = spinner.getBoundingClientRect();
     drag = { startY: event.clientY, base: 0, factor: modifierFactor(event), moved: false,
              up: event.clientY < box.top + box.height / 2, wanted: 0, sent: 0, busy: false,
-             cancelled: false, gesture: newGesture(), inputTime: null };
+             cancelled: false, released: false, over: false, gesture: newGesture(),
+             inputTime: null };
+    busy(1);
+    dragStarted();
   });
   // Raw updates come as the pointer moves, not once a frame as moves do.
   const moveEvent = 'onpointerrawupdate' in window ? 'pointerrawupdate' : 'pointermove';
@@ -235,6 +282,7 @@ function makeSpinner(rollout, control) {
     if (!drag) return;
     const finished = drag;
     drag = null;
+    finished.released = true;
     if (!finished.moved) {
       finished.wanted = finished.up ? 1 : -1;  // a click: one step
       finished.inputTime = event.timeStamp;
@@ -242,7 +290,9 @@ function makeSpinner(rollout, control) {
     flush(finished);
   });
   spinner.addEventListener('pointercancel', () => {
-    if (drag) drag.cancelled = true;
+    if (!drag) return;
+    drag.cancelled = true;
+    flush(drag);
     drag = null;
   });
   spinner.addEventListener('contextmenu', (event) => event.preventDefault());

@@ -54,31 +54,68 @@ async function send(path, body, started = performance.now()) {
 }
 
 function refused(answer) {
-  showError(answer.reply.error || 'refused (' + answer.status + ')');
-  update(state);  // puts back what the user typed over
+  const { reply } = answer;
+  showError(reply.error || 'refused (' + answer.status + ')');
+  // Meant for a scene another tab has changed: this one shows it as it is.
+  if (reply.conflict === 'stale' && reply.state) take(reply.state);
+  else update(state);  // puts back what the user typed over
   return null;
 }
 
 function accepted({ reply, started }) {
   clearError();
-  if (reply.revision !== state.revision) noteChange(reply.revision, started);
-  update(reply);
+  if (reply.revision > notedRevision) noteChange(reply.revision, started);
+  take(reply);
   for (const address of reply.opened || []) {
     if (/^https?:\/\//.test(address)) window.open(address, '_blank', 'noopener');
   }
   return reply;
 }
 
-// The change sent last: a save waits for it, so that what was typed just
-// before is in the file.
+// The newest revision whose input time is noted, for the latency figures.
+let notedRevision = 0;
+// Changes go one after another, each meant for the revision the page shows
+// once the one before has been answered: the server refuses a change meant
+// for a scene that another tab has changed meanwhile. A save waits its turn
+// too, so that what was typed just before is in the file.
 let lastRequest = Promise.resolve();
+// Changes asked for and not yet answered, and drags not yet over: the page
+// is settled when there are none (the tests wait for that).
+let unfinished = 0;
 
-async function request(path, body, started) {
-  const sent = send(path, body, started);
-  lastRequest = sent.catch(() => null);
-  const answer = await sent;
-  if (!answer) return null;
-  return answer.ok ? accepted(answer) : refused(answer);
+function busy(delta) {
+  unfinished += delta;
+  document.documentElement.dataset.unfinished = String(unfinished);
+}
+busy(0);
+
+/// Runs `work` once every change asked for before it has been answered.
+function inTurn(work) {
+  busy(1);
+  const done = lastRequest.then(work).finally(() => busy(-1));
+  lastRequest = done.catch(() => null);
+  return done;
+}
+
+/// Asks for a change: `body`, or a function that makes it when its turn
+/// comes (from the state as it is then).
+function request(path, body, started) {
+  return inTurn(async () => {
+    const made = typeof body === 'function' ? body() : body;
+    const answer = await send(path, Object.assign({ revision: state.revision }, made), started);
+    if (!answer) return null;
+    return answer.ok ? accepted(answer) : refused(answer);
+  });
+}
+
+/// Control `id` (of `kind`) of panel `panel` as the newest state has it.
+function stateControl(panel, id, kind = 'edit') {
+  for (const rollout of state.rollouts) {
+    if (rollout.panel !== panel) continue;
+    const found = rollout.controls.find((c) => c.id === id && c.kind === kind);
+    if (found) return found;
+  }
+  return null;
 }
 
 function panelInput(panel, id, action, extra = {}, started = undefined) {
@@ -349,10 +386,18 @@ function refreshControl(element, control, rollout) {
   }
 }
 
+/// Shows `s` unless the page already shows a later state: answers and
+/// events may come in either order.
+function take(s) {
+  if (!s || (state && s.serial <= state.serial)) return;
+  update(s);
+}
+
 function update(s) {
   if (!s) return;
   const newer = !state || s.revision !== state.revision;
   state = s;
+  document.documentElement.dataset.serial = String(s.serial);
   const shape = structureOf(s);
   if (shape !== structure) {
     structure = shape;
@@ -389,6 +434,8 @@ function update(s) {
     (s.unsaved ? ' \u2014 unsaved changes' : '') +
     (s.changedOnDisk ? ' \u2014 changed on disk since it was read' : '');
   status.classList.toggle('changed', Boolean(s.changedOnDisk));
+  // The bar offers ways out of a conflict the status line names, no longer.
+  if (!s.changedOnDisk) hideConflict();
   status.title = status.textContent;
   document.title = (s.unsaved ? '\u2022 ' : '') + 'Nacrelle Studio';
   updateHistory(s);
@@ -401,9 +448,15 @@ $('new-scene').addEventListener('click', () => {
   if (state && state.unsaved && !confirm('Discard the unsaved changes?')) return;
   request('/api/scene/new', {});
 });
-$('open-scene').addEventListener('click', () => {
+function openScene() {
   if (state && state.unsaved && !confirm('Discard the unsaved changes?')) return;
   request('/api/scene/open', { file: $('scene-file').value });
+}
+$('open-scene').addEventListener('click', openScene);
+// Enter in the file field opens the file it names; the form goes nowhere.
+$('file-bar').addEventListener('submit', (event) => {
+  event.preventDefault();
+  openScene();
 });
 function hideConflict() {
   $('conflict').hidden = true;
@@ -413,8 +466,8 @@ function hideConflict() {
 /// only once the user has said yes; a file changed on disk since it was
 /// read offers the ways on.
 async function save(file, options = {}) {
-  await lastRequest;
-  const answer = await send('/api/scene/save', Object.assign({ file }, options));
+  const answer = await inTurn(() =>
+    send('/api/scene/save', Object.assign({ file, revision: state.revision }, options)));
   if (!answer) return;
   if (answer.ok) {
     hideConflict();
@@ -456,13 +509,32 @@ $('conflict-rename').addEventListener('click', () => {
   $('scene-file').select();
   $('scene-file').focus();
 });
-// Coming back to the page: has the open file changed meanwhile? (An answer
-// that a change has overtaken is dropped.)
-window.addEventListener('focus', async () => {
+/// The state as the server has it now, unless a later one has come meanwhile.
+async function refreshState() {
   const response = await fetch(withToken('/api/state')).catch(() => null);
   const s = response && response.ok ? await response.json().catch(() => null) : null;
-  if (s && state && s.revision >= state.revision) update(s);
-});
+  if (s && state && s.serial >= state.serial) update(s);
+}
+
+// Coming back to the page: has the open file changed meanwhile?
+window.addEventListener('focus', refreshState);
+
+// Every change, whichever tab made it, comes as an event with the whole
+// state. A stream taken up again may have missed some: the state is asked
+// for whenever it opens.
+function listen() {
+  const events = new EventSource(withToken('/api/events'));
+  events.addEventListener('message', (event) => {
+    let s = null;
+    try {
+      s = JSON.parse(event.data);
+    } catch (error) {
+      return;
+    }
+    take(s);
+  });
+  events.addEventListener('open', refreshState);
+}
 window.addEventListener('beforeunload', (event) => {
   if (state && state.unsaved) {
     event.preventDefault();
@@ -478,4 +550,5 @@ window.addEventListener('beforeunload', (event) => {
     return;
   }
   update(reply);
+  listen();
 })();
