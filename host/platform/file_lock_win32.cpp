@@ -25,8 +25,9 @@ std::wstring mutexNameFor(const std::filesystem::path& path) {
     std::error_code error;
     bool throughLink = false;
     const std::filesystem::path final = detail::LinkedFile(path, throughLink);
-    std::wstring full =
-        std::filesystem::weakly_canonical(final.empty() ? path : final, error).wstring();
+    std::wstring full = final != path && !final.empty()
+                            ? final.wstring()
+                            : std::filesystem::weakly_canonical(path, error).wstring();
     if (error) full = std::filesystem::absolute(path, error).wstring();
     if (!full.empty()) CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
     std::uint64_t hash = 14695981039346656037ull;
