@@ -488,6 +488,17 @@ test('Ctrl+S saves through the safe save; undoing after it makes the scene unsav
   assert.equal((await state()).unsaved, false);
 });
 
+test('after New, Ctrl+S asks for a name and leaves the scene open before as it was', async () => {
+  const before = nacrelle(['scene', 'show', '--json', 'keys.nscene'], dir);
+  page.once('dialog', (dialog) => dialog.accept());
+  await page.locator('#new-scene').click();
+  await page.waitForFunction(() => document.getElementById('scene-file').value === '');
+  await page.locator('h1').click();
+  await page.keyboard.press('Control+s');
+  await page.locator('#message', { hasText: 'Type a name' }).waitFor();
+  assert.equal(nacrelle(['scene', 'show', '--json', 'keys.nscene'], dir), before);
+});
+
 test('at 700 pixels the pictures stay in view and still; every control has a name', async () => {
   await page.setViewportSize({ width: 700, height: 600 });
   try {
