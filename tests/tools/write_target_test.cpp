@@ -102,9 +102,6 @@ const TargetCase kTargets[] = {
      "\"$0\" scene new fr.nscene && mkfifo m-0002.png",
      {"scene", "render", "fr.nscene", "--size", "8", "--frames", "0-2", "-o", "m.png"}, 1,
      "nothing reads from the pipe", "! test -e m-0000.png && test -p m-0002.png"},
-    {"a name of the file system's longest is saved, its temporary name cut to fit", false, "true",
-     {"scene", "new", std::string(248, 'n') + ".nscene"}, 0, "",
-     "test -f n*n.nscene && test $(ls | wc -l) = 1"},
     {"a frame range whose later name is an input writes no frame", false,
      "\"$0\" render --size 8 -o m-0001.png && "
      "\"$0\" scene new fr.nscene --thickness-map bitmap:m-0001.png",
@@ -167,9 +164,6 @@ TEST_F(WriteTarget, EachKindOfTargetIsWrittenOrRefusedAsItShouldBe) {
          {"scene", "new", dir().generic_string().substr(dir().root_name().string().size()) +
                               "/s.nscene"},
          0, "", [&] { return fs::is_regular_file(file("s.nscene")); }},
-        {"a name of the file system's longest is saved, its temporary name cut to fit", [] {},
-         {"scene", "new", std::string(248, 'n') + ".nscene"}, 0, "",
-         [&] { return entries().size() == 1 && entries().begin()->size() == 255; }},
         {"the thickness image is never the output",
          [this] { runOk({"render", "--size", "8", "-o", "in.png"}); },
          {"render", "--size", "8", "--thickness-map", "bitmap:in.png", "-o", ".\\IN.png"}, 1,
