@@ -148,22 +148,6 @@ TEST_F(WriteTarget, EachKindOfTargetIsWrittenOrRefusedAsItShouldBe) {
          },
          {"render", "--size", "8", "-o", "a.png"}, 1, "2 hard links",
          [&] { return holdsOld("a.png") && holdsOld("b.png"); }},
-        {"a symbolic link is written through and stays a link",
-         [&] {
-             std::ofstream(file("real.png")) << "old";
-             CreateSymbolicLinkW(file("link.png").c_str(), L"real.png",
-                                 SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
-         },
-         {"render", "--size", "8", "-o", "link.png"}, 0, "",
-         [&] {
-             const DWORD link = GetFileAttributesW(file("link.png").c_str());
-             return link != INVALID_FILE_ATTRIBUTES && (link & FILE_ATTRIBUTE_REPARSE_POINT) &&
-                    startsWithPng(readBytes("real.png"));
-         }},
-        {"a path from the drive's root is a path, not an option", [] {},
-         {"scene", "new", dir().generic_string().substr(dir().root_name().string().size()) +
-                              "/s.nscene"},
-         0, "", [&] { return fs::is_regular_file(file("s.nscene")); }},
         {"the thickness image is never the output",
          [this] { runOk({"render", "--size", "8", "-o", "in.png"}); },
          {"render", "--size", "8", "--thickness-map", "bitmap:in.png", "-o", ".\\IN.png"}, 1,
