@@ -15,16 +15,36 @@ constexpr unsigned kTemporaryNameTries = 16;
 
 std::string quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
 
+/// `name` cut to at most `length` units, never inside a character: a UTF-8
+/// sequence on POSIX systems, a surrogate pair on Windows.
+template <class Char>
+std::basic_string<Char> cutName(const std::basic_string<Char>& name, std::size_t length) {
+    if (name.size() <= length) return name;
+    std::size_t cut = length;
+    if constexpr (sizeof(Char) == 1) {
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    } else {
+        if (cut > 0 && name[cut] >= 0xDC00 && name[cut] <= 0xDFFF) --cut;
+    }
+    return name.substr(0, cut);
+}
+
 // A name beside the target that no other save uses: hidden, and unique within
-// this process by a counter, across processes by the process ID.
+// this process by a counter, across processes by the process ID. A long
+// target name is cut so that the whole stays within what the file system
+// takes: any name it takes can be saved.
 fs::path temporaryNameFor(const fs::path& target, unsigned attempt) {
     static std::atomic<unsigned> counter{0};
     const unsigned serial = counter.fetch_add(1);
+    std::string suffix =
+        ".saving-" + std::to_string(detail::CurrentProcessId()) + "-" + std::to_string(serial);
+    if (attempt > 0) suffix += "-" + std::to_string(attempt);
+    const std::size_t longest = detail::LongestFileName(target.parent_path());
+    const std::size_t room = longest > suffix.size() + 1 ? longest - suffix.size() - 1 : 0;
     // Built as a path: a narrow name would be read in another encoding on Windows.
     fs::path name = ".";
-    name += target.filename().native();
-    name += ".saving-" + std::to_string(detail::CurrentProcessId()) + "-" + std::to_string(serial);
-    if (attempt > 0) name += "-" + std::to_string(attempt);
+    name += cutName(target.filename().native(), room);
+    name += suffix;
     return target.parent_path() / name;
 }
 
@@ -43,7 +63,12 @@ struct Destination {
 
 bool resolve(const fs::path& target, Destination& destination, std::string& error) {
     constexpr int kMaxLinks = 40;  // as the system allows for a path
-    fs::path path = target;
+    bool throughLink = false;
+    fs::path path = detail::LinkedFile(target, throughLink);
+    if (path.empty()) {
+        error = quoted(target) + " is a link to a file that cannot be found";
+        return false;
+    }
     for (int links = 0;; ++links) {
         std::error_code code;
         const fs::file_status status = fs::symlink_status(path, code);
@@ -54,12 +79,12 @@ bool resolve(const fs::path& target, Destination& destination, std::string& erro
         if (status.type() == fs::file_type::not_found) {
             if (const fs::file_type stream = detail::StreamTargetType(path);
                 stream != fs::file_type::none) {
-                destination = {path, fs::file_status(stream), links > 0};
+                destination = {path, fs::file_status(stream), throughLink || links > 0};
                 return true;
             }
         }
         if (status.type() != fs::file_type::symlink) {
-            destination = {path, status, links > 0};
+            destination = {path, status, throughLink || links > 0};
             return true;
         }
         if (links == kMaxLinks) {
@@ -144,6 +169,20 @@ bool writeAll(ByteSink& sink, std::span<const std::uint8_t> bytes, std::string& 
     return true;
 }
 
+bool finishStream(ByteSink& sink, const fs::path& path, std::span<const std::uint8_t> bytes,
+                  std::string& error) {
+    std::string why;
+    if (!writeAll(sink, bytes, why)) {
+        error = "writing " + quoted(path) + " " + why;
+        return false;
+    }
+    if (!sink.Commit(why)) {
+        error = "finishing the write failed: " + why;
+        return false;
+    }
+    return true;
+}
+
 bool writeStream(const fs::path& path, std::span<const std::uint8_t> bytes, std::string& error) {
     std::string why;
     std::unique_ptr<ByteSink> sink = OpenStreamSink(path, why);
@@ -151,15 +190,7 @@ bool writeStream(const fs::path& path, std::span<const std::uint8_t> bytes, std:
         error = "cannot open " + quoted(path) + ": " + why;
         return false;
     }
-    if (!writeAll(*sink, bytes, why)) {
-        error = "writing " + quoted(path) + " " + why;
-        return false;
-    }
-    if (!sink->Commit(why)) {
-        error = "finishing the write failed: " + why;
-        return false;
-    }
-    return true;
+    return finishStream(*sink, path, bytes, error);
 }
 
 /// False, with `error` set, when `target` may not be written; else its destination.
@@ -169,12 +200,23 @@ bool checkTarget(const fs::path& target, const WritePolicy& policy, Destination&
         error = "the path names no file";
         return false;
     }
+    error = NameLengthRefusal(target);
+    if (!error.empty()) return false;
     if (!resolve(target, destination, error)) return false;
     error = refusal(target, destination, policy);
     return error.empty();
 }
 
 }  // namespace
+
+std::string NameLengthRefusal(const fs::path& target) {
+    const std::size_t length = target.filename().native().size();
+    const std::size_t longest = detail::LongestFileName(target.parent_path());
+    if (length <= longest) return "";
+    return "the name of " + quoted(target) + " is too long: " + std::to_string(length) + " " +
+           detail::kFileNameUnits + ", where the file system takes at most " +
+           std::to_string(longest);
+}
 
 std::string WriteRefusal(const fs::path& target, const WritePolicy& policy) {
     Destination destination;
@@ -239,6 +281,23 @@ bool WriteFileAtomically(const fs::path& target, std::span<const std::uint8_t> b
     // The rename is done; syncing the directory makes it survive a power cut.
     detail::SyncDirectory(path.parent_path());
     return true;
+}
+
+std::unique_ptr<ByteSink> OpenStreamTarget(const fs::path& target, std::string& error) {
+    error.clear();
+    Destination destination;
+    if (!checkTarget(target, {}, destination, error)) return nullptr;
+    const fs::file_type type = destination.status.type();
+    if (type != fs::file_type::fifo && type != fs::file_type::character) return nullptr;
+    std::string why;
+    std::unique_ptr<ByteSink> sink = OpenStreamSink(destination.path, why);
+    if (!sink) error = "cannot open " + quoted(destination.path) + ": " + why;
+    return sink;
+}
+
+bool WriteToStream(ByteSink& stream, const fs::path& target, std::span<const std::uint8_t> bytes,
+                   std::string& error) {
+    return finishStream(stream, target, bytes, error);
 }
 
 bool StoresFile(const fs::path& target) {

@@ -10,17 +10,24 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "file_sink_platform.h"
 #include "platform/file_lock.h"
 #include "windows_error.h"
 
 namespace standin {
 namespace {
 
-/// The mutex name for `path`: names are case-insensitive on Windows, so the
-/// full path is folded to upper case and hashed (FNV-1a, 64 bits).
+/// The mutex name for `path`: the file's final path (through links, in the
+/// file system's own spelling: "film.nscene." and "FILM.nscene" lock the one
+/// file), folded to upper case as names are case-insensitive, and hashed
+/// (FNV-1a, 64 bits).
 std::wstring mutexNameFor(const std::filesystem::path& path) {
     std::error_code error;
-    std::wstring full = std::filesystem::weakly_canonical(path, error).wstring();
+    bool throughLink = false;
+    const std::filesystem::path final = detail::LinkedFile(path, throughLink);
+    std::wstring full = final != path && !final.empty()
+                            ? final.wstring()
+                            : std::filesystem::weakly_canonical(path, error).wstring();
     if (error) full = std::filesystem::absolute(path, error).wstring();
     if (!full.empty()) CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
     std::uint64_t hash = 14695981039346656037ull;

@@ -67,4 +67,11 @@ bool ReadRegularFile(const std::filesystem::path& path, std::uint64_t limit,
     return true;
 }
 
+std::optional<FileIdentity> IdentifyFile(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+    return FileIdentity{static_cast<std::uint64_t>(info.st_dev),
+                        static_cast<std::uint64_t>(info.st_ino)};
+}
+
 }  // namespace standin

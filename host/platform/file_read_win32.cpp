@@ -59,4 +59,18 @@ bool ReadRegularFile(const std::filesystem::path& path, std::uint64_t limit,
     return true;
 }
 
+std::optional<FileIdentity> IdentifyFile(const std::filesystem::path& path) {
+    // Opened for no access at all: a file another program holds still answers.
+    const HANDLE file = CreateFileW(path.c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = GetFileInformationByHandle(file, &info) != 0;
+    CloseHandle(file);
+    if (!known) return std::nullopt;
+    return FileIdentity{info.dwVolumeSerialNumber,
+                        (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+}
+
 }  // namespace standin

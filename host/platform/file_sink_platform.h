@@ -33,8 +33,18 @@ bool MayRemoveEntry(const std::filesystem::path& path);
 /// action; a few paths at once at most (others are simply not watched).
 void RemoveOnSignal(const std::filesystem::path& path);
 void ForgetOnSignal(const std::filesystem::path& path);
+/// The longest file name the file system holding `directory` ("" is the
+/// current directory) takes, in units of the platform's names (kFileNameUnits).
+std::size_t LongestFileName(const std::filesystem::path& directory);
+extern const char* const kFileNameUnits;
+/// The file that `target` leads to, where the file system's status does not
+/// follow links itself (Windows: symbolic links and other reparse points,
+/// and Wine's view of POSIX links); `target` unchanged elsewhere or when
+/// nothing is there. `throughLink` is set when a link was followed.
+std::filesystem::path LinkedFile(const std::filesystem::path& target, bool& throughLink);
 /// Renames `temporary` over `target`, replacing it in one step; false, with
-/// `error` set and nothing changed, on failure.
+/// `error` set and nothing changed, on failure. Where another program may
+/// hold the target for a moment (Windows), waits for it a bounded time.
 bool RenameOver(const std::filesystem::path& temporary, const std::filesystem::path& target,
                 std::string& error);
 /// Flushes the directory entry changes of `directory` ("" is the current

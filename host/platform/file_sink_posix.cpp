@@ -217,6 +217,20 @@ void ForgetOnSignal(const std::filesystem::path& path) {
     }
 }
 
+std::size_t LongestFileName(const std::filesystem::path& directory) {
+    const std::filesystem::path path = directory.empty() ? "." : directory;
+    const long longest = ::pathconf(path.c_str(), _PC_NAME_MAX);
+    return longest > 0 ? static_cast<std::size_t>(longest) : 255;  // NAME_MAX of most systems
+}
+
+const char* const kFileNameUnits = "bytes";
+
+// The file system's status sees links here: atomic_file.cpp follows them itself.
+std::filesystem::path LinkedFile(const std::filesystem::path& target, bool& throughLink) {
+    throughLink = false;
+    return target;
+}
+
 bool RenameOver(const std::filesystem::path& temporary, const std::filesystem::path& target,
                 std::string& error) {
     std::error_code renameError;

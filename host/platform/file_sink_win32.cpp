@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 
 #include "windows_error.h"
@@ -154,14 +155,87 @@ bool MayRemoveEntry(const std::filesystem::path& /*path*/) {
 void RemoveOnSignal(const std::filesystem::path& /*path*/) {}
 void ForgetOnSignal(const std::filesystem::path& /*path*/) {}
 
+std::size_t LongestFileName(const std::filesystem::path& directory) {
+    constexpr std::size_t kUsual = 255;  // NTFS, exFAT and FAT's long names alike
+    std::error_code ignored;
+    const std::wstring where = std::filesystem::absolute(directory.empty() ? "." : directory, ignored).wstring();
+    wchar_t volume[MAX_PATH + 1];
+    DWORD longest = 0;
+    if (!GetVolumePathNameW(where.c_str(), volume, MAX_PATH + 1) ||
+        !GetVolumeInformationW(volume, nullptr, 0, nullptr, &longest, nullptr, nullptr, 0) ||
+        longest == 0) {
+        return kUsual;
+    }
+    return longest;
+}
+
+const char* const kFileNameUnits = "characters";
+
+std::filesystem::path LinkedFile(const std::filesystem::path& target, bool& throughLink) {
+    throughLink = false;
+    // A pipe is not opened to ask (that would take its one free end).
+    if (StreamTargetType(target) != std::filesystem::file_type::none) return target;
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    throughLink = attributes != INVALID_FILE_ATTRIBUTES &&
+                  (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    // Opened for no access, through every link: the handle knows the real file.
+    const HANDLE file =
+        CreateFileW(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return throughLink ? std::filesystem::path() : target;
+    // A device or a pipe has no such name: it is written where it was named.
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        return target;
+    }
+    std::wstring name(MAX_PATH, L'\0');
+    DWORD length = 0;
+    for (;;) {
+        length = GetFinalPathNameByHandleW(file, name.data(), static_cast<DWORD>(name.size()),
+                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length < name.size()) break;
+        name.resize(length + 1);
+    }
+    CloseHandle(file);
+    if (length == 0) return target;
+    name.resize(length);
+    // "\\?\C:\..." and "\\?\UNC\server\...": the plain forms, as the user names them.
+    if (name.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + name.substr(8);
+    if (name.rfind(L"\\\\?\\", 0) == 0) return name.substr(4);
+    return name;
+}
+
 bool RenameOver(const std::filesystem::path& temporary, const std::filesystem::path& target,
                 std::string& error) {
-    if (!MoveFileExW(temporary.c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        error = detail::SystemErrorText(GetLastError());
-        return false;
+    // Windows renames nothing over a file that another program has open: a
+    // reader, an indexer, a virus scanner, each for a moment as a rule. The
+    // save waits for it, backing off, for a bounded time.
+    constexpr DWORD kLongestWaitMs = 2000;
+    constexpr DWORD kLongestPauseMs = 100;
+    DWORD waited = 0;
+    DWORD pause = 1;
+    for (;;) {
+        if (MoveFileExW(temporary.c_str(), target.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return true;
+        }
+        const DWORD code = GetLastError();
+        const bool held = code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION ||
+                          code == ERROR_LOCK_VIOLATION;
+        if (!held || waited >= kLongestWaitMs) {
+            error = detail::SystemErrorText(code);
+            if (held) {
+                char seconds[32];
+                std::snprintf(seconds, sizeof seconds, "%.1f", waited / 1000.0);
+                error += std::string(" (another program kept the file open for ") + seconds +
+                         " s; close it there and save again)";
+            }
+            return false;
+        }
+        Sleep(pause);
+        waited += pause;
+        pause = std::min(pause * 2, kLongestPauseMs);
     }
-    return true;
 }
 
 void SyncDirectory(const std::filesystem::path& /*directory*/) {

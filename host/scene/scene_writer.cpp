@@ -197,12 +197,13 @@ std::vector<std::uint8_t> WriteSceneBytes(Scene& scene, const std::string& name)
 }
 
 void SaveSceneFile(Scene& scene, const std::filesystem::path& path, const ByteSinkOpener& open,
-                   const WritePolicy& policy) {
-    const std::vector<std::uint8_t> bytes = WriteSceneBytes(scene, path.string());
+                   const WritePolicy& policy, std::vector<std::uint8_t>* written) {
+    std::vector<std::uint8_t> bytes = WriteSceneBytes(scene, path.string());
     std::string error;
     if (!WriteFileAtomically(path, bytes, error, open, policy)) {
         throw SceneFileError(path.string(), std::nullopt, "cannot save: " + error);
     }
+    if (written != nullptr) *written = std::move(bytes);
 }
 
 }  // namespace standin

@@ -759,6 +759,17 @@ test('at 700 x 450 both pictures stay in view, and a message moves nothing', asy
   }
 });
 
+test('after New, Ctrl+S asks for a name and leaves the scene open before as it was', async () => {
+  const before = nacrelle(['scene', 'show', '--json', 'keys.nscene'], dir);
+  page.once('dialog', (dialog) => dialog.accept());
+  await page.locator('#new-scene').click();
+  await page.waitForFunction(() => document.getElementById('scene-file').value === '');
+  await page.locator('h1').click();
+  await page.keyboard.press('Control+s');
+  await page.locator('#message', { hasText: 'Type a name' }).waitFor();
+  assert.equal(nacrelle(['scene', 'show', '--json', 'keys.nscene'], dir), before);
+});
+
 test('at 700 pixels the pictures stay in view and still; every control has a name', async () => {
   await page.setViewportSize({ width: 700, height: 600 });
   try {

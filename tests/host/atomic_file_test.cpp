@@ -5,6 +5,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <thread>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -100,6 +108,68 @@ TEST_F(AtomicFileTest, TheTemporaryFileIsNamedAfterTheTargetWhateverItsScript) {
         << temporary;
     EXPECT_EQ(ReadAll(target), Pattern(10, 1));
 }
+
+// The temporary name adds to the target's: for a name as long as the file
+// system takes, the target's part is cut, never inside a character.
+TEST_F(AtomicFileTest, ANameOfTheLongestLengthIsSavedAndALongerOneRefusedAsTooLong) {
+    std::vector<fs::path> names = {fs::path(std::string(255, 'n'))};
+#ifndef _WIN32
+    std::string accents;  // 127 characters of two bytes each, and one of one
+    for (int i = 0; i < 127; ++i) accents += "\xc3\xa9";
+    names.push_back(accents + "x");
+#endif
+    for (const fs::path& name : names) {
+        fs::path temporary;
+        const standin::ByteSinkOpener open = [&](const fs::path& path, std::string& why) {
+            temporary = path;
+            return standin::OpenFileSink(path, why);
+        };
+        std::string error;
+        ASSERT_TRUE(standin::WriteFileAtomically(dir_ / name, Pattern(10, 1), error, open)) << error;
+        const auto made = temporary.filename().native();
+        const auto kept = made.substr(1, made.find(fs::path(".saving-").native()) - 1);
+        EXPECT_EQ(name.native().rfind(kept, 0), 0u) << "not the target's name cut";
+        if (name.native()[0] != 'n') {
+            EXPECT_EQ(kept.size() % 2, 0u) << "a character was split";
+        }
+        EXPECT_EQ(ReadAll(dir_ / name), Pattern(10, 1));
+    }
+    EXPECT_EQ(FilesInDir(), names.size());
+    std::string error;
+    EXPECT_FALSE(standin::WriteFileAtomically(dir_ / std::string(256, 'n'), Pattern(4, 0), error));
+    EXPECT_NE(error.find("too long: 256"), std::string::npos) << error;
+    EXPECT_EQ(FilesInDir(), names.size());
+}
+
+#ifdef _WIN32
+// Windows renames nothing over an open file: a save waits for a program that
+// holds it a moment, and tells one that holds it on.
+TEST_F(AtomicFileTest, ASaveWaitsForAProgramThatHoldsTheFileAMoment) {
+    const fs::path target = dir_ / "held.ncs";
+    WriteAll(target, Pattern(4, 0));
+    const auto hold = [&] {
+        return CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    HANDLE held = hold();
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::thread release([held] {
+        Sleep(300);
+        CloseHandle(held);
+    });
+    std::string error;
+    EXPECT_TRUE(standin::WriteFileAtomically(target, Pattern(5, 1), error)) << error;
+    release.join();
+    EXPECT_EQ(ReadAll(target), Pattern(5, 1));
+
+    held = hold();
+    EXPECT_FALSE(standin::WriteFileAtomically(target, Pattern(6, 2), error));
+    CloseHandle(held);
+    EXPECT_NE(error.find("another program kept the file open"), std::string::npos) << error;
+    EXPECT_EQ(ReadAll(target), Pattern(5, 1));
+    EXPECT_EQ(FilesInDir(), 1u);
+}
+#endif
 
 TEST_F(AtomicFileTest, FailingHalfWayLeavesThePreviousFileIntact) {
     const fs::path target = dir_ / "scene.ncs";

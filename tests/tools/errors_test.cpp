@@ -299,6 +299,11 @@ const ErrorCase kErrorCases[] = {
      {"thicknessmapenabled", "cannot be animated"}},
     {"OutputNotPng", {"render", "--size", "8", "-o", "out.jpg"}, kUsage, {"out.jpg", ".png"}},
     {"SceneIntoMissingFolder", {"scene", "new", "nowhere/s.nscene"}, kFailure, {"nowhere"}},
+    // One past the 255 that the file systems here take.
+    {"SceneNameTooLong",
+     {"scene", "new", std::string(249, 'n') + ".nscene"},
+     kFailure,
+     {"too long", "256", "at most 255"}},
     {"SceneExistsAlready",
      {"scene", "new", "s.nscene"},
      kFailure,

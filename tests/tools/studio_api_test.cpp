@@ -7,6 +7,7 @@
 #endif
 
 #include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -18,6 +19,7 @@
 
 #include <png/png_codec.h>
 
+#include "program_run.h"
 #include "tools/session/host_session.h"
 #include "tools/studio/studio_api.h"
 
@@ -464,6 +466,143 @@ TEST_F(StudioApiTest, SaveAsReplacesOnlySceneFilesAndThoseOnlyWhenAsked) {
             EXPECT_EQ(bytesOf(target) == before, c.status != 200) << c.name;
         }
     }
+}
+
+// Another program's change to the open file, however the save names it,
+// stops the save; a file deleted, or replaced by the same bytes, is told
+// apart from one changed.
+TEST_F(StudioApiTest, EverySpellingOfTheOpenFileGetsTheChecksOfSave) {
+    namespace fs = std::filesystem;
+    const fs::path scene = dir_ / "film.nscene";
+    const auto replaceBy = [&](std::string bytes) {
+        std::ofstream(dir_ / "other", std::ios::binary) << bytes;
+        fs::rename(dir_ / "other", scene);
+    };
+    const auto save = [&](const std::string& file, bool anyway = false) {
+        const nlohmann::json body = {{"file", file}, {"replace", true}, {"anyway", anyway}};
+        return api_->handle(request("POST", "/api/scene/save", body.dump()));
+    };
+    const auto conflict = [](const ApiResponse& answer) {
+        return nlohmann::json::parse(answer.body).value("conflict", "");
+    };
+    std::vector<std::string> spellings = {(dir_ / "." / "film.nscene").string(),
+                                          (dir_ / "sub" / ".." / "film.nscene").string()};
+    fs::create_directory(dir_ / "sub");
+    std::error_code noLinks;
+    fs::create_directory_symlink(dir_, dir_ / "linked", noLinks);
+    if (!noLinks) spellings.push_back((dir_ / "linked" / "film.nscene").string());
+#ifdef _WIN32
+    // Names are case-insensitive, and a trailing dot is dropped.
+    spellings.push_back((dir_ / "FILM.nscene").string());
+    spellings.push_back((dir_ / "film.nscene.").string());
+#endif
+    for (const std::string& spelling : spellings) {
+        SCOPED_TRACE(spelling);
+        fs::remove(scene);
+        session_->saveScene(scene);
+        reopen(scene.string());
+        api_->handle(request("POST", "/api/panel", R"({"id":1490,"action":"type","text":"42"})"));
+        // Another program saves a change (its bytes still those of a scene).
+        const std::string read = bytesOf(scene);
+        replaceBy(read + "!");
+        EXPECT_TRUE(stateNow()["changedOnDisk"]);
+        EXPECT_EQ(save(spelling).status, 409);
+        EXPECT_EQ(conflict(save(spelling)), "changed");
+        EXPECT_EQ(bytesOf(scene), read + "!");
+        // Put back as it was read: no change, though another file is there now.
+        replaceBy(read);
+        EXPECT_FALSE(stateNow()["changedOnDisk"]);
+        EXPECT_EQ(save(spelling).status, 200);
+        EXPECT_EQ(stateNow()["file"], scene.string()) << "the open file keeps its name";
+    }
+
+    // Deleted: said so, and saved again only when asked.
+    fs::remove(scene);
+    const nlohmann::json state = stateNow();
+    EXPECT_TRUE(state["deletedOnDisk"]);
+    EXPECT_FALSE(state["changedOnDisk"]);
+    EXPECT_EQ(conflict(save((dir_ / "." / "film.nscene").string())), "deleted");
+    EXPECT_FALSE(fs::exists(scene));
+    EXPECT_EQ(save("", true).status, 200);
+    EXPECT_TRUE(fs::exists(scene));
+
+    // A new scene has no file: its Save asks for one, and the scene open
+    // before keeps what it holds.
+    const std::string before = bytesOf(scene);
+    EXPECT_EQ(api_->handle(request("POST", "/api/scene/new", "{}")).status, 200);
+    EXPECT_EQ(stateNow()["file"], "");
+    EXPECT_EQ(save("").status, 400);
+    EXPECT_EQ(bytesOf(scene), before);
+}
+
+// `scene set` and the studio save one file over and over: every edit of
+// each lands (on Windows a save waits while the other side has the file
+// open for a moment, as the studio does to see whether it changed).
+TEST_F(StudioApiTest, SceneSetAndTheStudioSavingOneFileLoseNoEdit) {
+    constexpr int kRuns = 100;
+    const std::filesystem::path scene = dir_ / "shared.nscene";
+    session_->saveScene(scene);
+    reopen(scene.string());
+    std::atomic<bool> done{false};
+    int studioSaves = 0, studioEdits = 0;
+    std::thread studio([&] {
+        while (!done) {
+            const nlohmann::json edit = {
+                {"id", 1490}, {"action", "type"}, {"text", std::to_string(300 + studioEdits % 50)}};
+            if (api_->handle(request("POST", "/api/panel", edit.dump())).status == 200) ++studioEdits;
+            const ApiResponse saved = api_->handle(request("POST", "/api/scene/save", "{}"));
+            if (saved.status == 200) {
+                ++studioSaves;
+            } else {
+                // Changed by `scene set` meanwhile: take its edits and go on.
+                api_->handle(request("POST", "/api/scene/reload", "{}"));
+            }
+        }
+    });
+    int failures = 0;
+    std::string firstFailure;
+    for (int i = 0; i < kRuns; ++i) {
+        const std::string key = "sat@" + std::to_string(i) + "=" + std::to_string(i % 50);
+        const testing::RunResult result = testing::runProgram(
+            testing::programPath(), {"scene", "set", scene.string(), "--key", key}, dir_,
+            {{"NACRELLE_PLUGIN", testing::modulePath().string()}});
+        if (result.exitCode != 0 && failures++ == 0) firstFailure = testing::describe(result);
+    }
+    done = true;
+    studio.join();
+    std::printf("%d scene set runs, %d failed; the studio saved %d times\n", kRuns, failures,
+                studioSaves);
+    EXPECT_EQ(failures, 0) << firstFailure;
+    EXPECT_GT(studioSaves, 0);
+    const testing::RunResult shown = testing::runProgram(
+        testing::programPath(), {"scene", "show", scene.string(), "--json"}, dir_,
+        {{"NACRELLE_PLUGIN", testing::modulePath().string()}});
+    ASSERT_EQ(shown.exitCode, 0) << testing::describe(shown);
+    const nlohmann::json sat = nlohmann::json::parse(shown.out)["map"]["parameters"]["sat"];
+    EXPECT_EQ(sat.value("keys", nlohmann::json::array()).size(), std::size_t{kRuns})
+        << "edits of `scene set` were lost";
+}
+
+// Any name the file system takes is saved, though the temporary file's name
+// is longer; a longer one is refused as too long.
+TEST_F(StudioApiTest, NamesUpToTheFileSystemsLimitAreSavedAndLongerOnesRefused) {
+    const std::string stem(255 - std::string(".nscene").size(), 'n');
+    for (const auto& [name, status] : {std::pair{stem + ".nscene", 200},
+                                       std::pair{stem.substr(15) + ".nscene", 200},
+                                       std::pair{stem + "n.nscene", 400}}) {
+        SCOPED_TRACE(name.size());
+        const nlohmann::json save = {{"file", (dir_ / name).string()}};
+        const ApiResponse answer = api_->handle(request("POST", "/api/scene/save", save.dump()));
+        EXPECT_EQ(answer.status, status) << answer.body;
+        EXPECT_EQ(answer.body.find("not a scene file"), std::string::npos) << answer.body;
+        if (status != 200) {
+            EXPECT_NE(answer.body.find("too long"), std::string::npos) << answer.body;
+        }
+        std::error_code tooLong;
+        EXPECT_EQ(std::filesystem::exists(dir_ / name, tooLong), status == 200);
+    }
+    // Nothing left beside them.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 2);
 }
 
 #ifndef _WIN32

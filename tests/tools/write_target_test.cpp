@@ -98,6 +98,10 @@ const TargetCase kTargets[] = {
     {"the thickness image is never the output", false, "\"$0\" render --size 8 -o in.png",
      {"render", "--size", "8", "--thickness-map", "bitmap:in.png", "-o", "./in.png"}, 1,
      "is the input", "\"$0\" render --size 8 --thickness-map bitmap:in.png -o out.png"},
+    {"a frame range whose later name is a FIFO nobody reads writes no frame", false,
+     "\"$0\" scene new fr.nscene && mkfifo m-0002.png",
+     {"scene", "render", "fr.nscene", "--size", "8", "--frames", "0-2", "-o", "m.png"}, 1,
+     "nothing reads from the pipe", "! test -e m-0000.png && test -p m-0002.png"},
     {"a frame range whose later name is an input writes no frame", false,
      "\"$0\" render --size 8 -o m-0001.png && "
      "\"$0\" scene new fr.nscene --thickness-map bitmap:m-0001.png",

@@ -5,6 +5,8 @@
 #include <platform/command_line.h>
 
 #include <algorithm>
+#include <map>
+#include <memory>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -171,12 +173,20 @@ int renderMap(Texmap& map, const RenderCommand& command) {
     }
     const FrameRange range = *job.frames;
     const FrameFiles files(command.image.file, range);
-    // A refused name (an input, a read-only file) ends the command before
-    // the first frame is written: a mistake changes no file.
+    // A refused name (an input, a read-only file, a pipe nobody reads) ends
+    // the command before the first frame is written: a mistake changes no
+    // file. Pipes and devices are opened now and held until their frame, so
+    // that the reader found is the one written to.
+    std::map<long, std::unique_ptr<standin::ByteSink>> streams;
     for (long frame = range.first; frame <= range.last; ++frame) {
         const std::string name = files(frame);
-        if (const std::string why = standin::WriteRefusal(standin::PathFromUtf8(name), policy);
-            !why.empty()) {
+        std::string why = standin::WriteRefusal(standin::PathFromUtf8(name), policy);
+        if (why.empty()) {
+            if (auto stream = standin::OpenStreamTarget(standin::PathFromUtf8(name), why)) {
+                streams.emplace(frame, std::move(stream));
+            }
+        }
+        if (!why.empty()) {
             throw Failure("cannot write \"" + name + "\": " + why + "; no frame was written");
         }
     }
@@ -186,8 +196,13 @@ int renderMap(Texmap& map, const RenderCommand& command) {
         const long count = range.last - range.first + 1;
         ProgressBar progress("frames", static_cast<int>(std::min<long>(count, kMaxProgressSteps)));
         for (long frame = range.first; frame <= range.last; ++frame) {
-            writeImage(renderPicture(map, frameToTime(static_cast<double>(frame)), command, options),
-                       files(frame), job.encoding, policy);
+            const Image image = renderPicture(map, frameToTime(static_cast<double>(frame)), command, options);
+            if (const auto stream = streams.find(frame); stream != streams.end()) {
+                writeImage(image, *stream->second, files(frame), job.encoding);
+                streams.erase(stream);
+            } else {
+                writeImage(image, files(frame), job.encoding, policy);
+            }
             progress.update(static_cast<int>(std::min<long>(frame - range.first + 1, kMaxProgressSteps)));
         }
     }

@@ -167,8 +167,11 @@ int runScene(const CommonOptions& common, const SceneCommand& command) {
     HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
     if (command.action == "new") {
         const std::filesystem::path file = standin::PathFromUtf8(command.file);
-        const bool replacing = std::filesystem::is_regular_file(file);
-        if (std::filesystem::exists(file) && !command.force) {
+        // A name the system cannot look up (one too long) is left to the
+        // save, which says what is wrong with it.
+        std::error_code unknown;
+        const bool replacing = std::filesystem::is_regular_file(file, unknown);
+        if (std::filesystem::exists(file, unknown) && !command.force) {
             throw Failure("\"" + command.file + "\" exists already (--force replaces it)");
         }
         // Replacing a scene waits for an edit in progress, as another edit

@@ -107,6 +107,9 @@ int run(int argc, char** argv) {
     CLI::App app{"Renders, inspects, edits and saves the Nacrelle thin-film texture map.",
                  "nacrelle"};
     app.require_subcommand(1);
+    // Options start with '-' everywhere: on Windows the command line would
+    // otherwise take "/film.nscene", a path from the drive's root, for an option.
+    app.allow_windows_style_options(false);
     app.set_version_flag("--version", "nacrelle " NACRELLE_VERSION);
     // Options of the program as a whole (--plugin) may follow the command too.
     app.fallthrough();

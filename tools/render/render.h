@@ -64,6 +64,11 @@ Image renderChartComparison(Texmap& map, TimeValue t, const ChartOptions& option
 void writeImage(const Image& image, const std::string& path, const PngEncoding& encoding,
                 const standin::WritePolicy& policy);
 
+/// Writes `image` as a PNG file into `stream`, the pipe or device `path`
+/// opened ahead (standin::OpenStreamTarget).
+void writeImage(const Image& image, standin::ByteSink& stream, const std::string& path,
+                const PngEncoding& encoding);
+
 /// Throws a UsageError when `path` (an -o value) does not end in .png; "-"
 /// (standard output) and names under which no file would be stored (a pipe,
 /// a device) pass.

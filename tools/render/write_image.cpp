@@ -30,6 +30,15 @@ void writeImage(const Image& image, const std::string& path, const PngEncoding& 
     }
 }
 
+void writeImage(const Image& image, standin::ByteSink& stream, const std::string& path,
+                const PngEncoding& encoding) {
+    std::string error;
+    if (!standin::WriteToStream(stream, standin::PathFromUtf8(path), encodePng(image, encoding),
+                                error)) {
+        throw Failure("cannot write \"" + path + "\": " + error);
+    }
+}
+
 void checkPngName(const std::string& path) {
     if (path == "-") return;
     const std::filesystem::path file = standin::PathFromUtf8(path);

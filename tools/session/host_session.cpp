@@ -81,9 +81,10 @@ void HostSession::adoptScene(std::unique_ptr<standin::Scene> loaded, const std::
 }
 
 void HostSession::saveScene(const std::filesystem::path& path,
-                            const standin::WritePolicy& policy) {
+                            const standin::WritePolicy& policy,
+                            std::vector<std::uint8_t>* written) {
     try {
-        standin::SaveSceneFile(*scene_, path, standin::OpenFileSink, policy);
+        standin::SaveSceneFile(*scene_, path, standin::OpenFileSink, policy, written);
     } catch (const standin::SceneFileError& error) {
         throw Failure(error.what());
     }

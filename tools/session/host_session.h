@@ -8,9 +8,11 @@
 #include <modules/module_loader.h>
 #include <scene/scene.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 class Texmap;
 
@@ -46,8 +48,9 @@ public:
     /// outside their ranges are clamped, as loadScene does.
     void adoptScene(std::unique_ptr<standin::Scene> loaded, const std::string& name);
     /// Saves the scene to `path`, replacing it only once complete and as
-    /// `policy` allows.
-    void saveScene(const std::filesystem::path& path, const standin::WritePolicy& policy = {});
+    /// `policy` allows; `written`, when given, receives the bytes saved.
+    void saveScene(const std::filesystem::path& path, const standin::WritePolicy& policy = {},
+                   std::vector<std::uint8_t>* written = nullptr);
 
 private:
     std::unique_ptr<standin::LoadedModule> module_;

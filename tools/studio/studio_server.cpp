@@ -133,6 +133,8 @@ public:
     bool run();
     void stop();
     void stopOnInterrupt();
+    /// Once stopping, ends run() as soon as no answer is being written.
+    void stopWhenIdle();
 
     // For the connections, on the I/O thread.
     asio::io_context& io() { return io_; }
@@ -206,9 +208,12 @@ void Connection::onRequest(beast::error_code error) {
                                      // run() goes on while an answer is worked out.
                                      work = asio::make_work_guard(server_.io())]() mutable {
         ApiResponse answer = self->server_.api().handle(apiRequest);
+        // Still being answered until the answer is written.
         asio::post(self->stream_.get_executor(), [self, keepAlive, answer = std::move(answer)] {
-            self->answering_ = false;
-            if (answer.eventStream && !self->server_.stopping()) return self->streamEvents(answer);
+            if (answer.eventStream && !self->server_.stopping()) {
+                self->answering_ = false;  // a stream writes on its own schedule
+                return self->streamEvents(answer);
+            }
             self->write(answer, keepAlive && !self->server_.stopping());
         });
     });
@@ -226,6 +231,11 @@ void Connection::write(const ApiResponse& answer, bool keepAlive) {
     stream_.expires_after(kRequestDeadline);
     http::async_write(stream_, response_,
                       [self = shared_from_this(), keepAlive](beast::error_code error, std::size_t) {
+                          self->answering_ = false;
+                          if (self->server_.stopping()) {
+                              self->close();
+                              return self->server_.stopWhenIdle();
+                          }
                           if (error) return self->close();
                           if (keepAlive) return self->waitForRequest();
                           self->lingerAndClose();
@@ -319,7 +329,19 @@ void HttpServer::stop() {
                 connection->close();
             }
         }
+        stopWhenIdle();
     });
+}
+
+void HttpServer::stopWhenIdle() {
+    if (!stopping_) return;
+    for (const std::weak_ptr<Connection>& weak : connections_) {
+        if (const auto connection = weak.lock(); connection && connection->answering()) return;
+    }
+    // The operations of closed connections are not waited for: Windows (and
+    // Wine) may be slow to cancel a read that a browser's idle connection
+    // left pending, and Ctrl-C must stop the studio at once.
+    io_.stop();
 }
 
 void HttpServer::stopOnInterrupt() {

@@ -11,6 +11,7 @@
 #include <modules/resources.h>
 #include <scene/scene.h>
 #include <scene/scene_file.h>
+#include <platform/atomic_file.h>
 #include <platform/shell.h>
 #include <platform/utf16.h>
 
@@ -291,6 +292,7 @@ nlohmann::json StudioState::describeLocked() const {
         }
     }
 
+    const DiskChange onDisk = diskChange();
     Texmap* thicknessMap = map_->GetSubTexmap(0);
     nlohmann::json thickness = {{"kind", thicknessMapKind(thicknessMap)}};
     if (auto* bitmap = dynamic_cast<standin::GreyBitmapMap*>(thicknessMap)) {
@@ -304,7 +306,8 @@ nlohmann::json StudioState::describeLocked() const {
             {"unsaved", unsaved()},
             {"undoSteps", history_.undoSteps()},
             {"redoSteps", history_.redoSteps()},
-            {"changedOnDisk", !file_.empty() && fileState(file_) != read_},
+            {"changedOnDisk", onDisk == DiskChange::Changed},
+            {"deletedOnDisk", onDisk == DiskChange::Deleted},
             {"rollouts", rollouts},
             {"thicknessMap", thickness},
             {"swatch", {options_.swatchSize, options_.swatchSize}},
@@ -681,14 +684,47 @@ nlohmann::json StudioState::reloadScene() {
     return changed();
 }
 
+bool StudioState::isOpenFile(const std::filesystem::path& target) const {
+    if (file_.empty()) return false;
+    if (target == file_) return true;
+    const std::optional<standin::FileIdentity> identity = standin::IdentifyFile(target);
+    const std::optional<standin::FileIdentity> open = standin::IdentifyFile(file_);
+    if (identity || open) return identity == open;
+    // Neither is there (the open file was deleted): names of the same place.
+    std::error_code targetError, openError;
+    const std::filesystem::path where = std::filesystem::weakly_canonical(target, targetError);
+    return !targetError && where == std::filesystem::weakly_canonical(file_, openError) &&
+           !openError;
+}
+
+StudioState::DiskChange StudioState::diskChange() const {
+    if (file_.empty()) return DiskChange::None;
+    const FileState now = fileState(file_);
+    if (now.kind == FileState::Kind::Absent) {
+        return read_.kind == FileState::Kind::Absent ? DiskChange::None : DiskChange::Deleted;
+    }
+    // By content: a file replaced by the same bytes (an editor's save that
+    // changed nothing) is no change.
+    const bool same = now.kind == read_.kind && now.bytes == read_.bytes && now.problem == read_.problem;
+    return same ? DiskChange::None : DiskChange::Changed;
+}
+
 nlohmann::json StudioState::saveScene(const std::string& file, bool replace, bool anyway) {
     ChangeScope scope(*this, false);
-    if (file.empty() && file_.empty()) throw ApiError(400, "say which scene file to save to");
+    if (file.empty() && file_.empty()) {
+        throw ApiError(400, "say which scene file to save to: the scene has none yet");
+    }
     // The open file's name as the page shows it means the open file: a name
-    // that is not UTF-8 shows otherwise than it is.
+    // that is not UTF-8 shows otherwise than it is. Any other spelling of the
+    // open file (another path to it, a link, a case the file system ignores)
+    // means it too, and gets the same checks.
     const bool named = !file.empty() && (file_.empty() || file != shownName(file_));
-    const std::filesystem::path target = named ? checkedPath(file, "scene") : file_;
-    const bool openFile = target == file_;
+    const std::filesystem::path chosen = named ? checkedPath(file, "scene") : file_;
+    const bool openFile = !named || isOpenFile(chosen);
+    const std::filesystem::path target = openFile ? file_ : chosen;
+    if (const std::string tooLong = standin::NameLengthRefusal(target); !tooLong.empty()) {
+        throw ApiError(400, "not saved: " + tooLong);
+    }
     // Held from the check to the save, as `scene set` holds it from reading
     // to saving: neither can slip in between the other's steps.
     std::optional<SceneLock> lock;
@@ -707,25 +743,39 @@ nlohmann::json StudioState::saveScene(const std::string& file, bool replace, boo
         throw ApiError(409, "not saved: " + name + " is not a scene file, and the studio " +
                                 "replaces only scene files; choose another name");
     }
-    if (now.kind == FileState::Kind::Absent) {
+    if (now.kind == FileState::Kind::Absent && !openFile) {
         if (const std::string problem = newSceneNameProblem(target); !problem.empty()) {
             throw ApiError(400, "not saved: " + problem);
         }
     }
-    if (openFile && now != read_ && !anyway) {
-        throw ApiError(409, "not saved: " + name + " has changed on disk since the studio read it",
-                       "changed");
+    if (openFile && !anyway) {
+        switch (diskChange()) {
+            case DiskChange::Deleted:
+                throw ApiError(409, "not saved: " + name + " was deleted since the studio read it",
+                               "deleted");
+            case DiskChange::Changed:
+                throw ApiError(409, "not saved: " + name +
+                                        " has changed on disk since the studio read it",
+                               "changed");
+            case DiskChange::None:
+                break;
+        }
     }
     if (!openFile && now.kind == FileState::Kind::Regular && !replace) {
         throw ApiError(409, "not saved: the scene " + name + " exists already", "exists");
     }
+    // What was written, not the file read again: once renamed, the new file
+    // is no longer the one locked, and another program's edit may follow at
+    // once (that edit must show as a change, not as what the studio holds).
+    FileState saved;
+    saved.kind = FileState::Kind::Regular;
     try {
-        session_->saveScene(target);
+        session_->saveScene(target, {}, &saved.bytes);
     } catch (const Failure& error) {
         throw ApiError(400, std::string("not saved: ") + error.what());
     }
     file_ = target;
-    read_ = fileState(target);
+    read_ = std::move(saved);
     savedVersion_ = version_;
     return changed();
 }

@@ -90,7 +90,7 @@ public:
     /// serial (of the changes: a save that changes nothing on screen
     /// counts too), file (readably: bytes that are
     /// not UTF-8 show as U+FFFD), unsaved flag, whether the file changed on
-    /// disk since it was read, the steps that can be undone and redone, the
+    /// disk since it was read or deleted meanwhile, the steps that can be undone and redone, the
     /// panels with their controls, the thickness map.
     nlohmann::json describe();
 
@@ -144,9 +144,10 @@ public:
     /// Reads the open file again, dropping the changes made since.
     nlohmann::json reloadScene();
     /// Saves the open scene to its file when `file` is empty, else to `file`
-    /// (Save As). Only a scene file is ever replaced: one that changed on
-    /// disk since it was read only when `anyway`, another scene than the
-    /// open one only when `replace`. A new file's name ends in .nscene.
+    /// (Save As; any name of the open file saves the open file). Only a scene
+    /// file is ever replaced: the open one, when it changed on disk or was
+    /// deleted since it was read, only when `anyway`; another scene only when
+    /// `replace`. A new file's name ends in .nscene.
     nlohmann::json saveScene(const std::string& file, bool replace, bool anyway);
 
     /// The picture as of `revision`; nothing when a newer change has
@@ -205,9 +206,13 @@ private:
         standin::FileIdentity identity;
         std::vector<std::uint8_t> bytes;
         std::string problem;  ///< for Other: why it cannot be read
-        bool operator==(const FileState&) const = default;
     };
     static FileState fileState(const std::filesystem::path& path);
+    /// What became of the open file on disk since the studio read or saved it.
+    enum class DiskChange { None, Changed, Deleted };
+    DiskChange diskChange() const;
+    /// True when `target` leads to the open file, however it is spelled.
+    bool isOpenFile(const std::filesystem::path& target) const;
     void load(const std::filesystem::path& path);
 
     std::filesystem::path file_;  ///< the open scene's file; empty: none yet

@@ -396,6 +396,8 @@ function take(s) {
 function update(s) {
   if (!s) return;
   const newer = !state || s.revision !== state.revision;
+  // A new scene has no file: the field no longer names the one before.
+  const fileGone = state && state.file && !s.file;
   state = s;
   document.documentElement.dataset.serial = String(s.serial);
   const shape = structureOf(s);
@@ -428,14 +430,15 @@ function update(s) {
       (available ? '' : 'tick the box beside the map button to choose one');
   }
   const fileField = $('scene-file');
-  if (document.activeElement !== fileField && s.file) fileField.value = s.file;
+  if (document.activeElement !== fileField && (s.file || fileGone)) fileField.value = s.file;
   const status = $('file-status');
   status.textContent = (s.file ? s.file : 'not saved yet') +
     (s.unsaved ? ' \u2014 unsaved changes' : '') +
-    (s.changedOnDisk ? ' \u2014 changed on disk since it was read' : '');
-  status.classList.toggle('changed', Boolean(s.changedOnDisk));
+    (s.changedOnDisk ? ' \u2014 changed on disk since it was read' : '') +
+    (s.deletedOnDisk ? ' \u2014 deleted on disk since it was read' : '');
+  status.classList.toggle('changed', Boolean(s.changedOnDisk || s.deletedOnDisk));
   // The bar offers ways out of a conflict the status line names, no longer.
-  if (!s.changedOnDisk) hideConflict();
+  if (!s.changedOnDisk && !s.deletedOnDisk) hideConflict();
   status.title = status.textContent;
   document.title = (s.unsaved ? '\u2022 ' : '') + 'Nacrelle Studio';
   updateHistory(s);
@@ -466,6 +469,12 @@ function hideConflict() {
 /// only once the user has said yes; a file changed on disk since it was
 /// read offers the ways on.
 async function save(file, options = {}) {
+  if (!file && !(state && state.file)) {
+    // A new scene: Save asks for a name, as Save As does.
+    showError('Type a name for the scene into the file field, then press Save.');
+    $('scene-file').focus();
+    return;
+  }
   const answer = await inTurn(() =>
     send('/api/scene/save', Object.assign({ file, revision: state.revision }, options)));
   if (!answer) return;
@@ -481,9 +490,13 @@ async function save(file, options = {}) {
     } else {
       refused(answer);
     }
-  } else if (reply.conflict === 'changed') {
+  } else if (reply.conflict === 'changed' || reply.conflict === 'deleted') {
     clearError();
     $('conflict-text').textContent = reply.error + '.';
+    // A deleted file has nothing to reload: Save recreates it.
+    const deleted = reply.conflict === 'deleted';
+    $('conflict-reload').hidden = deleted;
+    $('conflict-anyway').textContent = deleted ? 'Save (create it again)' : 'Save anyway';
     $('conflict').hidden = false;
     update(state);
   } else {

@@ -16,7 +16,8 @@
 //   from the others;
 // - a FIFO or a character device (a pipe, /dev/null, a terminal) is written
 //   straight into, as a stream; the node stays what it was;
-// - anything else (a directory, a block device, a socket) is refused;
+// - anything else (a directory, a block device, a socket) is refused, and so
+//   is a name longer than the file system takes;
 // - a target that is the same file (device and inode) as one of `inputs` is
 //   refused, however it is named.
 // The temporary file is removed on every way out, SIGINT, SIGTERM and SIGHUP
@@ -90,9 +91,26 @@ bool WriteFileAtomically(const std::filesystem::path& target, std::span<const st
                          std::string& error, const ByteSinkOpener& open = OpenFileSink,
                          const WritePolicy& policy = {});
 
+/// Why a file named `target` cannot be stored where it is (its name is
+/// longer than the file system takes there), or "" when its name fits.
+std::string NameLengthRefusal(const std::filesystem::path& target);
+
 /// Why WriteFileAtomically would refuse to write `target` as things are now
 /// (see the top of this file), or "" when it would write it. Lets a command
 /// that writes several files check them all before it writes the first.
 std::string WriteRefusal(const std::filesystem::path& target, const WritePolicy& policy = {});
+
+/// Opens `target` now when it leads to a FIFO or a character device, so that
+/// a command that writes several files finds a pipe nobody reads (or a device
+/// it cannot open) before it writes the first, and later writes to the reader
+/// it found. Null with `error` empty for any other target (WriteRefusal
+/// checks those); null with `error` set when the stream cannot be opened.
+std::unique_ptr<ByteSink> OpenStreamTarget(const std::filesystem::path& target,
+                                           std::string& error);
+
+/// Writes all of `bytes` to a stream from OpenStreamTarget for `target` and
+/// closes it; false, with `error` set, on failure.
+bool WriteToStream(ByteSink& stream, const std::filesystem::path& target,
+                   std::span<const std::uint8_t> bytes, std::string& error);
 
 }  // namespace standin

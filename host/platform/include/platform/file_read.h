@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,12 @@ struct FileIdentity {
     std::uint64_t index = 0;
     bool operator==(const FileIdentity&) const = default;
 };
+
+/// The identity of the file `path` leads to, through any links; nothing when
+/// nothing is there or it cannot be inspected. Two names of one file, however
+/// spelled (another case or a trailing dot on Windows, a linked folder), give
+/// the same identity.
+std::optional<FileIdentity> IdentifyFile(const std::filesystem::path& path);
 
 /// Reads all of `path` into `bytes` when it is a regular file of at most
 /// `limit` bytes; never reads more than `limit` + 1 bytes, should the file

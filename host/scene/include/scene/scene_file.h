@@ -92,8 +92,11 @@ std::vector<std::uint8_t> WriteSceneBytes(Scene& scene, const std::string& name)
 /// only once it is complete and durable (see WriteFileAtomically; `open`
 /// makes the sink injectable, `policy` says what it may replace). Throws
 /// SceneFileError on failure, leaving the previous file at `path` as it was.
+/// `written`, when given, receives the bytes saved: reading the file again
+/// could see another program's save that came right after the rename.
 void SaveSceneFile(Scene& scene, const std::filesystem::path& path,
-                   const ByteSinkOpener& open = OpenFileSink, const WritePolicy& policy = {});
+                   const ByteSinkOpener& open = OpenFileSink, const WritePolicy& policy = {},
+                   std::vector<std::uint8_t>* written = nullptr);
 
 /// Rebuilds a scene from the bytes of a scene file; `name` names the file in
 /// errors. The entry point for untrusted bytes (and for fuzzing). Throws
