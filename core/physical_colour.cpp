@@ -14,9 +14,12 @@ namespace {
 using Complex = std::complex<double>;
 
 // Below this, the terms of an Airy series left out change no channel visibly.
-constexpr double kSeriesTolerance = 1e-6;
+constexpr double kPi = 3.14159265358979323846;
+
+constexpr double kSeriesTolerance = 1e-4;
 // A film whose series needs more terms (an interface that reflects almost
-// everything) is summed wavelength by wavelength instead.
+// everything), or terms past the path table (a thick film of a high index),
+// is summed wavelength by wavelength instead.
 constexpr int kMaxSeriesTerms = 64;
 
 Complex baseIndex(const FilmStack& stack, const OpticsOptions& options, double lambda) {
@@ -31,25 +34,18 @@ Colour colourOf(const double rgb[3]) {
     return colour;
 }
 
-// The spectrum summed wavelength by wavelength: metals (whose index changes
-// with the wavelength), light tunnelling through the film, and films whose
-// Airy series converges too slowly.
+// The spectrum summed wavelength by wavelength with the exact sum: metals
+// (whose index changes with the wavelength) and light tunnelling through
+// the film.
 Colour summedSpectrum(float c1, float d, const FilmStack& stack, const OpticsOptions& options,
                       const SpectralTables& tables) {
     double reflectance[kSpectralSamples];
-    if (options.exactPhases()) {
-        const ExactFilm film(c1, d, stack.nMedium, stack.nFilm);
-        for (int i = 0; i < kSpectralSamples; ++i) {
-            const Complex n3 = options.baseMetal == kBaseDielectric
-                                   ? Complex(stack.nInternal)
-                                   : metalIndexAtRow(options.baseMetal, i);
-            reflectance[i] = film.reflectance(spectralWavelength(i), n3);
-        }
-    } else {
-        for (int i = 0; i < kSpectralSamples; ++i) {
-            reflectance[i] = filmReflectance(c1, static_cast<float>(spectralWavelength(i)), d,
-                                             stack.nMedium, stack.nFilm, stack.nInternal);
-        }
+    const ExactFilm film(c1, d, stack.nMedium, stack.nFilm);
+    for (int i = 0; i < kSpectralSamples; ++i) {
+        const Complex n3 = options.baseMetal == kBaseDielectric
+                               ? Complex(stack.nInternal)
+                               : metalIndexAtRow(options.baseMetal, i);
+        reflectance[i] = film.reflectance(spectralWavelength(i), n3);
     }
     double rgb[3];
     spectrumToRgb(tables, reflectance, rgb);
@@ -117,7 +113,9 @@ bool seriesColour(const DielectricFilm& film, const SpectralTables& tables, doub
     const double tailScale = 2.0 * (scaleS + scaleP) / (1.0 - ratio);
     double powerS = 1.0, powerP = 1.0, ratioPower = 1.0;
     for (int m = 1; tailScale * ratioPower >= kSeriesTolerance; ++m) {
-        if (m > kMaxSeriesTerms) return false;
+        if (m > kMaxSeriesTerms || std::fabs(m * film.path) >= SpectralTables::kPathLimit) {
+            return false;
+        }
         powerS *= film.rhoS;
         powerP *= film.rhoP;
         ratioPower *= ratio;
@@ -129,14 +127,27 @@ bool seriesColour(const DielectricFilm& film, const SpectralTables& tables, doub
     return true;
 }
 
+// The same transmission summed wavelength by wavelength: one cosine each.
+void summedTransmission(const DielectricFilm& film, const SpectralTables& tables, double rgb[3]) {
+    double reflectance[kSpectralSamples];
+    for (int i = 0; i < kSpectralSamples; ++i) {
+        const double k = std::cos(2.0 * kPi / spectralWavelength(i) * film.path);
+        const double s = film.tauS2 / ((film.rhoS * film.rhoS - 2.0 * film.rhoS * k) + 1.0);
+        const double p = film.tauP2 / ((film.rhoP * film.rhoP - 2.0 * film.rhoP * k) + 1.0);
+        reflectance[i] = 1.0 - 0.5 * film.q * (s + p);
+    }
+    spectrumToRgb(tables, reflectance, rgb);
+}
+
 Colour spectralColour(float c1, float d, const FilmStack& stack, const OpticsOptions& options,
                       const SpectralTables& tables) {
     if (options.baseMetal != kBaseDielectric) return summedSpectrum(c1, d, stack, options, tables);
     const DielectricFilm film = dielectricFilm(c1, d, stack, !options.physicalPhase);
     if (film.kind == DielectricFilm::kReflectsAll) return {1.0f, 1.0f, 1.0f, 1.0f};
+    if (film.kind == DielectricFilm::kTunnels) return summedSpectrum(c1, d, stack, options, tables);
     double rgb[3];
-    if (film.kind == DielectricFilm::kTransmits && seriesColour(film, tables, rgb)) return colourOf(rgb);
-    return summedSpectrum(c1, d, stack, options, tables);
+    if (!seriesColour(film, tables, rgb)) summedTransmission(film, tables, rgb);
+    return colourOf(rgb);
 }
 
 }  // namespace

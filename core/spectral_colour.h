@@ -24,7 +24,8 @@ struct SpectralTables {
     /// needs a few lookups instead of one cosine per wavelength. Longer paths
     /// (thick films of a high index) are summed as they come.
     static constexpr double kPathStep = 16.0;  // nm
-    static constexpr int kPathCount = 1501;    // 0 to 24000 nm
+    static constexpr int kPathCount = 6001;    // 0 to 96000 nm
+    static constexpr double kPathLimit = (kPathCount - 1) * kPathStep;
     struct PathEntry {
         double sum[3];    // at x = index * kPathStep
         double slope[3];  // derivative times kPathStep

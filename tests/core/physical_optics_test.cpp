@@ -225,9 +225,9 @@ TEST(OpticalColour, SpectralMatchesTheDefinitionSummedFromTheTables) {
         const Colour c = opticalReflectanceColour(k.c1, 0.0f, stack, k.options, &tables);
         SCOPED_TRACE(testing::Message() << "film " << stack.nFilm << " d " << k.d << " c1 " << k.c1
                                         << " base " << k.options.baseMetal);
-        EXPECT_NEAR(c.r, reference[0], 2e-5);
-        EXPECT_NEAR(c.g, reference[1], 2e-5);
-        EXPECT_NEAR(c.b, reference[2], 2e-5);
+        EXPECT_NEAR(c.r, reference[0], 2e-4);
+        EXPECT_NEAR(c.g, reference[1], 2e-4);
+        EXPECT_NEAR(c.b, reference[2], 2e-4);
     }
 }
 
@@ -239,9 +239,9 @@ TEST(OpticalColour, SpectralHalfWaveTermsSumTheThreeWavelengthReflectance) {
         return filmReflectance(0.6f, static_cast<float>(lambda), 150.0f, 1.0f, 1.38f, 1.52f);
     });
     const Colour c = opticalReflectanceColour(0.6f, 0.0f, stack, {true, false, 0}, &spectralTables());
-    EXPECT_NEAR(c.r, reference[0], 2e-5);
-    EXPECT_NEAR(c.g, reference[1], 2e-5);
-    EXPECT_NEAR(c.b, reference[2], 2e-5);
+    EXPECT_NEAR(c.r, reference[0], 2e-4);
+    EXPECT_NEAR(c.g, reference[1], 2e-4);
+    EXPECT_NEAR(c.b, reference[2], 2e-4);
 }
 
 }  // namespace
