@@ -4,7 +4,7 @@
 #pragma once
 
 #include "core/metal_index.h"
-#include "core/spectral_colour.h"
+#include "core/cie_colour.h"
 #include "core/thin_film.h"
 
 namespace nacrelle {

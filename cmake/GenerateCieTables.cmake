@@ -62,7 +62,7 @@ rows_text("${d65_rows}" FALSE d65_text)
 rows_text("${metal_rows}" TRUE metal_text)
 
 file(WRITE "${OUTPUT}.tmp" "\
-// Generated at build time from core/data/*.csv by cmake/GenerateSpectralData.cmake.
+// Generated at build time from core/data/*.csv by cmake/GenerateCieTables.cmake.
 // Do not edit: change the CSV files (their sources are in core/data/README.md).
 //
 // Sources:

@@ -1,5 +1,5 @@
 // Spectral colour: CIE weights and the interference table, built once.
-#include "core/spectral_colour.h"
+#include "core/cie_colour.h"
 
 #include <cmath>
 #include <memory>
