@@ -3,13 +3,16 @@
 // from the input event to the first swatch drawn that holds it.
 //
 //   node bench/studio_latency.mjs [--program build/default/bin/nacrelle]
-//        [--changes 120] [--load N] [--json FILE]
+//        [--changes 120] [--load N] [--drag-pixels 1] [--json FILE]
 //
 // --load N keeps N busy processes running alongside, for the figures under
 // load. The changes mix what an artist does: arrow keys in a field, values
 // typed, spinner drags (pixel by pixel) and the mouse wheel, each waited for
 // before the next; then one continuous drag at 60 moves a second, where a
-// newer step may supersede an older one's picture.
+// newer step may supersede an older one's picture. Its moves are one pixel
+// each, so that its steps come as an artist's do (every few moves at first);
+// --drag-pixels 4 makes every move a step, to see how many swatches a
+// second the studio can draw when the pointer asks for more.
 import { spawn } from 'node:child_process';
 import { mkdtempSync, rmSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
@@ -34,12 +37,14 @@ const { values: options } = parseArgs({
     program: { type: 'string', default: join(root, 'build/default/bin/nacrelle') },
     changes: { type: 'string', default: '120' },
     load: { type: 'string', default: '0' },
+    'drag-pixels': { type: 'string', default: '1' },
     json: { type: 'string' },
   },
 });
 const program = resolve(options.program);
 const changes = Number(options.changes);
 const loadProcesses = Number(options.load);
+const dragPixels = Number(options['drag-pixels']);
 
 function startStudio(dir) {
   return new Promise((resolveStudio, reject) => {
@@ -151,7 +156,8 @@ try {
   const stepped = await page.evaluate(() => window.studioTimings.slice());
   const steppedChart = await page.evaluate(() => (window.studioChartTimings || []).slice());
 
-  // A continuous drag: 60 moves a second, one pixel each.
+  // A continuous drag: 60 moves a second, `dragPixels` each, up 120 pixels
+  // and back down, as often as 240 moves take.
   await page.evaluate(() => {
     window.studioTimings.length = 0;
     if (window.studioChartTimings) window.studioChartTimings.length = 0;
@@ -168,10 +174,14 @@ try {
   await page.mouse.move(x, y);
   await page.mouse.down();
   const dragStart = await page.evaluate(() => performance.now());
+  const turn = Math.max(1, Math.round(120 / dragPixels));
+  const movesStart = Date.now();
   for (let i = 0; i < 240; ++i) {
-    y += i < 120 ? -1 : 1;
+    y += (Math.floor(i / turn) % 2 === 0 ? -1 : 1) * dragPixels;
     await page.mouse.move(x, y);
-    await page.waitForTimeout(1000 / 60);
+    // Paced by the clock: a move's own time counts towards its 1/60 s.
+    const wait = movesStart + (i + 1) * (1000 / 60) - Date.now();
+    if (wait > 0) await page.waitForTimeout(wait);
   }
   const dragEnd = await page.evaluate(() => performance.now());
   await page.mouse.up();
@@ -210,6 +220,7 @@ try {
     // machine: the swatches can come no more often than the moves.
     dragMovesPerSecond: 240 / ((dragEnd - dragStart) / 1000),
     dragSwatchesPerSecond: draws.length / ((dragEnd - dragStart) / 1000),
+    dragChangesPerSecond: dragged.length / ((dragEnd - dragStart) / 1000),
     dragSwatchGaps: gaps.length ? summary(gaps) : null,
     chartSteps: steppedChart.length ? summary(steppedChart) : null,
     chartDrag: chart.length ? summary(chart) : null,
@@ -223,7 +234,8 @@ try {
   for (const [kind, s] of Object.entries(result.byKind)) line('  ' + kind, s);
   line('swatch, 60 Hz drag', result.drag);
   console.log(`${'  swatches drawn a second'.padEnd(30)} ${result.dragSwatchesPerSecond.toFixed(1)}` +
-              ` (pointer moves a second: ${result.dragMovesPerSecond.toFixed(1)})`);
+              ` (pointer moves a second: ${result.dragMovesPerSecond.toFixed(1)},` +
+              ` changes a second: ${result.dragChangesPerSecond.toFixed(1)})`);
   line('  gap between swatches', result.dragSwatchGaps);
   line('chart, step by step', result.chartSteps);
   line('chart, 60 Hz drag', result.chartDrag);
