@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "tests/reliability/reliability_support.h"
-#include "tools/render/render.h"
+#include "app/render/render.h"
 
 namespace nacrelle::reliability {
 namespace {

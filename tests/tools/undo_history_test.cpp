@@ -1,6 +1,6 @@
 // The studio's undo history: differences that make the scenes back exactly,
 // and bounds in steps and bytes that drop the oldest steps first.
-#include "tools/studio/undo_history.h"
+#include "app/document/undo_history.h"
 
 #include <gtest/gtest.h>
 

@@ -10,12 +10,12 @@
 #include <memory>
 #include <string>
 
-#include "tools/cli/command_registration.h"
-#include "tools/cli/preset_commands.h"
-#include "tools/common/errors.h"
-#include "tools/cli/film_terms_report.h"
-#include "tools/session/host_session.h"
-#include "tools/cli/map_options.h"
+#include "cli/command_registration.h"
+#include "cli/preset_commands.h"
+#include "common/errors.h"
+#include "app/render/film_terms_report.h"
+#include "app/session/host_session.h"
+#include "cli/map_options.h"
 
 namespace nacrelle::tools {
 
@@ -42,7 +42,7 @@ Point3 direction(const std::string& text, const char* option) {
     const Vector3 v = parseVector(text, option);
     const double length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
     if (!(length > 0.0) || !std::isfinite(length)) {
-        throw UsageError(std::string(option) + " \"" + text + "\" has no direction");
+        throw BadValue(std::string(option) + " \"" + text + "\" has no direction");
     }
     if (std::abs(length - 1.0) <= 1e-6) return toPoint(v);
     return toPoint({v.x / length, v.y / length, v.z / length});
@@ -52,7 +52,7 @@ Point3 direction(const std::string& text, const char* option) {
 /// along z and the view leaning away from it in x.
 void vectorsForCosine(double cosine, Point3& normal, Point3& view) {
     if (!(cosine >= 0.0 && cosine <= 1.0)) {
-        throw UsageError("--cosine " + formatNumber(cosine) + " must lie between 0 and 1");
+        throw BadValue("--cosine " + formatNumber(cosine) + " must lie between 0 and 1");
     }
     const float c = static_cast<float>(cosine);
     normal = Point3(0.0f, 0.0f, 1.0f);
@@ -72,21 +72,21 @@ int runEval(const CommonOptions& common, const EvalCommand& command) {
     Point3 normal, view;
     if (command.cosine) {
         if (!command.normal.empty() || !command.view.empty()) {
-            throw UsageError("give --cosine or --normal and --view, not both");
+            throw BadValue("give --cosine or --normal and --view, not both");
         }
         vectorsForCosine(*command.cosine, normal, view);
     } else if (!command.normal.empty() && !command.view.empty()) {
         normal = direction(command.normal, "--normal");
         view = direction(command.view, "--view");
     } else {
-        throw UsageError("say where to look: --cosine C, or --normal X,Y,Z with --view X,Y,Z");
+        throw BadValue("say where to look: --cosine C, or --normal X,Y,Z with --view X,Y,Z");
     }
     if (command.mapValue) {
         if (!settings.thicknessMap.empty()) {
-            throw UsageError("give --map-value or --thickness-map, not both");
+            throw BadValue("give --map-value or --thickness-map, not both");
         }
         if (!std::isfinite(*command.mapValue)) {
-            throw UsageError("--map-value " + formatNumber(*command.mapValue) + " is not a number");
+            throw BadValue("--map-value " + formatNumber(*command.mapValue) + " is not a number");
         }
         settings.constantMapValue = command.mapValue;
     }

@@ -14,10 +14,10 @@
 #include <string>
 #include <utility>
 
-#include "tools/cli/command_registration.h"
-#include "tools/session/host_session.h"
-#include "tools/session/thickness_map_kinds.h"
-#include "tools/common/json_values.h"
+#include "cli/command_registration.h"
+#include "app/session/host_session.h"
+#include "app/session/thickness_map_kinds.h"
+#include "app/session/json_values.h"
 
 namespace nacrelle::tools {
 

@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "tools/cli/command_registration.h"
-#include "tools/cli/preset_commands.h"
-#include "tools/common/errors.h"
-#include "tools/session/host_session.h"
-#include "tools/cli/map_options.h"
-#include "tools/session/panel_editor.h"
+#include "cli/command_registration.h"
+#include "cli/preset_commands.h"
+#include "common/errors.h"
+#include "app/session/host_session.h"
+#include "cli/map_options.h"
+#include "app/session/panel_editor.h"
 
 namespace nacrelle::tools {
 
@@ -67,7 +67,7 @@ void apply(standin::HeadlessPanel& mainPanel, const std::string& action) {
     if (verb == "type") {
         const std::size_t equals = rest.find('=');
         if (equals == std::string::npos) {
-            throw UsageError("--type \"" + rest + "\": expected ID=TEXT");
+            throw BadValue("--type \"" + rest + "\": expected ID=TEXT");
         }
         const int id = controlId(rest.substr(0, equals), "--type");
         result = panelWith(mainPanel, id).TypeText(id, rest.substr(equals + 1));
@@ -77,7 +77,7 @@ void apply(standin::HeadlessPanel& mainPanel, const std::string& action) {
     } else if (verb == "select") {
         const std::size_t equals = rest.find('=');
         if (equals == std::string::npos) {
-            throw UsageError("--select \"" + rest + "\": expected ID=ITEM");
+            throw BadValue("--select \"" + rest + "\": expected ID=ITEM");
         }
         const int id = controlId(rest.substr(0, equals), "--select");
         const int item = static_cast<int>(parseInteger(rest.substr(equals + 1), "--select"));
@@ -86,9 +86,9 @@ void apply(standin::HeadlessPanel& mainPanel, const std::string& action) {
         const int id = controlId(rest, "--press");
         result = panelWith(mainPanel, id).PressButton(id);
     } else {
-        throw UsageError("unknown panel action \"" + action + "\"");
+        throw BadValue("unknown panel action \"" + action + "\"");
     }
-    if (!result) throw UsageError("--" + verb + " " + rest + ": " + result.error);
+    if (!result) throw BadValue("--" + verb + " " + rest + ": " + result.error);
 }
 
 nlohmann::json describeControl(const standin::ControlView& c) {

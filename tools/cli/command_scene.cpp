@@ -15,17 +15,17 @@
 #include <utility>
 #include <vector>
 
-#include "tools/cli/command_registration.h"
-#include "tools/cli/preset_commands.h"
-#include "tools/cli/command_render.h"
-#include "tools/common/errors.h"
-#include "tools/session/host_session.h"
-#include "tools/common/json_values.h"
-#include "tools/cli/map_options.h"
-#include "tools/session/map_settings.h"
-#include "tools/session/panel_labels.h"
-#include "tools/session/scene_lock.h"
-#include "tools/cli/write_policy.h"
+#include "cli/command_registration.h"
+#include "cli/preset_commands.h"
+#include "cli/command_render.h"
+#include "common/errors.h"
+#include "app/session/host_session.h"
+#include "app/session/json_values.h"
+#include "cli/map_options.h"
+#include "app/session/map_settings.h"
+#include "app/session/panel_labels.h"
+#include "app/document/scene_lock.h"
+#include "cli/write_policy.h"
 
 namespace nacrelle::tools {
 
@@ -149,11 +149,11 @@ int runScene(const CommonOptions& common, const SceneCommand& command) {
         settings.values.push_back(parseAssignment(text));
     }
     if (command.action != "set" && !command.assignments.empty()) {
-        throw UsageError("NAME=VALUE arguments belong to \"scene set\"; use --set with \"scene " +
+        throw BadValue("NAME=VALUE arguments belong to \"scene set\"; use --set with \"scene " +
                          command.action + "\"");
     }
     if (command.action == "set" && settings.empty()) {
-        throw UsageError("scene set: nothing to set (NAME=VALUE ...)");
+        throw BadValue("scene set: nothing to set (NAME=VALUE ...)");
     }
     RenderCommand render = command.render;
     render.map = command.map;
@@ -198,7 +198,7 @@ int runScene(const CommonOptions& common, const SceneCommand& command) {
         render.scene = command.file;  // an input: never the output
         return renderMap(map, render);
     } else {
-        throw UsageError("unknown scene action \"" + command.action + "\"");
+        throw BadValue("unknown scene action \"" + command.action + "\"");
     }
     return 0;
 }

@@ -13,10 +13,10 @@
 #include "platform/desktop.h"
 #include "params/typed_number.h"
 #include "sdk/render_evaluation.h"
-#include "tools/cli/command_registration.h"
-#include "tools/common/errors.h"
-#include "tools/cli/standard_output.h"
-#include "tools/studio/command_studio.h"
+#include "cli/command_registration.h"
+#include "common/errors.h"
+#include "cli/standard_output.h"
+#include "studio/command_studio.h"
 
 namespace nacrelle::tools {
 namespace {
@@ -129,7 +129,7 @@ int run(int argc, char** argv) {
         if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
             return app.exit(error);
         }
-        throw UsageError(parseErrorMessage(app, error));
+        throw BadValue(parseErrorMessage(app, error));
     }
     return result;
 }
@@ -148,7 +148,7 @@ int main(int argc, char** argv) {
         for (std::string& argument : arguments) pointers.push_back(argument.data());
         pointers.push_back(nullptr);
         exitCode = run(static_cast<int>(arguments.size()), pointers.data());
-    } catch (const UsageError& error) {
+    } catch (const BadValue& error) {
         std::fprintf(stderr, "nacrelle: %s\n", error.what());
         exitCode = kExitUsage;
     } catch (const Failure& error) {

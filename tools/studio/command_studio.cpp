@@ -1,4 +1,4 @@
-#include "tools/studio/command_studio.h"
+#include "studio/command_studio.h"
 
 #include <CLI/CLI.hpp>
 #include <max.h>
@@ -12,9 +12,9 @@
 #include <optional>
 #include <stdexcept>
 
-#include "tools/common/errors.h"
-#include "tools/session/host_session.h"
-#include "tools/studio/studio_server.h"
+#include "common/errors.h"
+#include "app/session/host_session.h"
+#include "studio/studio_server.h"
 
 namespace nacrelle::tools {
 
@@ -35,11 +35,11 @@ std::string launchPage(const std::string& address) {
 
 int runStudio(const CommonOptions& common, const StudioCommand& command) {
     if (command.port < 0 || command.port > 65535) {
-        throw UsageError("--port " + std::to_string(command.port) +
+        throw BadValue("--port " + std::to_string(command.port) +
                          " must lie between 0 (any free port) and 65535");
     }
     if (command.threads < 0 || command.threads > kMaxThreads) {
-        throw UsageError("--threads " + std::to_string(command.threads) +
+        throw BadValue("--threads " + std::to_string(command.threads) +
                          " must lie between 0 (one per core) and " + std::to_string(kMaxThreads));
     }
 

@@ -1,4 +1,4 @@
-#include "tools/studio/studio_server.h"
+#include "studio/studio_server.h"
 
 #include <array>
 #include <boost/asio/executor_work_guard.hpp>
@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "platform/exclusive_port.h"
-#include "tools/common/errors.h"
-#include "tools/studio/event_stream.h"
-#include "tools/studio/request_target.h"
+#include "common/errors.h"
+#include "studio/event_stream.h"
+#include "studio/request_target.h"
 
 namespace nacrelle::tools::studio {
 

@@ -1,4 +1,4 @@
-#include "tools/studio/studio_state.h"
+#include "studio/studio_state.h"
 
 #include <imtl.h>
 #include <iparamb2.h>
@@ -24,16 +24,16 @@
 #include <system_error>
 #include <thread>
 
-#include "tools/common/errors.h"
-#include "tools/session/host_session.h"
-#include "tools/render/image.h"
-#include "tools/common/json_values.h"
-#include "tools/session/map_settings.h"
-#include "tools/session/panel_editor.h"
-#include "tools/session/thickness_map_kinds.h"
-#include "tools/presets/presets.h"
-#include "tools/render/render.h"
-#include "tools/session/scene_lock.h"
+#include "common/errors.h"
+#include "app/session/host_session.h"
+#include "app/render/image.h"
+#include "app/session/json_values.h"
+#include "app/session/map_settings.h"
+#include "app/session/panel_editor.h"
+#include "app/session/thickness_map_kinds.h"
+#include "app/presets/presets.h"
+#include "app/render/render.h"
+#include "app/document/scene_lock.h"
 
 namespace nacrelle::tools::studio {
 
@@ -331,10 +331,10 @@ nlohmann::json StudioState::atRevision(std::optional<std::uint64_t> revision,
                                        bool keepsPictures) {
     ChangeScope scope(*this, !keepsPictures);
     if (revision && *revision != revision_) {
-        throw ApiError(409,
-                       "not done: the scene has changed in another tab or window since this one "
-                       "showed it; it now shows the scene as it is",
-                       "stale");
+        throw Conflict(
+            "not done: the scene has changed in another tab or window since this one "
+            "showed it; it now shows the scene as it is",
+            "stale");
     }
     return change();
 }
@@ -351,9 +351,9 @@ nlohmann::json StudioState::changed() {
 }
 
 std::filesystem::path StudioState::checkedPath(const std::string& file, const char* what) const {
-    if (file.empty()) throw ApiError(400, std::string("say which ") + what + " file");
+    if (file.empty()) throw BadValue(std::string("say which ") + what + " file");
     if (file.find('\0') != std::string::npos) {
-        throw ApiError(400, std::string("the ") + what + " file name holds a NUL character");
+        throw BadValue(std::string("the ") + what + " file name holds a NUL character");
     }
     std::filesystem::path path = standin::PathFromUtf8(file);
     if (!options_.fileRoot.empty()) {
@@ -363,7 +363,7 @@ std::filesystem::path StudioState::checkedPath(const std::string& file, const ch
         const std::filesystem::path root = options_.fileRoot.lexically_normal();
         const auto [rootEnd, fullAt] = std::mismatch(root.begin(), root.end(), full.begin(), full.end());
         if (error || rootEnd != root.end()) {
-            throw ApiError(403, "\"" + file + "\" lies outside " + root.string());
+            throw Refused("\"" + file + "\" lies outside " + root.string());
         }
         (void)fullAt;
     }
@@ -373,7 +373,7 @@ std::filesystem::path StudioState::checkedPath(const std::string& file, const ch
 standin::HeadlessPanel& StudioState::panelAt(int panel) const {
     const std::vector<standin::HeadlessPanel*> list = panels();
     if (panel < 0 || static_cast<std::size_t>(panel) >= list.size()) {
-        throw ApiError(404, "no panel " + std::to_string(panel));
+        throw NotFound("no panel " + std::to_string(panel));
     }
     return *list[static_cast<std::size_t>(panel)];
 }
@@ -384,7 +384,7 @@ nlohmann::json StudioState::panelInput(int panel, int id, const std::string& act
     ChangeScope scope(*this);
     standin::HeadlessPanel& target = panelAt(panel);
     const auto refuseUnless = [](const standin::InputResult& result) {
-        if (!result) throw ApiError(400, result.error);
+        if (!result) throw BadValue(result.error);
     };
     if (action == "press") {
         // Buttons open pages and choose maps elsewhere: nothing to undo.
@@ -402,8 +402,7 @@ nlohmann::json StudioState::panelInput(int panel, int id, const std::string& act
         } else if (action == "select") {
             refuseUnless(target.SelectItem(id, item));
         } else {
-            throw ApiError(400, "unknown action \"" + action +
-                                    "\" (type, spin, click, select or press)");
+            throw BadValue("unknown action \"" + action + "\" (type, spin, click, select or press)");
         }
     });
 }
@@ -431,7 +430,7 @@ StudioState::Snapshot StudioState::snapshot() {
     try {
         return {standin::WriteSceneBytes(session_->scene(), "the studio's scene"), version_, mapRoot};
     } catch (const standin::SceneFileError& error) {
-        throw ApiError(500, std::string("the scene cannot be kept for undo: ") + error.what());
+        throw std::runtime_error(std::string("the scene cannot be kept for undo: ") + error.what());
     }
 }
 
@@ -440,7 +439,7 @@ void StudioState::restore(const Snapshot& state) {
     try {
         scene = standin::ReadSceneBytes(state.scene, "the studio's scene");
     } catch (const standin::SceneFileError& error) {
-        throw ApiError(500, std::string("the step cannot be restored: ") + error.what());
+        throw std::runtime_error(std::string("the step cannot be restored: ") + error.what());
     }
     // A scene may hold other maps: the one edited is where it was.
     const auto roots = scene->Roots();
@@ -471,11 +470,11 @@ nlohmann::json StudioState::stepThroughHistory(bool back) {
     ChangeScope scope(*this);
     const char* what = back ? "undo" : "redo";
     if ((back ? history_.undoSteps() : history_.redoSteps()) == 0) {
-        throw ApiError(409, std::string("nothing to ") + what);
+        throw Conflict(std::string("nothing to ") + what);
     }
     const Snapshot now = snapshot();
     const std::optional<Snapshot> reached = back ? history_.undo(now) : history_.redo(now);
-    if (!reached) throw ApiError(409, std::string("nothing to ") + what);
+    if (!reached) throw Conflict(std::string("nothing to ") + what);
     restore(*reached);
     lastGesture_ = 0;
     ++revision_;
@@ -489,8 +488,8 @@ nlohmann::json StudioState::resetParameter(int panel, int id) {
         standin::PanelRollout& rollout = target.Rollout(r);
         const std::optional<standin::ControlView> control = rollout.Control(id);
         if (!control) continue;
-        if (control->param < 0) throw ApiError(400, "control " + std::to_string(id) + " has no parameter");
-        if (!control->enabled) throw ApiError(409, "control " + std::to_string(id) + " is unavailable");
+        if (control->param < 0) throw BadValue("control " + std::to_string(id) + " has no parameter");
+        if (!control->enabled) throw Conflict("control " + std::to_string(id) + " is unavailable");
         return recordEdit(0, [&] {
             rollout.GetParamBlock()->Reset(control->param);
             // The module sets what is available when a panel opens: a reset
@@ -498,7 +497,7 @@ nlohmann::json StudioState::resetParameter(int panel, int id) {
             reopenPanels();
         });
     }
-    throw ApiError(404, "no control " + std::to_string(id) + " in panel " + std::to_string(panel));
+    throw NotFound("no control " + std::to_string(id) + " in panel " + std::to_string(panel));
 }
 
 void StudioState::resetMap() {
@@ -530,8 +529,8 @@ nlohmann::json StudioState::applyPreset(const std::string& name) {
     const Preset* preset = nullptr;
     try {
         preset = &findPreset(name);
-    } catch (const UsageError& error) {
-        throw ApiError(404, error.what());
+    } catch (const BadValue& error) {
+        throw NotFound(error.what());
     }
     return recordEdit(0, [&] {
         // As `--preset` gives it: the preset's values over the defaults.
@@ -542,7 +541,7 @@ nlohmann::json StudioState::applyPreset(const std::string& name) {
             tools::applyPreset(*map_, *preset, kEditTime);
         } catch (const std::runtime_error& error) {
             restore(before);
-            throw ApiError(400, error.what());
+            throw BadValue(error.what());
         }
         openPanels();
     });
@@ -554,8 +553,8 @@ nlohmann::json StudioState::setThicknessMap(const std::string& kind, const std::
     // makes the button available.
     for (const standin::ControlView& c : panel_->Rollout(0).Controls()) {
         if (c.kind == standin::ControlKind::MapButton && !c.enabled) {
-            throw ApiError(409, "the thickness map is switched off: tick the box beside the map "
-                                "button first");
+            throw Conflict("the thickness map is switched off: tick the box beside the map "
+                           "button first");
         }
     }
     MapSettings settings;
@@ -566,7 +565,7 @@ nlohmann::json StudioState::setThicknessMap(const std::string& kind, const std::
     } else if (kind != "none") {
         std::string names = "none";
         for (const ThicknessMapKind& other : ThicknessMapKinds()) names += std::string(", ") + other.name;
-        throw ApiError(400, "\"" + kind + "\" is no thickness map (" + names + ")");
+        throw BadValue("\"" + kind + "\" is no thickness map (" + names + ")");
     }
     standin::ScriptValue enabled;
     std::string error;
@@ -585,7 +584,7 @@ nlohmann::json StudioState::setThicknessMap(const std::string& kind, const std::
             }
         } catch (const std::runtime_error& refused) {
             if (Texmap* old = map_->GetSubTexmap(0)) thicknessPanel_ = buildPanel(*old);
-            throw ApiError(400, refused.what());
+            throw BadValue(refused.what());
         }
         if (Texmap* chosen = map_->GetSubTexmap(0)) thicknessPanel_ = buildPanel(*chosen);
     });
@@ -661,11 +660,7 @@ void StudioState::load(const std::filesystem::path& path) {
 
 nlohmann::json StudioState::openScene(const std::string& file) {
     ChangeScope scope(*this);
-    try {
-        load(checkedPath(file, "scene"));
-    } catch (const Failure& error) {
-        throw ApiError(400, error.what());
-    }
+    load(checkedPath(file, "scene"));
     startHistory();
     ++revision_;
     return changed();
@@ -673,12 +668,8 @@ nlohmann::json StudioState::openScene(const std::string& file) {
 
 nlohmann::json StudioState::reloadScene() {
     ChangeScope scope(*this);
-    if (file_.empty()) throw ApiError(400, "no scene file is open: nothing to reload");
-    try {
-        load(file_);
-    } catch (const Failure& error) {
-        throw ApiError(400, error.what());
-    }
+    if (file_.empty()) throw BadValue("no scene file is open: nothing to reload");
+    load(file_);
     startHistory();
     ++revision_;
     return changed();
@@ -712,7 +703,7 @@ StudioState::DiskChange StudioState::diskChange() const {
 nlohmann::json StudioState::saveScene(const std::string& file, bool replace, bool anyway) {
     ChangeScope scope(*this, false);
     if (file.empty() && file_.empty()) {
-        throw ApiError(400, "say which scene file to save to: the scene has none yet");
+        throw BadValue("say which scene file to save to: the scene has none yet");
     }
     // The open file's name as the page shows it means the open file: a name
     // that is not UTF-8 shows otherwise than it is. Any other spelling of the
@@ -723,7 +714,7 @@ nlohmann::json StudioState::saveScene(const std::string& file, bool replace, boo
     const bool openFile = !named || isOpenFile(chosen);
     const std::filesystem::path target = openFile ? file_ : chosen;
     if (const std::string tooLong = standin::NameLengthRefusal(target); !tooLong.empty()) {
-        throw ApiError(400, "not saved: " + tooLong);
+        throw BadValue("not saved: " + tooLong);
     }
     // Held from the check to the save, as `scene set` holds it from reading
     // to saving: neither can slip in between the other's steps.
@@ -731,38 +722,37 @@ nlohmann::json StudioState::saveScene(const std::string& file, bool replace, boo
     try {
         lockScene(lock, target);
     } catch (const Failure& error) {
-        throw ApiError(409, std::string("not saved: ") + error.what());
+        throw Conflict(std::string("not saved: ") + error.what());
     }
     const FileState now = fileState(target);
     const std::string name = quoted(target);
     if (now.kind == FileState::Kind::Other) {
-        throw ApiError(409, "not saved: " + name + " is not a scene file (" + now.problem +
-                                "); choose another name");
+        throw Conflict("not saved: " + name + " is not a scene file (" + now.problem +
+                           "); choose another name");
     }
     if (now.kind == FileState::Kind::Regular && !isSceneFile(now.bytes)) {
-        throw ApiError(409, "not saved: " + name + " is not a scene file, and the studio " +
-                                "replaces only scene files; choose another name");
+        throw Conflict("not saved: " + name + " is not a scene file, and the studio " +
+                           "replaces only scene files; choose another name");
     }
     if (now.kind == FileState::Kind::Absent && !openFile) {
         if (const std::string problem = newSceneNameProblem(target); !problem.empty()) {
-            throw ApiError(400, "not saved: " + problem);
+            throw BadValue("not saved: " + problem);
         }
     }
     if (openFile && !anyway) {
         switch (diskChange()) {
             case DiskChange::Deleted:
-                throw ApiError(409, "not saved: " + name + " was deleted since the studio read it",
+                throw Conflict("not saved: " + name + " was deleted since the studio read it",
                                "deleted");
             case DiskChange::Changed:
-                throw ApiError(409, "not saved: " + name +
-                                        " has changed on disk since the studio read it",
+                throw Conflict("not saved: " + name + " has changed on disk since the studio read it",
                                "changed");
             case DiskChange::None:
                 break;
         }
     }
     if (!openFile && now.kind == FileState::Kind::Regular && !replace) {
-        throw ApiError(409, "not saved: the scene " + name + " exists already", "exists");
+        throw Conflict("not saved: the scene " + name + " exists already", "exists");
     }
     // What was written, not the file read again: once renamed, the new file
     // is no longer the one locked, and another program's edit may follow at
@@ -772,7 +762,7 @@ nlohmann::json StudioState::saveScene(const std::string& file, bool replace, boo
     try {
         session_->saveScene(target, {}, &saved.bytes);
     } catch (const Failure& error) {
-        throw ApiError(400, std::string("not saved: ") + error.what());
+        throw Failure(std::string("not saved: ") + error.what());
     }
     file_ = target;
     read_ = std::move(saved);

@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/studio/undo_history.h"
+#include "app/document/undo_history.h"
 
 namespace nacrelle::tools {
 class HostSession;
@@ -37,22 +37,6 @@ class ScopedShellHandler;
 class Texmap;
 
 namespace nacrelle::tools::studio {
-
-/// A request the studio refuses: `status` is the HTTP status that says why
-/// (400 for a bad value, 404 for an unknown thing), what() the message.
-/// `conflict` names a refusal the page offers ways out of: "changed" (the
-/// file changed on disk since it was read), "exists" (Save As found a scene).
-class ApiError : public std::runtime_error {
-public:
-    ApiError(int status, const std::string& message, std::string conflict = {})
-        : std::runtime_error(message), status_(status), conflict_(std::move(conflict)) {}
-    int status() const { return status_; }
-    const std::string& conflict() const { return conflict_; }
-
-private:
-    int status_;
-    std::string conflict_;
-};
 
 struct StudioOptions {
     /// Opened at start when it exists; otherwise where Save writes. UTF-8, or
@@ -116,7 +100,8 @@ public:
 
     // Changes. Each returns describe() after the change, plus "opened": the
     // addresses that ShellExecuteW was asked to open. A refused change
-    // throws ApiError and leaves everything as it was. Each edit is one
+    // throws one of the errors of common/errors.h and leaves everything as
+    // it was. Each edit is one
     // step of the history, except that the successive edits of one
     // `gesture` (a drag: any number but 0) make one step together.
 

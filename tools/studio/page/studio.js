@@ -1,12 +1,10 @@
-'use strict';
 // The studio page: draws the panels the server describes, sends what the
 // user does to them, and shows the pictures of the newest revision only.
-// The script is this file followed by pictures.js, spinner.js and
-// editing.js, in one scope.
-
-const token = new URLSearchParams(location.search).get('token') || '';
-const withToken = (path) =>
-  path + (path.includes('?') ? '&' : '?') + 'token=' + encodeURIComponent(token);
+// The page loads this module; it imports the others.
+import { $, withToken, showError, clearError } from './dom.js';
+import { noteChange, wantPictures } from './pictures.js';
+import { shownValue, refreshEdit, makeEdit, makeSpinner } from './spinner.js';
+import { updateHistory, openResetMenu } from './editing.js';
 
 // Dialog units to pixels: the base units of the template's font, 8-point
 // MS Sans Serif at 96 dpi (6 x 13 pixels; a unit is a quarter by an eighth).
@@ -18,21 +16,9 @@ const SS_CENTER = 0x1;
 // line high.
 const CLOSED_LIST_DLU = 12;
 
-let state = null;
+export let state = null;
 let structure = '';
 const elements = new Map();          // "panel:id:kind:rect" -> element
-
-const $ = (id) => document.getElementById(id);
-
-function showError(text) {
-  const box = $('message');
-  box.textContent = text;
-  box.hidden = false;
-}
-
-function clearError() {
-  $('message').hidden = true;
-}
 
 /// Posts `body` to `path`: { ok, status, reply, started }, or null when the
 /// studio does not answer (which it shows). `started` is when the user's
@@ -83,7 +69,7 @@ let lastRequest = Promise.resolve();
 // is settled when there are none (the tests wait for that).
 let unfinished = 0;
 
-function busy(delta) {
+export function busy(delta) {
   unfinished += delta;
   document.documentElement.dataset.unfinished = String(unfinished);
 }
@@ -99,7 +85,7 @@ function inTurn(work) {
 
 /// Asks for a change: `body`, or a function that makes it when its turn
 /// comes (from the state as it is then).
-function request(path, body, started) {
+export function request(path, body, started) {
   return inTurn(async () => {
     const made = typeof body === 'function' ? body() : body;
     const answer = await send(path, Object.assign({ revision: state.revision }, made), started);
@@ -109,7 +95,7 @@ function request(path, body, started) {
 }
 
 /// Control `id` (of `kind`) of panel `panel` as the newest state has it.
-function stateControl(panel, id, kind = 'edit') {
+export function stateControl(panel, id, kind = 'edit') {
   for (const rollout of state.rollouts) {
     if (rollout.panel !== panel) continue;
     const found = rollout.controls.find((c) => c.id === id && c.kind === kind);
@@ -118,7 +104,7 @@ function stateControl(panel, id, kind = 'edit') {
   return null;
 }
 
-function panelInput(panel, id, action, extra = {}, started = undefined) {
+export function panelInput(panel, id, action, extra = {}, started = undefined) {
   return request('/api/panel', Object.assign({ panel, id, action }, extra), started);
 }
 
@@ -133,7 +119,7 @@ function place(element, rect) {
 
 /// The static text that labels an edit: on its row to its left, else the
 /// nearest one above it in its column.
-function labelFor(control, controls) {
+export function labelFor(control, controls) {
   // Dialog units a label may overlap its control by and still be beside it.
   const SLACK = 2;
   // A label beside the control always wins over one above it.
@@ -393,7 +379,7 @@ function take(s) {
   update(s);
 }
 
-function update(s) {
+export function update(s) {
   if (!s) return;
   const newer = !state || s.revision !== state.revision;
   // A new scene has no file: the field no longer names the one before.
