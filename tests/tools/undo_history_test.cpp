@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace nacrelle::tools::studio {
+namespace nacrelle::tools {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -129,4 +129,4 @@ TEST(UndoHistory, IsBoundedInStepsAndBytesDroppingTheOldestFirst) {
 }
 
 }  // namespace
-}  // namespace nacrelle::tools::studio
+}  // namespace nacrelle::tools

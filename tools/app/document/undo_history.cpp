@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace nacrelle::tools::studio {
+namespace nacrelle::tools {
 
 namespace {
 
@@ -154,4 +154,4 @@ void UndoHistory::rebase(std::vector<Step>& list, const std::vector<std::uint8_t
     stepBytes_ += top.back.bytes();
 }
 
-}  // namespace nacrelle::tools::studio
+}  // namespace nacrelle::tools

@@ -1,4 +1,4 @@
-// The studio's undo history, bounded in steps and in bytes.
+// A document's undo history, bounded in steps and in bytes.
 //
 // A step is kept as the bytes by which the scene before it differs from the
 // scene after it (a typed value changes a few bytes of a scene of megabytes),
@@ -12,7 +12,7 @@
 #include <optional>
 #include <vector>
 
-namespace nacrelle::tools::studio {
+namespace nacrelle::tools {
 
 /// What turns one scene's bytes into another's: the runs that differ.
 class SceneDifference {
@@ -91,4 +91,4 @@ private:
     std::size_t stepBytes_ = 0;
 };
 
-}  // namespace nacrelle::tools::studio
+}  // namespace nacrelle::tools
