@@ -4,6 +4,7 @@
 #include <iparamb2.h>
 #include <maxapi.h>
 #include <params/param_access.h>
+#include <scene/scene.h>
 
 #include <cmath>
 #include <string>

@@ -4,6 +4,7 @@
 // fields: the host reports a parameter block read on a render thread).
 #include <gtest/gtest.h>
 #include <imtl.h>
+#include <iparamb2.h>
 #include <sdk/class_directory.h>
 #include <modules/module_loader.h>
 #include <maps/shade_context.h>

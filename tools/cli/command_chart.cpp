@@ -1,6 +1,5 @@
 // `nacrelle chart`: film thickness across, viewing angle up.
 #include <CLI/CLI.hpp>
-#include <imtl.h>
 #include <platform/command_line.h>
 
 #include <memory>

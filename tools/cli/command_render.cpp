@@ -1,6 +1,5 @@
 // `nacrelle render`: the map on a sample sphere, one image or one per frame.
 #include <CLI/CLI.hpp>
-#include <imtl.h>
 #include <platform/atomic_file.h>
 #include <platform/command_line.h>
 

@@ -1,9 +1,6 @@
 // `nacrelle scene new|show|set|render`: scene files holding a map.
 #include <CLI/CLI.hpp>
-#include <imtl.h>
 #include <platform/command_line.h>
-#include <sdk/host_file_names.h>
-#include <maps/grey_maps.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -23,7 +20,6 @@
 #include "app/session/json_values.h"
 #include "cli/map_options.h"
 #include "app/session/map_settings.h"
-#include "app/session/panel_labels.h"
 #include "app/document/scene_lock.h"
 #include "cli/write_policy.h"
 
@@ -46,27 +42,6 @@ Texmap& sceneMap(HostSession& session, const std::string& file) {
     Texmap* map = session.findMap();
     if (map == nullptr) throw Failure("scene \"" + file + "\" holds no Nacrelle map");
     return *map;
-}
-
-nlohmann::ordered_json describeMap(Texmap& map) {
-    nlohmann::ordered_json description = describeObject(&map);
-    Texmap* thicknessMap = map.GetSubTexmap(0);
-    description["thicknessMap"] = describeObject(thicknessMap);
-    // A bitmap's file is no parameter, but it is what the user chose.
-    if (auto* bitmap = dynamic_cast<standin::GreyBitmapMap*>(thicknessMap)) {
-        description["thicknessMap"]["file"] =
-            standin::FileNameFromHost(bitmap->GetFileName()).string();
-        if (!bitmap->ImageError().empty()) {
-            description["thicknessMap"]["imageError"] = bitmap->ImageError();
-        }
-    }
-    description["output"] = describeObject(outputFilterOf(map));
-    for (const auto& [name, label] : panelLabels(map)) {
-        if (description["parameters"].contains(name)) {
-            description["parameters"][name]["label"] = label;
-        }
-    }
-    return description;
 }
 
 /// Characters that `text` (UTF-8) shows: every byte but continuation bytes.

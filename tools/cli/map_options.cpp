@@ -71,7 +71,7 @@ TimeValue timeOf(const MapOptions& options) {
         return frameToTime(*options.frame);
     }
     if (options.time) {
-        if (*options.time < TIME_NegInfinity + 1L || *options.time > TIME_PosInfinity - 1L) {
+        if (!isTickInTimeRange(*options.time)) {
             throw BadValue("--time " + std::to_string(*options.time) +
                              " is outside the host's time range");
         }

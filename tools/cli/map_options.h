@@ -2,7 +2,6 @@
 // map settings.
 #pragma once
 
-#include <max.h>
 
 #include <optional>
 #include <string>

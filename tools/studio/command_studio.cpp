@@ -1,7 +1,6 @@
 #include "studio/command_studio.h"
 
 #include <CLI/CLI.hpp>
-#include <max.h>
 #include <platform/command_line.h>
 #include <platform/desktop.h>
 #include <platform/private_file.h>
@@ -65,9 +64,7 @@ int runStudio(const CommonOptions& common, const StudioCommand& command) {
         });
         try {
             launcher.emplace("nacrelle-studio.html", launchPage(address));
-            ShellExecuteW(nullptr, nullptr,
-                          WStr::FromUTF8(standin::PathToUtf8(launcher->path())).data(), nullptr,
-                          nullptr, SW_SHOW);
+            openThroughHost(launcher->path());
         } catch (const std::runtime_error& error) {
             std::fprintf(stderr, "nacrelle studio: cannot open the browser: %s\n", error.what());
         }

@@ -77,7 +77,7 @@ void lockScene(std::optional<SceneLock>& lock, const std::filesystem::path& path
 
 Document::Document(HostSession& session, const std::string& sceneFile,
                    std::filesystem::path fileRoot)
-    : session_(&session), fileRoot_(std::move(fileRoot)), panels_(session.module().Resources()) {
+    : session_(&session), fileRoot_(std::move(fileRoot)), panels_(session.moduleResources()) {
     if (!sceneFile.empty()) file_ = standin::PathFromUtf8(sceneFile);
     if (!file_.empty() && fileState(file_).kind != FileState::Kind::Absent) {
         load(file_);

@@ -1,5 +1,7 @@
 #include "app/render/film_terms_report.h"
 
+#include <imtl.h>
+
 #include <iparamb2.h>
 
 #include <cstdio>

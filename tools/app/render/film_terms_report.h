@@ -2,10 +2,12 @@
 // of the film reflectance at the red, green and blue wavelengths.
 #pragma once
 
-#include <imtl.h>
-
 #include <nlohmann/json.hpp>
 #include <string>
+
+#include "app/session/host_types.h"
+
+class ShadeContext;
 
 namespace nacrelle::tools {
 

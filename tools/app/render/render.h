@@ -6,11 +6,10 @@
 
 #include <platform/atomic_file.h>
 
-#include <max.h>
+#include "app/session/host_types.h"
 
 #include "app/render/image.h"
 
-class Texmap;
 
 namespace nacrelle::tools {
 

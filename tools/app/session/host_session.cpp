@@ -1,9 +1,14 @@
 #include "app/session/host_session.h"
 
 #include <imtl.h>
-#include <sdk/class_directory.h>
+#include <iparamb2.h>
+#include <modules/module_loader.h>
+#include <modules/resources.h>
 #include <platform/command_line.h>
+#include <scene/scene.h>
 #include <scene/scene_file.h>
+#include <sdk/class_directory.h>
+#include <sdk/render_evaluation.h>
 
 #include <system_error>
 
@@ -19,6 +24,13 @@ constexpr const char* kModuleVariable = "NACRELLE_PLUGIN";
 
 }  // namespace
 
+void openThroughHost(const std::filesystem::path& file) {
+    ShellExecuteW(nullptr, nullptr, WStr::FromUTF8(standin::PathToUtf8(file)).data(), nullptr,
+                  nullptr, SW_SHOW);
+}
+
+bool blocksWereReadDuringEvaluation() { return !standin::EvaluationViolations().empty(); }
+
 std::filesystem::path findModule(const std::filesystem::path& explicitPath) {
     if (!explicitPath.empty()) return explicitPath;
     if (const std::optional<std::string> fromEnvironment =
@@ -27,6 +39,10 @@ std::filesystem::path findModule(const std::filesystem::path& explicitPath) {
         return standin::PathFromUtf8(*fromEnvironment);
     }
     return standin::RunningProgram().parent_path() / kModuleFileName;
+}
+
+std::shared_ptr<const standin::ModuleResources> HostSession::moduleResources() const {
+    return module_->Resources();
 }
 
 HostSession::HostSession(const std::filesystem::path& modulePath)

@@ -2,11 +2,7 @@
 // scene. Maps are created through the class directory, as the real host does.
 #pragma once
 
-#include <iparamb2.h>
-#include <max.h>
 #include <platform/atomic_file.h>
-#include <modules/module_loader.h>
-#include <scene/scene.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -14,9 +10,24 @@
 #include <string>
 #include <vector>
 
-class Texmap;
+#include "app/session/host_types.h"
+
+namespace standin {
+class LoadedModule;
+class ModuleResources;
+class Scene;
+}  // namespace standin
 
 namespace nacrelle::tools {
+
+/// Asks the host's shell to open `file`, as a plug-in's button asks it
+/// (ShellExecuteW): in the browser, for a page.
+void openThroughHost(const std::filesystem::path& file);
+
+/// Whether the module has read a parameter block while a render was
+/// evaluating maps, since the program started: the host names each such read
+/// on standard error as it happens.
+bool blocksWereReadDuringEvaluation();
 
 /// Where the module is: `explicitPath` when given, else $NACRELLE_PLUGIN,
 /// else Nacrelle.dlt next to the running program.
@@ -32,6 +43,8 @@ public:
     HostSession& operator=(const HostSession&) = delete;
 
     const standin::LoadedModule& module() const { return *module_; }
+    /// The module's resources: its strings and dialog templates.
+    std::shared_ptr<const standin::ModuleResources> moduleResources() const;
     /// The module's texture-map class.
     ClassDesc2& mapClass() const { return *mapClass_; }
 

@@ -1,10 +1,16 @@
 #include "app/session/json_values.h"
 
+#include <imtl.h>
 #include <iparamb2.h>
-#include <sdk/animation.h>
+#include <maps/grey_maps.h>
 #include <params/param_access.h>
+#include <sdk/animation.h>
+#include <sdk/host_file_names.h>
 
 #include <string>
+
+#include "app/session/map_settings.h"
+#include "app/session/panel_labels.h"
 
 namespace nacrelle::tools {
 
@@ -57,6 +63,29 @@ nlohmann::ordered_json describeObject(ReferenceTarget* object) {
         }
     }
     return {{"class", className.ToUTF8()}, {"parameters", parameters}};
+}
+
+std::string floatText(float value) { return standin::FormatFloat(value); }
+
+nlohmann::ordered_json describeMap(Texmap& map) {
+    nlohmann::ordered_json description = describeObject(&map);
+    Texmap* thicknessMap = map.GetSubTexmap(0);
+    description["thicknessMap"] = describeObject(thicknessMap);
+    // A bitmap's file is no parameter, but it is what the user chose.
+    if (auto* bitmap = dynamic_cast<standin::GreyBitmapMap*>(thicknessMap)) {
+        description["thicknessMap"]["file"] =
+            standin::FileNameFromHost(bitmap->GetFileName()).string();
+        if (!bitmap->ImageError().empty()) {
+            description["thicknessMap"]["imageError"] = bitmap->ImageError();
+        }
+    }
+    description["output"] = describeObject(outputFilterOf(map));
+    for (const auto& [name, label] : panelLabels(map)) {
+        if (description["parameters"].contains(name)) {
+            description["parameters"][name]["label"] = label;
+        }
+    }
+    return description;
 }
 
 }  // namespace nacrelle::tools

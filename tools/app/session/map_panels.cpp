@@ -18,12 +18,6 @@ namespace nacrelle::tools {
 
 namespace {
 
-/// The material editor as the panels see it: a fixed time.
-PanelEditor& editor() {
-    static PanelEditor instance(kPanelTime);
-    return instance;
-}
-
 /// What the page needs to know of the parameter behind a control: its name
 /// (the module's string), whether it is an integer, its default and range.
 void addParameter(nlohmann::json& control, ParamBlockDesc2* desc, ParamID param) {
@@ -114,28 +108,51 @@ standin::InputResult landOnStepGrid(standin::HeadlessPanel& panel, int id) {
     return onGrid;
 }
 
-standin::HeadlessPanel* buildPanel(Texmap& map) {
-    ParamDlg* dlg = map.CreateParamDlg(nullptr, &editor());
+/// The controls a command-line dump lists of a control: no parameter details.
+nlohmann::json listedControl(const standin::ControlView& c) {
+    nlohmann::json control = {{"id", c.id},
+                              {"class", c.className},
+                              {"text", c.text},
+                              {"rect", {c.rect.x, c.rect.y, c.rect.cx, c.rect.cy}},
+                              {"enabled", c.enabled},
+                              {"visible", c.visible}};
+    if (c.param >= 0) {
+        if (c.number) {
+            control["value"] = *c.number;
+        } else if (c.name) {
+            control["value"] = *c.name;
+        }
+    }
+    if (c.kind == standin::ControlKind::DropDown) control["items"] = c.items;
+    return control;
+}
+
+}  // namespace
+
+MapPanels::MapPanels(std::shared_ptr<const standin::ModuleResources> resources, int time,
+                     bool withThicknessPanel)
+    : resources_(std::move(resources)),
+      editor_(std::make_unique<PanelEditor>(time)),
+      time_(time),
+      withThicknessPanel_(withThicknessPanel) {}
+
+standin::HeadlessPanel* MapPanels::build(Texmap& map) const {
+    ParamDlg* dlg = map.CreateParamDlg(nullptr, editor_.get());
     standin::HeadlessPanel* panel = standin::AsHeadlessPanel(dlg);
     if (panel == nullptr) {
         if (dlg != nullptr) dlg->DeleteThis();
         throw Failure("the map built no panel");
     }
-    panel->SetTime(kPanelTime);
+    panel->SetTime(time_);
     return panel;
 }
-
-}  // namespace
-
-MapPanels::MapPanels(std::shared_ptr<const standin::ModuleResources> resources)
-    : resources_(std::move(resources)) {}
 
 MapPanels::~MapPanels() { close(); }
 
 void MapPanels::open(Texmap& map) {
     close();
-    panel_ = buildPanel(map);
-    reopenThicknessPanel(map);
+    panel_ = build(map);
+    if (withThicknessPanel_) reopenThicknessPanel(map);
 }
 
 void MapPanels::close() {
@@ -146,7 +163,7 @@ void MapPanels::close() {
 
 void MapPanels::reopenThicknessPanel(Texmap& map) {
     closeThicknessPanel();
-    if (Texmap* thicknessMap = map.GetSubTexmap(0)) thicknessPanel_ = buildPanel(*thicknessMap);
+    if (Texmap* thicknessMap = map.GetSubTexmap(0)) thicknessPanel_ = build(*thicknessMap);
 }
 
 void MapPanels::closeThicknessPanel() {
@@ -195,8 +212,7 @@ nlohmann::json MapPanels::describe() const {
     return rollouts;
 }
 
-void MapPanels::input(int panel, int id, const PanelInput& input) {
-    standin::HeadlessPanel& target = panelAt(panel);
+void MapPanels::apply(standin::HeadlessPanel& target, int id, const PanelInput& input) {
     const auto refuseUnless = [](const standin::InputResult& result) {
         if (!result) throw BadValue(result.error);
     };
@@ -216,6 +232,32 @@ void MapPanels::input(int panel, int id, const PanelInput& input) {
                        "\" (type, spin, click, select or press)");
     }
 }
+
+void MapPanels::input(int panel, int id, const PanelInput& input) {
+    apply(panelAt(panel), id, input);
+}
+
+void MapPanels::inputOnControl(int id, const PanelInput& input) {
+    for (standin::HeadlessPanel* p : panels()) {
+        if (p != thicknessPanel_ && p->RolloutWith(id) != nullptr) return apply(*p, id, input);
+    }
+    apply(*panel_, id, input);
+}
+
+nlohmann::json MapPanels::controls() const {
+    nlohmann::json list = nlohmann::json::array();
+    for (standin::HeadlessPanel* panel : panels()) {
+        if (panel == thicknessPanel_) continue;
+        for (int r = 0; r < panel->NumRollouts(); ++r) {
+            for (const standin::ControlView& c : panel->Rollout(r).Controls()) {
+                list.push_back(listedControl(c));
+            }
+        }
+    }
+    return list;
+}
+
+std::string MapPanels::dumpText() const { return panel_->DumpText(); }
 
 std::function<void()> MapPanels::parameterReset(int panel, int id) const {
     standin::HeadlessPanel& target = panelAt(panel);

@@ -19,6 +19,8 @@ class ModuleResources;
 
 namespace nacrelle::tools {
 
+class PanelEditor;
+
 /// The time the panels show and edit: a document is edited at time 0.
 inline constexpr int kPanelTime = 0;
 
@@ -33,8 +35,10 @@ struct PanelInput {
 
 class MapPanels {
 public:
-    /// The panels' dialogs come from `resources`, the module's.
-    explicit MapPanels(std::shared_ptr<const standin::ModuleResources> resources);
+    /// The panels' dialogs come from `resources`, the module's; they show
+    /// the map at `time`, and the thickness map's panel only when asked.
+    explicit MapPanels(std::shared_ptr<const standin::ModuleResources> resources,
+                       int time = kPanelTime, bool withThicknessPanel = true);
     ~MapPanels();
     MapPanels(const MapPanels&) = delete;
     MapPanels& operator=(const MapPanels&) = delete;
@@ -61,6 +65,16 @@ public:
     /// refuses the input.
     void input(int panel, int id, const PanelInput& input);
 
+    /// `input` on control `id` of the first panel that has it (the map's
+    /// when none has, so that its refusal names the control).
+    void inputOnControl(int id, const PanelInput& input);
+    /// Every control of the map's panel and of the panels added to it: ID,
+    /// class, text, place, availability and value (and a list's items), as
+    /// `nacrelle panel --json` prints them.
+    nlohmann::json controls() const;
+    /// The map's panel as text, as `nacrelle panel` prints it.
+    std::string dumpText() const;
+
     /// What resets the parameter behind control `id` of panel `panel` to its
     /// default (the panels must be opened again after it). NotFound, BadValue
     /// (no parameter) or Conflict (the control is unavailable) at once.
@@ -74,8 +88,13 @@ public:
 private:
     std::vector<standin::HeadlessPanel*> panels() const;
     standin::HeadlessPanel& panelAt(int panel) const;
+    standin::HeadlessPanel* build(Texmap& map) const;
+    static void apply(standin::HeadlessPanel& target, int id, const PanelInput& input);
 
     std::shared_ptr<const standin::ModuleResources> resources_;
+    std::unique_ptr<PanelEditor> editor_;
+    int time_;
+    bool withThicknessPanel_;
     standin::HeadlessPanel* panel_ = nullptr;
     standin::HeadlessPanel* thicknessPanel_ = nullptr;
 };

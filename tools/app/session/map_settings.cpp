@@ -154,6 +154,10 @@ bool isFrameInTimeRange(double frame) {
            ticks < static_cast<double>(TIME_PosInfinity);
 }
 
+bool isTickInTimeRange(long ticks) {
+    return ticks >= TIME_NegInfinity + 1L && ticks <= TIME_PosInfinity - 1L;
+}
+
 void requireThicknessImage(Texmap& map, TimeValue t) {
     auto* bitmap = dynamic_cast<standin::GreyBitmapMap*>(map.GetSubTexmap(0));
     if (bitmap == nullptr || bitmap->ImageError().empty()) return;

@@ -8,11 +8,10 @@
 #include <string>
 #include <vector>
 
-#include <max.h>
+#include "app/session/host_types.h"
 
 #include "app/session/value_parser.h"
 
-class Texmap;
 
 namespace nacrelle::tools {
 
@@ -54,6 +53,10 @@ TimeValue frameToTime(double frame);
 /// True when `frame` is finite and its time lies strictly between the host's
 /// negative and positive infinities.
 bool isFrameInTimeRange(double frame);
+
+/// True when `ticks` lies strictly between the host's negative and positive
+/// infinities.
+bool isTickInTimeRange(long ticks);
 
 /// Throws a Failure when `map` uses (switch on at t) a bitmap thickness map
 /// whose image could not be read, as after loading a scene whose image file

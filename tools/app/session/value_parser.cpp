@@ -119,4 +119,12 @@ KeyAssignment parseKey(std::string_view text) {
     return {std::string(name), frame, std::string(value)};
 }
 
+bool readTypedNumber(std::string_view text, double& value, std::string& error) {
+    return standin::ReadTypedNumber(text, value, error);
+}
+
+bool readTypedInteger(std::string_view text, long& value, std::string& error) {
+    return standin::ReadTypedInteger(text, value, error);
+}
+
 }  // namespace nacrelle::tools

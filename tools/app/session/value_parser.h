@@ -42,6 +42,12 @@ Vector3 parseVector(std::string_view text, std::string_view what);
 /// A number as messages quote it: up to 9 significant digits ("0.5", "1e+12").
 std::string formatNumber(double value);
 
+/// A number or a whole number as the host reads a typed value: false, with
+/// `error` saying why, for text that is none. For the command line's own
+/// conversion of option values.
+bool readTypedNumber(std::string_view text, double& value, std::string& error);
+bool readTypedInteger(std::string_view text, long& value, std::string& error);
+
 Assignment parseAssignment(std::string_view text);
 KeyAssignment parseKey(std::string_view text);
 
