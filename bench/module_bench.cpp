@@ -9,8 +9,8 @@
 
 #include "bench/module_maps.h"
 #include "bench/workload.h"
-#include "tools/render/parallel_rows.h"
-#include "tools/render/render.h"
+#include "app/render/parallel_rows.h"
+#include "app/render/render.h"
 
 namespace nacrelle::bench {
 

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "plugin/param_block.h"
-#include "tools/session/host_session.h"
+#include "app/session/host_session.h"
 
 namespace nacrelle::bench {
 

@@ -4,6 +4,7 @@
 #include <iparamb2.h>
 #include <maxapi.h>
 #include <params/param_access.h>
+#include <scene/scene.h>
 
 #include <cmath>
 #include <string>
@@ -13,11 +14,11 @@
 #include "fuzz/inputs/evaluation_probe.h"
 #include "fuzz/inputs/input_checks.h"
 #include "fuzz/inputs/module_session.h"
-#include "tools/cli/map_options.h"
-#include "tools/common/errors.h"
-#include "tools/cli/map_options.h"
-#include "tools/session/map_settings.h"
-#include "tools/session/value_parser.h"
+#include "cli/map_options.h"
+#include "common/errors.h"
+#include "cli/map_options.h"
+#include "app/session/map_settings.h"
+#include "app/session/value_parser.h"
 
 namespace nacrelle::fuzzing {
 namespace {
@@ -153,7 +154,7 @@ Finding CheckCommandValues(std::span<const std::uint8_t> bytes) {
         }
         settings = tools::toSettings(options.map);
         t = tools::timeOf(options.map);
-    } catch (const tools::UsageError&) {
+    } catch (const tools::BadValue&) {
         return {};
     }
 
@@ -162,7 +163,7 @@ Finding CheckCommandValues(std::span<const std::uint8_t> bytes) {
     try {
         tools::applySettings(map, settings, t);
         finding = CheckAppliedMap(map, options, settings, t);
-    } catch (const tools::UsageError&) {
+    } catch (const tools::BadValue&) {
         // Refused: the program discards the map, as here.
     } catch (const tools::Failure&) {
     }

@@ -1,7 +1,7 @@
 // The one plug-in module the checks load for the whole process.
 #pragma once
 
-#include "tools/session/host_session.h"
+#include "app/session/host_session.h"
 
 namespace nacrelle::fuzzing {
 

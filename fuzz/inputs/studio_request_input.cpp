@@ -11,7 +11,7 @@
 
 #include "fuzz/inputs/input_checks.h"
 #include "fuzz/inputs/module_session.h"
-#include "tools/studio/studio_api.h"
+#include "studio/studio_api.h"
 
 namespace nacrelle::fuzzing {
 namespace {

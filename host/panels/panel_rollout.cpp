@@ -196,29 +196,20 @@ InputResult PanelRollout::SetNumber(ControlData& control, double value) {
     IParamBlock2& block = *GetParamBlock();
     const ParamDef* def = desc_->FindParamDef(control.param);
     if (!def) return refused(controlName(control.id) + " is bound to an unknown parameter");
-    // Limited to the range here already, so that a huge entry cannot
-    // overflow the parameter's type before the range applies.
-    if (def->has_range) {
-        const bool integer = def->type != TYPE_FLOAT;
-        const double low = integer ? def->range_low.i : def->range_low.f;
-        const double high = integer ? def->range_high.i : def->range_high.f;
-        value = std::min(std::max(value, low), high);
-    }
-    const TimeValue t = panel_.Time();
-    BOOL stored = FALSE;
-    if (def->type == TYPE_FLOAT) {
-        if (std::fabs(value) > FLT_MAX) {
-            return refused(std::to_string(value) + " is too large for a float parameter");
-        }
-        stored = SetValueClamped(block, control.param, t, static_cast<float>(value));
-    } else if (def->type == TYPE_INT) {
-        if (value < INT_MIN || value > INT_MAX) {
-            return refused(std::to_string(value) + " is too large for an integer parameter");
-        }
-        stored = SetValueClamped(block, control.param, t, static_cast<int>(std::lround(value)));
-    } else {
+    if (def->type != TYPE_FLOAT && def->type != TYPE_INT) {
         return refused(controlName(control.id) + " is bound to a parameter without a number");
     }
+    // The block limits the value to the parameter's range; only a parameter
+    // without one can be handed a value too large for its type.
+    if (!def->has_range) {
+        if (def->type == TYPE_FLOAT && std::fabs(value) > FLT_MAX) {
+            return refused(std::to_string(value) + " is too large for a float parameter");
+        }
+        if (def->type == TYPE_INT && (value < INT_MIN || value > INT_MAX)) {
+            return refused(std::to_string(value) + " is too large for an integer parameter");
+        }
+    }
+    const BOOL stored = SetValueClamped(block, control.param, panel_.Time(), value);
     if (!stored) return refused("the parameter block refused the value");
     Invalidate(control.param);
     InputResult result;

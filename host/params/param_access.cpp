@@ -221,6 +221,27 @@ BOOL SetValueClamped(IParamBlock2& pb, ParamID id, TimeValue t, int value) {
     return pb.SetValue(id, t, value);
 }
 
+BOOL SetValueClamped(IParamBlock2& pb, ParamID id, TimeValue t, double value) {
+    const ParamBlockDesc2* desc = pb.GetDesc();
+    const ParamDef* def = desc ? desc->FindParamDef(id) : nullptr;
+    if (!def || std::isnan(value)) return FALSE;
+    const bool integer = def->type == TYPE_INT;
+    if (!integer && def->type != TYPE_FLOAT) return FALSE;
+    if (def->has_range) {
+        const double low = integer ? def->range_low.i : def->range_low.f;
+        const double high = integer ? def->range_high.i : def->range_high.f;
+        value = std::clamp(value, low, high);
+    }
+    if (integer) {
+        if (!(value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max())) {
+            return FALSE;
+        }
+        return pb.SetValue(id, t, static_cast<int>(std::lround(value)));
+    }
+    if (std::fabs(value) > std::numeric_limits<float>::max()) return FALSE;
+    return pb.SetValue(id, t, static_cast<float>(value));
+}
+
 std::vector<ParamKey> ParamKeys(IParamBlock2& pb, ParamID id) {
     const auto* ours = dynamic_cast<const ParamBlock2*>(&pb);
     return ours ? ours->Keys(id) : std::vector<ParamKey>();

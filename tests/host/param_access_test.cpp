@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <string>
 #include <vector>
 
@@ -136,6 +138,16 @@ TEST_F(ParamAccess, ClampedSetsLimitToTheRange) {
     EXPECT_TRUE(standin::SetValueClamped(*block, kCount, 0, 4.6f));  // rounds
     EXPECT_EQ(block->GetInt(kCount), 5);
     EXPECT_FALSE(standin::SetValueClamped(*block, 99, 0, 1.0f));
+
+    // An entry in double: limited before it is narrowed, so a value past any
+    // float or int still lands on the range's end; integers round half away.
+    EXPECT_TRUE(standin::SetValueClamped(*block, kThickness, 0, 1e300));
+    EXPECT_EQ(block->GetFloat(kThickness), 3000.0f);
+    EXPECT_TRUE(standin::SetValueClamped(*block, kCount, 0, -1e300));
+    EXPECT_EQ(block->GetInt(kCount), 1);
+    EXPECT_TRUE(standin::SetValueClamped(*block, kCount, 0, 2.5));
+    EXPECT_EQ(block->GetInt(kCount), 3);
+    EXPECT_FALSE(standin::SetValueClamped(*block, kThickness, 0, std::nan("")));
 }
 
 TEST_F(ParamAccess, ScriptSetsAtATimeFollowAnimateMode) {

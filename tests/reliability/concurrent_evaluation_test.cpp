@@ -4,6 +4,7 @@
 // fields: the host reports a parameter block read on a render thread).
 #include <gtest/gtest.h>
 #include <imtl.h>
+#include <iparamb2.h>
 #include <sdk/class_directory.h>
 #include <modules/module_loader.h>
 #include <maps/shade_context.h>
@@ -18,7 +19,7 @@
 #include <vector>
 
 #include "tests/reliability/reliability_support.h"
-#include "tools/render/render.h"
+#include "app/render/render.h"
 
 namespace nacrelle::reliability {
 namespace {

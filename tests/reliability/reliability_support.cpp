@@ -13,7 +13,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "tools/render/image.h"
+#include "app/render/image.h"
 
 namespace nacrelle::reliability {
 

@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "tests/reliability/reliability_support.h"
-#include "tools/common/errors.h"
-#include "tools/session/host_session.h"
+#include "common/errors.h"
+#include "app/session/host_session.h"
 
 namespace nacrelle::reliability {
 namespace {

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #endif
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
@@ -20,8 +21,8 @@
 #include <png/png_codec.h>
 
 #include "program_run.h"
-#include "tools/session/host_session.h"
-#include "tools/studio/studio_api.h"
+#include "app/session/host_session.h"
+#include "studio/studio_api.h"
 
 namespace nacrelle::tools::studio {
 namespace {
@@ -106,7 +107,8 @@ TEST_F(StudioApiTest, RefusesRequestsWithoutTokenOrFromElsewhere) {
     opened.headers["sec-fetch-mode"] = "navigate";
     opened.headers["sec-fetch-dest"] = "document";
     EXPECT_EQ(api_->handle(opened).status, 200);
-    // The icon is the one thing served without the token, and only to this host.
+    // The icon and the page's scripts are the things served without the
+    // token, and only to this host; the page allows scripts from here alone.
     ApiRequest icon = request("GET", "/favicon.ico");
     icon.query.clear();
     const ApiResponse iconAnswer = api_->handle(icon);
@@ -115,6 +117,23 @@ TEST_F(StudioApiTest, RefusesRequestsWithoutTokenOrFromElsewhere) {
     EXPECT_EQ(iconAnswer.body.substr(1, 3), "PNG");
     icon.headers["host"] = "evil.example:48123";
     EXPECT_EQ(api_->handle(icon).status, 403);
+    ApiRequest script = request("GET", "/page/studio.js");
+    script.query.clear();
+    const ApiResponse scriptAnswer = api_->handle(script);
+    EXPECT_EQ(scriptAnswer.status, 200);
+    EXPECT_EQ(scriptAnswer.contentType, "text/javascript; charset=utf-8");
+    EXPECT_NE(scriptAnswer.body.find("import "), std::string::npos);
+    script.path = "/page/studio.css";
+    EXPECT_EQ(api_->handle(script).status, 404);
+    script.path = "/api/state";
+    EXPECT_EQ(api_->handle(script).status, 403);
+    const ApiResponse page = api_->handle(request("GET", "/"));
+    const auto& pageHeaders = page.headers;
+    const auto policy = std::find_if(pageHeaders.begin(), pageHeaders.end(), [](const auto& h) {
+        return h.first == "Content-Security-Policy";
+    });
+    ASSERT_NE(policy, pageHeaders.end());
+    EXPECT_NE(policy->second.find("script-src 'self';"), std::string::npos);
     struct Case {
         const char* what;
         std::function<void(ApiRequest&)> spoil;

@@ -2,7 +2,7 @@
 // may still come (run under ASan and TSan too); one server per port; requests
 // it refuses before the API sees them; and slow clients that must not hold
 // up a good one.
-#include "tools/studio/studio_server.h"
+#include "studio/studio_server.h"
 
 #include <gtest/gtest.h>
 
@@ -24,8 +24,8 @@
 #include <thread>
 #include <vector>
 
-#include "tools/common/errors.h"
-#include "tools/session/host_session.h"
+#include "common/errors.h"
+#include "app/session/host_session.h"
 
 namespace nacrelle::tools::studio {
 namespace {

@@ -1,6 +1,6 @@
 // The studio's undo history: differences that make the scenes back exactly,
 // and bounds in steps and bytes that drop the oldest steps first.
-#include "tools/studio/undo_history.h"
+#include "app/document/undo_history.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace nacrelle::tools::studio {
+namespace nacrelle::tools {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -129,4 +129,4 @@ TEST(UndoHistory, IsBoundedInStepsAndBytesDroppingTheOldestFirst) {
 }
 
 }  // namespace
-}  // namespace nacrelle::tools::studio
+}  // namespace nacrelle::tools

@@ -1,22 +1,22 @@
 // The parsers of what users type on the command line.
-#include "tools/session/value_parser.h"
+#include "app/session/value_parser.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "tools/common/errors.h"
+#include "common/errors.h"
 
 namespace nacrelle::tools {
 namespace {
 
-/// Expects `parse` to throw a UsageError whose message quotes `quoted`.
+/// Expects `parse` to throw a BadValue whose message quotes `quoted`.
 template <typename Parse>
 void expectUsageError(Parse parse, const std::string& quoted) {
     try {
         parse();
         ADD_FAILURE() << "accepted \"" << quoted << "\"";
-    } catch (const UsageError& error) {
+    } catch (const BadValue& error) {
         EXPECT_NE(std::string(error.what()).find(quoted), std::string::npos)
             << "message: " << error.what();
     }

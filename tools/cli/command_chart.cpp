@@ -1,21 +1,20 @@
 // `nacrelle chart`: film thickness across, viewing angle up.
 #include <CLI/CLI.hpp>
-#include <imtl.h>
 #include <platform/command_line.h>
 
 #include <memory>
 #include <string>
 
-#include "tools/cli/command_registration.h"
-#include "tools/cli/command_render.h"
-#include "tools/cli/image_output.h"
-#include "tools/cli/map_options.h"
-#include "tools/cli/preset_commands.h"
-#include "tools/common/errors.h"
-#include "tools/render/render.h"
-#include "tools/session/host_session.h"
-#include "tools/session/map_settings.h"
-#include "tools/session/value_parser.h"
+#include "cli/command_registration.h"
+#include "cli/command_render.h"
+#include "cli/image_output.h"
+#include "cli/map_options.h"
+#include "cli/preset_commands.h"
+#include "common/errors.h"
+#include "app/render/render.h"
+#include "app/session/host_session.h"
+#include "app/session/map_settings.h"
+#include "app/session/value_parser.h"
 
 namespace nacrelle::tools {
 namespace {
@@ -33,7 +32,7 @@ int runChart(const CommonOptions& common, const ChartCommand& command) {
     const MapSettings settings = toSettings(command.map);
     const std::size_t colon = command.thickness.find(':');
     if (colon == std::string::npos) {
-        throw UsageError("--thickness \"" + command.thickness + "\" is not a range: expected FROM:TO");
+        throw BadValue("--thickness \"" + command.thickness + "\" is not a range: expected FROM:TO");
     }
     ChartOptions options;
     options.thicknessFrom =
@@ -41,10 +40,10 @@ int runChart(const CommonOptions& common, const ChartCommand& command) {
     options.thicknessTo =
         static_cast<float>(parseNumber(command.thickness.substr(colon + 1), "--thickness"));
     if (options.thicknessFrom == options.thicknessTo) {
-        throw UsageError("--thickness \"" + command.thickness + "\" is an empty range");
+        throw BadValue("--thickness \"" + command.thickness + "\" is an empty range");
     }
     if (!settings.thicknessMap.empty()) {
-        throw UsageError("chart drives the thickness itself; --thickness-map does not apply");
+        throw BadValue("chart drives the thickness itself; --thickness-map does not apply");
     }
     checkSize(command.width, command.height);
     checkThreads(command.threads);

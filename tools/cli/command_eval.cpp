@@ -1,21 +1,19 @@
 // `nacrelle eval`: the colour of one sample through the loaded map.
 #include <CLI/CLI.hpp>
-#include <imtl.h>
 #include <platform/command_line.h>
-#include <maps/shade_context.h>
-#include <sdk/render_evaluation.h>
 
 #include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
 
-#include "tools/cli/command_registration.h"
-#include "tools/cli/preset_commands.h"
-#include "tools/common/errors.h"
-#include "tools/cli/film_terms_report.h"
-#include "tools/session/host_session.h"
-#include "tools/cli/map_options.h"
+#include "cli/command_registration.h"
+#include "cli/preset_commands.h"
+#include "common/errors.h"
+#include "app/render/film_terms_report.h"
+#include "app/render/sample.h"
+#include "app/session/host_session.h"
+#include "cli/map_options.h"
 
 namespace nacrelle::tools {
 
@@ -31,32 +29,32 @@ struct EvalCommand {
     bool json = false;
 };
 
-Point3 toPoint(const Vector3& v) {
-    return Point3(static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z));
+Direction toDirection(const Vector3& v) {
+    return {static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)};
 }
 
 /// The direction of the vector typed after `option`, of unit length as the
 /// shading context expects. A vector typed with unit length is used as typed,
 /// to the bit; any other is scaled.
-Point3 direction(const std::string& text, const char* option) {
+Direction direction(const std::string& text, const char* option) {
     const Vector3 v = parseVector(text, option);
     const double length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
     if (!(length > 0.0) || !std::isfinite(length)) {
-        throw UsageError(std::string(option) + " \"" + text + "\" has no direction");
+        throw BadValue(std::string(option) + " \"" + text + "\" has no direction");
     }
-    if (std::abs(length - 1.0) <= 1e-6) return toPoint(v);
-    return toPoint({v.x / length, v.y / length, v.z / length});
+    if (std::abs(length - 1.0) <= 1e-6) return toDirection(v);
+    return toDirection({v.x / length, v.y / length, v.z / length});
 }
 
 /// A normal and a view vector whose |N.V| is exactly `cosine`: the normal
 /// along z and the view leaning away from it in x.
-void vectorsForCosine(double cosine, Point3& normal, Point3& view) {
+void vectorsForCosine(double cosine, Direction& normal, Direction& view) {
     if (!(cosine >= 0.0 && cosine <= 1.0)) {
-        throw UsageError("--cosine " + formatNumber(cosine) + " must lie between 0 and 1");
+        throw BadValue("--cosine " + formatNumber(cosine) + " must lie between 0 and 1");
     }
     const float c = static_cast<float>(cosine);
-    normal = Point3(0.0f, 0.0f, 1.0f);
-    view = Point3(std::sqrt(1.0f - c * c), 0.0f, -c);
+    normal = {0.0f, 0.0f, 1.0f};
+    view = {std::sqrt(1.0f - c * c), 0.0f, -c};
 }
 
 std::string number(float value) {
@@ -69,24 +67,24 @@ std::string number(float value) {
 
 int runEval(const CommonOptions& common, const EvalCommand& command) {
     MapSettings settings = toSettings(command.map);
-    Point3 normal, view;
+    Direction normal{}, view{};
     if (command.cosine) {
         if (!command.normal.empty() || !command.view.empty()) {
-            throw UsageError("give --cosine or --normal and --view, not both");
+            throw BadValue("give --cosine or --normal and --view, not both");
         }
         vectorsForCosine(*command.cosine, normal, view);
     } else if (!command.normal.empty() && !command.view.empty()) {
         normal = direction(command.normal, "--normal");
         view = direction(command.view, "--view");
     } else {
-        throw UsageError("say where to look: --cosine C, or --normal X,Y,Z with --view X,Y,Z");
+        throw BadValue("say where to look: --cosine C, or --normal X,Y,Z with --view X,Y,Z");
     }
     if (command.mapValue) {
         if (!settings.thicknessMap.empty()) {
-            throw UsageError("give --map-value or --thickness-map, not both");
+            throw BadValue("give --map-value or --thickness-map, not both");
         }
         if (!std::isfinite(*command.mapValue)) {
-            throw UsageError("--map-value " + formatNumber(*command.mapValue) + " is not a number");
+            throw BadValue("--map-value " + formatNumber(*command.mapValue) + " is not a number");
         }
         settings.constantMapValue = command.mapValue;
     }
@@ -98,40 +96,20 @@ int runEval(const CommonOptions& common, const EvalCommand& command) {
     if (found == nullptr) throw Failure("scene \"" + command.scene + "\" holds no Nacrelle map");
     Texmap& map = *found;
     applySettings(map, settings, t);
-    requireThicknessImage(map, t);
-    Interval valid = FOREVER;
-    map.Update(t, valid);
-
-    standin::RenderShadeContext sc;
-    sc.SetTime(t);
-    AColor colour;
-    float mono = 0.0f;
-    {
-        // One sample, evaluated as a render evaluates it.
-        const standin::RenderEvaluationScope evaluating;
-        sc.SetSample(normal, view, Point3(), Point3());
-        colour = map.EvalColor(sc);
-        sc.SetSample(normal, view, Point3(), Point3());
-        mono = map.EvalMono(sc);
-    }
-    nlohmann::json terms;
-    if (command.terms) {
-        sc.SetSample(normal, view, Point3(), Point3());
-        terms = filmTermsReport(map, sc, t);
-    }
+    const SampleResult sample = evaluateSample(map, normal, view, t, command.terms);
 
     if (command.json) {
         // JSON numbers with the nine digits that identify a float.
         std::printf("{\"r\": %s, \"g\": %s, \"b\": %s, \"a\": %s, \"mono\": %s",
-                    number(colour.r).c_str(), number(colour.g).c_str(), number(colour.b).c_str(),
-                    number(colour.a).c_str(), number(mono).c_str());
-        if (command.terms) std::printf(", \"terms\": %s", terms.dump().c_str());
+                    number(sample.r).c_str(), number(sample.g).c_str(), number(sample.b).c_str(),
+                    number(sample.a).c_str(), number(sample.mono).c_str());
+        if (command.terms) std::printf(", \"terms\": %s", sample.terms.dump().c_str());
         std::printf("}\n");
     } else {
-        std::printf("r %s\ng %s\nb %s\na %s\nmono %s\n", number(colour.r).c_str(),
-                    number(colour.g).c_str(), number(colour.b).c_str(), number(colour.a).c_str(),
-                    number(mono).c_str());
-        if (command.terms) std::printf("\n%s", filmTermsText(terms).c_str());
+        std::printf("r %s\ng %s\nb %s\na %s\nmono %s\n", number(sample.r).c_str(),
+                    number(sample.g).c_str(), number(sample.b).c_str(), number(sample.a).c_str(),
+                    number(sample.mono).c_str());
+        if (command.terms) std::printf("\n%s", filmTermsText(sample.terms).c_str());
     }
     return 0;
 }

@@ -1,11 +1,8 @@
 // `nacrelle panel`: the map's editor panel, built headless and driven by
 // user actions given in order.
 #include <CLI/CLI.hpp>
-#include <imtl.h>
-
 #include <platform/command_line.h>
 #include <platform/desktop.h>
-#include <panels/panels.h>
 #include <platform/shell.h>
 
 #include <cstdio>
@@ -15,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "tools/cli/command_registration.h"
-#include "tools/cli/preset_commands.h"
-#include "tools/common/errors.h"
-#include "tools/session/host_session.h"
-#include "tools/cli/map_options.h"
-#include "tools/session/panel_editor.h"
+#include "cli/command_registration.h"
+#include "cli/preset_commands.h"
+#include "common/errors.h"
+#include "app/session/host_session.h"
+#include "cli/map_options.h"
+#include "app/session/map_panels.h"
 
 namespace nacrelle::tools {
 
@@ -38,88 +35,38 @@ int controlId(const std::string& text, const std::string& action) {
     return static_cast<int>(parseInteger(text, action));
 }
 
-/// The panel itself and the panels added to it (the output filter's), in
-/// the order they are shown.
-std::vector<standin::HeadlessPanel*> panelsOf(standin::HeadlessPanel& panel) {
-    std::vector<standin::HeadlessPanel*> panels{&panel};
-    for (int i = 0; i < panel.NumDlgs(); ++i) {
-        if (standin::HeadlessPanel* added = standin::AsHeadlessPanel(panel.GetDlg(i))) {
-            panels.push_back(added);
-        }
-    }
-    return panels;
-}
-
-/// The first of the panels that has a control `id`; the main panel when none
-/// has, so that its error names the control.
-standin::HeadlessPanel& panelWith(standin::HeadlessPanel& panel, int id) {
-    for (standin::HeadlessPanel* p : panelsOf(panel)) {
-        if (p->RolloutWith(id) != nullptr) return *p;
-    }
-    return panel;
-}
-
-void apply(standin::HeadlessPanel& mainPanel, const std::string& action) {
+void apply(MapPanels& panels, const std::string& action) {
     const std::size_t colon = action.find(':');
     const std::string verb = action.substr(0, colon);
     const std::string rest = colon == std::string::npos ? "" : action.substr(colon + 1);
-    standin::InputResult result;
+    PanelInput input{verb, {}, 0, 0};
+    int id = 0;
     if (verb == "type") {
         const std::size_t equals = rest.find('=');
         if (equals == std::string::npos) {
-            throw UsageError("--type \"" + rest + "\": expected ID=TEXT");
+            throw BadValue("--type \"" + rest + "\": expected ID=TEXT");
         }
-        const int id = controlId(rest.substr(0, equals), "--type");
-        result = panelWith(mainPanel, id).TypeText(id, rest.substr(equals + 1));
+        id = controlId(rest.substr(0, equals), "--type");
+        input.text = rest.substr(equals + 1);
     } else if (verb == "click") {
-        const int id = controlId(rest, "--click");
-        result = panelWith(mainPanel, id).ClickCheckBox(id);
+        id = controlId(rest, "--click");
     } else if (verb == "select") {
         const std::size_t equals = rest.find('=');
         if (equals == std::string::npos) {
-            throw UsageError("--select \"" + rest + "\": expected ID=ITEM");
+            throw BadValue("--select \"" + rest + "\": expected ID=ITEM");
         }
-        const int id = controlId(rest.substr(0, equals), "--select");
-        const int item = static_cast<int>(parseInteger(rest.substr(equals + 1), "--select"));
-        result = panelWith(mainPanel, id).SelectItem(id, item);
+        id = controlId(rest.substr(0, equals), "--select");
+        input.item = static_cast<int>(parseInteger(rest.substr(equals + 1), "--select"));
     } else if (verb == "press") {
-        const int id = controlId(rest, "--press");
-        result = panelWith(mainPanel, id).PressButton(id);
+        id = controlId(rest, "--press");
     } else {
-        throw UsageError("unknown panel action \"" + action + "\"");
+        throw BadValue("unknown panel action \"" + action + "\"");
     }
-    if (!result) throw UsageError("--" + verb + " " + rest + ": " + result.error);
-}
-
-nlohmann::json describeControl(const standin::ControlView& c) {
-    nlohmann::json control = {{"id", c.id},
-                              {"class", c.className},
-                              {"text", c.text},
-                              {"rect", {c.rect.x, c.rect.y, c.rect.cx, c.rect.cy}},
-                              {"enabled", c.enabled},
-                              {"visible", c.visible}};
-    if (c.param >= 0) {
-        if (c.number) {
-            control["value"] = *c.number;
-        } else if (c.name) {
-            control["value"] = *c.name;
-        }
+    try {
+        panels.inputOnControl(id, input);
+    } catch (const BadValue& refused) {
+        throw BadValue("--" + verb + " " + rest + ": " + refused.what());
     }
-    if (c.kind == standin::ControlKind::DropDown) control["items"] = c.items;
-    return control;
-}
-
-/// The controls of the panel and of the panels added to it.
-nlohmann::json controlsOf(standin::HeadlessPanel& mainPanel) {
-    nlohmann::json controls = nlohmann::json::array();
-    for (standin::HeadlessPanel* panel : panelsOf(mainPanel)) {
-        for (int r = 0; r < panel->NumRollouts(); ++r) {
-            for (const standin::ControlView& c : panel->Rollout(r).Controls()) {
-                controls.push_back(describeControl(c));
-            }
-        }
-    }
-    return controls;
 }
 
 }  // namespace
@@ -154,18 +101,15 @@ int runPanel(const CommonOptions& common, const PanelCommand& command) {
         }
     });
 
-    PanelEditor editor(t);
-    PanelCloser closer{map->CreateParamDlg(nullptr, &editor)};
-    auto* panel = dynamic_cast<standin::HeadlessPanel*>(closer.dlg);
-    if (panel == nullptr) throw Failure("the map built no panel");
-    panel->SetTime(t);
-    for (const std::string& action : command.actions) apply(*panel, action);
+    MapPanels panels(session.moduleResources(), t, false);
+    panels.open(*map);
+    for (const std::string& action : command.actions) apply(panels, action);
 
     if (command.json) {
-        const nlohmann::json out = {{"controls", controlsOf(*panel)}, {"opened", opened}};
+        const nlohmann::json out = {{"controls", panels.controls()}, {"opened", opened}};
         std::printf("%s\n", out.dump(2).c_str());
     } else {
-        std::printf("%s", panel->DumpText().c_str());
+        std::printf("%s", panels.dumpText().c_str());
         for (const std::string& address : opened) std::printf("opened %s\n", address.c_str());
     }
     if (!notOpened.empty()) {

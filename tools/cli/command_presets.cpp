@@ -6,14 +6,14 @@
 #include <memory>
 #include <string>
 
-#include "tools/common/errors.h"
-#include "tools/session/host_session.h"
-#include "tools/cli/image_output.h"
-#include "tools/cli/preset_commands.h"
-#include "tools/presets/presets.h"
-#include "tools/render/render.h"
-#include "tools/render/render_gallery.h"
-#include "tools/session/value_parser.h"
+#include "common/errors.h"
+#include "app/session/host_session.h"
+#include "cli/image_output.h"
+#include "cli/preset_commands.h"
+#include "app/presets/presets.h"
+#include "app/render/render.h"
+#include "app/render/render_gallery.h"
+#include "app/session/value_parser.h"
 
 namespace nacrelle::tools {
 
@@ -56,20 +56,20 @@ void printInFull(const Preset& preset) {
 
 void checkGallery(const GalleryOptions& options) {
     if (options.swatchSize < kMinSwatch || options.swatchSize > kMaxSwatch) {
-        throw UsageError("--swatch " + std::to_string(options.swatchSize) + " must lie between " +
+        throw BadValue("--swatch " + std::to_string(options.swatchSize) + " must lie between " +
                          std::to_string(kMinSwatch) + " and " + std::to_string(kMaxSwatch));
     }
     if (options.columns < 1 || options.columns > kMaxColumns) {
-        throw UsageError("--columns " + std::to_string(options.columns) +
+        throw BadValue("--columns " + std::to_string(options.columns) +
                          " must lie between 1 and " + std::to_string(kMaxColumns));
     }
     if (options.threads < 0 || options.threads > kMaxThreads) {
-        throw UsageError("--threads " + std::to_string(options.threads) +
+        throw BadValue("--threads " + std::to_string(options.threads) +
                          " must lie between 0 (one per core) and " + std::to_string(kMaxThreads));
     }
     const GallerySize size = gallerySize(options);
     if (size.width > kMaxSheetSide || size.height > kMaxSheetSide) {
-        throw UsageError("the gallery would be " + std::to_string(size.width) + "x" +
+        throw BadValue("the gallery would be " + std::to_string(size.width) + "x" +
                          std::to_string(size.height) + " pixels, more than " +
                          std::to_string(kMaxSheetSide) + " a side: use a smaller --swatch");
     }

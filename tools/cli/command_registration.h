@@ -17,7 +17,7 @@ struct CommonOptions {
 };
 
 /// Adds a command to `app`; running it sets `result` to its exit code.
-/// Errors are thrown as UsageError or Failure, and main reports them.
+/// Errors are thrown as BadValue or Failure, and main reports them.
 using AddCommand = void (*)(CLI::App& app, const CommonOptions& common, int& result);
 
 void addRenderCommand(CLI::App& app, const CommonOptions& common, int& result);

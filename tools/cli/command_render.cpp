@@ -1,6 +1,5 @@
 // `nacrelle render`: the map on a sample sphere, one image or one per frame.
 #include <CLI/CLI.hpp>
-#include <imtl.h>
 #include <platform/atomic_file.h>
 #include <platform/command_line.h>
 
@@ -11,16 +10,16 @@
 #include <optional>
 #include <string>
 
-#include "tools/cli/command_registration.h"
-#include "tools/cli/command_render.h"
-#include "tools/cli/preset_commands.h"
-#include "tools/common/errors.h"
-#include "tools/session/host_session.h"
-#include "tools/cli/map_options.h"
-#include "tools/session/map_settings.h"
-#include "tools/render/progress_bar.h"
-#include "tools/render/render.h"
-#include "tools/cli/write_policy.h"
+#include "cli/command_registration.h"
+#include "cli/command_render.h"
+#include "cli/preset_commands.h"
+#include "common/errors.h"
+#include "app/session/host_session.h"
+#include "cli/map_options.h"
+#include "app/session/map_settings.h"
+#include "app/render/progress_bar.h"
+#include "app/render/render.h"
+#include "cli/write_policy.h"
 
 namespace nacrelle::tools {
 
@@ -42,16 +41,16 @@ FrameRange parseFrameRange(const std::string& text) {
     // a negative first frame still reads.
     const std::size_t dash = text.find('-', 1);
     if (dash == std::string::npos) {
-        throw UsageError("--frames \"" + text + "\" is not a range: expected FIRST-LAST");
+        throw BadValue("--frames \"" + text + "\" is not a range: expected FIRST-LAST");
     }
     const FrameRange range{parseInteger(text.substr(0, dash), "--frames"),
                            parseInteger(text.substr(dash + 1), "--frames")};
     if (range.last < range.first) {
-        throw UsageError("--frames \"" + text + "\": the last frame comes before the first");
+        throw BadValue("--frames \"" + text + "\": the last frame comes before the first");
     }
     if (!isFrameInTimeRange(static_cast<double>(range.first)) ||
         !isFrameInTimeRange(static_cast<double>(range.last))) {
-        throw UsageError("--frames \"" + text + "\" reaches outside the host's time range");
+        throw BadValue("--frames \"" + text + "\" reaches outside the host's time range");
     }
     return range;
 }
@@ -107,10 +106,10 @@ RenderJob prepareRender(const RenderCommand& command) {
     checkSize(job.options.width, job.options.height);
     if (command.viewport) {
         if (command.width || command.height) {
-            throw UsageError("the viewport's texture is square: give --size, not --width or --height");
+            throw BadValue("the viewport's texture is square: give --size, not --width or --height");
         }
         if (command.size > kMaxViewportSide) {
-            throw UsageError("--viewport --size " + std::to_string(command.size) +
+            throw BadValue("--viewport --size " + std::to_string(command.size) +
                              " must lie between 1 and " + std::to_string(kMaxViewportSide));
         }
     }
@@ -121,10 +120,10 @@ RenderJob prepareRender(const RenderCommand& command) {
     (void)timeOf(command.map);
     if (!command.frames.empty()) {
         if (command.map.frame || command.map.time) {
-            throw UsageError("give --frames or a single --frame/--time, not both");
+            throw BadValue("give --frames or a single --frame/--time, not both");
         }
         if (command.image.file == "-") {
-            throw UsageError("--frames writes one file per frame; -o - can take only one image");
+            throw BadValue("--frames writes one file per frame; -o - can take only one image");
         }
         job.frames = parseFrameRange(command.frames);
     }
@@ -135,14 +134,14 @@ RenderJob prepareRender(const RenderCommand& command) {
 
 void checkSize(int width, int height) {
     if (width < 1 || height < 1 || width > kMaxImageSide || height > kMaxImageSide) {
-        throw UsageError("image size " + std::to_string(width) + "x" + std::to_string(height) +
+        throw BadValue("image size " + std::to_string(width) + "x" + std::to_string(height) +
                          " must lie between 1 and " + std::to_string(kMaxImageSide) + " a side");
     }
 }
 
 void checkThreads(int threads) {
     if (threads < 0 || threads > kMaxThreads) {
-        throw UsageError("--threads " + std::to_string(threads) + " must lie between 0 (one per " +
+        throw BadValue("--threads " + std::to_string(threads) + " must lie between 0 (one per " +
                          "core) and " + std::to_string(kMaxThreads));
     }
 }

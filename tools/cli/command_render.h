@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "tools/cli/image_output.h"
-#include "tools/cli/map_options.h"
+#include "cli/image_output.h"
+#include "cli/map_options.h"
 
 class Texmap;
 namespace CLI {
@@ -28,12 +28,12 @@ struct RenderCommand {
 /// Adds the swatch's output, size, frame range and thread options to `app`.
 void addRenderOptions(CLI::App& app, RenderCommand& render);
 
-/// Throws a UsageError unless an image of `width` x `height` can be made.
+/// Throws a BadValue unless an image of `width` x `height` can be made.
 void checkSize(int width, int height);
-/// Throws a UsageError unless `threads` is 0 (one per core) or a sane count.
+/// Throws a BadValue unless `threads` is 0 (one per core) or a sane count.
 void checkThreads(int threads);
 
-/// Throws the UsageError that the render command would meet (size, threads,
+/// Throws the BadValue that the render command would meet (size, threads,
 /// frames, settings), so that callers find it before they do any work.
 void checkRenderCommand(const RenderCommand& command);
 

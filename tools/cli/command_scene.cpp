@@ -1,9 +1,6 @@
 // `nacrelle scene new|show|set|render`: scene files holding a map.
 #include <CLI/CLI.hpp>
-#include <imtl.h>
 #include <platform/command_line.h>
-#include <sdk/host_file_names.h>
-#include <maps/grey_maps.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -15,17 +12,16 @@
 #include <utility>
 #include <vector>
 
-#include "tools/cli/command_registration.h"
-#include "tools/cli/preset_commands.h"
-#include "tools/cli/command_render.h"
-#include "tools/common/errors.h"
-#include "tools/session/host_session.h"
-#include "tools/common/json_values.h"
-#include "tools/cli/map_options.h"
-#include "tools/session/map_settings.h"
-#include "tools/session/panel_labels.h"
-#include "tools/session/scene_lock.h"
-#include "tools/cli/write_policy.h"
+#include "cli/command_registration.h"
+#include "cli/preset_commands.h"
+#include "cli/command_render.h"
+#include "common/errors.h"
+#include "app/session/host_session.h"
+#include "app/session/json_values.h"
+#include "cli/map_options.h"
+#include "app/session/map_settings.h"
+#include "app/document/scene_lock.h"
+#include "cli/write_policy.h"
 
 namespace nacrelle::tools {
 
@@ -46,27 +42,6 @@ Texmap& sceneMap(HostSession& session, const std::string& file) {
     Texmap* map = session.findMap();
     if (map == nullptr) throw Failure("scene \"" + file + "\" holds no Nacrelle map");
     return *map;
-}
-
-nlohmann::ordered_json describeMap(Texmap& map) {
-    nlohmann::ordered_json description = describeObject(&map);
-    Texmap* thicknessMap = map.GetSubTexmap(0);
-    description["thicknessMap"] = describeObject(thicknessMap);
-    // A bitmap's file is no parameter, but it is what the user chose.
-    if (auto* bitmap = dynamic_cast<standin::GreyBitmapMap*>(thicknessMap)) {
-        description["thicknessMap"]["file"] =
-            standin::FileNameFromHost(bitmap->GetFileName()).string();
-        if (!bitmap->ImageError().empty()) {
-            description["thicknessMap"]["imageError"] = bitmap->ImageError();
-        }
-    }
-    description["output"] = describeObject(outputFilterOf(map));
-    for (const auto& [name, label] : panelLabels(map)) {
-        if (description["parameters"].contains(name)) {
-            description["parameters"][name]["label"] = label;
-        }
-    }
-    return description;
 }
 
 /// Characters that `text` (UTF-8) shows: every byte but continuation bytes.
@@ -149,11 +124,11 @@ int runScene(const CommonOptions& common, const SceneCommand& command) {
         settings.values.push_back(parseAssignment(text));
     }
     if (command.action != "set" && !command.assignments.empty()) {
-        throw UsageError("NAME=VALUE arguments belong to \"scene set\"; use --set with \"scene " +
+        throw BadValue("NAME=VALUE arguments belong to \"scene set\"; use --set with \"scene " +
                          command.action + "\"");
     }
     if (command.action == "set" && settings.empty()) {
-        throw UsageError("scene set: nothing to set (NAME=VALUE ...)");
+        throw BadValue("scene set: nothing to set (NAME=VALUE ...)");
     }
     RenderCommand render = command.render;
     render.map = command.map;
@@ -198,7 +173,7 @@ int runScene(const CommonOptions& common, const SceneCommand& command) {
         render.scene = command.file;  // an input: never the output
         return renderMap(map, render);
     } else {
-        throw UsageError("unknown scene action \"" + command.action + "\"");
+        throw BadValue("unknown scene action \"" + command.action + "\"");
     }
     return 0;
 }

@@ -1,8 +1,8 @@
-#include "tools/cli/image_output.h"
+#include "cli/image_output.h"
 
 #include <CLI/CLI.hpp>
 
-#include "tools/cli/write_policy.h"
+#include "cli/write_policy.h"
 
 namespace nacrelle::tools {
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "tools/render/image.h"
+#include "app/render/image.h"
 
 namespace CLI {
 class App;

@@ -9,14 +9,15 @@
 #include <type_traits>
 #include <vector>
 
-#include "platform/command_line.h"
-#include "platform/desktop.h"
-#include "params/typed_number.h"
-#include "sdk/render_evaluation.h"
-#include "tools/cli/command_registration.h"
-#include "tools/common/errors.h"
-#include "tools/cli/standard_output.h"
-#include "tools/studio/command_studio.h"
+#include <platform/command_line.h>
+#include <platform/desktop.h>
+
+#include "app/session/host_session.h"
+#include "app/session/value_parser.h"
+#include "cli/command_registration.h"
+#include "common/errors.h"
+#include "cli/standard_output.h"
+#include "studio/command_studio.h"
 
 namespace nacrelle::tools {
 namespace {
@@ -54,8 +55,8 @@ CLI::Validator typedNumberReader(bool (*read)(std::string_view, Number&, std::st
 /// are everywhere (params/typed_number.h): the command line's own
 /// conversion would take hexadecimal, octal and "inf".
 void readNumbersAsTyped(CLI::App& app) {
-    const CLI::Validator number = typedNumberReader(standin::ReadTypedNumber);
-    const CLI::Validator integer = typedNumberReader(standin::ReadTypedInteger);
+    const CLI::Validator number = typedNumberReader(readTypedNumber);
+    const CLI::Validator integer = typedNumberReader(readTypedInteger);
     for (CLI::Option* option : app.get_options()) {
         const std::string type = option->get_type_name();
         if (type == "FLOAT") option->transform(number);
@@ -129,7 +130,7 @@ int run(int argc, char** argv) {
         if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
             return app.exit(error);
         }
-        throw UsageError(parseErrorMessage(app, error));
+        throw BadValue(parseErrorMessage(app, error));
     }
     return result;
 }
@@ -148,7 +149,7 @@ int main(int argc, char** argv) {
         for (std::string& argument : arguments) pointers.push_back(argument.data());
         pointers.push_back(nullptr);
         exitCode = run(static_cast<int>(arguments.size()), pointers.data());
-    } catch (const UsageError& error) {
+    } catch (const BadValue& error) {
         std::fprintf(stderr, "nacrelle: %s\n", error.what());
         exitCode = kExitUsage;
     } catch (const Failure& error) {
@@ -158,7 +159,7 @@ int main(int argc, char** argv) {
     }
     // The host named each breach of its evaluation rule as it happened; a
     // module that breaks it has not done its work as the host would need it.
-    if (exitCode == 0 && !standin::EvaluationViolations().empty()) {
+    if (exitCode == 0 && blocksWereReadDuringEvaluation()) {
         std::fprintf(stderr, "nacrelle: the module read parameter blocks while maps were being "
                              "evaluated\n");
         exitCode = kExitFailure;

@@ -1,11 +1,11 @@
-#include "tools/cli/map_options.h"
+#include "cli/map_options.h"
 
 #include <CLI/CLI.hpp>
 
 #include <string>
 
-#include "tools/common/errors.h"
-#include "tools/presets/presets.h"
+#include "common/errors.h"
+#include "app/presets/presets.h"
 
 namespace nacrelle::tools {
 
@@ -37,7 +37,7 @@ MapSettings toSettings(const MapOptions& options) {
     for (const std::string& text : options.key) {
         settings.keys.push_back(parseKey(text));
         if (!isFrameInTimeRange(settings.keys.back().frame)) {
-            throw UsageError("key \"" + text + "\": the frame is outside the host's time range");
+            throw BadValue("key \"" + text + "\": the frame is outside the host's time range");
         }
     }
     for (const std::string& text : options.unkey) {
@@ -51,7 +51,7 @@ MapSettings toSettings(const MapOptions& options) {
     }
     for (const std::string& text : options.outputSet) {
         if (text.find('=') == std::string::npos) {
-            throw UsageError("--output \"" + text + "\" is no output-filter setting " +
+            throw BadValue("--output \"" + text + "\" is no output-filter setting " +
                              "(NAME=VALUE); to name the image file, use -o " + text);
         }
         settings.outputValues.push_back(parseAssignment(text));
@@ -62,17 +62,17 @@ MapSettings toSettings(const MapOptions& options) {
 }
 
 TimeValue timeOf(const MapOptions& options) {
-    if (options.frame && options.time) throw UsageError("give --frame or --time, not both");
+    if (options.frame && options.time) throw BadValue("give --frame or --time, not both");
     if (options.frame) {
         if (!isFrameInTimeRange(*options.frame)) {
-            throw UsageError("--frame " + formatNumber(*options.frame) +
+            throw BadValue("--frame " + formatNumber(*options.frame) +
                              " is outside the host's time range");
         }
         return frameToTime(*options.frame);
     }
     if (options.time) {
-        if (*options.time < TIME_NegInfinity + 1L || *options.time > TIME_PosInfinity - 1L) {
-            throw UsageError("--time " + std::to_string(*options.time) +
+        if (!isTickInTimeRange(*options.time)) {
+            throw BadValue("--time " + std::to_string(*options.time) +
                              " is outside the host's time range");
         }
         return static_cast<TimeValue>(*options.time);

@@ -2,13 +2,12 @@
 // map settings.
 #pragma once
 
-#include <max.h>
 
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "tools/session/map_settings.h"
+#include "app/session/map_settings.h"
 
 namespace CLI {
 class App;
@@ -34,7 +33,7 @@ struct MapOptions {
 /// --frame and --time to `app`.
 void addMapOptions(CLI::App& app, MapOptions& map);
 
-/// Parses every NAME=VALUE and key; malformed text is a UsageError.
+/// Parses every NAME=VALUE and key; malformed text is a BadValue.
 MapSettings toSettings(const MapOptions& options);
 
 /// The time the options name (--frame or --time), 0 by default.

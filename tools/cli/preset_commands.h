@@ -6,10 +6,10 @@
 #include <optional>
 #include <string>
 
-#include "tools/cli/command_registration.h"
-#include "tools/cli/image_output.h"
-#include "tools/cli/map_options.h"
-#include "tools/render/render_gallery.h"
+#include "cli/command_registration.h"
+#include "cli/image_output.h"
+#include "cli/map_options.h"
+#include "app/render/render_gallery.h"
 
 namespace CLI {
 class App;

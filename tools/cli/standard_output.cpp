@@ -1,11 +1,11 @@
-#include "tools/cli/standard_output.h"
+#include "cli/standard_output.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 
-#include "tools/common/errors.h"
+#include "common/errors.h"
 
 namespace nacrelle::tools {
 

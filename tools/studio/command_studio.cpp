@@ -1,7 +1,6 @@
-#include "tools/studio/command_studio.h"
+#include "studio/command_studio.h"
 
 #include <CLI/CLI.hpp>
-#include <max.h>
 #include <platform/command_line.h>
 #include <platform/desktop.h>
 #include <platform/private_file.h>
@@ -12,9 +11,9 @@
 #include <optional>
 #include <stdexcept>
 
-#include "tools/common/errors.h"
-#include "tools/session/host_session.h"
-#include "tools/studio/studio_server.h"
+#include "common/errors.h"
+#include "app/session/host_session.h"
+#include "studio/studio_server.h"
 
 namespace nacrelle::tools {
 
@@ -35,11 +34,11 @@ std::string launchPage(const std::string& address) {
 
 int runStudio(const CommonOptions& common, const StudioCommand& command) {
     if (command.port < 0 || command.port > 65535) {
-        throw UsageError("--port " + std::to_string(command.port) +
+        throw BadValue("--port " + std::to_string(command.port) +
                          " must lie between 0 (any free port) and 65535");
     }
     if (command.threads < 0 || command.threads > kMaxThreads) {
-        throw UsageError("--threads " + std::to_string(command.threads) +
+        throw BadValue("--threads " + std::to_string(command.threads) +
                          " must lie between 0 (one per core) and " + std::to_string(kMaxThreads));
     }
 
@@ -65,9 +64,7 @@ int runStudio(const CommonOptions& common, const StudioCommand& command) {
         });
         try {
             launcher.emplace("nacrelle-studio.html", launchPage(address));
-            ShellExecuteW(nullptr, nullptr,
-                          WStr::FromUTF8(standin::PathToUtf8(launcher->path())).data(), nullptr,
-                          nullptr, SW_SHOW);
+            openThroughHost(launcher->path());
         } catch (const std::runtime_error& error) {
             std::fprintf(stderr, "nacrelle studio: cannot open the browser: %s\n", error.what());
         }

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "tools/cli/command_registration.h"
+#include "cli/command_registration.h"
 
 namespace nacrelle::tools {
 

@@ -1,4 +1,4 @@
-#include "tools/studio/event_stream.h"
+#include "studio/event_stream.h"
 
 #include <algorithm>
 #include <boost/asio/buffer.hpp>

@@ -1,4 +1,4 @@
-#include "tools/studio/request_target.h"
+#include "studio/request_target.h"
 
 namespace nacrelle::tools::studio {
 

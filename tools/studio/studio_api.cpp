@@ -1,4 +1,4 @@
-#include "tools/studio/studio_api.h"
+#include "studio/studio_api.h"
 
 #include <cstdint>
 #include <exception>
@@ -7,12 +7,15 @@
 #include <random>
 #include <string_view>
 
-#include "tools/common/errors.h"
-#include "tools/studio/studio_page.h"
+#include "common/errors.h"
+#include "studio/studio_page.h"
 
 namespace nacrelle::tools::studio {
 
 namespace {
+
+/// Where the page's scripts are: /page/studio.js and the modules it imports.
+constexpr std::string_view kScriptPath = "/page/";
 
 ApiResponse jsonResponse(int status, const nlohmann::json& body) {
     ApiResponse response;
@@ -48,21 +51,21 @@ std::string header(const ApiRequest& request, const std::string& name) {
 nlohmann::json bodyObject(const ApiRequest& request) {
     if (request.body.empty()) return nlohmann::json::object();
     nlohmann::json body = nlohmann::json::parse(request.body, nullptr, false);
-    if (body.is_discarded()) throw ApiError(400, "the request body is not valid JSON");
-    if (!body.is_object()) throw ApiError(400, "the request body must be a JSON object");
+    if (body.is_discarded()) throw BadValue("the request body is not valid JSON");
+    if (!body.is_object()) throw BadValue("the request body must be a JSON object");
     return body;
 }
 
 std::string stringField(const nlohmann::json& body, const char* name) {
     if (!body.contains(name)) return {};
-    if (!body[name].is_string()) throw ApiError(400, std::string("\"") + name + "\" must be a string");
+    if (!body[name].is_string()) throw BadValue(std::string("\"") + name + "\" must be a string");
     return body[name].get<std::string>();
 }
 
 bool booleanField(const nlohmann::json& body, const char* name) {
     if (!body.contains(name)) return false;
     if (!body[name].is_boolean())
-        throw ApiError(400, std::string("\"") + name + "\" must be true or false");
+        throw BadValue(std::string("\"") + name + "\" must be true or false");
     return body[name].get<bool>();
 }
 
@@ -71,7 +74,7 @@ int integerField(const nlohmann::json& body, const char* name, int fallback) {
     const nlohmann::json& value = body[name];
     if (!value.is_number_integer() || value.get<std::int64_t>() < -1000000 ||
         value.get<std::int64_t>() > 1000000) {
-        throw ApiError(400, std::string("\"") + name + "\" must be an integer");
+        throw BadValue(std::string("\"") + name + "\" must be an integer");
     }
     return static_cast<int>(value.get<std::int64_t>());
 }
@@ -83,7 +86,7 @@ std::uint64_t gestureField(const nlohmann::json& body) {
     if (!body.contains("gesture")) return 0;
     const nlohmann::json& value = body["gesture"];
     if (!value.is_number_unsigned() || value.get<std::uint64_t>() > kLargest) {
-        throw ApiError(400, "\"gesture\" must be a whole number from 0 to 2^53");
+        throw BadValue("\"gesture\" must be a whole number from 0 to 2^53");
     }
     return value.get<std::uint64_t>();
 }
@@ -92,17 +95,17 @@ std::uint64_t gestureField(const nlohmann::json& body) {
 std::optional<std::uint64_t> revisionField(const nlohmann::json& body) {
     if (!body.contains("revision")) return std::nullopt;
     const nlohmann::json& value = body["revision"];
-    if (!value.is_number_unsigned()) throw ApiError(400, "\"revision\" must be a whole number");
+    if (!value.is_number_unsigned()) throw BadValue("\"revision\" must be a whole number");
     return value.get<std::uint64_t>();
 }
 
 std::uint64_t revisionOf(const ApiRequest& request) {
     const auto found = request.query.find("revision");
-    if (found == request.query.end()) throw ApiError(400, "say which revision (?revision=N)");
+    if (found == request.query.end()) throw BadValue("say which revision (?revision=N)");
     const std::string& text = found->second;
     if (text.empty() || text.size() > 19 ||
         text.find_first_not_of("0123456789") != std::string::npos) {
-        throw ApiError(400, "revision \"" + text + "\" is not a whole number");
+        throw BadValue("revision \"" + text + "\" is not a whole number");
     }
     return std::stoull(text);
 }
@@ -221,11 +224,13 @@ std::string StudioApi::address() const {
 }
 
 std::string StudioApi::refusal(const ApiRequest& request) const {
-    // The icon shows nothing of the scene: the browser asks for it without
-    // the token (it is the default swatch).
-    const bool icon = request.method == "GET" && request.path == "/favicon.ico";
+    // The icon and the page's scripts show nothing of the scene: the browser
+    // asks for them without the token (the icon is the default swatch; a
+    // module script is fetched by its address alone).
+    const bool open = request.method == "GET" &&
+                      (request.path == "/favicon.ico" || request.path.starts_with(kScriptPath));
     const auto token = request.query.find("token");
-    if (!icon && (token == request.query.end() || !sameSecret(token->second, token_))) {
+    if (!open && (token == request.query.end() || !sameSecret(token->second, token_))) {
         return "this address needs the token that `nacrelle studio` printed";
     }
     const std::string port = std::to_string(port_);
@@ -261,15 +266,21 @@ ApiResponse StudioApi::handle(const ApiRequest& request) const {
         } else {
             response = route(request);
         }
-    } catch (const ApiError& error) {
-        response = errorResponse(error.status(), error.what(), error.conflict());
-        if (error.conflict() == "stale") {
+    } catch (const Conflict& error) {
+        response = errorResponse(409, error.what(), error.kind());
+        if (error.kind() == "stale") {
             // What the tab missed, so that it shows the scene as it is.
             nlohmann::json body = nlohmann::json::parse(response.body);
             body["state"] = state_.describe();
-            response = jsonResponse(error.status(), body);
+            response = jsonResponse(409, body);
         }
-    } catch (const UsageError& error) {
+    } catch (const NotFound& error) {
+        response = errorResponse(404, error.what());
+    } catch (const Refused& error) {
+        response = errorResponse(403, error.what());
+    } catch (const BadValue& error) {
+        response = errorResponse(400, error.what());
+    } catch (const Failure& error) {
         response = errorResponse(400, error.what());
     } catch (const std::exception& error) {
         response = errorResponse(500, error.what());
@@ -291,10 +302,11 @@ ApiResponse StudioApi::route(const ApiRequest& request) const {
         ApiResponse response;
         response.contentType = "text/html; charset=utf-8";
         response.body = std::string(kStudioPage);
-        // Everything the page needs is in it; it talks only to this server.
+        // Everything the page needs is in it or on this server, and it
+        // talks only to this server.
         response.headers.emplace_back(
             "Content-Security-Policy",
-            "default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; "
+            "default-src 'none'; script-src 'self'; style-src 'unsafe-inline'; "
             "img-src 'self'; connect-src 'self'; base-uri 'none'; form-action 'none'");
         return response;
     }
@@ -302,6 +314,14 @@ ApiResponse StudioApi::route(const ApiRequest& request) const {
         ApiResponse response;
         response.contentType = "image/png";
         response.body.assign(state_.icon().begin(), state_.icon().end());
+        return response;
+    }
+    if (path.starts_with(kScriptPath) && get) {
+        const std::string_view script = studioScript(std::string_view(path).substr(kScriptPath.size()));
+        if (script.empty()) return errorResponse(404, "nothing at " + path);
+        ApiResponse response;
+        response.contentType = "text/javascript; charset=utf-8";
+        response.body = std::string(script);
         return response;
     }
     if (get) {

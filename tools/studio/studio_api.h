@@ -33,8 +33,10 @@
 //   GET  /api/swatch-draft.rgba?revision=N: the swatch at half its size, for
 //        a drag in progress
 //
-// Refusals are 4xx answers with {"error": message}, plus "conflict" where
-// the page offers ways on (see ApiError). A picture whose revision a newer
+// Refusals are 4xx answers with {"error": message}: 400 for a bad value or
+// work that could not be done, 403 refused, 404 not found, 409 a conflict,
+// with "conflict" naming it where the page offers ways on (see Conflict in
+// common/errors.h). A picture whose revision a newer
 // change has superseded is answered 204, without a body.
 #pragma once
 
@@ -44,7 +46,7 @@
 #include <utility>
 #include <vector>
 
-#include "tools/studio/studio_state.h"
+#include "studio/studio_state.h"
 
 namespace nacrelle::tools::studio {
 

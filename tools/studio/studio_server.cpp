@@ -1,4 +1,4 @@
-#include "tools/studio/studio_server.h"
+#include "studio/studio_server.h"
 
 #include <array>
 #include <boost/asio/executor_work_guard.hpp>
@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "platform/exclusive_port.h"
-#include "tools/common/errors.h"
-#include "tools/studio/event_stream.h"
-#include "tools/studio/request_target.h"
+#include "common/errors.h"
+#include "studio/event_stream.h"
+#include "studio/request_target.h"
 
 namespace nacrelle::tools::studio {
 
@@ -41,6 +41,9 @@ constexpr std::size_t kAnswerThreads = 4;
 constexpr auto kLingerTime = std::chrono::seconds(1);
 // Accepting failed (out of descriptors, say): the next try waits this long.
 constexpr auto kAcceptRetry = std::chrono::milliseconds(50);
+// How long a stop waits for answers still being written: a write to a client
+// that has gone may never finish under Wine, and must not keep the studio up.
+constexpr auto kStopGrace = std::chrono::seconds(2);
 
 ApiResponse refusal(int status, const std::string& message) {
     ApiResponse response;
@@ -149,6 +152,7 @@ private:
     asio::io_context io_;
     tcp::acceptor acceptor_{io_};
     asio::steady_timer acceptRetry_{io_};
+    asio::steady_timer stopDeadline_{io_};
     asio::signal_set interrupts_{io_};
     std::vector<std::weak_ptr<Connection>> connections_;
     EventStreams events_;
@@ -323,12 +327,17 @@ void HttpServer::stop() {
         acceptRetry_.cancel();
         interrupts_.cancel();
         events_.closeAll();
-        // Connections being answered end after their answer.
+        // Connections being answered end after their answer, or when the
+        // grace runs out.
         for (const std::weak_ptr<Connection>& weak : connections_) {
             if (const auto connection = weak.lock(); connection && !connection->answering()) {
                 connection->close();
             }
         }
+        stopDeadline_.expires_after(kStopGrace);
+        stopDeadline_.async_wait([this](beast::error_code error) {
+            if (!error) io_.stop();
+        });
         stopWhenIdle();
     });
 }

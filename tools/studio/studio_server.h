@@ -8,7 +8,7 @@
 #include <chrono>
 #include <memory>
 
-#include "tools/studio/studio_api.h"
+#include "studio/studio_api.h"
 
 namespace nacrelle::tools::studio {
 

@@ -1,6 +1,7 @@
-// What `nacrelle studio` edits: one map of the loaded module with its open
-// editor panel (the headless panel machinery, as `nacrelle panel` drives it),
-// the scene file it belongs to, and the pictures rendered from it.
+// What `nacrelle studio` edits: one document of the application layer (the
+// scene, its file, its map's panels and its history), shared by every tab,
+// and the pictures rendered from it. This is the studio's mapping of requests
+// onto the document, and of the document back to JSON.
 //
 // The module relies on its host to call it one call at a time and never
 // during evaluation, so every operation here takes one lock. A render holds
@@ -8,8 +9,6 @@
 // that render (its picture would be stale), and a picture asked for at an
 // older revision is refused without rendering.
 #pragma once
-
-#include <platform/file_read.h>
 
 #include <atomic>
 #include <cstdint>
@@ -20,39 +19,20 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "tools/studio/undo_history.h"
+#include "app/render/pictures.h"
 
 namespace nacrelle::tools {
+class Document;
 class HostSession;
-class Image;
-}
+}  // namespace nacrelle::tools
 namespace standin {
-class HeadlessPanel;
 class ScopedShellHandler;
 }  // namespace standin
-class Texmap;
 
 namespace nacrelle::tools::studio {
-
-/// A request the studio refuses: `status` is the HTTP status that says why
-/// (400 for a bad value, 404 for an unknown thing), what() the message.
-/// `conflict` names a refusal the page offers ways out of: "changed" (the
-/// file changed on disk since it was read), "exists" (Save As found a scene).
-class ApiError : public std::runtime_error {
-public:
-    ApiError(int status, const std::string& message, std::string conflict = {})
-        : std::runtime_error(message), status_(status), conflict_(std::move(conflict)) {}
-    int status() const { return status_; }
-    const std::string& conflict() const { return conflict_; }
-
-private:
-    int status_;
-    std::string conflict_;
-};
 
 struct StudioOptions {
     /// Opened at start when it exists; otherwise where Save writes. UTF-8, or
@@ -68,10 +48,6 @@ struct StudioOptions {
     int threads = 0;  ///< render threads, 0: one per core
 };
 
-/// The map on its sphere and on the chart, and as the viewport shows it.
-/// DraftSwatch: the swatch at half its size, which a drag shows while it
-/// moves (a quarter of the work).
-enum class Picture { Swatch, DraftSwatch, Viewport, Chart };
 /// A PNG file, or its pixels bare (8-bit RGBA rows, top to bottom), which
 /// the page draws without decoding.
 enum class PictureFormat { Png, Pixels };
@@ -106,8 +82,9 @@ public:
     void onChange(std::function<void(const std::string&)> listener);
 
     /// Runs `change` (one of the changes below) when the scene is still at
-    /// `revision` (none: whatever it is), else refuses with 409, conflict
-    /// "stale": the change was meant for a scene that another tab has changed.
+    /// `revision` (none: whatever it is), else refuses with a Conflict of
+    /// kind "stale": the change was meant for a scene that another tab has
+    /// changed.
     /// `keepsPictures`: the change leaves the pictures as they are (a save),
     /// so a render in progress is waited for rather than stopped.
     nlohmann::json atRevision(std::optional<std::uint64_t> revision,
@@ -116,9 +93,10 @@ public:
 
     // Changes. Each returns describe() after the change, plus "opened": the
     // addresses that ShellExecuteW was asked to open. A refused change
-    // throws ApiError and leaves everything as it was. Each edit is one
-    // step of the history, except that the successive edits of one
-    // `gesture` (a drag: any number but 0) make one step together.
+    // throws one of the errors of common/errors.h and leaves everything as
+    // it was. Each edit is one step of the history, except that the
+    // successive edits of one `gesture` (a drag: any number but 0) make one
+    // step together.
 
     /// Input on control `id` of panel `panel` (0: the map's panel, then the
     /// panels added to it, then the thickness map's): "type" (text), "spin"
@@ -163,71 +141,27 @@ private:
         int height = 0;
         std::vector<std::uint8_t> pixels;
     };
-    /// The scene as it was before a step, and which version of it that was.
-    using Snapshot = HistoryState;
 
-    /// Renders `picture` of the map now, stopping early when `stop` says so.
-    Image renderPicture(Picture picture, const std::function<bool()>& stop);
-    void closePanels();
-    void openPanels();
-    std::vector<standin::HeadlessPanel*> panels() const;
-    std::filesystem::path checkedPath(const std::string& file, const char* what) const;
     nlohmann::json describeLocked() const;
+    /// Tells every tab of a change, and answers the one that made it.
     nlohmann::json changed();
-    /// Runs `edit` (which throws to refuse) as a step of the history.
-    template <class Edit>
-    nlohmann::json recordEdit(std::uint64_t gesture, Edit&& edit);
-    Snapshot snapshot();
-    void restore(const Snapshot& state);
-    /// Undoes (`back`) or redoes the next step.
-    nlohmann::json stepThroughHistory(bool back);
-    /// A state that no step leads back to: a new scene, one opened or read again.
-    void startHistory();
-    bool unsaved() const { return version_ != savedVersion_; }
-    void reopenPanels();
-    /// Every parameter of the map and its output filter at its default, no thickness map.
-    void resetMap();
-    standin::HeadlessPanel& panelAt(int panel) const;
+    /// A change that the pictures show: a new revision.
+    nlohmann::json changedPictures();
 
     StudioOptions options_;
+    PictureSizes sizes_;
     // Recursive: atRevision() holds it around the change it runs.
     std::recursive_mutex mutex_;
     // Changes waiting for the lock; a render stops while there are any.
     std::atomic<int> waitingChanges_{0};
-    HostSession* session_;
     std::unique_ptr<standin::ScopedShellHandler> shell_;
-    Texmap* map_ = nullptr;
-    standin::HeadlessPanel* panel_ = nullptr;
-    standin::HeadlessPanel* thicknessPanel_ = nullptr;
-    /// What a file held when the studio read or wrote it, to tell whether
-    /// another program has changed it since.
-    struct FileState {
-        enum class Kind { Absent, Regular, Other } kind = Kind::Absent;
-        standin::FileIdentity identity;
-        std::vector<std::uint8_t> bytes;
-        std::string problem;  ///< for Other: why it cannot be read
-    };
-    static FileState fileState(const std::filesystem::path& path);
-    /// What became of the open file on disk since the studio read or saved it.
-    enum class DiskChange { None, Changed, Deleted };
-    DiskChange diskChange() const;
-    /// True when `target` leads to the open file, however it is spelled.
-    bool isOpenFile(const std::filesystem::path& target) const;
-    void load(const std::filesystem::path& path);
-
-    std::filesystem::path file_;  ///< the open scene's file; empty: none yet
-    FileState read_;              ///< what file_ held when read or saved
-    UndoHistory history_;
-    std::uint64_t lastGesture_ = 0;  ///< the gesture of the last step, 0: none
-    std::uint64_t versions_ = 0;     ///< versions handed out so far
-    std::uint64_t version_ = 0;      ///< the version shown now
-    std::uint64_t savedVersion_ = 0; ///< the version in the file; 0: none
+    std::vector<std::uint8_t> icon_;
+    std::unique_ptr<Document> document_;
     std::uint64_t revision_ = 1;
     std::uint64_t serial_ = 0;  ///< changes made so far
     std::function<void(const std::string&)> listener_;
     std::vector<std::string> opened_;
     std::map<Picture, CachedPicture> pictures_;
-    std::vector<std::uint8_t> icon_;
 };
 
 }  // namespace nacrelle::tools::studio

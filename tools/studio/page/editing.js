@@ -1,7 +1,9 @@
-
 // ---- Undo, reset, presets and the keyboard -----------------------------------
+import { $, withToken } from './dom.js';
+import { request } from './studio.js';
+import { shownValue } from './spinner.js';
 
-function updateHistory(s) {
+export function updateHistory(s) {
   $('undo').disabled = !s.undoSteps;
   $('redo').disabled = !s.redoSteps;
   $('undo').title = 'Undo (Ctrl+Z): ' + s.undoSteps + ' step' + (s.undoSteps === 1 ? '' : 's');
@@ -17,7 +19,7 @@ $('reset-all').addEventListener('click', (event) =>
   request('/api/reset', { all: true }, event.timeStamp));
 
 // The context menu of a field or check box: back to the module's default.
-function openResetMenu(event, rollout, control) {
+export function openResetMenu(event, rollout, control) {
   const menu = $('context-menu');
   const item = $('reset-parameter');
   const shown = control.kind === 'check box' ? (control.default ? 'on' : 'off')

@@ -1,4 +1,3 @@
-
 // ---- Pictures: only the newest revision is ever shown -----------------------
 //
 // The server sends a picture's pixels bare, as its PNG would hold them, and
@@ -8,6 +7,8 @@
 // the picture the user watches. A
 // request for an older revision is cancelled: its picture would never be
 // shown.
+import { $, withToken, showError } from './dom.js';
+import { state } from './studio.js';
 
 // `waiters`: those waiting for the picture of a revision, [revision, resolve].
 // `draft`: the swatch shown is the half-size one of a drag.
@@ -27,15 +28,15 @@ const DRAFT_REST_MS = 100;
 let dragsUnderway = 0;
 let lastDragStep = -Infinity;
 
-function dragStarted() {
+export function dragStarted() {
   ++dragsUnderway;
 }
 
-function dragStepSent() {
+export function dragStepSent() {
   lastDragStep = performance.now();
 }
 
-function dragEnded() {
+export function dragEnded() {
   --dragsUnderway;
   fetchPicture('swatch');
 }
@@ -48,7 +49,7 @@ window.studioChartTimings = pictures.chart.timings;
 // When each change's input came, by the revision it made, per picture.
 const changeStarted = { swatch: new Map(), viewport: new Map(), chart: new Map() };
 
-function noteChange(revision, started) {
+export function noteChange(revision, started) {
   for (const byRevision of Object.values(changeStarted)) byRevision.set(revision, started);
 }
 
@@ -63,19 +64,19 @@ function pictureShown(name, revision, limit) {
   });
 }
 
-const swatchShown = (revision) => pictureShown('swatch', revision, 250);
+export const swatchShown = (revision) => pictureShown('swatch', revision, 250);
 
 /// Resolves once the chart shows `revision` or a newer one, at once when it
 /// is not behind by more than `behind` ms, or after `limit` ms: a drag gives
 /// the chart a turn now and then (it follows within about 200 ms), while the
 /// swatch keeps pace with the pointer.
-function chartCaughtUp(revision, behind = 150, limit = 40) {
+export function chartCaughtUp(revision, behind = 150, limit = 40) {
   const oldest = Math.min(...changeStarted.chart.values());
   if (performance.now() - oldest < behind) return Promise.resolve();
   return pictureShown('chart', revision, limit);
 }
 
-function wantPictures() {
+export function wantPictures() {
   for (const name of Object.keys(pictures)) {
     const canvas = $(name);
     const [width, height] = state[name];

@@ -1,4 +1,3 @@
-
 // ---- Edits and spinners, with the host's habits -----------------------------
 //
 // Drag a spinner up or down: the further it has moved, the faster it goes.
@@ -6,6 +5,12 @@
 // ten times finer. A right-click sets the lowest value at or above zero that
 // the range allows. The wheel steps the spinner of a focused field. Each
 // drag is one step of the undo history.
+import { $ } from './dom.js';
+import { state, busy, request, stateControl, panelInput, labelFor, update } from './studio.js';
+import {
+  dragStarted, dragStepSent, dragEnded, swatchShown, chartCaughtUp,
+} from './pictures.js';
+import { openResetMenu } from './editing.js';
 
 // Pixels of movement per step at the start of a drag.
 const DRAG_PIXELS_PER_STEP = 4;
@@ -41,7 +46,7 @@ function decimalsOf(step) {
 
 /// `value` as the host shows it: rounded to the precision of the step of
 /// the control's spinner, never float noise.
-function shownValue(value, control, rollout) {
+export function shownValue(value, control, rollout) {
   if (typeof value !== 'number') return String(value ?? '');
   const spinner = spinnerOf(rollout, control);
   if (control.integer) return String(Math.round(value));
@@ -69,7 +74,7 @@ function lowestNonNegative(control) {
   return Math.min(Math.max(0, low), high);
 }
 
-function refreshEdit(element, control, rollout) {
+export function refreshEdit(element, control, rollout) {
   element.disabled = !control.enabled;
   if (!(document.activeElement === element && element.dataset.typed === '1')) {
     element.value = control.value !== undefined ? shownValue(control.value, control, rollout)
@@ -100,7 +105,7 @@ function fitText(element, control, rollout) {
   if (spinner) spinner.style.left = parseFloat(spinner.style.left) + extra + 'px';
 }
 
-function makeEdit(rollout, control) {
+export function makeEdit(rollout, control) {
   const input = document.createElement('input');
   input.type = 'text';
   input.className = 'control edit';
@@ -193,7 +198,7 @@ function dragSteps(pixels, factor) {
   return Math.sign(pixels) * Math.trunc(steps * factor);
 }
 
-function makeSpinner(rollout, control) {
+export function makeSpinner(rollout, control) {
   const spinner = document.createElement('div');
   spinner.className = 'control spinner';
   spinner.setAttribute('role', 'spinbutton');

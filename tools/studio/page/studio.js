@@ -1,12 +1,12 @@
-'use strict';
 // The studio page: draws the panels the server describes, sends what the
 // user does to them, and shows the pictures of the newest revision only.
-// The script is this file followed by pictures.js, spinner.js and
-// editing.js, in one scope.
-
-const token = new URLSearchParams(location.search).get('token') || '';
-const withToken = (path) =>
-  path + (path.includes('?') ? '&' : '?') + 'token=' + encodeURIComponent(token);
+// The page loads this module; it imports the others, and starts the page
+// once they are all in.
+import { $, withToken, showError, clearError } from './dom.js';
+import { noteChange, wantPictures } from './pictures.js';
+import { shownValue, refreshEdit, makeEdit, makeSpinner } from './spinner.js';
+import { updateHistory, openResetMenu } from './editing.js';
+import { hideConflict, listen } from './files.js';
 
 // Dialog units to pixels: the base units of the template's font, 8-point
 // MS Sans Serif at 96 dpi (6 x 13 pixels; a unit is a quarter by an eighth).
@@ -18,26 +18,14 @@ const SS_CENTER = 0x1;
 // line high.
 const CLOSED_LIST_DLU = 12;
 
-let state = null;
+export let state = null;
 let structure = '';
 const elements = new Map();          // "panel:id:kind:rect" -> element
-
-const $ = (id) => document.getElementById(id);
-
-function showError(text) {
-  const box = $('message');
-  box.textContent = text;
-  box.hidden = false;
-}
-
-function clearError() {
-  $('message').hidden = true;
-}
 
 /// Posts `body` to `path`: { ok, status, reply, started }, or null when the
 /// studio does not answer (which it shows). `started` is when the user's
 /// input came, for the latency figures.
-async function send(path, body, started = performance.now()) {
+export async function send(path, body, started = performance.now()) {
   let response;
   try {
     response = await fetch(withToken(path), {
@@ -53,7 +41,7 @@ async function send(path, body, started = performance.now()) {
   return { ok: response.ok, status: response.status, reply, started };
 }
 
-function refused(answer) {
+export function refused(answer) {
   const { reply } = answer;
   showError(reply.error || 'refused (' + answer.status + ')');
   // Meant for a scene another tab has changed: this one shows it as it is.
@@ -62,7 +50,7 @@ function refused(answer) {
   return null;
 }
 
-function accepted({ reply, started }) {
+export function accepted({ reply, started }) {
   clearError();
   if (reply.revision > notedRevision) noteChange(reply.revision, started);
   take(reply);
@@ -83,14 +71,14 @@ let lastRequest = Promise.resolve();
 // is settled when there are none (the tests wait for that).
 let unfinished = 0;
 
-function busy(delta) {
+export function busy(delta) {
   unfinished += delta;
   document.documentElement.dataset.unfinished = String(unfinished);
 }
 busy(0);
 
 /// Runs `work` once every change asked for before it has been answered.
-function inTurn(work) {
+export function inTurn(work) {
   busy(1);
   const done = lastRequest.then(work).finally(() => busy(-1));
   lastRequest = done.catch(() => null);
@@ -99,7 +87,7 @@ function inTurn(work) {
 
 /// Asks for a change: `body`, or a function that makes it when its turn
 /// comes (from the state as it is then).
-function request(path, body, started) {
+export function request(path, body, started) {
   return inTurn(async () => {
     const made = typeof body === 'function' ? body() : body;
     const answer = await send(path, Object.assign({ revision: state.revision }, made), started);
@@ -109,7 +97,7 @@ function request(path, body, started) {
 }
 
 /// Control `id` (of `kind`) of panel `panel` as the newest state has it.
-function stateControl(panel, id, kind = 'edit') {
+export function stateControl(panel, id, kind = 'edit') {
   for (const rollout of state.rollouts) {
     if (rollout.panel !== panel) continue;
     const found = rollout.controls.find((c) => c.id === id && c.kind === kind);
@@ -118,7 +106,7 @@ function stateControl(panel, id, kind = 'edit') {
   return null;
 }
 
-function panelInput(panel, id, action, extra = {}, started = undefined) {
+export function panelInput(panel, id, action, extra = {}, started = undefined) {
   return request('/api/panel', Object.assign({ panel, id, action }, extra), started);
 }
 
@@ -133,7 +121,7 @@ function place(element, rect) {
 
 /// The static text that labels an edit: on its row to its left, else the
 /// nearest one above it in its column.
-function labelFor(control, controls) {
+export function labelFor(control, controls) {
   // Dialog units a label may overlap its control by and still be beside it.
   const SLACK = 2;
   // A label beside the control always wins over one above it.
@@ -388,12 +376,12 @@ function refreshControl(element, control, rollout) {
 
 /// Shows `s` unless the page already shows a later state: answers and
 /// events may come in either order.
-function take(s) {
+export function take(s) {
   if (!s || (state && s.serial <= state.serial)) return;
   update(s);
 }
 
-function update(s) {
+export function update(s) {
   if (!s) return;
   const newer = !state || s.revision !== state.revision;
   // A new scene has no file: the field no longer names the one before.
@@ -444,116 +432,6 @@ function update(s) {
   updateHistory(s);
   if (newer) wantPictures();
 }
-
-// ---- Files --------------------------------------------------------------------
-
-$('new-scene').addEventListener('click', () => {
-  if (state && state.unsaved && !confirm('Discard the unsaved changes?')) return;
-  request('/api/scene/new', {});
-});
-function openScene() {
-  if (state && state.unsaved && !confirm('Discard the unsaved changes?')) return;
-  request('/api/scene/open', { file: $('scene-file').value });
-}
-$('open-scene').addEventListener('click', openScene);
-// Enter in the file field opens the file it names; the form goes nowhere.
-$('file-bar').addEventListener('submit', (event) => {
-  event.preventDefault();
-  openScene();
-});
-function hideConflict() {
-  $('conflict').hidden = true;
-}
-
-/// Saves to `file` ('' : the open file). A scene that exists is replaced
-/// only once the user has said yes; a file changed on disk since it was
-/// read offers the ways on.
-async function save(file, options = {}) {
-  if (!file && !(state && state.file)) {
-    // A new scene: Save asks for a name, as Save As does.
-    showError('Type a name for the scene into the file field, then press Save.');
-    $('scene-file').focus();
-    return;
-  }
-  const answer = await inTurn(() =>
-    send('/api/scene/save', Object.assign({ file, revision: state.revision }, options)));
-  if (!answer) return;
-  if (answer.ok) {
-    hideConflict();
-    accepted(answer);
-    return;
-  }
-  const { reply } = answer;
-  if (reply.conflict === 'exists') {
-    if (confirm(reply.error.replace(/^not saved: /, '') + '. Replace it?')) {
-      save(file, Object.assign({}, options, { replace: true }));
-    } else {
-      refused(answer);
-    }
-  } else if (reply.conflict === 'changed' || reply.conflict === 'deleted') {
-    clearError();
-    $('conflict-text').textContent = reply.error + '.';
-    // A deleted file has nothing to reload: Save recreates it.
-    const deleted = reply.conflict === 'deleted';
-    $('conflict-reload').hidden = deleted;
-    $('conflict-anyway').textContent = deleted ? 'Save (create it again)' : 'Save anyway';
-    $('conflict').hidden = false;
-    update(state);
-  } else {
-    refused(answer);
-  }
-}
-
-// The field's name, unless it is the open file's as shown: a name that is
-// not UTF-8 shows otherwise than it is.
-const chosenName = () => {
-  const typed = $('scene-file').value;
-  return state && state.file && typed === state.file ? '' : typed;
-};
-$('save-scene').addEventListener('click', () => save(state && state.file ? '' : chosenName()));
-$('save-scene-as').addEventListener('click', () => save(chosenName()));
-$('conflict-reload').addEventListener('click', async () => {
-  if (await request('/api/scene/reload', {})) hideConflict();
-});
-$('conflict-anyway').addEventListener('click', () => save('', { anyway: true }));
-$('conflict-rename').addEventListener('click', () => {
-  hideConflict();
-  showError('Type another name into the file field and press Save As.');
-  $('scene-file').select();
-  $('scene-file').focus();
-});
-/// The state as the server has it now, unless a later one has come meanwhile.
-async function refreshState() {
-  const response = await fetch(withToken('/api/state')).catch(() => null);
-  const s = response && response.ok ? await response.json().catch(() => null) : null;
-  if (s && state && s.serial >= state.serial) update(s);
-}
-
-// Coming back to the page: has the open file changed meanwhile?
-window.addEventListener('focus', refreshState);
-
-// Every change, whichever tab made it, comes as an event with the whole
-// state. A stream taken up again may have missed some: the state is asked
-// for whenever it opens.
-function listen() {
-  const events = new EventSource(withToken('/api/events'));
-  events.addEventListener('message', (event) => {
-    let s = null;
-    try {
-      s = JSON.parse(event.data);
-    } catch (error) {
-      return;
-    }
-    take(s);
-  });
-  events.addEventListener('open', refreshState);
-}
-window.addEventListener('beforeunload', (event) => {
-  if (state && state.unsaved) {
-    event.preventDefault();
-    event.returnValue = '';
-  }
-});
 
 (async () => {
   const response = await fetch(withToken('/api/state'));

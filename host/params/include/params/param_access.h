@@ -53,6 +53,11 @@ bool GetParamByScriptName(IParamBlock2& pb, std::string_view scriptName, TimeVal
 /// the way a panel control takes typed input. FALSE when SetValue refuses.
 BOOL SetValueClamped(IParamBlock2& pb, ParamID id, TimeValue t, float value);
 BOOL SetValueClamped(IParamBlock2& pb, ParamID id, TimeValue t, int value);
+/// The same from an entry in double precision, limited before it is narrowed
+/// to the parameter's type, so that a huge entry cannot overflow the type
+/// first; an integer is rounded half away from zero. FALSE, with nothing
+/// stored, for a value that the type cannot hold once limited.
+BOOL SetValueClamped(IParamBlock2& pb, ParamID id, TimeValue t, double value);
 
 /// The keys of parameter `id`, by time; empty when it is not animated.
 std::vector<ParamKey> ParamKeys(IParamBlock2& pb, ParamID id);

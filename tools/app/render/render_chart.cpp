@@ -1,0 +1,219 @@
+#include <imtl.h>
+#include <iparamb2.h>
+#include <sdk/class_directory.h>
+#include <maps/grey_maps.h>
+#include <params/param_access.h>
+#include <maps/shade_context.h>
+#include <sdk/render_evaluation.h>
+
+#include <cmath>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "common/errors.h"
+#include "app/render/font.h"
+#include "app/session/map_optics.h"
+#include "app/session/map_params.h"
+#include "app/render/parallel_rows.h"
+#include "app/render/render.h"
+
+namespace nacrelle::tools {
+
+namespace {
+
+constexpr int kMarginLeft = 64;
+constexpr int kMarginRight = 24;
+constexpr int kMarginTop = 44;
+constexpr int kMarginBottom = 52;
+constexpr int kTickLength = 4;
+constexpr double kMaxAngle = 90.0;
+constexpr double kAngleStep = 15.0;
+
+double niceStep(double span) {
+    for (double step : {10.0, 20.0, 25.0, 50.0, 100.0, 200.0, 250.0, 500.0, 1000.0}) {
+        if (span / step <= 10.0) return step;
+    }
+    return 1000.0;
+}
+
+/// The settings the chart does not show on its axes: every float parameter
+/// of the module's block but the two thicknesses, by script name.
+std::vector<std::string> captionItems(IParamBlock2& block, const MapParamIds& ids, TimeValue t) {
+    std::vector<std::string> items{opticsText(block, readOptics(block, t))};
+    const ParamBlockDesc2& desc = *block.GetDesc();
+    for (int i = 0; i < desc.Count(); ++i) {
+        const ParamDef* def = desc.FindParamDef(desc.IndextoID(i));
+        if (def == nullptr || def->type != TYPE_FLOAT || def->ID == ids.thicknessMin ||
+            def->ID == ids.thicknessMax) {
+            continue;
+        }
+        const std::string name = def->int_name.ToUTF8();
+        standin::ScriptValue value;
+        std::string error;
+        if (!standin::GetParamByScriptName(block, name, t, value, error)) continue;
+        items.push_back(name + " " + value.ToText());
+    }
+    return items;
+}
+
+/// `items` in lines of at most `width` pixels, two spaces apart; an item
+/// wider than a line gets a line of its own.
+std::vector<std::string> wrapItems(const std::vector<std::string>& items, int width) {
+    std::vector<std::string> lines;
+    for (const std::string& item : items) {
+        if (!lines.empty() && textWidth(lines.back() + "  " + item) <= width) {
+            lines.back() += "  " + item;
+        } else {
+            lines.push_back(item);
+        }
+    }
+    return lines;
+}
+
+/// The settings line above the plot: wrapped onto as many lines as the room
+/// above the angle axis's title holds, widened to the whole image when that
+/// is not enough, and cut short (with "...") only as a last resort.
+void drawCaption(Image& image, const std::vector<std::string>& items) {
+    constexpr int kTop = 8;
+    constexpr int kEdge = 6;
+    const int lineCount = (kMarginTop - 14 - kTop) / kGlyphLineHeight;
+    std::vector<std::string> lines = wrapItems(items, image.width() - kMarginLeft - kMarginRight);
+    int x = kMarginLeft;
+    if (static_cast<int>(lines.size()) > lineCount) {
+        x = kEdge;
+        lines = wrapItems(items, image.width() - 2 * kEdge);
+    }
+    if (static_cast<int>(lines.size()) > lineCount) {
+        lines.resize(static_cast<std::size_t>(lineCount));
+        std::string& last = lines.back();
+        while (!last.empty() && textWidth(last + "...") > image.width() - x - kEdge) last.pop_back();
+        last += "...";
+    }
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        drawText(image, x, kTop + static_cast<int>(i) * kGlyphLineHeight, lines[i], kFigureInk);
+    }
+}
+
+void setThickness(IParamBlock2& block, ParamID id, float value) {
+    const ParamDef* def = block.GetDesc()->FindParamDef(id);
+    if (def != nullptr && def->has_range && (value < def->range_low.f || value > def->range_high.f)) {
+        throw BadValue("chart thickness " + standin::FormatFloat(value) + " is outside the range " +
+                         standin::FormatFloat(def->range_low.f) + " to " +
+                         standin::FormatFloat(def->range_high.f) + " nm");
+    }
+    block.SetValue(id, 0, value);
+}
+
+void drawAxes(Image& image, const ChartOptions& o, int plotW, int plotH) {
+    const int left = kMarginLeft;
+    const int bottom = kMarginTop + plotH;
+    for (int x = left - 1; x <= left + plotW; ++x) image.set(x, bottom, kFigureInk);
+    for (int y = kMarginTop; y <= bottom; ++y) image.set(left - 1, y, kFigureInk);
+
+    const double span = o.thicknessTo - o.thicknessFrom;
+    const double step = niceStep(std::abs(span));
+    const double first = std::ceil(std::min(o.thicknessFrom, o.thicknessTo) / step) * step;
+    for (double value = first; value <= std::max(o.thicknessFrom, o.thicknessTo) + 1e-6;
+         value += step) {
+        const int x = left + static_cast<int>(std::lround((value - o.thicknessFrom) / span * plotW));
+        for (int i = 1; i <= kTickLength; ++i) image.set(x, bottom + i, kFigureInk);
+        const std::string label = standin::FormatFloat(static_cast<float>(value));
+        drawText(image, x - textWidth(label) / 2, bottom + kTickLength + 4, label, kFigureInk);
+    }
+    for (double angle = 0.0; angle <= kMaxAngle + 1e-9; angle += kAngleStep) {
+        const int y = bottom - static_cast<int>(std::lround(angle / kMaxAngle * plotH));
+        for (int i = 1; i <= kTickLength; ++i) image.set(left - 1 - i, y, kFigureInk);
+        const std::string label = standin::FormatFloat(static_cast<float>(angle));
+        drawText(image, left - kTickLength - 6 - textWidth(label), y - 3, label, kFigureInk);
+    }
+    const std::string xTitle = "film thickness (nm)";
+    drawText(image, left + (plotW - textWidth(xTitle)) / 2, bottom + 26, xTitle, kFigureInk);
+    drawText(image, 6, kMarginTop - 14, "angle (deg)", kFigureInk);
+}
+
+// Sets one of the map's optics options; a module without it cannot compare.
+void setOption(IParamBlock2& block, const char* scriptName, int value, TimeValue t) {
+    std::string error;
+    if (!standin::SetParamByScriptName(block, scriptName, value, t, error)) {
+        throw Failure("the chart cannot compare the optics: " + error);
+    }
+}
+
+}  // namespace
+
+Image renderChartComparison(Texmap& map, TimeValue t, const ChartOptions& options) {
+    IParamBlock2& block = *map.GetParamBlock(0);
+    ChartOptions half = options;
+    half.width = options.width / 2;
+    // Left the three-wavelength model, every option off; right the same
+    // film from its spectrum, with the map's phases and base.
+    const OpticsOptions chosen = readOptics(block, t);
+    setOption(block, "spectral", 0, t);
+    setOption(block, "physicalphase", 0, t);
+    setOption(block, "basemetal", kBaseDielectric, t);
+    const Image model = renderChart(map, t, half);
+    setOption(block, "spectral", 1, t);
+    setOption(block, "physicalphase", chosen.physicalPhase ? 1 : 0, t);
+    setOption(block, "basemetal", chosen.baseMetal, t);
+    const Image spectral = renderChart(map, t, half);
+
+    Image both(options.width, options.height, kFigureBackground);
+    for (int y = 0; y < options.height; ++y) {
+        for (int x = 0; x < half.width; ++x) {
+            both.at(x, y) = model.at(x, y);
+            both.at(options.width - half.width + x, y) = spectral.at(x, y);
+        }
+    }
+    return both;
+}
+
+Image renderChart(Texmap& map, TimeValue t, const ChartOptions& options) {
+    const int plotW = options.width - kMarginLeft - kMarginRight;
+    const int plotH = options.height - kMarginTop - kMarginBottom;
+    if (plotW < 16 || plotH < 16) {
+        throw BadValue("chart size " + std::to_string(options.width) + "x" +
+                         std::to_string(options.height) + " is too small (at least " +
+                         std::to_string(kMarginLeft + kMarginRight + 16) + "x" +
+                         std::to_string(kMarginTop + kMarginBottom + 16) + ")");
+    }
+
+    // The thickness across the plot comes from a gradient in U through the
+    // map's own thickness blend, so the chart shows exactly what the map does.
+    IParamBlock2& block = *map.GetParamBlock(0);
+    const MapParamIds ids = FindMapParamIds(block);
+    setThickness(block, ids.thicknessMin, options.thicknessFrom);
+    setThickness(block, ids.thicknessMax, options.thicknessTo);
+    auto* gradient = static_cast<Texmap*>(standin::CreateInstance(standin::GreyGradientDesc()));
+    if (gradient == nullptr) throw Failure("the host could not create a gradient map");
+    map.SetSubTexmap(0, gradient);
+    block.SetValue(ids.thicknessMapEnabled, t, TRUE);
+
+    Interval valid = FOREVER;
+    map.Update(t, valid);
+
+    Image image(options.width, options.height, kFigureBackground);
+    forEachRow(plotH, options.threads, [&](int row) {
+        if (options.stop && options.stop()) return;
+        const standin::RenderEvaluationScope evaluating;
+        standin::RenderShadeContext sc;
+        sc.SetTime(t);
+        const double angle =
+            (static_cast<double>(plotH - row) - 0.5) / plotH * kMaxAngle * std::numbers::pi / 180.0;
+        const Point3 normal(0.0f, 0.0f, 1.0f);
+        const Point3 view(static_cast<float>(std::sin(angle)), 0.0f,
+                          static_cast<float>(-std::cos(angle)));
+        for (int column = 0; column < plotW; ++column) {
+            const float u = (static_cast<float>(column) + 0.5f) / static_cast<float>(plotW);
+            sc.SetSample(normal, view, Point3(), Point3(u, 0.0f, 0.0f));
+            const AColor c = map.EvalColor(sc);
+            image.at(kMarginLeft + column, kMarginTop + row) = {c.r, c.g, c.b, 1.0f};
+        }
+    });
+
+    drawAxes(image, options, plotW, plotH);
+    drawCaption(image, captionItems(block, ids, t));
+    return image;
+}
+
+}  // namespace nacrelle::tools
