@@ -29,26 +29,26 @@ struct EvalCommand {
     bool json = false;
 };
 
-Direction toDirection(const Vector3& v) {
+Vec3 toVec3(const Vector3& v) {
     return {static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)};
 }
 
 /// The direction of the vector typed after `option`, of unit length as the
 /// shading context expects. A vector typed with unit length is used as typed,
 /// to the bit; any other is scaled.
-Direction direction(const std::string& text, const char* option) {
+Vec3 direction(const std::string& text, const char* option) {
     const Vector3 v = parseVector(text, option);
     const double length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
     if (!(length > 0.0) || !std::isfinite(length)) {
         throw BadValue(std::string(option) + " \"" + text + "\" has no direction");
     }
-    if (std::abs(length - 1.0) <= 1e-6) return toDirection(v);
-    return toDirection({v.x / length, v.y / length, v.z / length});
+    if (std::abs(length - 1.0) <= 1e-6) return toVec3(v);
+    return toVec3({v.x / length, v.y / length, v.z / length});
 }
 
 /// A normal and a view vector whose |N.V| is exactly `cosine`: the normal
 /// along z and the view leaning away from it in x.
-void vectorsForCosine(double cosine, Direction& normal, Direction& view) {
+void vectorsForCosine(double cosine, Vec3& normal, Vec3& view) {
     if (!(cosine >= 0.0 && cosine <= 1.0)) {
         throw BadValue("--cosine " + formatNumber(cosine) + " must lie between 0 and 1");
     }
@@ -67,7 +67,7 @@ std::string number(float value) {
 
 int runEval(const CommonOptions& common, const EvalCommand& command) {
     MapSettings settings = toSettings(command.map);
-    Direction normal{}, view{};
+    Vec3 normal{}, view{};
     if (command.cosine) {
         if (!command.normal.empty() || !command.view.empty()) {
             throw BadValue("give --cosine or --normal and --view, not both");

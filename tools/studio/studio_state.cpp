@@ -31,8 +31,7 @@ private:
 };
 
 StudioState::StudioState(HostSession& session, const StudioOptions& options)
-    : options_(options),
-      sizes_{options.swatchSize, options.viewportSize, options.chartWidth, options.chartHeight,
+    : sizes_{options.swatchSize, options.viewportSize, options.chartWidth, options.chartHeight,
              options.threads} {
     shell_ = std::make_unique<standin::ScopedShellHandler>(
         [this](std::string address) { opened_.push_back(std::move(address)); });
@@ -196,7 +195,7 @@ std::optional<std::vector<std::uint8_t>> StudioState::render(Picture picture,
             cached.revision = revision_;
             cached.width = image.width();
             cached.height = image.height();
-            cached.pixels = encodePixels(image, PngEncoding{8, true, options_.threads});
+            cached.pixels = encodePixels(image, PngEncoding{8, true, sizes_.threads});
         }
         if (format == PictureFormat::Pixels) return cached.pixels;
         return pixelsToPng(cached.width, cached.height, cached.pixels);

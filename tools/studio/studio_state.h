@@ -148,7 +148,6 @@ private:
     /// A change that the pictures show: a new revision.
     nlohmann::json changedPictures();
 
-    StudioOptions options_;
     PictureSizes sizes_;
     // Recursive: atRevision() holds it around the change it runs.
     std::recursive_mutex mutex_;

@@ -11,11 +11,11 @@ namespace nacrelle::tools {
 
 namespace {
 
-Point3 toPoint(Direction d) { return Point3(d.x, d.y, d.z); }
+Point3 toPoint(Vec3 v) { return Point3(v.x, v.y, v.z); }
 
 }  // namespace
 
-SampleResult evaluateSample(Texmap& map, Direction normal, Direction view, TimeValue t,
+SampleResult evaluateSample(Texmap& map, Vec3 normal, Vec3 view, TimeValue t,
                             bool withTerms) {
     requireThicknessImage(map, t);
     Interval valid = FOREVER;

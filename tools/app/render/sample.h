@@ -4,13 +4,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/render/swatch_geometry.h"
 #include "app/session/host_types.h"
 
 namespace nacrelle::tools {
-
-struct Direction {
-    float x, y, z;
-};
 
 struct SampleResult {
     float r, g, b, a;
@@ -22,7 +19,7 @@ struct SampleResult {
 /// `normal` and view vector `view` (unit vectors, the view from the camera
 /// towards the point). A Failure when the map's bitmap thickness map cannot
 /// be read, as rendering would silently show the map without it.
-SampleResult evaluateSample(Texmap& map, Direction normal, Direction view, TimeValue t,
+SampleResult evaluateSample(Texmap& map, Vec3 normal, Vec3 view, TimeValue t,
                             bool withTerms);
 
 }  // namespace nacrelle::tools

@@ -196,11 +196,7 @@ void applyPreset(Texmap& map, const Preset& preset, TimeValue t) {
             map.SetSubTexmap(slot->subtexno >= 0 ? slot->subtexno : 0, subMap);
             setPresetValues(blockOf(*subMap, "the thickness map"), "thickness-map parameter",
                             preset.thicknessMapValues, t);
-            checkSettable(block, "parameter", "thicknessmapenabled");
-            std::string error;
-            if (!standin::SetParamByScriptName(block, "thicknessmapenabled", 1.0, t, error)) {
-                throw BadValue(error);
-            }
+            setPresetValues(block, "parameter", {{"thicknessmapenabled", 1.0}}, t);
         }
         if (!preset.outputValues.empty()) {
             ReferenceTarget* filter = outputFilterOf(map);
