@@ -133,6 +133,7 @@ public:
 
     const StudioApi& api() const { return *api_; }
     int port() const { return port_; }
+    /// Serves until stopped, then ends every connection (see finish()).
     bool run();
     void stop();
     void stopOnInterrupt();
@@ -148,8 +149,14 @@ public:
 private:
     void accept();
     void admit(tcp::socket socket);
+    /// Ends every connection, `answering` ones too when true.
+    void closeConnections(bool answering);
+    void finish();
 
-    asio::io_context io_;
+    // On the heap, so that a context whose operations never come back can be
+    // left to the process's end rather than waited for (see finish()).
+    std::unique_ptr<asio::io_context> ownIo_ = std::make_unique<asio::io_context>();
+    asio::io_context& io_ = *ownIo_;
     tcp::acceptor acceptor_{io_};
     asio::steady_timer acceptRetry_{io_};
     asio::steady_timer stopDeadline_{io_};
@@ -158,6 +165,8 @@ private:
     EventStreams events_;
     StudioState& state_;
     bool stopping_ = false;
+    bool finishing_ = false;
+    bool ioAbandoned_ = false;
     int port_ = 0;
     std::unique_ptr<StudioApi> api_;
     // Last: its threads end before anything they use.
@@ -308,32 +317,63 @@ HttpServer::HttpServer(StudioState& state, int port) : state_(state) {
     accept();
 }
 
-HttpServer::~HttpServer() { state_.onChange(nullptr); }
+HttpServer::~HttpServer() {
+    state_.onChange(nullptr);
+    // Deliberately not destroyed: its destructor would wait for ever for an
+    // operation the system never returns. The process is ending.
+    if (ioAbandoned_) static_cast<void>(ownIo_.release());
+}
 
 bool HttpServer::run() {
+    bool served = true;
     try {
         io_.run();
-        return true;
     } catch (const std::exception&) {
-        return false;
+        served = false;
+    }
+    finish();
+    return served;
+}
+
+void HttpServer::finish() {
+    stopping_ = true;
+    finishing_ = true;
+    state_.onChange(nullptr);
+    // Answers being worked out are finished (a save is never cut short);
+    // they cannot be written any more.
+    answerers_.join();
+    stopDeadline_.cancel();
+    closeConnections(true);
+    // Closed sockets give their operations back, cancelled. On Windows the
+    // context's destructor waits for every one of them with no limit, and
+    // under Wine a studio a browser had used waited there for ever now and
+    // then. Run here, they come back; past the grace the context is left.
+    io_.restart();
+    io_.run_for(kStopGrace);
+    ioAbandoned_ = !io_.stopped();
+}
+
+void HttpServer::closeConnections(bool answering) {
+    beast::error_code ignored;
+    acceptor_.close(ignored);
+    acceptRetry_.cancel();
+    interrupts_.cancel();
+    events_.closeAll();
+    for (const std::weak_ptr<Connection>& weak : connections_) {
+        const auto connection = weak.lock();
+        if (connection && (answering || !connection->answering())) {
+            connection->close();
+        }
     }
 }
 
 void HttpServer::stop() {
     asio::post(io_, [this] {
+        if (stopping_) return;
         stopping_ = true;
-        beast::error_code ignored;
-        acceptor_.close(ignored);
-        acceptRetry_.cancel();
-        interrupts_.cancel();
-        events_.closeAll();
         // Connections being answered end after their answer, or when the
         // grace runs out.
-        for (const std::weak_ptr<Connection>& weak : connections_) {
-            if (const auto connection = weak.lock(); connection && !connection->answering()) {
-                connection->close();
-            }
-        }
+        closeConnections(false);
         stopDeadline_.expires_after(kStopGrace);
         stopDeadline_.async_wait([this](beast::error_code error) {
             if (!error) io_.stop();
@@ -343,7 +383,8 @@ void HttpServer::stop() {
 }
 
 void HttpServer::stopWhenIdle() {
-    if (!stopping_) return;
+    // While finishing, the context runs until its operations are back.
+    if (!stopping_ || finishing_) return;
     for (const std::weak_ptr<Connection>& weak : connections_) {
         if (const auto connection = weak.lock(); connection && connection->answering()) return;
     }
