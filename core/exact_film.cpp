@@ -76,19 +76,25 @@ ExactFilm::ExactFilm(double c1, double d, double n1, double n2)
     outerP = reflectP(outerNormal, filmNormal, n1 * n1, filmIndexSquared);
 }
 
-double ExactFilm::reflectance(double lambda, Complex n3) const {
-    if (grazing) return 1.0;
+BaseReflection baseReflection(Complex filmNormal, double filmIndexSquared,
+                              double tangentialSquared, Complex n3) {
     const Complex baseNormal = normalComponent(n3, tangentialSquared);
     const Complex baseSquared = multiply(n3, n3);
-    const Complex bottomS = reflectS(filmNormal, baseNormal);
-    const Complex bottomP = reflectP(filmNormal, baseNormal, filmIndexSquared, baseSquared);
+    return {reflectS(filmNormal, baseNormal),
+            reflectP(filmNormal, baseNormal, filmIndexSquared, baseSquared)};
+}
+
+double ExactFilm::reflectance(double lambda, Complex n3) const {
+    if (grazing) return 1.0;
+    const BaseReflection bottom =
+        baseReflection(filmNormal, filmIndexSquared, tangentialSquared, n3);
     // exp(2i beta), beta the film's phase thickness: a rotation in a
     // transparent film, a decay in one below its critical angle.
     const Complex twoBeta = (4.0 * kPi * thickness / lambda) * filmNormal;
     const double decay = twoBeta.imag() == 0.0 ? 1.0 : std::exp(-twoBeta.imag());
     const Complex roundTrip(decay * std::cos(twoBeta.real()), decay * std::sin(twoBeta.real()));
-    return 0.5 * (airyReflectance(outerS, bottomS, roundTrip) +
-                  airyReflectance(outerP, bottomP, roundTrip));
+    return 0.5 * (airyReflectance(outerS, bottom.s, roundTrip) +
+                  airyReflectance(outerP, bottom.p, roundTrip));
 }
 
 double interfaceReflectance(double c1, double n1, Complex n3) {

@@ -31,6 +31,17 @@ private:
     std::complex<double> outerS, outerP;  // reflection amplitudes from the outer medium into the film
 };
 
+/// Reflection amplitudes of s and p light from a film into its base.
+struct BaseReflection {
+    std::complex<double> s, p;
+};
+
+/// The amplitudes from a film of squared index `filmIndexSquared` into a base
+/// of index `n3`, for light whose normal part in the film is `filmNormal`
+/// (n2 cos theta2) and whose tangential part squared is `tangentialSquared`.
+BaseReflection baseReflection(std::complex<double> filmNormal, double filmIndexSquared,
+                              double tangentialSquared, std::complex<double> n3);
+
 /// Unpolarised Fresnel reflectance of the bare interface between `n1` and
 /// `n3` at viewing cosine `c1`: what a film of zero thickness reflects.
 double interfaceReflectance(double c1, double n1, std::complex<double> n3);

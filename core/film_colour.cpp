@@ -8,8 +8,10 @@ Colour filmColour(float cosine, float m, const FilmStack& stack, const ColourAdj
 }
 
 Colour filmColour(float cosine, float m, const FilmStack& stack, const ColourAdjust& adjust,
-                  const OpticsOptions& options, const SpectralTables* tables) {
-    return adjustColour(opticalReflectanceColour(cosine, m, stack, options, tables), adjust);
+                  const OpticsOptions& options, const SpectralTables* tables,
+                  const MetalFilmTable* metalTable) {
+    return adjustColour(opticalReflectanceColour(cosine, m, stack, options, tables, metalTable),
+                        adjust);
 }
 
 }  // namespace nacrelle

@@ -23,8 +23,10 @@ float viewingCosine(const Vector& n, const Vector& v) {
 Colour filmColour(float cosine, float m, const FilmStack& stack, const ColourAdjust& adjust);
 
 /// The same with the physical-optics `options`: opticalReflectanceColour,
-/// then adjustColour. `tables` may be null unless the options are spectral.
+/// then adjustColour. `tables` may be null unless the options are spectral;
+/// `metalTable` as opticalReflectanceColour takes it.
 Colour filmColour(float cosine, float m, const FilmStack& stack, const ColourAdjust& adjust,
-                  const OpticsOptions& options, const SpectralTables* tables);
+                  const OpticsOptions& options, const SpectralTables* tables,
+                  const MetalFilmTable* metalTable = nullptr);
 
 }  // namespace nacrelle

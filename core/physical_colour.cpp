@@ -140,8 +140,16 @@ void summedTransmission(const DielectricFilm& film, const SpectralTables& tables
 }
 
 Colour spectralColour(float c1, float d, const FilmStack& stack, const OpticsOptions& options,
-                      const SpectralTables& tables) {
-    if (options.baseMetal != kBaseDielectric) return summedSpectrum(c1, d, stack, options, tables);
+                      const SpectralTables& tables, const MetalFilmTable* metalTable) {
+    if (options.baseMetal != kBaseDielectric) {
+        double rgb[3];
+        if (metalTable != nullptr &&
+            metalTable->isFor(options.baseMetal, stack.nMedium, stack.nFilm) &&
+            metalTable->colour(c1, d, tables, rgb)) {
+            return colourOf(rgb);
+        }
+        return summedSpectrum(c1, d, stack, options, tables);
+    }
     const DielectricFilm film = dielectricFilm(c1, d, stack, !options.physicalPhase);
     if (film.kind == DielectricFilm::kReflectsAll) return {1.0f, 1.0f, 1.0f, 1.0f};
     if (film.kind == DielectricFilm::kTunnels) return summedSpectrum(c1, d, stack, options, tables);
@@ -163,10 +171,11 @@ double opticalReflectance(float c1, double lambda, float d, const FilmStack& sta
 }
 
 Colour opticalReflectanceColour(float c1, float m, const FilmStack& stack,
-                                const OpticsOptions& options, const SpectralTables* tables) {
+                                const OpticsOptions& options, const SpectralTables* tables,
+                                const MetalFilmTable* metalTable) {
     if (options.threeWavelengthModel()) return reflectanceColour(c1, m, stack);
     const float d = filmThickness(m, stack);
-    if (options.spectral) return spectralColour(c1, d, stack, options, *tables);
+    if (options.spectral) return spectralColour(c1, d, stack, options, *tables, metalTable);
     const double rgb[3] = {opticalReflectance(c1, kWavelengthRed, d, stack, options),
                            opticalReflectance(c1, kWavelengthGreen, d, stack, options),
                            opticalReflectance(c1, kWavelengthBlue, d, stack, options)};

@@ -3,8 +3,9 @@
 // terms, and a metal base. With every option off it is reflectanceColour.
 #pragma once
 
-#include "core/metal_index.h"
 #include "core/cie_colour.h"
+#include "core/metal_film_table.h"
+#include "core/metal_index.h"
 #include "core/thin_film.h"
 
 namespace nacrelle {
@@ -26,10 +27,13 @@ struct OpticsOptions {
 
 /// The film's colour at viewing cosine `c1` and thickness-map value `m` with
 /// `options`, alpha 1, clamped to [0, 1]. `tables` (spectralTables()) is read
-/// only when the options are spectral, and may be null otherwise. Allocates
-/// nothing.
+/// only when the options are spectral, and may be null otherwise. A spectral
+/// metal base reads `metalTable` when it is the table for the stack's
+/// indices and that metal, and sums the exact reflectance otherwise.
+/// Allocates nothing.
 Colour opticalReflectanceColour(float c1, float m, const FilmStack& stack,
-                                const OpticsOptions& options, const SpectralTables* tables);
+                                const OpticsOptions& options, const SpectralTables* tables,
+                                const MetalFilmTable* metalTable = nullptr);
 
 /// The reflectance at one wavelength under `options` (spectral ignored): what
 /// a channel of the three-wavelength colour holds. For reports and tests.

@@ -142,6 +142,14 @@ void Nacrelle::Update(TimeValue t, Interval& valid) {
         optics.physicalPhase = physicalPhase != 0;
         // Built once for the module, here rather than on a render thread.
         if (optics.spectral) spectralTables = &nacrelle::spectralTables();
+        if (optics.baseMetal == nacrelle::kBaseDielectric) {
+            metalFilmTable.reset();
+        } else if (optics.spectral &&
+                   (metalFilmTable == nullptr ||
+                    !metalFilmTable->isFor(optics.baseMetal, filmStack.nMedium, filmStack.nFilm))) {
+            metalFilmTable = std::make_unique<nacrelle::MetalFilmTable>(
+                optics.baseMetal, filmStack.nMedium, filmStack.nFilm);
+        }
         Interval gammaValidity = FOREVER;  // not the map's: see `gamma`
         block->GetValue(pb_gamma, 0, gamma, gammaValidity);
     }
@@ -181,7 +189,8 @@ AColor Nacrelle::EvalColor(ShadeContext& sc) {
     const nacrelle::Colour colour =
         optics.threeWavelengthModel()
             ? nacrelle::filmColour(cosine, m, stack, adjust)
-            : nacrelle::filmColour(cosine, m, stack, adjust, optics, spectralTables);
+            : nacrelle::filmColour(cosine, m, stack, adjust, optics, spectralTables,
+                                   metalFilmTable.get());
     return textureOutput->Filter(AColor(colour.r, colour.g, colour.b, colour.a));
 }
 

@@ -2,6 +2,8 @@
 // coating colour for every shaded sample.
 #pragma once
 
+#include <memory>
+
 #include "core/physical_colour.h"
 #include "core/thin_film.h"
 #include "plugin/host.h"
@@ -85,6 +87,9 @@ private:
     float saturationOffset = 0.0f;     // parameter 9, percent
     nacrelle::OpticsOptions optics{};  // parameters 11, 12, 13
     const nacrelle::SpectralTables* spectralTables = nullptr;  // set at update while spectral
+    // A spectral metal base's amplitudes for the map's indices, made at
+    // update; held while the base is a metal.
+    std::unique_ptr<nacrelle::MetalFilmTable> metalFilmTable;
     // Parameter 7 at time 0 whatever time is updated: gamma never animates
     // the map nor narrows `validity`. Read in Update, since evaluation may
     // not read the block from render threads.

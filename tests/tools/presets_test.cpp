@@ -8,6 +8,7 @@
 #include <cmath>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,9 +62,14 @@ protected:
                               value("thicknessmax"), value("thicknessmin")};
         const OpticsOptions optics{flag("spectral"), flag("physicalphase"),
                                    static_cast<int>(value("basemetal"))};
+        // A spectral metal base reads the table the map makes at update.
+        std::optional<MetalFilmTable> metalTable;
+        if (optics.spectral && optics.baseMetal != kBaseDielectric) {
+            metalTable.emplace(optics.baseMetal, stack.nMedium, stack.nFilm);
+        }
         const Colour film = filmColour(cosine, 0.0f, stack,
                                        {value("hue"), value("sat"), value("gamma")}, optics,
-                                       &spectralTables());
+                                       &spectralTables(), metalTable ? &*metalTable : nullptr);
         standin::OutputFilterSettings filter;
         filter.outputAmount = float(outputValue(preset, "outputamount"));
         filter.rgbLevel = float(outputValue(preset, "rgblevel"));

@@ -5,6 +5,7 @@
 #include <iparamb2.h>
 
 #include <cstdio>
+#include <optional>
 #include <utility>
 
 #include "core/film_colour.h"
@@ -69,7 +70,13 @@ nlohmann::json filmTermsReport(Texmap& map, ShadeContext& sc, TimeValue t) {
     if (!optics.threeWavelengthModel()) {
         // The steps below are the three-wavelength model's; the options
         // replace them with the exact sum or the spectrum.
-        const Colour colour = opticalReflectanceColour(cosine, m, stack, optics, &spectralTables());
+        // The table the map makes at update, so that the report is its colour.
+        std::optional<MetalFilmTable> metalTable;
+        if (optics.spectral && optics.baseMetal != kBaseDielectric) {
+            metalTable.emplace(optics.baseMetal, stack.nMedium, stack.nFilm);
+        }
+        const Colour colour = opticalReflectanceColour(cosine, m, stack, optics, &spectralTables(),
+                                                       metalTable ? &*metalTable : nullptr);
         report["colour"] = {jsonNumber(colour.r), jsonNumber(colour.g), jsonNumber(colour.b)};
         if (!optics.spectral) {
             for (const Channel& channel : kChannels) {

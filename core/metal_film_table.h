@@ -1,0 +1,45 @@
+// A film on a metal, made ready for the spectral colour. The base's
+// reflection amplitudes depend on the wavelength and the angle but not on
+// the thickness, and cost complex roots and divisions; tabulated once for a
+// map's indices, each sample reads them instead.
+#pragma once
+
+#include <vector>
+
+#include "core/cie_colour.h"
+
+namespace nacrelle {
+
+class MetalFilmTable {
+public:
+    /// Angles tabulated, evenly in the film's cosine: the amplitudes are
+    /// smooth in it even near the film's critical angle.
+    static constexpr int kNodes = 65;
+
+    /// A film of index `n2` on `metal` (1 to 8), seen from a medium of index
+    /// `n1`. Allocates; build it when a map updates.
+    MetalFilmTable(int metal, double n1, double n2);
+
+    bool isFor(int metal, double n1, double n2) const {
+        return metal == metal_ && n1 == n1_ && n2 == n2_;
+    }
+
+    /// Linear sRGB of the spectrum a film `d` nm thick reflects at viewing
+    /// cosine `c1`, not clamped. False where the table does not serve: grazing
+    /// light, and light tunnelling through a film below its critical angle
+    /// (the caller then sums the exact reflectance).
+    bool colour(double c1, double d, const SpectralTables& tables, double rgb[3]) const;
+
+private:
+    struct Amplitudes {
+        double reS, imS, reP, imP;  // from the film into the metal
+    };
+
+    int metal_;
+    double n1_, n2_;
+    double inverseWavelength_[kSpectralSamples];
+    double lowestCosine_;  // the film's cosine at grazing light, or 0 past its critical angle
+    std::vector<Amplitudes> rows_;  // kNodes rows of kSpectralSamples
+};
+
+}  // namespace nacrelle
