@@ -7,9 +7,37 @@
 
 namespace {
 
-// Targets currently passing a notification on, outermost first: a target on
-// this path does not pass the same wave on again, which ends any cycle.
-thread_local std::vector<const ReferenceTarget*> propagationPath;
+// Targets currently passing a notification on: a target on this path does
+// not pass the same wave on again, which ends any cycle. A chain of frames on
+// the stack, innermost first, under a plain pointer: MinGW's runtime frees a
+// thread_local that has a destructor before running it, and the freed memory
+// was then freed again as each thread ended.
+struct PropagationFrame {
+    const ReferenceTarget* target;
+    const PropagationFrame* outer;
+};
+thread_local const PropagationFrame* propagationPath = nullptr;
+
+/// Puts a target on the path for the step's lifetime.
+class PropagationStep {
+public:
+    explicit PropagationStep(const ReferenceTarget* target) : frame_{target, propagationPath} {
+        propagationPath = &frame_;
+    }
+    ~PropagationStep() { propagationPath = frame_.outer; }
+    PropagationStep(const PropagationStep&) = delete;
+    PropagationStep& operator=(const PropagationStep&) = delete;
+
+private:
+    PropagationFrame frame_;
+};
+
+bool onPropagationPath(const ReferenceTarget* target) {
+    for (const PropagationFrame* frame = propagationPath; frame != nullptr; frame = frame->outer) {
+        if (frame->target == target) return true;
+    }
+    return false;
+}
 
 template <class T>
 bool eraseOne(std::vector<T*>& list, const void* item) {
@@ -185,24 +213,23 @@ RefResult ReferenceTarget::NotifyDependents(const Interval& changeInt, PartID pa
         }
     }
     ++notifyDepth_;
-    propagationPath.push_back(this);
-    for (ReferenceMaker* maker : makers) {
-        // A handler may have dropped (or deleted) a later maker meanwhile.
-        if (!IsDependent(maker)) continue;
-        if (sclass != NOTIFY_ALL && maker->SuperClassID() != sclass) continue;
-        PartID part = partID;
-        const RefResult result =
-            maker->NotifyRefChanged(changeInt, sender, part, message, propagate);
-        if (result != REF_SUCCEED || !propagate) continue;
-        if (!IsDependent(maker) || !maker->IsRefTarget()) continue;
-        auto* next = static_cast<ReferenceTarget*>(maker);
-        if (std::find(propagationPath.begin(), propagationPath.end(), next) !=
-            propagationPath.end()) {
-            continue;
+    {
+        // Off the path again before this target may be released below.
+        const PropagationStep step(this);
+        for (ReferenceMaker* maker : makers) {
+            // A handler may have dropped (or deleted) a later maker meanwhile.
+            if (!IsDependent(maker)) continue;
+            if (sclass != NOTIFY_ALL && maker->SuperClassID() != sclass) continue;
+            PartID part = partID;
+            const RefResult result =
+                maker->NotifyRefChanged(changeInt, sender, part, message, propagate);
+            if (result != REF_SUCCEED || !propagate) continue;
+            if (!IsDependent(maker) || !maker->IsRefTarget()) continue;
+            auto* next = static_cast<ReferenceTarget*>(maker);
+            if (onPropagationPath(next)) continue;
+            next->NotifyDependents(changeInt, part, message, sclass, propagate, nullptr);
         }
-        next->NotifyDependents(changeInt, part, message, sclass, propagate, nullptr);
     }
-    propagationPath.pop_back();
     --notifyDepth_;
     if (notifyDepth_ == 0 && releasePending_) {
         releasePending_ = false;
