@@ -171,5 +171,25 @@ TEST_F(CommandLine, InfoAndShowNameWhatTheUserSees) {
     EXPECT_EQ(shown["parameters"]["thicknessmin"]["label"], "Max:");
 }
 
+TEST_F(CommandLine, EveryCommandThatRendersRefusesTheSameThreadCounts) {
+    const std::vector<std::string> commands[] = {{"render", "-o", "x.png"},
+                                                  {"chart", "-o", "x.png"},
+                                                  {"gallery", "-o", "x.png"},
+                                                  {"studio"}};
+    for (const auto& command : commands) {
+        for (const char* threads : {"-1", "257"}) {
+            std::vector<std::string> args = command;
+            args.insert(args.end(), {"--threads", threads});
+            const RunResult refused = run(args);
+            EXPECT_EQ(refused.exitCode, 2) << describe(refused);
+            EXPECT_EQ(refused.err.rfind("nacrelle: --threads " + std::string(threads) +
+                                            " must lie between 0 (one per core) and 256",
+                                        0),
+                      0u)
+                << describe(refused);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace nacrelle::tools::testing

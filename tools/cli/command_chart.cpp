@@ -11,6 +11,7 @@
 #include "cli/map_options.h"
 #include "cli/preset_commands.h"
 #include "common/errors.h"
+#include "app/render/parallel_rows.h"
 #include "app/render/render.h"
 #include "app/session/host_session.h"
 #include "app/session/map_settings.h"
@@ -46,7 +47,7 @@ int runChart(const CommonOptions& common, const ChartCommand& command) {
         throw BadValue("chart drives the thickness itself; --thickness-map does not apply");
     }
     checkSize(command.width, command.height);
-    checkThreads(command.threads);
+    checkThreadCount(command.threads);
     checkPngName(command.image.file);
     (void)timeOf(command.map);
     options.width = command.width;

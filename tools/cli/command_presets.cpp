@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/errors.h"
+#include "app/render/parallel_rows.h"
 #include "app/session/host_session.h"
 #include "cli/image_output.h"
 #include "cli/preset_commands.h"
@@ -23,7 +24,6 @@ constexpr int kMinSwatch = 16;
 constexpr int kMaxSwatch = 2048;
 constexpr int kMaxColumns = 64;
 constexpr int kMaxSheetSide = 16384;
-constexpr int kMaxThreads = 256;
 
 std::string valuesText(const std::vector<PresetValue>& values) {
     std::string text;
@@ -63,10 +63,7 @@ void checkGallery(const GalleryOptions& options) {
         throw BadValue("--columns " + std::to_string(options.columns) +
                          " must lie between 1 and " + std::to_string(kMaxColumns));
     }
-    if (options.threads < 0 || options.threads > kMaxThreads) {
-        throw BadValue("--threads " + std::to_string(options.threads) +
-                         " must lie between 0 (one per core) and " + std::to_string(kMaxThreads));
-    }
+    checkThreadCount(options.threads);
     const GallerySize size = gallerySize(options);
     if (size.width > kMaxSheetSide || size.height > kMaxSheetSide) {
         throw BadValue("the gallery would be " + std::to_string(size.width) + "x" +

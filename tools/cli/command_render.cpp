@@ -14,6 +14,7 @@
 #include "cli/command_render.h"
 #include "cli/preset_commands.h"
 #include "common/errors.h"
+#include "app/render/parallel_rows.h"
 #include "app/session/host_session.h"
 #include "cli/map_options.h"
 #include "app/session/map_settings.h"
@@ -28,7 +29,6 @@ namespace {
 constexpr int kMaxImageSide = 16384;
 // More threads than any machine has cores only costs memory, and a failed
 // thread start would end the program.
-constexpr int kMaxThreads = 256;
 // The progress bar counts in int.
 constexpr long kMaxProgressSteps = 1L << 30;
 
@@ -113,7 +113,7 @@ RenderJob prepareRender(const RenderCommand& command) {
                              " must lie between 1 and " + std::to_string(kMaxViewportSide));
         }
     }
-    checkThreads(command.threads);
+    checkThreadCount(command.threads);
     job.options.threads = command.threads;
     job.encoding = command.image.encoding(command.threads);
     checkPngName(command.image.file);
@@ -136,13 +136,6 @@ void checkSize(int width, int height) {
     if (width < 1 || height < 1 || width > kMaxImageSide || height > kMaxImageSide) {
         throw BadValue("image size " + std::to_string(width) + "x" + std::to_string(height) +
                          " must lie between 1 and " + std::to_string(kMaxImageSide) + " a side");
-    }
-}
-
-void checkThreads(int threads) {
-    if (threads < 0 || threads > kMaxThreads) {
-        throw BadValue("--threads " + std::to_string(threads) + " must lie between 0 (one per " +
-                         "core) and " + std::to_string(kMaxThreads));
     }
 }
 

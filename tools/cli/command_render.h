@@ -30,8 +30,6 @@ void addRenderOptions(CLI::App& app, RenderCommand& render);
 
 /// Throws a BadValue unless an image of `width` x `height` can be made.
 void checkSize(int width, int height);
-/// Throws a BadValue unless `threads` is 0 (one per core) or a sane count.
-void checkThreads(int threads);
 
 /// Throws the BadValue that the render command would meet (size, threads,
 /// frames, settings), so that callers find it before they do any work.

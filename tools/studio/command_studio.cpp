@@ -12,14 +12,13 @@
 #include <stdexcept>
 
 #include "common/errors.h"
+#include "app/render/parallel_rows.h"
 #include "app/session/host_session.h"
 #include "studio/studio_server.h"
 
 namespace nacrelle::tools {
 
 namespace {
-
-constexpr int kMaxThreads = 256;
 
 /// A page that sends the browser on to `address`: the browser is given this
 /// page's file, so the token is on no command line that any user may list.
@@ -37,10 +36,7 @@ int runStudio(const CommonOptions& common, const StudioCommand& command) {
         throw BadValue("--port " + std::to_string(command.port) +
                          " must lie between 0 (any free port) and 65535");
     }
-    if (command.threads < 0 || command.threads > kMaxThreads) {
-        throw BadValue("--threads " + std::to_string(command.threads) +
-                         " must lie between 0 (one per core) and " + std::to_string(kMaxThreads));
-    }
+    checkThreadCount(command.threads);
 
     HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
     studio::StudioOptions options;

@@ -6,7 +6,10 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <string>
 #include <vector>
+
+#include "common/errors.h"
 
 namespace nacrelle::tools {
 
@@ -58,6 +61,14 @@ void forEachRow(int rows, int threads, const std::function<void(int)>& renderRow
     } else {
         worker();
         for (std::thread& t : pool) t.join();
+    }
+}
+
+void checkThreadCount(int threads) {
+    if (threads < 0 || threads > kMaxRenderThreads) {
+        throw BadValue("--threads " + std::to_string(threads) +
+                       " must lie between 0 (one per core) and " +
+                       std::to_string(kMaxRenderThreads));
     }
 }
 

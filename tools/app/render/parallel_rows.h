@@ -17,4 +17,10 @@ void forEachRow(int rows, int threads, const std::function<void(int)>& renderRow
 /// The number of threads that `threads` = 0 stands for.
 int defaultThreadCount();
 
+/// The most render threads a command takes: far beyond any machine's cores.
+inline constexpr int kMaxRenderThreads = 256;
+
+/// Refuses a --threads value outside 0 (one per core) to kMaxRenderThreads.
+void checkThreadCount(int threads);
+
 }  // namespace nacrelle::tools
