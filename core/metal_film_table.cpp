@@ -86,7 +86,9 @@ MetalFilmTable::MetalFilmTable(int metal, double n1, double n2)
 
 bool MetalFilmTable::colour(double c1, double d, const SpectralTables& tables,
                             double rgb[3]) const {
-    if (!(c1 > 0.0) || !(d >= 0.0)) return false;
+    // A cosine past 1 (normals a host left unnormalised) lies outside the
+    // table's angles: the exact sum takes it as it comes.
+    if (!(c1 > 0.0 && c1 <= 1.0) || !(d >= 0.0)) return false;
     const double tangentialSquared = n1_ * n1_ * (1.0 - c1 * c1);
     const double filmIndexSquared = n2_ * n2_;
     if (!(tangentialSquared < filmIndexSquared)) return false;

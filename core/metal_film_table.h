@@ -26,8 +26,8 @@ public:
 
     /// Linear sRGB of the spectrum a film `d` nm thick reflects at viewing
     /// cosine `c1`, not clamped. False where the table does not serve: grazing
-    /// light, and light tunnelling through a film below its critical angle
-    /// (the caller then sums the exact reflectance).
+    /// light, a cosine past 1, and light tunnelling through a film below its
+    /// critical angle (the caller then sums the exact reflectance).
     bool colour(double c1, double d, const SpectralTables& tables, double rgb[3]) const;
 
 private:

@@ -274,13 +274,19 @@ TEST(OpticalColour, MetalTableFollowsTheExactSumOnEveryMetal) {
 
 TEST(OpticalColour, MetalTableLeavesWhatItCannotServeToTheExactSum) {
     // Light tunnelling through a film below its critical angle, grazing
-    // light, and a table made for other indices: the exact sum, bit for bit.
+    // light, an unnormalised cosine, and a table made for other indices: the
+    // exact sum, bit for bit.
     const SpectralTables& tables = spectralTables();
     const OpticsOptions options{true, false, kBaseGold};
     const FilmStack stack{1.5f, 1.2f, 1.0f, 150.0f, 150.0f};
-    const MetalFilmTable table(kBaseGold, 1.5, 1.2);
-    const MetalFilmTable other(kBaseGold, 1.0, 1.2);
-    for (const float c1 : {0.0f, 0.3f}) {  // past 1.2 / 1.5's critical angle
+    const MetalFilmTable table(kBaseGold, stack.nMedium, stack.nFilm);
+    const MetalFilmTable other(kBaseGold, 1.0, stack.nFilm);
+    double rgb[3];
+    ASSERT_TRUE(table.colour(0.9, 150.0, tables, rgb));  // the table serves this stack
+    // Grazing, past the film's critical angle (1.2 under 1.5), and a cosine
+    // past 1 from a normal left unnormalised.
+    for (const float c1 : {0.0f, 0.3f, 1.02f}) {
+        EXPECT_FALSE(table.colour(c1, 150.0, tables, rgb)) << c1;
         const Colour exact = opticalReflectanceColour(c1, 0.0f, stack, options, &tables);
         const Colour fast = opticalReflectanceColour(c1, 0.0f, stack, options, &tables, &table);
         EXPECT_EQ(std::memcmp(&exact, &fast, sizeof exact), 0) << c1;
