@@ -23,6 +23,8 @@ struct OpticsOptions {
     /// A metal base always takes the exact sum: half-wave terms mean nothing
     /// for a complex index.
     bool exactPhases() const { return physicalPhase || baseMetal != kBaseDielectric; }
+    /// The spectrum of a film on a metal: what a MetalFilmTable serves.
+    bool spectralOnMetal() const { return spectral && baseMetal != kBaseDielectric; }
 };
 
 /// The film's colour at viewing cosine `c1` and thickness-map value `m` with

@@ -142,11 +142,10 @@ void Nacrelle::Update(TimeValue t, Interval& valid) {
         optics.physicalPhase = physicalPhase != 0;
         // Built once for the module, here rather than on a render thread.
         if (optics.spectral) spectralTables = &nacrelle::spectralTables();
-        if (optics.baseMetal == nacrelle::kBaseDielectric) {
+        if (!optics.spectralOnMetal()) {
             metalFilmTable.reset();
-        } else if (optics.spectral &&
-                   (metalFilmTable == nullptr ||
-                    !metalFilmTable->isFor(optics.baseMetal, filmStack.nMedium, filmStack.nFilm))) {
+        } else if (metalFilmTable == nullptr ||
+                   !metalFilmTable->isFor(optics.baseMetal, filmStack.nMedium, filmStack.nFilm)) {
             metalFilmTable = std::make_unique<nacrelle::MetalFilmTable>(
                 optics.baseMetal, filmStack.nMedium, filmStack.nFilm);
         }

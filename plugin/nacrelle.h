@@ -88,7 +88,7 @@ private:
     nacrelle::OpticsOptions optics{};  // parameters 11, 12, 13
     const nacrelle::SpectralTables* spectralTables = nullptr;  // set at update while spectral
     // A spectral metal base's amplitudes for the map's indices, made at
-    // update; held while the base is a metal.
+    // update when the metal or the indices change.
     std::unique_ptr<nacrelle::MetalFilmTable> metalFilmTable;
     // Parameter 7 at time 0 whatever time is updated: gamma never animates
     // the map nor narrows `validity`. Read in Update, since evaluation may

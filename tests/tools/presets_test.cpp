@@ -64,7 +64,7 @@ protected:
                                    static_cast<int>(value("basemetal"))};
         // A spectral metal base reads the table the map makes at update.
         std::optional<MetalFilmTable> metalTable;
-        if (optics.spectral && optics.baseMetal != kBaseDielectric) {
+        if (optics.spectralOnMetal()) {
             metalTable.emplace(optics.baseMetal, stack.nMedium, stack.nFilm);
         }
         const Colour film = filmColour(cosine, 0.0f, stack,

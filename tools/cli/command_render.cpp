@@ -27,8 +27,6 @@ namespace nacrelle::tools {
 namespace {
 
 constexpr int kMaxImageSide = 16384;
-// More threads than any machine has cores only costs memory, and a failed
-// thread start would end the program.
 // The progress bar counts in int.
 constexpr long kMaxProgressSteps = 1L << 30;
 

@@ -72,7 +72,7 @@ nlohmann::json filmTermsReport(Texmap& map, ShadeContext& sc, TimeValue t) {
         // replace them with the exact sum or the spectrum.
         // The table the map makes at update, so that the report is its colour.
         std::optional<MetalFilmTable> metalTable;
-        if (optics.spectral && optics.baseMetal != kBaseDielectric) {
+        if (optics.spectralOnMetal()) {
             metalTable.emplace(optics.baseMetal, stack.nMedium, stack.nFilm);
         }
         const Colour colour = opticalReflectanceColour(cosine, m, stack, optics, &spectralTables(),

@@ -18,6 +18,7 @@ void forEachRow(int rows, int threads, const std::function<void(int)>& renderRow
 int defaultThreadCount();
 
 /// The most render threads a command takes: far beyond any machine's cores.
+/// More only cost memory, and a thread that fails to start ends the program.
 inline constexpr int kMaxRenderThreads = 256;
 
 /// Refuses a --threads value outside 0 (one per core) to kMaxRenderThreads.
