@@ -1,10 +1,11 @@
 // The spectral colour of a film on a metal from tabulated base amplitudes.
 #include "core/metal_film_table.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cmath>
 #include <complex>
-#include <iterator>
 
 #include "core/exact_film.h"
 #include "core/metal_index.h"
@@ -22,70 +23,133 @@ constexpr double kHalfPiLow = 0x1.0b4611a626331p-34;
 constexpr double kTwoOverPi = 2.0 / kPi;
 // Phases the reduction above keeps exact; a film past them is summed.
 constexpr double kMaxPhase = 1.0e6;
+// Adding and subtracting it rounds a double below 2^51 to a whole number,
+// which is left in the sum's low bits.
+constexpr double kRoundingShift = 0x1.8p52;
 
-struct Rotation {
-    double cosine, sine;
+// Vectors of two doubles and of four floats. Each instruction below is in
+// SSE2, which every x86-64 has, so the sum is the same everywhere. Structs,
+// since only some compilers give the vector types their operators.
+struct Doubles {
+    __m128d v;
+};
+struct Floats {
+    __m128 v;
 };
 
-// cos and sin of 0 <= x < kMaxPhase. The colour takes 81 of them a sample,
-// and the library's pair costs several times this; the Taylor terms kept
-// are within 1e-11 of both on the reduced quarter turn.
-Rotation rotation(double x) {
-    const long long quarter = static_cast<long long>(x * kTwoOverPi + 0.5);
-    const double turns = static_cast<double>(quarter);
-    const double r = (x - turns * kHalfPiHigh) - turns * kHalfPiLow;
-    const double z = r * r;
-    // Taylor terms from r^3 and from r^2, summed by Horner's rule.
-    constexpr double kSineTerms[] = {-1.0 / 6, 1.0 / 120, -1.0 / 5040, 1.0 / 362880,
-                                     -1.0 / 39916800};
-    constexpr double kCosineTerms[] = {-1.0 / 2,    1.0 / 24,       -1.0 / 720,
-                                       1.0 / 40320, -1.0 / 3628800, 1.0 / 479001600};
-    double sineSum = 0.0, cosineSum = 0.0;
-    for (int k = std::size(kSineTerms) - 1; k >= 0; --k) sineSum = kSineTerms[k] + z * sineSum;
-    for (int k = std::size(kCosineTerms) - 1; k >= 0; --k) {
-        cosineSum = kCosineTerms[k] + z * cosineSum;
-    }
-    const double sine = r + r * z * sineSum;
-    const double cosine = 1.0 + z * cosineSum;
-    // Back to the quarter turn x lies in, without a branch a sample would
-    // mispredict.
-    constexpr double kSign[2] = {1.0, -1.0};
-    const bool swapped = (quarter & 1) != 0;
-    return {kSign[((quarter + 1) >> 1) & 1] * (swapped ? sine : cosine),
-            kSign[(quarter >> 1) & 1] * (swapped ? cosine : sine)};
+Doubles splat(double x) { return {_mm_set1_pd(x)}; }
+Doubles operator+(Doubles a, Doubles b) { return {_mm_add_pd(a.v, b.v)}; }
+Doubles operator-(Doubles a, Doubles b) { return {_mm_sub_pd(a.v, b.v)}; }
+Doubles operator*(Doubles a, Doubles b) { return {_mm_mul_pd(a.v, b.v)}; }
+Doubles load(const double* p) { return {_mm_loadu_pd(p)}; }
+
+Floats splat(float x) { return {_mm_set1_ps(x)}; }
+Floats operator+(Floats a, Floats b) { return {_mm_add_ps(a.v, b.v)}; }
+Floats operator-(Floats a, Floats b) { return {_mm_sub_ps(a.v, b.v)}; }
+Floats operator*(Floats a, Floats b) { return {_mm_mul_ps(a.v, b.v)}; }
+Floats operator/(Floats a, Floats b) { return {_mm_div_ps(a.v, b.v)}; }
+Floats load(const float* p) { return {_mm_loadu_ps(p)}; }
+
+// What is left of two phases after whole quarter turns, and which quarter
+// turn each lies in. Reduced in double, since a thick film's phases are
+// large; the rest fits a float.
+struct Reduced {
+    Doubles rest;     // within pi / 4 of 0
+    __m128i quarter;  // the whole number of quarter turns, in each lane's low bits
+};
+Reduced reduce(Doubles x) {
+    const Doubles shifted = x * splat(kTwoOverPi) + splat(kRoundingShift);
+    const Doubles turns = shifted - splat(kRoundingShift);
+    return {(x - turns * splat(kHalfPiHigh)) - turns * splat(kHalfPiLow),
+            _mm_castpd_si128(shifted.v)};
 }
 
-// The Airy reflectance of one polarisation for a real top amplitude `r`,
-// with u = Re(bottom * roundTrip) and the bottom's squared magnitude.
-double airy(double r, double u, double bottomSquared) {
-    const double cross = 2.0 * r * u;
-    return ((r * r + cross) + bottomSquared) / ((1.0 + cross) + r * r * bottomSquared);
+struct Rotation {
+    Floats cosine, sine;
+};
+
+// cos and sin of four phases 0 <= x < kMaxPhase. The colour takes 81 of them
+// a sample, and the library's pair costs many times this; the Taylor terms
+// kept are within 4e-7 of both on the reduced quarter turn, below what a
+// colour can show.
+Rotation rotation(Reduced low, Reduced high) {
+    const Floats r = {_mm_movelh_ps(_mm_cvtpd_ps(low.rest.v), _mm_cvtpd_ps(high.rest.v))};
+    const __m128i quarter =
+        _mm_unpacklo_epi64(_mm_shuffle_epi32(low.quarter, _MM_SHUFFLE(2, 0, 2, 0)),
+                           _mm_shuffle_epi32(high.quarter, _MM_SHUFFLE(2, 0, 2, 0)));
+    const Floats z = r * r;
+    const Floats sine =
+        r + r * z * (splat(-1.0f / 6) + z * (splat(1.0f / 120) + z * splat(-1.0f / 5040)));
+    const Floats cosine =
+        splat(1.0f) + z * (splat(-0.5f) + z * (splat(1.0f / 24) +
+                                               z * (splat(-1.0f / 720) + z * splat(1.0f / 40320))));
+    // Back to the quarter turn x lies in: odd quarters swap the two, and the
+    // signs follow from the quarter's two low bits, moved to the sign bit.
+    const __m128 swap = _mm_castsi128_ps(
+        _mm_sub_epi32(_mm_setzero_si128(), _mm_and_si128(quarter, _mm_set1_epi32(1))));
+    const __m128i half = _mm_srli_epi32(quarter, 1);
+    const __m128 cosineSign = _mm_castsi128_ps(_mm_slli_epi32(_mm_xor_si128(quarter, half), 31));
+    const __m128 sineSign = _mm_castsi128_ps(_mm_slli_epi32(half, 31));
+    const auto select = [swap](Floats a, Floats b) {
+        return _mm_or_ps(_mm_and_ps(swap, a.v), _mm_andnot_ps(swap, b.v));
+    };
+    return {{_mm_xor_ps(select(sine, cosine), cosineSign)},
+            {_mm_xor_ps(select(cosine, sine), sineSign)}};
 }
+
+// The Airy reflectance of one polarisation for a real top amplitude r, as a
+// numerator and a denominator, from u = Re(bottom * roundTrip) and the
+// bottom's squared magnitude.
+struct Top {
+    Floats twice, squared;  // 2 r and r^2
+};
+struct Fraction {
+    Floats numerator, denominator;
+};
+Fraction airy(const Top& top, Floats u, Floats bottomSquared) {
+    const Floats cross = top.twice * u;
+    return {(top.squared + cross) + bottomSquared,
+            (splat(1.0f) + cross) + top.squared * bottomSquared};
+}
+
+Top top(double r) { return {splat(static_cast<float>(2.0 * r)), splat(static_cast<float>(r * r))}; }
 
 }  // namespace
 
 MetalFilmTable::MetalFilmTable(int metal, double n1, double n2)
-    : metal_(metal), n1_(n1), n2_(n2), rows_(kNodes * kSpectralSamples) {
+    : metal_(metal), n1_(n1), n2_(n2), rows_(kNodes * kRowLength) {
     // Grazing light's cosine in the film; none past the film's critical angle.
     const double ratio = n1 / n2;
     lowestCosine_ = ratio < 1.0 ? std::sqrt(1.0 - ratio * ratio) : 0.0;
     const double filmIndexSquared = n2 * n2;
-    for (int i = 0; i < kSpectralSamples; ++i) inverseWavelength_[i] = 1.0 / spectralWavelength(i);
+    // Half the weights, for the mean of s and p. The padding weighs nothing
+    // and its amplitudes are 0, so it adds nothing.
+    const SpectralTables& tables = spectralTables();
+    for (int i = 0; i < kPadded; ++i) {
+        const bool sample = i < kSpectralSamples;
+        inverseWavelength_[i] = 1.0 / spectralWavelength(std::min(i, kSpectralSamples - 1));
+        for (int channel = 0; channel < 3; ++channel) {
+            halfWeights_[channel][i] =
+                sample ? static_cast<float>(0.5 * tables.weights[i][channel]) : 0.0f;
+        }
+    }
     for (int node = 0; node < kNodes; ++node) {
         const double cosine2 = lowestCosine_ + (1.0 - lowestCosine_) * node / (kNodes - 1);
         const double filmNormal = n2 * cosine2;
         const double tangentialSquared = filmIndexSquared - filmNormal * filmNormal;
+        float* row = &rows_[node * kRowLength];
         for (int i = 0; i < kSpectralSamples; ++i) {
             const BaseReflection bottom = baseReflection(
                 filmNormal, filmIndexSquared, tangentialSquared, metalIndexAtRow(metal, i));
-            rows_[node * kSpectralSamples + i] = {bottom.s.real(), bottom.s.imag(), bottom.p.real(),
-                                                  bottom.p.imag()};
+            row[kReS * kPadded + i] = static_cast<float>(bottom.s.real());
+            row[kImS * kPadded + i] = static_cast<float>(bottom.s.imag());
+            row[kReP * kPadded + i] = static_cast<float>(bottom.p.real());
+            row[kImP * kPadded + i] = static_cast<float>(bottom.p.imag());
         }
     }
 }
 
-bool MetalFilmTable::colour(double c1, double d, const SpectralTables& tables,
-                            double rgb[3]) const {
+bool MetalFilmTable::colour(double c1, double d, double rgb[3]) const {
     // A cosine past 1 (normals a host left unnormalised) lies outside the
     // table's angles: the exact sum takes it as it comes.
     if (!(c1 > 0.0 && c1 <= 1.0) || !(d >= 0.0)) return false;
@@ -99,37 +163,45 @@ bool MetalFilmTable::colour(double c1, double d, const SpectralTables& tables,
 
     // Amplitudes from the outer medium into the film: real, since neither
     // absorbs and the light is not past the film's critical angle.
-    const double topS = (e1 - e2) / (e1 + e2);
     const double n1Squared = n1_ * n1_;
-    const double topP =
-        (filmIndexSquared * e1 - n1Squared * e2) / (filmIndexSquared * e1 + n1Squared * e2);
+    const Top topS = top((e1 - e2) / (e1 + e2));
+    const Top topP =
+        top((filmIndexSquared * e1 - n1Squared * e2) / (filmIndexSquared * e1 + n1Squared * e2));
 
     const double position =
         std::max(0.0, (e2 / n2_ - lowestCosine_) / (1.0 - lowestCosine_) * (kNodes - 1));
     const int node = std::min(static_cast<int>(position), kNodes - 2);
-    const double f = position - node;
-    const Amplitudes* below = &rows_[node * kSpectralSamples];
-    const Amplitudes* above = below + kSpectralSamples;
+    const Floats f = splat(static_cast<float>(position - node));
+    const float* below = &rows_[node * kRowLength];
+    const float* above = below + kRowLength;
+    const auto lerp = [&](int part, int i) {
+        const Floats a = load(below + part * kPadded + i);
+        return a + f * (load(above + part * kPadded + i) - a);
+    };
 
-    // In locals, which the compiler need not store back at every step.
-    double red = 0.0, green = 0.0, blue = 0.0;
-    for (int i = 0; i < kSpectralSamples; ++i) {
-        const Amplitudes& a = below[i];
-        const Amplitudes& b = above[i];
-        const double reS = a.reS + f * (b.reS - a.reS), imS = a.imS + f * (b.imS - a.imS);
-        const double reP = a.reP + f * (b.reP - a.reP), imP = a.imP + f * (b.imP - a.imP);
-        const Rotation trip = rotation(phasePerWavenumber * inverseWavelength_[i]);
-        const double s = airy(topS, reS * trip.cosine - imS * trip.sine, reS * reS + imS * imS);
-        const double p = airy(topP, reP * trip.cosine - imP * trip.sine, reP * reP + imP * imP);
-        const double reflectance = 0.5 * (s + p);
-        const double* weight = tables.weights[i];
-        red += weight[0] * reflectance;
-        green += weight[1] * reflectance;
-        blue += weight[2] * reflectance;
+    const Doubles phase = splat(phasePerWavenumber);
+    Floats sums[3] = {splat(0.0f), splat(0.0f), splat(0.0f)};
+    for (int i = 0; i < kPadded; i += 4) {
+        const Floats reS = lerp(kReS, i), imS = lerp(kImS, i);
+        const Floats reP = lerp(kReP, i), imP = lerp(kImP, i);
+        const Rotation trip = rotation(reduce(phase * load(inverseWavelength_ + i)),
+                                       reduce(phase * load(inverseWavelength_ + i + 2)));
+        const Fraction s = airy(topS, reS * trip.cosine - imS * trip.sine, reS * reS + imS * imS);
+        const Fraction p = airy(topP, reP * trip.cosine - imP * trip.sine, reP * reP + imP * imP);
+        // Twice the mean of the two, over one division.
+        const Floats reflectance = (s.numerator * p.denominator + p.numerator * s.denominator) /
+                                   (s.denominator * p.denominator);
+        for (int channel = 0; channel < 3; ++channel) {
+            sums[channel] = sums[channel] + load(halfWeights_[channel] + i) * reflectance;
+        }
     }
-    rgb[0] = red;
-    rgb[1] = green;
-    rgb[2] = blue;
+    // The lanes' sums, in double.
+    for (int channel = 0; channel < 3; ++channel) {
+        alignas(16) float lanes[4];
+        _mm_store_ps(lanes, sums[channel].v);
+        rgb[channel] =
+            (static_cast<double>(lanes[0]) + lanes[1]) + (static_cast<double>(lanes[2]) + lanes[3]);
+    }
     return true;
 }
 

@@ -145,7 +145,7 @@ Colour spectralColour(float c1, float d, const FilmStack& stack, const OpticsOpt
         double rgb[3];
         if (metalTable != nullptr &&
             metalTable->isFor(options.baseMetal, stack.nMedium, stack.nFilm) &&
-            metalTable->colour(c1, d, tables, rgb)) {
+            metalTable->colour(c1, d, rgb)) {
             return colourOf(rgb);
         }
         return summedSpectrum(c1, d, stack, options, tables);
