@@ -83,7 +83,7 @@ const std::vector<Preset>& allPresets() {
             "light blue; with titanium's measured index the map gives the purple at about "
             "35 nm, the deep blue at 45 to 50 nm and the light blue at 60 nm, head on",
             "spectral colour on the metal itself: the blue needs no colour adjustment. A metal's "
-            "spectrum is summed wavelength by wavelength, which costs several times as much as "
+            "spectrum is summed wavelength by wavelength, which costs about twice as much as "
             "a dielectric film's",
         },
         {
@@ -101,7 +101,7 @@ const std::vector<Preset>& allPresets() {
             "120 nm: past the first-order blue (about 60 nm) the oxide turns through pale blue "
             "to gold, which the map gives at 120 nm head on",
             "spectral colour on the metal itself: the gold needs no colour adjustment. A metal's "
-            "spectrum is summed wavelength by wavelength, which costs several times as much as "
+            "spectrum is summed wavelength by wavelength, which costs about twice as much as "
             "a dielectric film's",
         },
         {
@@ -142,7 +142,7 @@ const std::vector<Preset>& allPresets() {
             "straw, brown, purple and blue (Machinery's Handbook, tempering), come from an "
             "oxide some 20 to 60 nm thick",
             "spectral colour on the metal itself: the colours need no adjustment. A metal's "
-            "spectrum is summed wavelength by wavelength, which costs several times as much as "
+            "spectrum is summed wavelength by wavelength, which costs about twice as much as "
             "a dielectric film's",
         },
         {
