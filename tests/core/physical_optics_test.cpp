@@ -131,6 +131,29 @@ TEST(ExactFilm, AgreesWithTheTransferMatrix) {
     }
 }
 
+TEST(ExactFilm, ReflectanceLiesBetweenZeroAndOneOnEveryMetal) {
+    // Every metal at every tabulated wavelength, under films of two indices
+    // from none to thick, head on to grazing, seen from air and from water.
+    for (int metal = kBaseGold; metal <= kBaseMetalLast; ++metal) {
+        for (int row = 0; row < kSpectralSamples; ++row) {
+            for (const double n1 : {1.0, 1.33}) {
+                for (const double c1 : {1.0, 0.5, 0.05}) {
+                    for (const double n2 : {1.38, 2.6}) {
+                        for (const double d : {0.0, 60.0, 400.0, 2500.0}) {
+                            const double r = ExactFilm(c1, d, n1, n2)
+                                                 .reflectance(spectralWavelength(row),
+                                                              metalIndexAtRow(metal, row));
+                            EXPECT_TRUE(r >= 0.0 && r <= 1.0)
+                                << "metal " << metal << " row " << row << " n1 " << n1 << " n2 "
+                                << n2 << " c1 " << c1 << " d " << d << ": " << r;
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
+
 TEST(ExactFilm, ZeroThicknessIsTheBareInterface) {
     for (const int metal : {0, int(kBaseGold), int(kBaseSilver), int(kBaseAluminium), int(kBaseNiobium)}) {
         for (const double c1 : {1.0, 0.6, 0.1}) {
