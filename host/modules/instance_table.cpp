@@ -65,6 +65,11 @@ std::shared_ptr<const ModuleResources> InstanceResources(HINSTANCE instance) {
     return record ? record->resources : nullptr;
 }
 
+int LoadInstanceString(HINSTANCE instance, UINT id, LPWSTR buffer, int capacity) {
+    // Every instance is the stand-in's own here.
+    return detail::CopyParsedString(instance, id, buffer, capacity);
+}
+
 std::string InstanceModuleName(HINSTANCE instance) {
     InstanceTable& table = Table();
     const std::lock_guard lock(table.mutex);

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <utility>
 
+#include "instance_table.h"
 #include "modules/instance.h"
 
 namespace standin {
@@ -72,6 +73,18 @@ std::shared_ptr<const ModuleResources> InstanceResources(HINSTANCE instance) {
     const std::lock_guard lock(table.mutex);
     const auto it = table.live.find(instance);
     return it != table.live.end() ? it->second.resources : nullptr;
+}
+
+int LoadInstanceString(HINSTANCE instance, UINT id, LPWSTR buffer, int capacity) {
+    bool bare = false;
+    {
+        InstanceTable& table = Table();
+        const std::lock_guard lock(table.mutex);
+        const auto it = table.live.find(instance);
+        bare = it != table.live.end() && it->second.ownsHandle;
+    }
+    return bare ? detail::CopyParsedString(instance, id, buffer, capacity)
+                : ::LoadStringW(instance, id, buffer, capacity);
 }
 
 std::string InstanceModuleName(HINSTANCE instance) {

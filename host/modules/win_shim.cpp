@@ -2,13 +2,9 @@
 // Plug-ins call these through a C-style boundary: nothing may throw out of them.
 #include "win_shim.h"
 
-#include <algorithm>
-#include <optional>
-#include <string>
 #include <string_view>
 
 #include "instance_table.h"
-#include "modules/instance.h"
 #include "platform/shell.h"
 #include "platform/utf16.h"
 
@@ -26,24 +22,7 @@ bool IsDefaultVerb(LPCWSTR verb) {
 }  // namespace
 
 int LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax) {
-    if (lpBuffer == nullptr || cchBufferMax <= 0) return 0;
-    try {
-        const auto resources = standin::InstanceResources(hInstance);
-        const auto text = resources ? resources->FindString(uID) : std::nullopt;
-        if (!text) {
-            lpBuffer[0] = L'\0';
-            return 0;
-        }
-        const std::wstring wide = standin::Utf16ToWide(*text);
-        const std::size_t count = std::min(wide.size(), static_cast<std::size_t>(cchBufferMax) - 1);
-        std::copy_n(wide.data(), count, lpBuffer);
-        lpBuffer[count] = L'\0';
-        return static_cast<int>(count);
-    } catch (...) {
-        // Only allocation can fail here; report the string as not loaded.
-        lpBuffer[0] = L'\0';
-        return 0;
-    }
+    return standin::detail::CopyParsedString(hInstance, uID, lpBuffer, cchBufferMax);
 }
 
 HINSTANCE ShellExecuteW(HWND /*hwnd*/, LPCWSTR lpOperation, LPCWSTR lpFile,

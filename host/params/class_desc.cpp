@@ -4,6 +4,7 @@
 #include "iparamb2.h"
 #include "iparamm2.h"
 #include "param_block2.h"
+#include "modules/instance.h"
 #include "sdk/class_directory.h"
 #include "sdk/lifecycle_log.h"
 #include "params/panel_host.h"
@@ -29,8 +30,8 @@ const MCHAR* ClassDesc::GetRsrcString(INT_PTR id) {
     std::wstring buffer(256, L'\0');
     int length = 0;
     for (;;) {
-        length = LoadStringW(module, static_cast<UINT>(id), buffer.data(),
-                             static_cast<int>(buffer.size()));
+        length = standin::LoadInstanceString(module, static_cast<UINT>(id), buffer.data(),
+                                             static_cast<int>(buffer.size()));
         if (length <= 0) return nullptr;
         if (length < static_cast<int>(buffer.size()) - 1 || buffer.size() > 65536) break;
         buffer.assign(buffer.size() * 2, L'\0');

@@ -612,12 +612,6 @@ protected:
 };
 
 TEST_F(MultiMapPanelTest, EachRolloutBindsTheParametersOfItsMapOnly) {
-#ifdef _WIN32
-    // Under Wine this fixture's instance does not find the test module's
-    // strings 50 to 53 (the list's items), though the module's own do: the
-    // Nacrelle module's list is checked in its plug-in tests there.
-    GTEST_SKIP() << "the test instance's list item strings are not found under Wine";
-#endif
     HeadlessPanel* panel = Open();
     ASSERT_NE(panel, nullptr);
     EXPECT_TRUE(panel->Problems().empty()) << panel->Problems().front();

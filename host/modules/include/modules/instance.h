@@ -45,6 +45,11 @@ std::shared_ptr<const ModuleResources> InstanceResources(HINSTANCE instance);
 /// The module name the instance was registered with, or empty for an unknown handle.
 std::string InstanceModuleName(HINSTANCE instance);
 
+/// The host's own read of string resource `id`, as LoadStringW: from the
+/// system for a module it loaded, from the parsed resources for bare
+/// resources, which have no module the system knows.
+int LoadInstanceString(HINSTANCE instance, UINT id, LPWSTR buffer, int capacity);
+
 /// True once DisableThreadLibraryCalls was called for this live instance.
 bool ThreadLibraryCallsDisabled(HINSTANCE instance);
 
