@@ -48,7 +48,15 @@ nlohmann::json describeControl(const standin::ControlView& c, ParamBlockDesc2* d
                               {"visible", c.visible},
                               {"param", c.param}};
     if (c.param >= 0) {
-        if (c.number) control["value"] = *c.number;
+        if (c.number) {
+            // A float parameter's value, as its default and range, is the
+            // float's own shortest decimal, so that a value at a bound shows
+            // as the bound.
+            const ParamDef* def = desc != nullptr ? desc->FindParamDef(c.param) : nullptr;
+            control["value"] = def != nullptr && def->type == TYPE_FLOAT
+                                   ? jsonNumber(static_cast<float>(*c.number))
+                                   : nlohmann::json(*c.number);
+        }
         if (c.name) control["value"] = *c.name;
         if (c.step > 0.0) control["step"] = c.step;
         addParameter(control, desc, c.param);
