@@ -20,20 +20,18 @@ namespace {
 
 /// What the page needs to know of the parameter behind a control: its name
 /// (the module's string), whether it is an integer, its default and range.
-void addParameter(nlohmann::json& control, ParamBlockDesc2* desc, ParamID param) {
-    const ParamDef* def = desc != nullptr ? desc->FindParamDef(param) : nullptr;
-    if (def == nullptr) return;
+void addParameter(nlohmann::json& control, const ParamBlockDesc2& desc, const ParamDef& def) {
     const MCHAR* name =
-        desc->cd != nullptr && def->local_name != 0 ? desc->cd->GetRsrcString(def->local_name) : nullptr;
-    control["name"] = name != nullptr ? WStr(name).ToUTF8() : def->int_name.ToUTF8();
-    control["integer"] = def->type == TYPE_INT;
-    if (def->type == TYPE_INT || def->type == TYPE_BOOL) control["default"] = def->def.i;
-    if (def->type == TYPE_FLOAT) control["default"] = jsonNumber(def->def.f);
-    if (!def->has_range) return;
-    if (def->type == TYPE_INT) {
-        control["range"] = {def->range_low.i, def->range_high.i};
-    } else if (def->type == TYPE_FLOAT) {
-        control["range"] = {jsonNumber(def->range_low.f), jsonNumber(def->range_high.f)};
+        desc.cd != nullptr && def.local_name != 0 ? desc.cd->GetRsrcString(def.local_name) : nullptr;
+    control["name"] = name != nullptr ? WStr(name).ToUTF8() : def.int_name.ToUTF8();
+    control["integer"] = def.type == TYPE_INT;
+    if (def.type == TYPE_INT || def.type == TYPE_BOOL) control["default"] = def.def.i;
+    if (def.type == TYPE_FLOAT) control["default"] = jsonNumber(def.def.f);
+    if (!def.has_range) return;
+    if (def.type == TYPE_INT) {
+        control["range"] = {def.range_low.i, def.range_high.i};
+    } else if (def.type == TYPE_FLOAT) {
+        control["range"] = {jsonNumber(def.range_low.f), jsonNumber(def.range_high.f)};
     }
 }
 
@@ -48,18 +46,18 @@ nlohmann::json describeControl(const standin::ControlView& c, ParamBlockDesc2* d
                               {"visible", c.visible},
                               {"param", c.param}};
     if (c.param >= 0) {
+        const ParamDef* def = desc != nullptr ? desc->FindParamDef(c.param) : nullptr;
         if (c.number) {
             // A float parameter's value, as its default and range, is the
             // float's own shortest decimal, so that a value at a bound shows
             // as the bound.
-            const ParamDef* def = desc != nullptr ? desc->FindParamDef(c.param) : nullptr;
             control["value"] = def != nullptr && def->type == TYPE_FLOAT
                                    ? jsonNumber(static_cast<float>(*c.number))
                                    : nlohmann::json(*c.number);
         }
         if (c.name) control["value"] = *c.name;
         if (c.step > 0.0) control["step"] = c.step;
-        addParameter(control, desc, c.param);
+        if (def != nullptr) addParameter(control, *desc, *def);
     }
     if (c.kind == standin::ControlKind::DropDown) control["items"] = c.items;
     return control;
