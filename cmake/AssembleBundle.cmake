@@ -78,7 +78,9 @@ string(APPEND xml "<ApplicationPackage SchemaVersion=\"1.0\" AutodeskProduct=\"3
   "UpgradeCode=\"{${upgrade_code}}\">\n")
 string(APPEND xml "  <CompanyDetails Name=\"${company}\" Url=\"${url}\"${email_attribute}/>\n")
 foreach(year IN LISTS years)
-  string(APPEND xml "  <Components Description=\"Nacrelle for 3ds Max ${year}\">\n"
+  # The Description names the kind of component, as the host sorts them:
+  # "plugins parts" are native modules. It is not free text.
+  string(APPEND xml "  <Components Description=\"plugins parts\">\n"
     "    <RuntimeRequirements OS=\"Win64\" Platform=\"3ds Max\" SeriesMin=\"${year}\" "
     "SeriesMax=\"${year}\"/>\n"
     "    <ComponentEntry AppName=\"Nacrelle\" Version=\"${VERSION}\" "

@@ -168,8 +168,11 @@ bool MetalFilmTable::colour(double c1, double d, double rgb[3]) const {
     const Top topP =
         top((filmIndexSquared * e1 - n1Squared * e2) / (filmIndexSquared * e1 + n1Squared * e2));
 
-    const double position =
-        std::max(0.0, (e2 / n2_ - lowestCosine_) / (1.0 - lowestCosine_) * (kNodes - 1));
+    // Bounded before it becomes an index: indices no panel allows (a film
+    // index at or below 0, an outer one near 0) can put it anywhere, or NaN.
+    double position = (e2 / n2_ - lowestCosine_) / (1.0 - lowestCosine_) * (kNodes - 1);
+    if (!(position > 0.0)) position = 0.0;
+    if (position > kNodes - 1) position = kNodes - 1;
     const int node = std::min(static_cast<int>(position), kNodes - 2);
     const Floats f = splat(static_cast<float>(position - node));
     const float* below = &rows_[node * kRowLength];

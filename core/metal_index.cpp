@@ -1,6 +1,7 @@
 // Metal indices from the tables compiled in from core/data/metals_nk_5nm.csv.
 #include "core/metal_index.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/spectral_data.h"
@@ -10,6 +11,10 @@ namespace nacrelle {
 namespace data = spectral_data;
 
 std::complex<double> metalIndexAtRow(int metal, int row) {
+    // Bounded here as well as where the map takes its values, so that no
+    // path can read outside the table whatever number reaches it.
+    metal = std::clamp(metal, static_cast<int>(kBaseGold), kBaseMetalLast);
+    row = std::clamp(row, 0, data::kWavelengthCount - 1);
     const double* entry = data::kMetalIndex[row] + 2 * (metal - 1);
     return {entry[0], entry[1]};
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <new>
 
+#include "core/metal_index.h"
 #include "core/film_colour.h"
 #include "plugin/class_desc.h"
 #include "plugin/param_block.h"
@@ -12,6 +13,18 @@
 namespace {
 
 constexpr int kNumRefs = 3;
+
+// The options as the optics can use them. Scripts and files may store any
+// integer: a base outside the list is the dielectric base, whose stack the
+// map has, rather than a metal the user never chose; a switch is on for any
+// non-zero value.
+nacrelle::OpticsOptions usableOptics(int spectral, int physicalPhase, int baseMetal) {
+    nacrelle::OpticsOptions options;
+    options.spectral = spectral != 0;
+    options.physicalPhase = physicalPhase != 0;
+    options.baseMetal = nacrelle::isBaseMetal(baseMetal) ? baseMetal : nacrelle::kBaseDielectric;
+    return options;
+}
 
 }  // namespace
 
@@ -33,7 +46,7 @@ void Nacrelle::ResetToDefaults() {
     } else {
         ReplaceReference(ref_texture_output, GetNewDefaultTextureOutput());
     }
-    useThicknessMap = 0;
+    useThicknessMap.set(0);
     validity = NEVER;
     DiscardTexHandle();
 }
@@ -100,7 +113,7 @@ RefTargetHandle Nacrelle::Clone(RemapDir& remap) {
     clone->thicknessMap[0] = nullptr;
     if (thicknessMap[0] != nullptr) {
         clone->ReplaceReference(ref_thickness_map, remap.CloneRef(thicknessMap[0]));
-        clone->useThicknessMap = useThicknessMap;
+        clone->useThicknessMap.set(useThicknessMap.get());
     }
     BaseClone(this, clone, remap);
     return clone;
@@ -124,33 +137,39 @@ void Nacrelle::Update(TimeValue t, Interval& valid) {
         validity = FOREVER;
         if (textureOutput != nullptr) textureOutput->Update(t, validity);
         IParamBlock2* block = GetParamBlock(0);
-        block->GetValue(pb_thickness_map_enabled, t, useThicknessMap, validity);
+        int useMap = 0;
+        block->GetValue(pb_thickness_map_enabled, t, useMap, validity);
+        useThicknessMap.set(useMap);
         // Kept up to date even while switched off, so switching on is instant.
         if (thicknessMap[0] != nullptr) thicknessMap[0]->Update(t, validity);
-        block->GetValue(pb_thickness_min, t, filmStack.thicknessMin, validity);
-        block->GetValue(pb_thickness_max, t, filmStack.thicknessMax, validity);
-        block->GetValue(pb_n_medium, t, filmStack.nMedium, validity);
-        block->GetValue(pb_n_film, t, filmStack.nFilm, validity);
-        block->GetValue(pb_n_internal, t, filmStack.nInternal, validity);
-        block->GetValue(pb_hue, t, hueShift, validity);
-        block->GetValue(pb_saturation, t, saturationOffset, validity);
-        int spectral = 0, physicalPhase = 0;
+        nacrelle::FilmStack stack{};
+        block->GetValue(pb_thickness_min, t, stack.thicknessMin, validity);
+        block->GetValue(pb_thickness_max, t, stack.thicknessMax, validity);
+        block->GetValue(pb_n_medium, t, stack.nMedium, validity);
+        block->GetValue(pb_n_film, t, stack.nFilm, validity);
+        block->GetValue(pb_n_internal, t, stack.nInternal, validity);
+        float hue = 0.0f, saturation = 0.0f;
+        block->GetValue(pb_hue, t, hue, validity);
+        block->GetValue(pb_saturation, t, saturation, validity);
+        int spectral = 0, physicalPhase = 0, baseMetal = 0;
         block->GetValue(pb_spectral, t, spectral, validity);
         block->GetValue(pb_physical_phase, t, physicalPhase, validity);
-        block->GetValue(pb_base_metal, t, optics.baseMetal, validity);
-        optics.spectral = spectral != 0;
-        optics.physicalPhase = physicalPhase != 0;
+        block->GetValue(pb_base_metal, t, baseMetal, validity);
+        const nacrelle::OpticsOptions options = usableOptics(spectral, physicalPhase, baseMetal);
         // Built once for the module, here rather than on a render thread.
-        if (optics.spectral) spectralTables = &nacrelle::spectralTables();
-        if (!optics.spectralOnMetal()) {
-            metalFilmTable.reset();
-        } else if (metalFilmTable == nullptr ||
-                   !metalFilmTable->isFor(optics.baseMetal, filmStack.nMedium, filmStack.nFilm)) {
-            metalFilmTable = std::make_unique<nacrelle::MetalFilmTable>(
-                optics.baseMetal, filmStack.nMedium, filmStack.nFilm);
-        }
+        if (options.spectral) spectralTables.set(&nacrelle::spectralTables());
+        metalFilmTable.set(options.spectralOnMetal()
+                               ? metalFilmTables.tableFor(options.baseMetal, stack.nMedium,
+                                                          stack.nFilm)
+                               : nullptr);
+        filmStack.set(stack);
+        hueShift.set(hue);
+        saturationOffset.set(saturation);
+        optics.set(options);
+        float gammaAtZero = 1.0f;
         Interval gammaValidity = FOREVER;  // not the map's: see `gamma`
-        block->GetValue(pb_gamma, 0, gamma, gammaValidity);
+        block->GetValue(pb_gamma, 0, gammaAtZero, gammaValidity);
+        gamma.set(gammaAtZero);
     }
     valid &= validity;
 }
@@ -179,18 +198,23 @@ AColor Nacrelle::EvalColor(ShadeContext& sc) {
     if (GetGBufID() != 0) sc.SetGBufferID(GetGBufID());
 
     Texmap* map = thicknessMap[0];
-    const float m = useThicknessMap != 0 && map != nullptr ? map->EvalMono(sc) : 0.0f;
+    const float m = useThicknessMap.get() != 0 && map != nullptr ? map->EvalMono(sc) : 0.0f;
 
     const float cosine = nacrelle::viewingCosine(sc.Normal(), sc.V());
 
-    const nacrelle::FilmStack stack = filmStack;
-    const nacrelle::ColourAdjust adjust{hueShift, saturationOffset, gamma};
+    const nacrelle::FilmStack stack = filmStack.get();
+    const nacrelle::ColourAdjust adjust{hueShift.get(), saturationOffset.get(), gamma.get()};
+    const nacrelle::OpticsOptions options = optics.get();
     const nacrelle::Colour colour =
-        optics.threeWavelengthModel()
+        options.threeWavelengthModel()
             ? nacrelle::filmColour(cosine, m, stack, adjust)
-            : nacrelle::filmColour(cosine, m, stack, adjust, optics, spectralTables,
+            : nacrelle::filmColour(cosine, m, stack, adjust, options, spectralTables.get(),
                                    metalFilmTable.get());
     return textureOutput->Filter(AColor(colour.r, colour.g, colour.b, colour.a));
+}
+
+void Nacrelle::SetOutputLevel(TimeValue t, float v) {
+    if (textureOutput != nullptr) textureOutput->SetOutputLevel(t, v);
 }
 
 float Nacrelle::EvalMono(ShadeContext& sc) {
@@ -249,7 +273,7 @@ IOResult Nacrelle::Load(ILoad* iload) {
         IOResult result = IO_OK;
         switch (iload->CurChunkID()) {
             case BASE_HEADER_CHUNK: result = MtlBase::Load(iload); break;
-            case THICKNESS_MAP_OFF_CHUNK: useThicknessMap = 0; break;
+            case THICKNESS_MAP_OFF_CHUNK: useThicknessMap.set(0); break;
             default: break;  // written by a later version: skip
         }
         iload->CloseChunk();

@@ -2,11 +2,11 @@
 // coating colour for every shaded sample.
 #pragma once
 
-#include <memory>
-
 #include "core/physical_colour.h"
 #include "core/thin_film.h"
 #include "plugin/host.h"
+#include "plugin/metal_table_store.h"
+#include "plugin/render_shared.h"
 
 /// Scene-file chunks written and read by the map itself (the host stores the
 /// parameter block and the referenced objects).
@@ -54,6 +54,8 @@ public:
 
     // Texmap
     AColor EvalColor(ShadeContext& sc) override;
+    /// Passed on to the output filter, as the host's own maps do.
+    void SetOutputLevel(TimeValue t, float v) override;
     float EvalMono(ShadeContext& sc) override;
     Point3 EvalNormalPerturb(ShadeContext& sc) override;
     void GetUVTransform(Matrix3& uvtrans) override;
@@ -81,22 +83,25 @@ private:
     void ResetToDefaults();
     void DiscardTexHandle();
 
+    // What evaluation reads is written by Update while an interactive
+    // renderer's threads may still read it: see RenderShared.
     Interval validity;                 // times the cache below holds for; NEVER = stale
-    nacrelle::FilmStack filmStack{};   // parameters 2, 3, 4, 0, 1
-    float hueShift = 0.0f;             // parameter 8, degrees
-    float saturationOffset = 0.0f;     // parameter 9, percent
-    nacrelle::OpticsOptions optics{};  // parameters 11, 12, 13
-    const nacrelle::SpectralTables* spectralTables = nullptr;  // set at update while spectral
-    // A spectral metal base's amplitudes for the map's indices, made at
-    // update when the metal or the indices change.
-    std::unique_ptr<nacrelle::MetalFilmTable> metalFilmTable;
+    RenderSharedFilmStack filmStack;   // parameters 2, 3, 4, 0, 1
+    RenderShared<float> hueShift;      // parameter 8, degrees
+    RenderShared<float> saturationOffset;  // parameter 9, percent
+    RenderShared<nacrelle::OpticsOptions> optics;  // parameters 11, 12, 13, made usable
+    RenderShared<const nacrelle::SpectralTables*> spectralTables;  // set at update while spectral
+    // A spectral metal base's amplitudes for the map's indices, found or
+    // made at update; the store keeps every table until the map goes.
+    RenderShared<const nacrelle::MetalFilmTable*> metalFilmTable;
+    MetalTableStore metalFilmTables;
     // Parameter 7 at time 0 whatever time is updated: gamma never animates
     // the map nor narrows `validity`. Read in Update, since evaluation may
     // not read the block from render threads.
-    float gamma = 1.0f;
+    RenderShared<float> gamma{1.0f};
     IParamBlock2* paramBlock;          // reference 0
     Texmap* thicknessMap[1];           // reference 1 = sub-map slot 0
-    int useThicknessMap;               // parameter 6
+    RenderShared<int> useThicknessMap; // parameter 6
     TextureOutput* textureOutput;      // reference 2
     TexHandle* texHandle = nullptr;    // the viewport's picture, while active
     Interval texHandleValid;           // the times it shows the map for

@@ -47,6 +47,13 @@ INT_PTR NacrelleDlgProc::DlgProc(TimeValue /*t*/, IParamMap2* map, HWND /*hWnd*/
 
 void NacrelleDlgProc::DeleteThis() { delete this; }
 
+// The host's parameter map calls this whenever it refreshes its controls,
+// which the map asks for on every change of its block: an undo, a script, a
+// preset or a load then leaves the enabled states as a click would.
+void NacrelleDlgProc::Update(TimeValue /*t*/) {
+    if (currentMap != nullptr) currentMap->UpdateThicknessMapUI();
+}
+
 void NacrelleDlgProc::SetThing(ReferenceTarget* m) {
     currentMap = static_cast<Nacrelle*>(m);
     currentMap->UpdateThicknessMapUI();
@@ -87,5 +94,6 @@ void Nacrelle::UpdateThicknessMapUI() {
     const BOOL on = enabled != 0 ? TRUE : FALSE;
     map->Enable(pb_thickness_max, on, 0);
     map->Enable(pb_thickness_map, on, 0);
-    map->Enable(pb_n_internal, baseMetal == nacrelle::kBaseDielectric ? TRUE : FALSE, 0);
+    // A base outside the list is taken as the dielectric one (see Update).
+    map->Enable(pb_n_internal, nacrelle::isBaseMetal(baseMetal) ? FALSE : TRUE, 0);
 }

@@ -5,8 +5,8 @@
 
 class Nacrelle;
 
-/// The panel's user dialog procedure: keeps the thickness-map controls
-/// following their switch and opens the two web pages.
+/// The panel's user dialog procedure: keeps the controls that depend on
+/// other values following them and opens the two web pages.
 class NacrelleDlgProc : public ParamMap2UserDlgProc {
 public:
     explicit NacrelleDlgProc(Nacrelle* map) : currentMap(map) {}
@@ -16,6 +16,7 @@ public:
                     LPARAM lParam) override;
     void DeleteThis() override;
     void SetThing(ReferenceTarget* m) override;
+    void Update(TimeValue t) override;
 
 private:
     Nacrelle* currentMap;  // not owned

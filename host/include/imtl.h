@@ -259,8 +259,11 @@ public:
     /// DIB is allocated with malloc; null when it cannot be.
     virtual BITMAPINFO* GetVPDisplayDIB(TimeValue t, TexHandleMaker& thmaker, Interval& valid,
                                         BOOL mono = FALSE, int forceW = 0, int forceH = 0);
-    /// Whether the map's output means anything for the sample: the map's
-    /// own answer or any sub-map's.
+    /// Sets the output level (the output filter's amount) at t; maps with an
+    /// output filter pass it on, others ignore it.
+    virtual void SetOutputLevel(TimeValue /*t*/, float /*v*/) {}
+    /// Whether the map's output means anything for the sample: true only when
+    /// the map's own answer and every sub-map's are.
     virtual bool IsOutputMeaningful(ShadeContext& sc);
     /// The map's own answer; false unless the map says otherwise.
     virtual bool IsLocalOutputMeaningful(ShadeContext& /*sc*/) { return false; }

@@ -123,12 +123,20 @@ void PanelRollout::Refresh(ControlData& control) {
 
 void PanelRollout::Invalidate() {
     for (ControlData& control : controls_) Refresh(control);
+    UpdateUserDlgProc();
 }
 
 void PanelRollout::Invalidate(ParamID id, int) {
     for (ControlData& control : controls_) {
         if (control.param == id) Refresh(control);
     }
+    UpdateUserDlgProc();
+}
+
+// As the host's parameter map does whenever it refreshes its controls: the
+// procedure may make its own controls follow whatever changed the block.
+void PanelRollout::UpdateUserDlgProc() {
+    if (ParamMap2UserDlgProc* proc = GetUserDlgProc()) proc->Update(panel_.Time());
 }
 
 void PanelRollout::Enable(ParamID id, BOOL onOff, int) {

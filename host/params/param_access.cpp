@@ -192,6 +192,32 @@ bool GetParamByScriptName(IParamBlock2& pb, std::string_view scriptName, TimeVal
     return true;
 }
 
+bool SetParamAsScript(IParamBlock2& pb, std::string_view scriptName, double value, TimeValue t,
+                      std::string& error) {
+    const ParamDef* def = findOrExplain(pb, scriptName, error);
+    if (!def) return false;
+    BOOL stored = FALSE;
+    switch (static_cast<int>(def->type)) {
+        case TYPE_FLOAT:
+            stored = pb.SetValue(def->ID, t, static_cast<float>(value));
+            break;
+        case TYPE_INT:
+        case TYPE_BOOL: {
+            const double whole = std::trunc(value);
+            if (!(whole >= std::numeric_limits<std::int32_t>::min() &&
+                  whole <= std::numeric_limits<std::int32_t>::max())) {
+                return refuse(error, *def, formatDouble(value) + " is not a 32-bit integer");
+            }
+            stored = pb.SetValue(def->ID, t, static_cast<int>(whole));
+            break;
+        }
+        default:
+            return refuse(error, *def, "an object parameter cannot be set from a number");
+    }
+    if (!stored) return refuse(error, *def, "the block refused the value");
+    return true;
+}
+
 BOOL SetValueClamped(IParamBlock2& pb, ParamID id, TimeValue t, float value) {
     const ParamBlockDesc2* desc = pb.GetDesc();
     const ParamDef* def = desc ? desc->FindParamDef(id) : nullptr;
@@ -206,6 +232,8 @@ BOOL SetValueClamped(IParamBlock2& pb, ParamID id, TimeValue t, float value) {
     if (def->type == TYPE_FLOAT && def->has_range && !std::isnan(value)) {
         value = std::clamp(value, def->range_low.f, def->range_high.f);
     }
+    // A control takes numbers: the block would keep NaN or an infinity.
+    if (!std::isfinite(value)) return FALSE;
     return pb.SetValue(id, t, value);
 }
 

@@ -179,7 +179,9 @@ void ParamBlock2::Changed(ParamID id) {
 
 BOOL ParamBlock2::SetValue(ParamID id, TimeValue t, float v, int tabIndex) {
     Slot* slot = Find(id);
-    if (!slot || tabIndex != 0 || Def(*slot).type != TYPE_FLOAT || !std::isfinite(v)) return FALSE;
+    // Any float, NaN and the infinities too: the host's block checks no
+    // value, and maps must cope with what scripts and files put in it.
+    if (!slot || tabIndex != 0 || Def(*slot).type != TYPE_FLOAT) return FALSE;
     if (Def(*slot).IsAnimatable() && (Animating() || !slot->keys.Empty())) {
         // The first key set away from time 0 keeps the value so far at 0.
         if (slot->keys.Empty() && t != 0) slot->keys.SetKey(0, slot->f);

@@ -12,7 +12,6 @@
 // Loading keeps a parameter's default when the file does not mention it
 // (added by a later definition) and skips stored parameters the definition no
 // longer has or now types differently, so scenes survive definition changes.
-#include <cmath>
 #include <string>
 
 #include "param_block2.h"
@@ -70,7 +69,8 @@ struct StoredParameter {
     std::int32_t integer = 0;   // TYPE_INT, TYPE_BOOL
 };
 
-/// Reads a float's value and keys: finite, and the keys in time order.
+/// Reads a float's value and keys, the keys in time order. Values are kept
+/// as stored, NaN and infinities too, as the host keeps them.
 IOResult readFloat(ILoad* iload, ULONG length, const std::string& name, StoredParameter& stored) {
     if (length < kFloatFixedBytes) {
         return reject(iload, name + ": float value of " + std::to_string(length) + " bytes, too short");
@@ -84,16 +84,12 @@ IOResult readFloat(ILoad* iload, ULONG length, const std::string& name, StoredPa
         return reject(iload, name + ": " + std::to_string(count) + " keys do not fit " +
                                  "a chunk of " + std::to_string(length) + " bytes");
     }
-    if (!std::isfinite(stored.value)) return reject(iload, name + ": value is not a finite number");
     for (std::uint32_t k = 0; k < count; ++k) {
         std::int32_t time = 0;
         float keyValue = 0.0f;
         result = ReadI32(*iload, time);
         if (result == IO_OK) result = ReadF32(*iload, keyValue);
         if (result != IO_OK) return result;
-        if (!std::isfinite(keyValue)) {
-            return reject(iload, name + ": key " + std::to_string(k) + " is not a finite number");
-        }
         if (!stored.keys.Empty() && time <= stored.keys.Keys().back().time) {
             return reject(iload, name + ": key " + std::to_string(k) +
                                      " is not later than the key before it");

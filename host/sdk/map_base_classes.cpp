@@ -86,10 +86,10 @@ float Texmap::EvalMono(ShadeContext& sc) {
 }
 
 bool Texmap::IsOutputMeaningful(ShadeContext& sc) {
-    if (IsLocalOutputMeaningful(sc)) return true;
+    if (!IsLocalOutputMeaningful(sc)) return false;
     for (int i = 0; i < NumSubTexmaps(); ++i) {
         Texmap* map = GetSubTexmap(i);
-        if (map != nullptr && map->IsOutputMeaningful(sc)) return true;
+        if (map != nullptr && !map->IsOutputMeaningful(sc)) return false;
     }
-    return false;
+    return true;
 }

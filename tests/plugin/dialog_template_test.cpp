@@ -49,7 +49,7 @@ const ExpectedControl kControls[] = {
     {1002, u"CustButton", 0, u"Custom2", 120, 21, 89, 14, kField},
     {-1, nullptr, kButton, u"Film Thickness (nm)", 2, 7, 213, 36, kGroupBox},
     {-1, nullptr, kButton, u"IOR", 2, 48, 213, 34, kGroupBox},
-    {-1, nullptr, kStatic, u"Nacrelle | Version 1.1.5", 2, 142, 123, 8, kLeftLabel},
+    {-1, nullptr, kStatic, u"" NACRELLE_PANEL_VERSION_TEXT, 2, 142, 123, 8, kLeftLabel},
     {-1, nullptr, kButton, u"Color Adjustment", 2, 87, 213, 51, kGroupBox},
     {1492, u"CustEdit", 0, u"", 110, 99, 35, 10, kField},
     {1498, u"SpinnerControl", 0, u"", 146, 99, 7, 10, kPlain},

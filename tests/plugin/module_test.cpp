@@ -104,7 +104,7 @@ constexpr std::uint32_t kVersionLow = NACRELLE_VERSION_PATCH << 16;
 
 #ifdef _WIN32
 TEST_F(ModuleEntry, VersionResourceReadsBackThroughTheSystem) {
-    // As the file's properties and the host's plug-in manager read it.
+    // As the file's properties read it.
     const std::wstring file = std::filesystem::path(NACRELLE_MODULE_PATH).wstring();
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);

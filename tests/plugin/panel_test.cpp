@@ -5,6 +5,7 @@
 #include <panels/panels.h>
 #include <params/param_access.h>
 #include <platform/shell.h>
+#include <scene/scene_file.h>
 
 #include <set>
 #include <string>
@@ -236,6 +237,55 @@ TEST_F(PanelTest, ScriptNameThicknessmaxDrivesTheMinRow) {
     ASSERT_TRUE(standin::SetParamByScriptName(Block(*map), "thicknessmax", "100", 0, error));
     EXPECT_EQ(panel.RolloutWith(kMinEdit)->Control(kMinEdit)->number.value_or(-1), 100.0);
     EXPECT_EQ(panel.RolloutWith(kMaxEdit)->Control(kMaxEdit)->number.value_or(-1), 350.0);
+}
+
+// The enabled states follow the block whatever changes it, not only a click
+// on the panel: a script (any value it may store), a reset to the defaults as
+// a preset starts with, and a loaded map the panel moves to.
+TEST_F(PanelTest, EnabledStatesFollowEveryChangeOfTheBlock) {
+    constexpr int kInternalEdit = 1495;
+    standin::HeadlessPanel& panel = Open(*map);
+    const auto script = [&](const char* name, double value) {
+        std::string error;
+        ASSERT_TRUE(standin::SetParamAsScript(Block(*map), name, value, 0, error)) << error;
+    };
+    struct Step {
+        const char* name;
+        double value;
+        bool maxRow, internal;
+    };
+    const Step steps[] = {
+        {"thicknessmapenabled", 1, true, true},
+        {"basemetal", 3, true, false},
+        {"thicknessmapenabled", -7, true, false},  // any non-zero integer is on
+        {"basemetal", 9, true, true},              // outside the list: the dielectric base
+        {"basemetal", -1, true, true},
+        {"basemetal", 8, true, false},
+        {"thicknessmapenabled", 0, false, false},
+    };
+    for (const Step& step : steps) {
+        script(step.name, step.value);
+        EXPECT_EQ(Enabled(panel, kMaxEdit), step.maxRow) << step.name << " = " << step.value;
+        EXPECT_EQ(Enabled(panel, kMapButton), step.maxRow) << step.name << " = " << step.value;
+        EXPECT_EQ(Enabled(panel, kInternalEdit), step.internal) << step.name << " = " << step.value;
+    }
+
+    script("thicknessmapenabled", 1);
+    map->Reset();
+    ExpectOnlyUnavailable(panel, kFollowTheSwitch);
+    EXPECT_TRUE(Enabled(panel, kInternalEdit));
+
+    script("thicknessmapenabled", 1);
+    script("basemetal", 2);
+    std::unique_ptr<standin::Scene> loaded =
+        standin::ReadSceneBytes(standin::WriteSceneBytes(*scene, "saved.ncs"), "saved.ncs");
+    map->Reset();
+    auto* reloaded = dynamic_cast<Texmap*>(loaded->Roots().front());
+    ASSERT_NE(reloaded, nullptr);
+    panel.SetThing(reloaded);
+    EXPECT_TRUE(Enabled(panel, kMaxEdit));
+    EXPECT_FALSE(Enabled(panel, kInternalEdit));
+    panel.SetThing(map);
 }
 
 /// A parameter map showing a block that has no owner.

@@ -183,6 +183,7 @@ private:
     /// What one click of the spinner adds: its scale, a whole number for integers.
     static double SpinnerStep(const ControlData& control);
     void Refresh(ControlData& control);
+    void UpdateUserDlgProc();
     std::optional<std::string> Unavailable(const ControlData& control) const;
     InputResult SetNumber(ControlData& control, double value);
     INT_PTR Dispatch(UINT msg, WPARAM wParam, LPARAM lParam);

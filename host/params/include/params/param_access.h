@@ -44,6 +44,15 @@ bool SetParamByScriptName(IParamBlock2& pb, std::string_view scriptName, std::st
 /// The same from a number.
 bool SetParamByScriptName(IParamBlock2& pb, std::string_view scriptName, double value, TimeValue t,
                           std::string& error);
+/// Sets parameter `scriptName` at time t as the host's scripting does: any
+/// value its type can hold, whatever its range. A float takes NaN and the
+/// infinities; an integer or a boolean any 32-bit integer (a fraction is cut
+/// towards zero, as scripts convert it). Refused, with `error` set, only for
+/// an unknown name, an object parameter, or a number no 32-bit integer holds.
+/// Tests and fuzzers reach the module through this path, so that it never
+/// relies on the checks of the path above.
+bool SetParamAsScript(IParamBlock2& pb, std::string_view scriptName, double value, TimeValue t,
+                      std::string& error);
 /// Reads parameter `scriptName` at time t; false with `error` set for an
 /// unknown name.
 bool GetParamByScriptName(IParamBlock2& pb, std::string_view scriptName, TimeValue t,
