@@ -45,6 +45,15 @@ Finding CheckPngBytes(std::span<const std::uint8_t> bytes);
 /// parameters' ranges, and the map must then evaluate to colours in [0, 1].
 Finding CheckCommandValues(std::span<const std::uint8_t> bytes);
 
+/// Values stored in the map's block as a script or a scene file may store
+/// them, five bytes each: a parameter (the byte modulo the block's twelve
+/// value parameters: the eight floats, the map switch, the three optics
+/// options) and its value's four bytes, little-endian (a float's bits or a
+/// 32-bit integer). The map, with a gradient thickness map plugged in, is
+/// updated and evaluated: every colour in [0, 1], and the same on three
+/// threads at once as on one.
+Finding CheckBlockValues(std::span<const std::uint8_t> bytes);
+
 /// Requests to the studio, separated by lines "====": "METHOD TARGET",
 /// header lines, a blank line and the body; the token and Host are added
 /// unless given. Every answer must be 200 or 4xx, a refusal must carry a

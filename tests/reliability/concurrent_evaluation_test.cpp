@@ -295,5 +295,56 @@ TEST_F(ConcurrentEvaluation, HostReportsABlockReadWhileARenderEvaluates) {
         << violations[0];
 }
 
+// An interactive renderer: render threads evaluate while the host's thread
+// changes the film, the metal and the options and updates the map, for a
+// bounded number of changes. Each sample sees old or new values, never a
+// freed table (ASan) nor a race (TSan), and its colour stays in [0, 1].
+TEST_F(ConcurrentEvaluation, AnInteractiveRenderMayUpdateWhileThreadsEvaluate) {
+    Texmap& map = NewMap();
+    PlugThicknessMap(map, "gradient");
+    SetParam(map, "thicknessmapenabled", "on");
+    SetParam(map, "thicknessmin", "1200");
+    const std::vector<std::function<void(int)>> edits = {
+        [&](int i) { SetParam(map, "nfilm", std::to_string(1.2 + 0.01 * (i % 90))); },
+        [&](int i) { SetParam(map, "basemetal", std::to_string(i % 10)); },  // 9: no metal
+        [&](int i) { SetParam(map, "spectral", i % 3 != 0 ? "on" : "off"); },
+        [&](int i) { SetParam(map, "nmedium", std::to_string(1.0 + 0.05 * (i % 12))); },
+        [&](int i) { SetParam(map, "physicalphase", i % 2 != 0 ? "on" : "off"); },
+    };
+    Interval valid = FOREVER;
+    map.Update(0, valid);
+
+    const std::vector<Sample> samples = MakeSamples();
+    std::atomic<bool> stop = false;
+    std::vector<int> outside(kThreads, 0), evaluated(kThreads, 0);
+    std::vector<std::thread> threads;
+    for (int k = 0; k < kThreads; ++k) {
+        threads.emplace_back([&, k] {
+            standin::RenderShadeContext sc;
+            for (std::size_t i = k; !stop.load(std::memory_order_relaxed); i += kThreads) {
+                const Sample& s = samples[i % samples.size()];
+                sc.SetSample(s.normal, s.view, s.point, s.uvw);
+                const AColor c = map.EvalColor(sc);
+                for (const float value : {c.r, c.g, c.b, c.a}) {
+                    if (!(value >= 0.0f && value <= 1.0f)) ++outside[k];
+                }
+                ++evaluated[k];
+            }
+        });
+    }
+    constexpr int kChanges = 400;
+    for (int i = 0; i < kChanges; ++i) {
+        edits[i % edits.size()](i);
+        valid = FOREVER;
+        map.Update(0, valid);
+    }
+    stop = true;
+    for (std::thread& thread : threads) thread.join();
+    for (int k = 0; k < kThreads; ++k) {
+        EXPECT_EQ(outside[k], 0) << "thread " << k;
+        EXPECT_GT(evaluated[k], 0) << "thread " << k;
+    }
+}
+
 }  // namespace
 }  // namespace nacrelle::reliability

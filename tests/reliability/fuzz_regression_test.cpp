@@ -75,6 +75,7 @@ TEST_F(FuzzInputs, PngThicknessMaps) {
     }
 }
 
+TEST_F(FuzzInputs, BlockValues) { Replay("block_values_fuzzer", fuzzing::CheckBlockValues); }
 TEST_F(FuzzInputs, CommandValues) { Replay("command_values_fuzzer", fuzzing::CheckCommandValues); }
 #ifdef NACRELLE_WITH_STUDIO
 TEST_F(FuzzInputs, StudioRequests) { Replay("studio_requests_fuzzer", fuzzing::CheckStudioRequests); }

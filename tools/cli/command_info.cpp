@@ -68,6 +68,11 @@ int runInfo(const CommonOptions& common, const InfoCommand& command) {
     std::printf("output       %s\n\n",
                 info["outputMeaningful"].get<bool>() ? "meaningful" : "not meaningful");
     printParameters(info["parameters"]);
+    // What the map itself does with values that scripts and scene files may
+    // store outside the ranges above, which limit the panel only.
+    std::printf("\nranges limit the panel; a script or a file may store any value, and the\n"
+                "map takes a basemetal outside 0 to 8 as the dielectric base (\"Internal:\"),\n"
+                "a switch as on for any integer but 0, and every float as stored\n");
     for (const nlohmann::json& map : info["thicknessMaps"]) {
         std::printf("\nthickness map --thickness-map %s (%s), set with --map-set\n",
                     map["kind"].get<std::string>().c_str(),
