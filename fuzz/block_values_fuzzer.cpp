@@ -1,5 +1,5 @@
 // libFuzzer target: any values in the map's block, as scripts and scene
-// files may store them, evaluated on several threads.
+// files may store them, evaluated on three threads.
 #include "fuzz/fuzz_target.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

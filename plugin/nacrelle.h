@@ -89,7 +89,7 @@ private:
     RenderSharedFilmStack filmStack;   // parameters 2, 3, 4, 0, 1
     RenderShared<float> hueShift;      // parameter 8, degrees
     RenderShared<float> saturationOffset;  // parameter 9, percent
-    RenderShared<nacrelle::OpticsOptions> optics;  // parameters 11, 12, 13, made usable
+    RenderSharedOptics optics;         // parameters 11, 12, 13, made usable
     RenderShared<const nacrelle::SpectralTables*> spectralTables;  // set at update while spectral
     // A spectral metal base's amplitudes for the map's indices, found or
     // made at update; the store keeps every table until the map goes.

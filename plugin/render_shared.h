@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <type_traits>
 
 #include "core/physical_colour.h"
 #include "core/thin_film.h"
@@ -14,6 +15,9 @@
 /// plain load it replaces: evaluation still locks and allocates nothing.
 template <typename T>
 class RenderShared {
+    // Numbers and pointers only: an atomic struct may become a library call
+    // (clang's generic __atomic_store), which a module cannot count on.
+    static_assert(std::is_arithmetic_v<T> || std::is_pointer_v<T>);
     static_assert(std::atomic<T>::is_always_lock_free, "a render thread must never wait");
 
 public:
@@ -45,4 +49,25 @@ public:
 
 private:
     RenderShared<float> nMedium_, nFilm_, nInternal_, thicknessMin_, thicknessMax_;
+};
+
+/// The physical-optics options, field by field.
+class RenderSharedOptics {
+public:
+    nacrelle::OpticsOptions get() const {
+        nacrelle::OpticsOptions options;
+        options.spectral = spectral_.get();
+        options.physicalPhase = physicalPhase_.get();
+        options.baseMetal = baseMetal_.get();
+        return options;
+    }
+    void set(const nacrelle::OpticsOptions& options) {
+        spectral_.set(options.spectral);
+        physicalPhase_.set(options.physicalPhase);
+        baseMetal_.set(options.baseMetal);
+    }
+
+private:
+    RenderShared<bool> spectral_, physicalPhase_;
+    RenderShared<int> baseMetal_;
 };

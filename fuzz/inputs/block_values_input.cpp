@@ -9,6 +9,7 @@
 #include <sdk/class_directory.h>
 
 #include <array>
+#include <barrier>
 #include <bit>
 #include <cstring>
 #include <sstream>
@@ -32,7 +33,7 @@ constexpr std::array<StoredParameter, 12> kParameters = {{
     {6, false}, {11, false}, {12, false}, {13, false},
 }};
 constexpr std::size_t kRecordBytes = 5;
-constexpr int kThreads = 3;
+constexpr int kThreads = 2;
 
 struct Sample {
     Point3 normal, uvw;
@@ -68,6 +69,45 @@ bool Same(const AColor& a, const AColor& b) {
            std::bit_cast<std::uint32_t>(a.b) == std::bit_cast<std::uint32_t>(b.b) &&
            std::bit_cast<std::uint32_t>(a.a) == std::bit_cast<std::uint32_t>(b.a);
 }
+
+/// Render threads that live as long as the process and evaluate the map of
+/// each input when asked, all at once: starting threads for every input
+/// would cost more than the check.
+class RenderThreads {
+public:
+    RenderThreads() : start_(kThreads + 1), done_(kThreads + 1) {
+        for (int k = 0; k < kThreads; ++k) {
+            threads_.emplace_back([this, k] {
+                for (;;) {
+                    start_.arrive_and_wait();
+                    if (stop_) return;
+                    seen_[k] = Evaluate(*map_);
+                    done_.arrive_and_wait();
+                }
+            });
+        }
+    }
+    ~RenderThreads() {
+        stop_ = true;
+        start_.arrive_and_wait();
+        for (std::thread& thread : threads_) thread.join();
+    }
+
+    /// What each thread saw of `map`.
+    const std::array<Colours, kThreads>& EvaluateAtOnce(Texmap& map) {
+        map_ = &map;
+        start_.arrive_and_wait();
+        done_.arrive_and_wait();
+        return seen_;
+    }
+
+private:
+    std::barrier<> start_, done_;
+    std::vector<std::thread> threads_;
+    Texmap* map_ = nullptr;
+    bool stop_ = false;  // written before the barrier the threads wait at
+    std::array<Colours, kThreads> seen_;
+};
 
 /// One map for every input, reset before each, with a gradient thickness map
 /// for the switch to turn on.
@@ -122,10 +162,8 @@ Finding CheckBlockValues(std::span<const std::uint8_t> bytes) {
         }
     }
     // Render threads at once see what one thread alone sees.
-    std::vector<Colours> seen(kThreads);
-    std::vector<std::thread> threads;
-    for (int k = 0; k < kThreads; ++k) threads.emplace_back([&, k] { seen[k] = Evaluate(map); });
-    for (std::thread& thread : threads) thread.join();
+    static RenderThreads renderThreads;
+    const std::array<Colours, kThreads>& seen = renderThreads.EvaluateAtOnce(map);
     for (int k = 0; k < kThreads; ++k) {
         for (std::size_t i = 0; i < alone.size(); ++i) {
             if (!Same(seen[k][i], alone[i])) {

@@ -50,7 +50,7 @@ Finding CheckCommandValues(std::span<const std::uint8_t> bytes);
 /// value parameters: the eight floats, the map switch, the three optics
 /// options) and its value's four bytes, little-endian (a float's bits or a
 /// 32-bit integer). The map, with a gradient thickness map plugged in, is
-/// updated and evaluated: every colour in [0, 1], and the same on three
+/// updated and evaluated: every colour in [0, 1], and the same on two
 /// threads at once as on one.
 Finding CheckBlockValues(std::span<const std::uint8_t> bytes);
 
