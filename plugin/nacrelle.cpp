@@ -162,14 +162,11 @@ void Nacrelle::Update(TimeValue t, Interval& valid) {
                                ? metalFilmTables.tableFor(options.baseMetal, stack.nMedium,
                                                           stack.nFilm)
                                : nullptr);
-        filmStack.set(stack);
-        hueShift.set(hue);
-        saturationOffset.set(saturation);
+        float gamma = 1.0f;
+        Interval gammaValidity = FOREVER;  // not the map's: see `film`
+        block->GetValue(pb_gamma, 0, gamma, gammaValidity);
+        film.set(stack, {hue, saturation, gamma});
         optics.set(options);
-        float gammaAtZero = 1.0f;
-        Interval gammaValidity = FOREVER;  // not the map's: see `gamma`
-        block->GetValue(pb_gamma, 0, gammaAtZero, gammaValidity);
-        gamma.set(gammaAtZero);
     }
     valid &= validity;
 }
@@ -202,14 +199,14 @@ AColor Nacrelle::EvalColor(ShadeContext& sc) {
 
     const float cosine = nacrelle::viewingCosine(sc.Normal(), sc.V());
 
-    const nacrelle::FilmStack stack = filmStack.get();
-    const nacrelle::ColourAdjust adjust{hueShift.get(), saturationOffset.get(), gamma.get()};
-    const nacrelle::OpticsOptions options = optics.get();
+    const nacrelle::FilmStack stack = film.stack();
+    const nacrelle::ColourAdjust adjust = film.adjust();
+    const RenderSharedOptics::Value options = optics.get();
     const nacrelle::Colour colour =
         options.threeWavelengthModel()
             ? nacrelle::filmColour(cosine, m, stack, adjust)
-            : nacrelle::filmColour(cosine, m, stack, adjust, options, spectralTables.get(),
-                                   metalFilmTable.get());
+            : nacrelle::filmColour(cosine, m, stack, adjust, options.options(),
+                                   spectralTables.get(), metalFilmTable.get());
     return textureOutput->Filter(AColor(colour.r, colour.g, colour.b, colour.a));
 }
 

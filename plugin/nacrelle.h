@@ -2,8 +2,6 @@
 // coating colour for every shaded sample.
 #pragma once
 
-#include "core/physical_colour.h"
-#include "core/thin_film.h"
 #include "plugin/host.h"
 #include "plugin/metal_table_store.h"
 #include "plugin/render_shared.h"
@@ -86,19 +84,17 @@ private:
     // What evaluation reads is written by Update while an interactive
     // renderer's threads may still read it: see RenderShared.
     Interval validity;                 // times the cache below holds for; NEVER = stale
-    RenderSharedFilmStack filmStack;   // parameters 2, 3, 4, 0, 1
-    RenderShared<float> hueShift;      // parameter 8, degrees
-    RenderShared<float> saturationOffset;  // parameter 9, percent
+    // Parameters 2, 3, 4, 0, 1, 8, 9, and 7 at time 0 whatever time is
+    // updated: gamma never animates the map nor narrows `validity`, and is
+    // read in Update, since evaluation may not read the block from render
+    // threads.
+    RenderSharedFilm film;
     RenderSharedOptics optics;         // parameters 11, 12, 13, made usable
     RenderShared<const nacrelle::SpectralTables*> spectralTables;  // set at update while spectral
     // A spectral metal base's amplitudes for the map's indices, found or
     // made at update; the store keeps every table until the map goes.
     RenderShared<const nacrelle::MetalFilmTable*> metalFilmTable;
     MetalTableStore metalFilmTables;
-    // Parameter 7 at time 0 whatever time is updated: gamma never animates
-    // the map nor narrows `validity`. Read in Update, since evaluation may
-    // not read the block from render threads.
-    RenderShared<float> gamma{1.0f};
     IParamBlock2* paramBlock;          // reference 0
     Texmap* thicknessMap[1];           // reference 1 = sub-map slot 0
     RenderShared<int> useThicknessMap; // parameter 6

@@ -3,16 +3,20 @@
 #pragma once
 
 #include <atomic>
+#include <bit>
+#include <cstdint>
 #include <type_traits>
 
+#include "core/colour_adjust.h"
 #include "core/physical_colour.h"
 #include "core/thin_film.h"
 
 /// One value that render threads read while Update may replace it: a read
-/// sees the old value or the new one, whole, and never races. Several such
-/// values may mix old and new between two updates, as a host's plain fields
-/// would; each stays a value the optics can use. On x86-64 a read is the
-/// plain load it replaces: evaluation still locks and allocates nothing.
+/// sees the old value or the new one, whole, and never races. Values of
+/// several of these may mix old and new between two updates, as a host's
+/// plain fields would; each stays a value the optics can use. On x86-64 a
+/// read is the plain load it replaces: evaluation still locks and allocates
+/// nothing.
 template <typename T>
 class RenderShared {
     // Numbers and pointers only: an atomic struct may become a library call
@@ -32,42 +36,68 @@ private:
     std::atomic<T> value_;
 };
 
-/// The film stack, field by field.
-class RenderSharedFilmStack {
+/// Two floats in one word: one load for both.
+class RenderSharedPair {
 public:
-    nacrelle::FilmStack get() const {
-        return {nMedium_.get(), nFilm_.get(), nInternal_.get(), thicknessMin_.get(),
-                thicknessMax_.get()};
-    }
-    void set(const nacrelle::FilmStack& stack) {
-        nMedium_.set(stack.nMedium);
-        nFilm_.set(stack.nFilm);
-        nInternal_.set(stack.nInternal);
-        thicknessMin_.set(stack.thicknessMin);
-        thicknessMax_.set(stack.thicknessMax);
-    }
+    struct Floats {
+        float first, second;
+    };
+    Floats get() const { return std::bit_cast<Floats>(bits_.get()); }
+    void set(float first, float second) { bits_.set(std::bit_cast<std::uint64_t>(Floats{first, second})); }
 
 private:
-    RenderShared<float> nMedium_, nFilm_, nInternal_, thicknessMin_, thicknessMax_;
+    RenderShared<std::uint64_t> bits_;
 };
 
-/// The physical-optics options, field by field.
-class RenderSharedOptics {
+/// The film stack and the colour adjustment of the last update, read in
+/// five words.
+class RenderSharedFilm {
 public:
-    nacrelle::OpticsOptions get() const {
-        nacrelle::OpticsOptions options;
-        options.spectral = spectral_.get();
-        options.physicalPhase = physicalPhase_.get();
-        options.baseMetal = baseMetal_.get();
-        return options;
+    nacrelle::FilmStack stack() const {
+        const RenderSharedPair::Floats media = media_.get(), inner = inner_.get();
+        return {media.first, media.second, inner.first, inner.second, thicknessMax_.get()};
     }
-    void set(const nacrelle::OpticsOptions& options) {
-        spectral_.set(options.spectral);
-        physicalPhase_.set(options.physicalPhase);
-        baseMetal_.set(options.baseMetal);
+    nacrelle::ColourAdjust adjust() const {
+        const RenderSharedPair::Floats hueAndSaturation = hueAndSaturation_.get();
+        return {hueAndSaturation.first, hueAndSaturation.second, gamma_.get()};
+    }
+    void set(const nacrelle::FilmStack& stack, const nacrelle::ColourAdjust& adjust) {
+        media_.set(stack.nMedium, stack.nFilm);
+        inner_.set(stack.nInternal, stack.thicknessMin);
+        thicknessMax_.set(stack.thicknessMax);
+        hueAndSaturation_.set(adjust.hueShift, adjust.saturationOffset);
+        gamma_.set(adjust.gamma);
     }
 
 private:
-    RenderShared<bool> spectral_, physicalPhase_;
-    RenderShared<int> baseMetal_;
+    RenderSharedPair media_, inner_, hueAndSaturation_;  // nMedium, nFilm; nInternal, thicknessMin
+    RenderShared<float> thicknessMax_, gamma_{1.0f};
+};
+
+/// The physical-optics options in one word: a sample reads them with one
+/// load, and tells the three-wavelength model, all bits 0, with one test.
+class RenderSharedOptics {
+public:
+    struct Value {
+        std::uint32_t bits;
+        bool threeWavelengthModel() const { return bits == 0; }
+        nacrelle::OpticsOptions options() const {
+            nacrelle::OpticsOptions options;
+            options.spectral = (bits & kSpectral) != 0;
+            options.physicalPhase = (bits & kPhysicalPhase) != 0;
+            options.baseMetal = static_cast<int>(bits >> kBaseShift);
+            return options;
+        }
+    };
+    Value get() const { return {bits_.get()}; }
+    /// `options` with a base from 0 to 8, as Update makes it.
+    void set(const nacrelle::OpticsOptions& options) {
+        bits_.set((options.spectral ? kSpectral : 0u) | (options.physicalPhase ? kPhysicalPhase : 0u) |
+                  static_cast<std::uint32_t>(options.baseMetal) << kBaseShift);
+    }
+
+private:
+    static constexpr std::uint32_t kSpectral = 1, kPhysicalPhase = 2;
+    static constexpr int kBaseShift = 2;
+    RenderShared<std::uint32_t> bits_;
 };
