@@ -92,6 +92,9 @@ void printJson(const MatchCommand& command, const MatchRequest& request,
         entry["deltaE"] = c.deltaE;
         entry["judgement"] = judgementOf(c.deltaE);
         entry["colour"] = colourJson(c.colour, conversions);
+        if (c.sameColourTo > c.sameColourFrom) {
+            entry["sameColour"] = {c.sameColourFrom, c.sameColourTo};
+        }
         out["candidates"].push_back(entry);
     }
     if (!command.apply.empty()) out["applied"] = command.apply;
@@ -111,7 +114,7 @@ void printText(const MatchCommand& command, const MatchRequest& request,
                     formatNumber(request.vary->from).c_str(),
                     formatNumber(request.vary->to).c_str());
     }
-    std::printf(": %d local bests\n\n", result.localBests);
+    std::printf(": %d local best%s\n\n", result.localBests, result.localBests == 1 ? "" : "s");
     std::printf("   thickness  %sorder  ΔE2000  judgement  colour\n",
                 request.vary ? (request.vary->name + std::string(10 - request.vary->name.size(), ' ')).c_str() : "");
     int rank = 0;
@@ -121,6 +124,15 @@ void printText(const MatchCommand& command, const MatchRequest& request,
         std::printf("%5d  %6s  %-9s  %s\n", c.order, fixed(c.deltaE, 2).c_str(),
                     judgementOf(c.deltaE),
                     hexOfEncoded(conversions.encodedOfLinear(c.colour)).c_str());
+    }
+    rank = 0;
+    for (const MatchCandidate& c : result.candidates) {
+        ++rank;
+        if (c.sameColourTo > c.sameColourFrom) {
+            std::printf("%s%d: every thickness from %s to %s nm gives this colour\n",
+                        rank == 1 ? "\n" : "", rank, formatNumber(c.sameColourFrom).c_str(),
+                        formatNumber(c.sameColourTo).c_str());
+        }
     }
     if (!command.apply.empty() && !result.candidates.empty()) {
         std::printf("\n%s now holds the first: a constant film of %s nm\n", command.apply.c_str(),

@@ -110,17 +110,21 @@ double goldenMinimum(F&& f, double lo, double hi, double tolerance, double& valu
     return x;
 }
 
-/// The indices of the local minima of `values`: each run of equal values
-/// lower than both its neighbours (or the ends) counts once, at its middle.
-std::vector<std::size_t> localMinima(const std::vector<double>& values) {
-    std::vector<std::size_t> minima;
+/// A local minimum of a grid of values: a run of equal values (often one)
+/// lower than both its neighbours or the ends.
+struct GridMinimum {
+    std::size_t first, last;
+};
+
+std::vector<GridMinimum> localMinima(const std::vector<double>& values) {
+    std::vector<GridMinimum> minima;
     std::size_t start = 0;
     while (start < values.size()) {
         std::size_t end = start;
         while (end + 1 < values.size() && values[end + 1] == values[start]) ++end;
         const bool belowLeft = start == 0 || values[start - 1] > values[start];
         const bool belowRight = end + 1 == values.size() || values[end + 1] > values[start];
-        if (belowLeft && belowRight) minima.push_back((start + end) / 2);
+        if (belowLeft && belowRight) minima.push_back({start, end});
         start = end + 1;
     }
     return minima;
@@ -195,6 +199,8 @@ struct Best {
     double thickness;
     double deltaE;
     double waves;  ///< optical path in waves, to tell valleys apart
+    /// The grid's thicknesses of the same colour around it, when several.
+    double sameFrom = 0.0, sameTo = 0.0;
 };
 
 /// The thickness grid's step for a film of index `nFilm`.
@@ -215,21 +221,29 @@ std::vector<Best> thicknessBests(FilmProbe& probe, const MatchRequest& request, 
         errors[i] = probe.deltaE(request.thicknessFrom + step * static_cast<double>(i));
     }
     std::vector<Best> bests;
-    for (const std::size_t i : localMinima(errors)) {
-        const double lo = request.thicknessFrom + step * static_cast<double>(i == 0 ? 0 : i - 1);
-        const double hi = request.thicknessFrom + step * static_cast<double>(std::min(i + 1, steps));
-        double deltaE = 0.0;
-        const double d = goldenMinimum([&](double x) { return probe.deltaE(x); }, lo, hi,
-                                       kThicknessTolerance, deltaE);
-        // The grid point itself, when the bracket's interior is no better
-        // (a best at either end of the range).
-        const double atGrid = errors[i];
-        const double thickness = atGrid < deltaE ? request.thicknessFrom + step * static_cast<double>(i) : d;
-        const double error = std::min(atGrid, deltaE);
-        const double waves =
-            opticalPathDifference(thickness, request.angleDegrees, nMedium, nFilm) /
-            fringeWavelength();
-        bests.push_back({index, thickness, error, waves});
+    for (const GridMinimum& minimum : localMinima(errors)) {
+        auto at = [&](std::size_t i) { return request.thicknessFrom + step * static_cast<double>(i); };
+        Best best{index, 0.0, errors[minimum.first], 0.0};
+        if (minimum.first != minimum.last) {
+            // A flat run: every thickness of it gives the same colour (an
+            // output filter that clips, say); its middle stands for it.
+            best.thickness = at((minimum.first + minimum.last) / 2);
+            best.sameFrom = at(minimum.first);
+            best.sameTo = at(minimum.last);
+        } else {
+            const std::size_t i = minimum.first;
+            double deltaE = 0.0;
+            const double d = goldenMinimum([&](double x) { return probe.deltaE(x); },
+                                           at(i == 0 ? 0 : i - 1), at(std::min(i + 1, steps)),
+                                           kThicknessTolerance, deltaE);
+            // The grid point itself, when the bracket's interior is no
+            // better (a best at either end of the range).
+            best.thickness = errors[i] <= deltaE ? at(i) : d;
+            best.deltaE = std::min(errors[i], deltaE);
+        }
+        best.waves = opticalPathDifference(best.thickness, request.angleDegrees, nMedium, nFilm) /
+                     fringeWavelength();
+        bests.push_back(best);
     }
     return bests;
 }
@@ -387,6 +401,8 @@ MatchResult findMatches(Texmap& map, TimeValue t, const MatchRequest& request,
         MatchCandidate candidate{};
         candidate.thickness = static_cast<float>(best.thickness);
         candidate.variedIndex = static_cast<float>(best.index);
+        candidate.sameColourFrom = best.sameFrom;
+        candidate.sameColourTo = best.sameTo;
         standin::CloneOnceRemapDir remap;
         standin::Scene holder;
         auto* copy = static_cast<Texmap*>(remap.CloneRef(&map));

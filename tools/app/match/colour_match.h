@@ -38,6 +38,10 @@ struct MatchCandidate {
     int order;
     double deltaE;       ///< CIEDE2000 to the target
     Rgb colour;          ///< linear, as the map renders the film at the angle
+    /// When every thickness from `sameColourFrom` to `sameColourTo` (nm)
+    /// gives this same colour, as where an output filter clips: the
+    /// thickness is then their middle. Both 0 otherwise.
+    double sameColourFrom, sameColourTo;
 };
 
 struct MatchResult {
