@@ -191,6 +191,7 @@ const ErrorCase kErrorCases[] = {
      {"match", "#6a3fa0", "--preset", "anodised-titanium", "--vary", "ninternal=1:2"},
      kUsage,
      {"ninternal", "metal"}},
+    {"MatchCountZero", {"match", "#6a3fa0", "--count", "0"}, kUsage, {"--count", "0"}},
     {"MatchStripNotPng", {"match", "#6a3fa0", "--strip", "strip.jpg"}, kUsage, {"strip.jpg", ".png"}},
     {"MatchSceneAndApply",
      {"match", "#6a3fa0", "--scene", "s.nscene", "--apply", "s.nscene"},

@@ -29,8 +29,9 @@
 namespace nacrelle::tools {
 namespace {
 
-/// The finest step of the varied index: its colours move with the optical
-/// path, about a hundredth of a wave a hundredth of an index.
+/// The finest step of the varied index: a hundredth moves the optical path
+/// of a 3000 nm film by a tenth of a wave, which each index's thickness
+/// search takes up, so that no valley falls between two indices.
 constexpr double kIndexStep = 0.01;
 /// The most index values searched: a wide range is searched more coarsely.
 constexpr int kMaxIndexRows = 400;
@@ -385,11 +386,11 @@ MatchResult findMatches(Texmap& map, TimeValue t, const MatchRequest& request,
         if (request.vary) {
             bests = variedBests(probe, request, result.localBests);
         } else {
-            bests = distinct(thicknessBests(probe, request, 0.0));
-            result.localBests = static_cast<int>(bests.size());
+            bests = thicknessBests(probe, request, 0.0);
         }
     }
     bests = distinct(std::move(bests));
+    if (!request.vary) result.localBests = static_cast<int>(bests.size());
     if (bests.size() > static_cast<std::size_t>(request.count)) {
         bests.resize(static_cast<std::size_t>(request.count));
     }
