@@ -235,7 +235,11 @@ void addMatchCommand(CLI::App& app, const CommonOptions& /*common*/, int& /*resu
     auto* matchApp = app.add_subcommand(
         "match", "Not in this Windows build (it needs LittleCMS): find the film that gives a "
                  "colour, in the Linux build");
+    // Whatever follows is the Linux command's: kept here unread (not passed
+    // up to the program's own options), so that the message below is the
+    // one the user gets.
     matchApp->allow_extras();
+    matchApp->fallthrough(false);
     matchApp->callback([] {
         throw Failure("match is not in this Windows build of nacrelle: it needs LittleCMS, "
                       "which this build is made without; the Linux build has it");
