@@ -87,6 +87,12 @@ TEST_F(MatchTest, AVariedIndexFindsAFilmOfTheColour) {
     EXPECT_LE(first["nfilm"].get<double>(), 2.6);
 }
 
+TEST_F(MatchTest, AnIndexRangeMayReachTheParametersOwnBounds) {
+    // 0.2 is the indices' lowest value as typed, though no double is 0.2f.
+    const nlohmann::json found = match({"#8a52c8", "--vary", "nmedium=0.2:0.25"});
+    EXPECT_GE(found["candidates"][0]["nmedium"].get<double>(), 0.2f);
+}
+
 TEST_F(MatchTest, AColourNoFilmMakesGetsHonestDistances) {
     // A saturated pure green: a pale soap film comes nowhere near it.
     const nlohmann::json found = match({"#00ff00", "--preset", "soap-bubble"});

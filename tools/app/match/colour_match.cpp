@@ -35,6 +35,10 @@ namespace {
 constexpr double kIndexStep = 0.01;
 /// The most index values searched: a wide range is searched more coarsely.
 constexpr int kMaxIndexRows = 400;
+/// The most thickness samples of the varied search's grid, in all: about a
+/// second's work. Films of a high index need fine thickness steps, and then
+/// fewer indices are searched.
+constexpr double kMaxGridSamples = 2.0e6;
 /// The thickness step, at most: colours change over tens of nanometres.
 constexpr double kMaxThicknessStep = 1.0;
 /// Steps per colour cycle of the shortest visible wavelength (380 nm), so
@@ -77,7 +81,9 @@ void checkRange(const ParamDef& def, double from, double to, const std::string& 
         throw BadValue(what + " " + formatNumber(from) + ":" + formatNumber(to) +
                        " is an empty range (FROM must lie below TO)");
     }
-    if (def.has_range && (from < def.range_low.f || to > def.range_high.f)) {
+    // Compared as the floats the parameter holds: "0.2" is its bound 0.2f.
+    if (def.has_range &&
+        (static_cast<float>(from) < def.range_low.f || static_cast<float>(to) > def.range_high.f)) {
         throw BadValue(what + " " + formatNumber(from) + ":" + formatNumber(to) +
                        " leaves the parameter's range " + floatText(def.range_low.f) + " to " +
                        floatText(def.range_high.f));
@@ -269,8 +275,13 @@ std::vector<Best> distinct(std::vector<Best> bests) {
 /// changes) are one local best, refined in index and thickness together.
 std::vector<Best> variedBests(FilmProbe& probe, const MatchRequest& request, int& valleys) {
     const IndexRange& vary = *request.vary;
-    const int rows = std::clamp(static_cast<int>(std::ceil((vary.to - vary.from) / kIndexStep)),
-                                1, kMaxIndexRows);
+    const double highestFilmIndex = vary.name == "nfilm" ? vary.to : probe.nFilm();
+    const double samplesPerRow =
+        (request.thicknessTo - request.thicknessFrom) / thicknessStep(highestFilmIndex) + 1.0;
+    const int rows = std::clamp(
+        static_cast<int>(std::min(std::ceil((vary.to - vary.from) / kIndexStep),
+                                  std::floor(kMaxGridSamples / samplesPerRow) - 1.0)),
+        1, kMaxIndexRows);
     const double indexStep = (vary.to - vary.from) / rows;
     std::vector<Best> rowBests;
     for (int row = 0; row <= rows; ++row) {
