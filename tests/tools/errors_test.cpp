@@ -192,6 +192,7 @@ const ErrorCase kErrorCases[] = {
      kUsage,
      {"ninternal", "metal"}},
     {"MatchCountZero", {"match", "#6a3fa0", "--count", "0"}, kUsage, {"--count", "0"}},
+    {"MatchStripToStandardOutput", {"match", "#6a3fa0", "--strip", "-"}, kUsage, {"--strip -"}},
     {"MatchStripNotPng", {"match", "#6a3fa0", "--strip", "strip.jpg"}, kUsage, {"strip.jpg", ".png"}},
     {"MatchSceneAndApply",
      {"match", "#6a3fa0", "--scene", "s.nscene", "--apply", "s.nscene"},

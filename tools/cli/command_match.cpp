@@ -162,6 +162,9 @@ int runMatch(const CommonOptions& common, const MatchCommand& command) {
     if (!command.scene.empty() && !command.apply.empty()) {
         throw BadValue("give --scene or --apply, not both: --apply searches its own scene's map");
     }
+    if (command.strip == "-") {
+        throw BadValue("--strip -: standard output carries the candidates; name a PNG file");
+    }
     if (!command.strip.empty()) checkPngName(command.strip);
 
     HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
