@@ -302,8 +302,9 @@ std::vector<Best> variedBests(FilmProbe& probe, const MatchRequest& request, int
         }
     }
     valleys = static_cast<int>(valleyBests.size());
-    // Only the most promising valleys are refined: refining moves a best by
-    // less than the grid's step does.
+    // Only the most promising valleys are refined: a valley's best already
+    // lies within a grid step of its refined best, so refining reorders
+    // little beyond them.
     valleyBests = distinct(std::move(valleyBests));
     if (valleyBests.size() > static_cast<std::size_t>(2 * request.count)) {
         valleyBests.resize(static_cast<std::size_t>(2 * request.count));
