@@ -27,6 +27,7 @@ struct ChartCommand {
     int width = 800, height = 560;
     int threads = 0;
     bool compare = false;
+    bool orders = false;
 };
 
 int runChart(const CommonOptions& common, const ChartCommand& command) {
@@ -53,6 +54,7 @@ int runChart(const CommonOptions& common, const ChartCommand& command) {
     options.width = command.width;
     options.height = command.height;
     options.threads = command.threads;
+    options.orders = command.orders;
 
     HostSession session(findModule(standin::PathFromUtf8(common.plugin)));
     Texmap& map = session.createMap();
@@ -80,6 +82,8 @@ void addChartCommand(CLI::App& app, const CommonOptions& common, int& result) {
     chartApp->add_option("--threads", chart->threads, "Render threads (0: one per core)");
     chartApp->add_flag("--compare", chart->compare,
                        "Draw the three-wavelength model and the spectral colour side by side");
+    chartApp->add_flag("--orders", chart->orders,
+                       "Mark the fringe orders: where each begins (dotted) and their numbers");
     chartApp->callback([chart, &common, &result] { result = runChart(common, *chart); });
 }
 

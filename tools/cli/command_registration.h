@@ -23,6 +23,8 @@ using AddCommand = void (*)(CLI::App& app, const CommonOptions& common, int& res
 void addRenderCommand(CLI::App& app, const CommonOptions& common, int& result);
 void addChartCommand(CLI::App& app, const CommonOptions& common, int& result);
 void addEvalCommand(CLI::App& app, const CommonOptions& common, int& result);
+/// `match`; in a build without colour matching, a command that says so.
+void addMatchCommand(CLI::App& app, const CommonOptions& common, int& result);
 void addInfoCommand(CLI::App& app, const CommonOptions& common, int& result);
 void addSceneCommand(CLI::App& app, const CommonOptions& common, int& result);
 void addPanelCommand(CLI::App& app, const CommonOptions& common, int& result);

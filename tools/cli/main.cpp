@@ -23,9 +23,9 @@ namespace nacrelle::tools {
 namespace {
 
 /// Every command, in the order --help lists them.
-constexpr AddCommand kCommands[] = {addRenderCommand, addChartCommand, addEvalCommand,
-                                    addInfoCommand,   addSceneCommand, addPanelCommand,
-                                    addPresetCommands, addStudioCommand};
+constexpr AddCommand kCommands[] = {addRenderCommand, addChartCommand,   addEvalCommand,
+                                    addMatchCommand,  addInfoCommand,    addSceneCommand,
+                                    addPanelCommand,  addPresetCommands, addStudioCommand};
 
 /// Reads an option's text with `read`, and hands the command line's own
 /// conversion the value in a form it reads exactly: a whole number in

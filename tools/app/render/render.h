@@ -43,6 +43,9 @@ struct ChartOptions {
     int width = 800;
     int height = 560;
     int threads = 0;
+    /// Marks the fringe orders (app/match/fringe_order.h): where each begins,
+    /// dotted across the plot, and their numbers along the thickness axis.
+    bool orders = false;
     /// As RenderOptions::stop.
     std::function<bool()> stop;
 };

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/errors.h"
+#include "app/match/fringe_order.h"
 #include "app/render/font.h"
 #include "app/session/map_optics.h"
 #include "app/session/map_params.h"
@@ -127,9 +128,55 @@ void drawAxes(Image& image, const ChartOptions& o, int plotW, int plotH) {
         const std::string label = standin::FormatFloat(static_cast<float>(angle));
         drawText(image, left - kTickLength - 6 - textWidth(label), y - 3, label, kFigureInk);
     }
-    const std::string xTitle = "film thickness (nm)";
+    const std::string xTitle =
+        o.orders ? "film thickness (nm), fringe orders dotted" : "film thickness (nm)";
     drawText(image, left + (plotW - textWidth(xTitle)) / 2, bottom + 26, xTitle, kFigureInk);
     drawText(image, 6, kMarginTop - 14, "angle (deg)", kFigureInk);
+}
+
+/// The angle (degrees) of the plot's row `row`, at its centre, as the
+/// chart evaluates it.
+double rowAngle(int row, int plotH) {
+    return (static_cast<double>(plotH - row) - 0.5) / plotH * kMaxAngle;
+}
+
+/// Where each fringe order begins, dotted across the plot (the thickness of
+/// a boundary grows with the angle), and each order's number along the
+/// thickness axis, on a patch of the ground, where head on it is wide
+/// enough to hold it.
+void drawOrders(Image& image, const ChartOptions& o, int plotW, int plotH, double nMedium,
+                double nFilm) {
+    const double span = o.thicknessTo - o.thicknessFrom;
+    const double thickest = std::max(o.thicknessFrom, o.thicknessTo);
+    const double thinnest = std::min(o.thicknessFrom, o.thicknessTo);
+    auto column = [&](double thickness) { return (thickness - o.thicknessFrom) / span * plotW; };
+    for (int order = 2; orderStartThickness(order, 0.0, nMedium, nFilm) <= thickest; ++order) {
+        for (int row = 0; row < plotH; row += 2) {
+            const double d = orderStartThickness(order, rowAngle(row, plotH), nMedium, nFilm);
+            if (!(d >= thinnest && d <= thickest)) continue;
+            const long x = std::lround(column(d) - 0.5);
+            if (x >= 0 && x < plotW) {
+                image.set(kMarginLeft + static_cast<int>(x), kMarginTop + row, kFigureInk);
+            }
+        }
+    }
+    const int labelY = kMarginTop + plotH - kGlyphLineHeight - 2;
+    for (int order = 1; orderStartThickness(order, 0.0, nMedium, nFilm) <= thickest; ++order) {
+        const double start = std::max(thinnest, orderStartThickness(order, 0.0, nMedium, nFilm));
+        const double end = std::min(thickest, orderStartThickness(order + 1, 0.0, nMedium, nFilm));
+        const std::string label = std::to_string(order);
+        const double left = std::min(column(start), column(end));
+        const double right = std::max(column(start), column(end));
+        if (right - left < textWidth(label) + 6) continue;
+        const int x = kMarginLeft + static_cast<int>(std::lround((left + right) / 2.0)) -
+                      textWidth(label) / 2;
+        for (int y = labelY - 2; y < labelY + kGlyphLineHeight; ++y) {
+            for (int dx = -2; dx < textWidth(label) + 1; ++dx) {
+                image.set(x + dx, y, kFigureBackground);
+            }
+        }
+        drawText(image, x, labelY, label, kFigureInk);
+    }
 }
 
 // Sets one of the map's optics options; a module without it cannot compare.
@@ -198,8 +245,7 @@ Image renderChart(Texmap& map, TimeValue t, const ChartOptions& options) {
         const standin::RenderEvaluationScope evaluating;
         standin::RenderShadeContext sc;
         sc.SetTime(t);
-        const double angle =
-            (static_cast<double>(plotH - row) - 0.5) / plotH * kMaxAngle * std::numbers::pi / 180.0;
+        const double angle = rowAngle(row, plotH) * std::numbers::pi / 180.0;
         const Point3 normal(0.0f, 0.0f, 1.0f);
         const Point3 view(static_cast<float>(std::sin(angle)), 0.0f,
                           static_cast<float>(-std::cos(angle)));
@@ -211,6 +257,13 @@ Image renderChart(Texmap& map, TimeValue t, const ChartOptions& options) {
         }
     });
 
+    if (options.orders) {
+        Interval valid = FOREVER;
+        float nMedium = 0.0f, nFilm = 0.0f;
+        block.GetValue(ids.nMedium, t, nMedium, valid);
+        block.GetValue(ids.nFilm, t, nFilm, valid);
+        drawOrders(image, options, plotW, plotH, nMedium, nFilm);
+    }
     drawAxes(image, options, plotW, plotH);
     drawCaption(image, captionItems(block, ids, t));
     return image;
