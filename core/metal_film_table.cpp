@@ -114,6 +114,78 @@ Fraction airy(const Top& top, Floats u, Floats bottomSquared) {
 
 Top top(double r) { return {splat(static_cast<float>(2.0 * r)), splat(static_cast<float>(r * r))}; }
 
+Floats minimum(Floats a, Floats b) { return {_mm_min_ps(a.v, b.v)}; }
+Floats maximum(Floats a, Floats b) { return {_mm_max_ps(a.v, b.v)}; }
+
+// The same reflectance with only `kept` (g, the coherence) of the
+// interference left: the m-th pass weighs g^m, so that the mean (the
+// incoherent sum) stays and
+//   1 - R = (1 - r^2)(1 - B) / (1 - r^2 B) * (1 - g^2 r^2 B) / |1 + g r b z|^2,
+// B = |b|^2, returned as the numerator and the denominator of 1 - R.
+Fraction fadedLoss(const Top& top, Floats u, Floats bottomSquared, Floats kept) {
+    const Floats one = splat(1.0f);
+    const Floats keptTop2 = kept * kept * top.squared;
+    return {((one - top.squared) * (one - bottomSquared)) * (one - keptTop2 * bottomSquared),
+            (one - top.squared * bottomSquared) *
+                ((one + kept * top.twice * u) + keptTop2 * bottomSquared)};
+}
+
+// What one sample's sum reads: the table's two rows about its angle and its
+// per-wavelength constants, the film's phases, top amplitudes and path.
+struct Spectrum {
+    const float* below;
+    const float* above;
+    Floats fraction;  // of the way from below to above
+    Doubles phase;    // of the round trip per inverse wavelength
+    Top topS, topP;
+    Floats path;      // the round trip's optical path, nm
+    const double* inverseWavelength;
+    const float (*halfWeights)[MetalFilmTable::kPadded];
+    const float* fadeRate;
+    Floats fadeStart;
+};
+
+// The sum over the spectrum, four wavelengths at a time; with kFading each
+// wavelength keeps only its coherence's share of the interference.
+template <bool kFading>
+void sumSpectrum(const Spectrum& spectrum, Floats sums[3]) {
+    constexpr int kPadded = MetalFilmTable::kPadded;
+    using Part = MetalFilmTable::Part;
+    const auto lerp = [&](int part, int i) {
+        const Floats a = load(spectrum.below + part * kPadded + i);
+        return a + spectrum.fraction * (load(spectrum.above + part * kPadded + i) - a);
+    };
+    for (int i = 0; i < kPadded; i += 4) {
+        const Floats reS = lerp(Part::kReS, i), imS = lerp(Part::kImS, i);
+        const Floats reP = lerp(Part::kReP, i), imP = lerp(Part::kImP, i);
+        const Rotation trip = rotation(reduce(spectrum.phase * load(spectrum.inverseWavelength + i)),
+                                       reduce(spectrum.phase * load(spectrum.inverseWavelength + i + 2)));
+        const Floats uS = reS * trip.cosine - imS * trip.sine, bS = reS * reS + imS * imS;
+        const Floats uP = reP * trip.cosine - imP * trip.sine, bP = reP * reP + imP * imP;
+        Floats reflectance;
+        if constexpr (kFading) {
+            // The coherence: a smoothstep from 1 down to 0 across the fade.
+            const Floats t = minimum(
+                maximum(spectrum.path * load(spectrum.fadeRate + i) - spectrum.fadeStart, splat(0.0f)),
+                splat(1.0f));
+            const Floats kept = splat(1.0f) - t * t * (splat(3.0f) - (t + t));
+            const Fraction s = fadedLoss(spectrum.topS, uS, bS, kept);
+            const Fraction p = fadedLoss(spectrum.topP, uP, bP, kept);
+            // Twice the mean of the two, over one division.
+            reflectance = splat(2.0f) - (s.numerator * p.denominator + p.numerator * s.denominator) /
+                                            (s.denominator * p.denominator);
+        } else {
+            const Fraction s = airy(spectrum.topS, uS, bS);
+            const Fraction p = airy(spectrum.topP, uP, bP);
+            reflectance = (s.numerator * p.denominator + p.numerator * s.denominator) /
+                          (s.denominator * p.denominator);
+        }
+        for (int channel = 0; channel < 3; ++channel) {
+            sums[channel] = sums[channel] + load(spectrum.halfWeights[channel] + i) * reflectance;
+        }
+    }
+}
+
 }  // namespace
 
 MetalFilmTable::MetalFilmTable(int metal, double n1, double n2)
@@ -125,9 +197,13 @@ MetalFilmTable::MetalFilmTable(int metal, double n1, double n2)
     // Half the weights, for the mean of s and p. The padding weighs nothing
     // and its amplitudes are 0, so it adds nothing.
     const SpectralTables& tables = spectralTables();
+    fadeStart_ = static_cast<float>(kCoherenceStart / (kCoherenceEnd - kCoherenceStart));
     for (int i = 0; i < kPadded; ++i) {
         const bool sample = i < kSpectralSamples;
-        inverseWavelength_[i] = 1.0 / spectralWavelength(std::min(i, kSpectralSamples - 1));
+        const double lambda = spectralWavelength(std::min(i, kSpectralSamples - 1));
+        inverseWavelength_[i] = 1.0 / lambda;
+        fadeRate_[i] = static_cast<float>(
+            1.0 / ((kCoherenceEnd - kCoherenceStart) * bandCoherenceLength(lambda)));
         for (int channel = 0; channel < 3; ++channel) {
             halfWeights_[channel][i] =
                 sample ? static_cast<float>(0.5 * tables.weights[i][channel]) : 0.0f;
@@ -174,29 +250,19 @@ bool MetalFilmTable::colour(double c1, double d, double rgb[3]) const {
     if (!(position > 0.0)) position = 0.0;
     if (position > kNodes - 1) position = kNodes - 1;
     const int node = std::min(static_cast<int>(position), kNodes - 2);
-    const Floats f = splat(static_cast<float>(position - node));
     const float* below = &rows_[node * kRowLength];
-    const float* above = below + kRowLength;
-    const auto lerp = [&](int part, int i) {
-        const Floats a = load(below + part * kPadded + i);
-        return a + f * (load(above + part * kPadded + i) - a);
-    };
 
-    const Doubles phase = splat(phasePerWavenumber);
+    // Every wavelength keeps all its interference up to kCoherentPath, and
+    // the sum then takes the plain Airy fractions.
+    const double path = 2.0 * d * e2;
     Floats sums[3] = {splat(0.0f), splat(0.0f), splat(0.0f)};
-    for (int i = 0; i < kPadded; i += 4) {
-        const Floats reS = lerp(kReS, i), imS = lerp(kImS, i);
-        const Floats reP = lerp(kReP, i), imP = lerp(kImP, i);
-        const Rotation trip = rotation(reduce(phase * load(inverseWavelength_ + i)),
-                                       reduce(phase * load(inverseWavelength_ + i + 2)));
-        const Fraction s = airy(topS, reS * trip.cosine - imS * trip.sine, reS * reS + imS * imS);
-        const Fraction p = airy(topP, reP * trip.cosine - imP * trip.sine, reP * reP + imP * imP);
-        // Twice the mean of the two, over one division.
-        const Floats reflectance = (s.numerator * p.denominator + p.numerator * s.denominator) /
-                                   (s.denominator * p.denominator);
-        for (int channel = 0; channel < 3; ++channel) {
-            sums[channel] = sums[channel] + load(halfWeights_[channel] + i) * reflectance;
-        }
+    const Spectrum spectrum{below, below + kRowLength, splat(static_cast<float>(position - node)),
+                            splat(phasePerWavenumber), topS, topP, splat(static_cast<float>(path)),
+                            inverseWavelength_, halfWeights_, fadeRate_, splat(fadeStart_)};
+    if (path <= kCoherentPath) {
+        sumSpectrum<false>(spectrum, sums);
+    } else {
+        sumSpectrum<true>(spectrum, sums);
     }
     // The lanes' sums, in double.
     for (int channel = 0; channel < 3; ++channel) {

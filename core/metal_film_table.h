@@ -25,26 +25,32 @@ public:
     }
 
     /// Linear sRGB of the spectrum a film `d` nm thick reflects at viewing
-    /// cosine `c1`, not clamped. False where the table does not serve: grazing
+    /// cosine `c1`, with each wavelength's coherence (sampleCoherence) at the
+    /// film's round trip, not clamped. False where the table does not serve: grazing
     /// light, a cosine past 1, and light tunnelling through a film below its
     /// critical angle (the caller then sums the exact reflectance).
     bool colour(double c1, double d, double rgb[3]) const;
 
-private:
-    // The samples are summed four at a time, so each row has three more:
-    // wavelengths of weight 0.
+    /// The samples are summed four at a time, so each row has three more:
+    /// wavelengths of weight 0.
     static constexpr int kPadded = kSpectralSamples + 3;
-    // A node's row holds the base's amplitudes, from the film into the
-    // metal, as four runs of kPadded: the real and imaginary parts of s, then
-    // of p. Single precision is ample for a colour, and sums twice as many
-    // wavelengths an instruction.
+    /// A node's row holds the base's amplitudes, from the film into the
+    /// metal, as four runs of kPadded: the real and imaginary parts of s,
+    /// then of p. Single precision is ample for a colour, and sums twice as
+    /// many wavelengths an instruction.
     enum Part { kReS, kImS, kReP, kImP, kParts };
+
+private:
     static constexpr int kRowLength = kParts * kPadded;
 
     int metal_;
     double n1_, n2_;
     double inverseWavelength_[kPadded];
     float halfWeights_[3][kPadded];  // half the spectral tables' weights, by channel
+    // The coherence's fade position is path * fadeRate_ - fadeStart_ per
+    // wavelength: 0 where it starts, 1 where no interference is left.
+    float fadeRate_[kPadded];
+    float fadeStart_;
     double lowestCosine_;      // the film's cosine at grazing light, or 0 past its critical angle
     std::vector<float> rows_;  // kNodes rows
 };
