@@ -234,6 +234,11 @@ bool MetalFilmTable::colour(double c1, double d, double rgb[3]) const {
     if (!(tangentialSquared < filmIndexSquared)) return false;
     const double e1 = n1_ * c1;
     const double e2 = std::sqrt(filmIndexSquared - tangentialSquared);
+    // Just past the film's critical angle both faces reflect nearly all of
+    // the p light and its Airy fraction is a small difference of nearly
+    // equal terms, which single precision and interpolated amplitudes
+    // cannot give: a thin ring the exact sum takes.
+    if (lowestCosine_ == 0.0 && e2 < kCriticalBand * n2_) return false;
     const double phasePerWavenumber = 4.0 * kPi * d * e2;
     if (!(phasePerWavenumber * inverseWavelength_[0] < kMaxPhase)) return false;
 

@@ -15,6 +15,9 @@ public:
     /// Angles tabulated, evenly in the film's cosine: the amplitudes are
     /// smooth in it even near the film's critical angle.
     static constexpr int kNodes = 65;
+    /// Film cosines below which a film with a critical angle (an outer index
+    /// above its own) is left to the exact sum.
+    static constexpr double kCriticalBand = 0.25;
 
     /// A film of index `n2` on `metal` (1 to 8), seen from a medium of index
     /// `n1`. Allocates; build it when a map updates.
@@ -25,10 +28,11 @@ public:
     }
 
     /// Linear sRGB of the spectrum a film `d` nm thick reflects at viewing
-    /// cosine `c1`, with each wavelength's coherence (sampleCoherence) at the
-    /// film's round trip, not clamped. False where the table does not serve: grazing
-    /// light, a cosine past 1, and light tunnelling through a film below its
-    /// critical angle (the caller then sums the exact reflectance).
+    /// cosine `c1`, with each wavelength's coherence (sampleCoherence) at
+    /// the film's round trip, not clamped. False where the table does not
+    /// serve: grazing light, a cosine past 1, light tunnelling through a film
+    /// beyond its critical angle, and light within kCriticalBand of that
+    /// angle (the caller then sums the exact reflectance).
     bool colour(double c1, double d, double rgb[3]) const;
 
     /// The samples are summed four at a time, so each row has three more:
