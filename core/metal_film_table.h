@@ -40,16 +40,17 @@ public:
     static constexpr int kPadded = kSpectralSamples + 3;
     /// A node's row holds the base's amplitudes, from the film into the
     /// metal, as four runs of kPadded: the real and imaginary parts of s,
-    /// then of p. Single precision is ample for a colour, and sums twice as
-    /// many wavelengths an instruction.
+    /// then of p; then four more runs of their steps to the next node's, so
+    /// that interpolating takes one product and one sum. Single precision is
+    /// ample for a colour, and sums twice as many wavelengths an instruction.
     enum Part { kReS, kImS, kReP, kImP, kParts };
 
 private:
-    static constexpr int kRowLength = kParts * kPadded;
+    static constexpr int kRowLength = 2 * kParts * kPadded;
 
     int metal_;
     double n1_, n2_;
-    double inverseWavelength_[kPadded];
+    float inverseWavelength_[kPadded];
     float halfWeights_[3][kPadded];  // half the spectral tables' weights, by channel
     // The coherence's fade position is path * fadeRate_ - fadeStart_ per
     // wavelength: 0 where it starts, 1 where no interference is left.
