@@ -14,7 +14,7 @@ constexpr double kPi = 3.14159265358979323846;
 
 namespace data = spectral_data;
 static_assert(data::kWavelengthCount == kSpectralSamples);
-static_assert(data::kFirstWavelength == 380.0 && data::kWavelengthStep == 5.0 &&
+static_assert(data::kFirstWavelength == 380.0 && data::kWavelengthStep == kSampleStep &&
               data::kFirstWavelength + (kSpectralSamples - 1) * data::kWavelengthStep == 780.0);
 static_assert(SpectralTables::kPathLimit >= kIncoherentPath);
 

@@ -6,6 +6,7 @@ namespace nacrelle {
 
 /// The spectrum is sampled at 380, 385, ..., 780 nm.
 inline constexpr int kSpectralSamples = 81;
+inline constexpr double kSampleStep = 5.0;  // nm
 
 /// Wavelength of sample `i`, in nm.
 double spectralWavelength(int i);
@@ -28,9 +29,9 @@ double bandCoherenceLength(double lambda);
 double sampleCoherence(double lambda, double x);
 /// Paths from which no sample keeps any interference: kCoherenceEnd of the
 /// longest wavelength's coherence length, 780^2 / 5 nm.
-inline constexpr double kIncoherentPath = kCoherenceEnd * 780.0 * 780.0 / 5.0;
+inline constexpr double kIncoherentPath = kCoherenceEnd * 780.0 * 780.0 / kSampleStep;
 /// Paths up to which every sample keeps all of it: the shortest wavelength's.
-inline constexpr double kCoherentPath = kCoherenceStart * 380.0 * 380.0 / 5.0;
+inline constexpr double kCoherentPath = kCoherenceStart * 380.0 * 380.0 / kSampleStep;
 
 /// Everything the spectral colour needs that depends on nothing but the CIE
 /// tables. Built once (spectralTables), read-only afterwards.

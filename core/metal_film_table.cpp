@@ -141,7 +141,8 @@ struct Spectrum {
 // The sum over the spectrum, four wavelengths at a time; with kFading each
 // wavelength keeps only its coherence's share of the interference.
 template <bool kFading>
-[[gnu::always_inline]] inline void sumSpectrum(const Spectrum& spectrum, Floats sums[3]) {
+[[gnu::always_inline]] inline void sumSpectrum(const Spectrum& spectrum, int begin, int end,
+                                               Floats sums[3]) {
     constexpr int kPadded = MetalFilmTable::kPadded;
     using Part = MetalFilmTable::Part;
     constexpr int kParts = MetalFilmTable::kParts;
@@ -149,7 +150,7 @@ template <bool kFading>
         return load(spectrum.row + part * kPadded + i) +
                spectrum.fraction * load(spectrum.row + (part + kParts) * kPadded + i);
     };
-    for (int i = 0; i < kPadded; i += 4) {
+    for (int i = begin; i < end; i += 4) {
         const Floats reS = lerp(Part::kReS, i), imS = lerp(Part::kImS, i);
         const Floats reP = lerp(Part::kReP, i), imP = lerp(Part::kImP, i);
         const Rotation trip =
@@ -261,17 +262,26 @@ bool MetalFilmTable::colour(double c1, double d, double rgb[3]) const {
     const int node = std::min(static_cast<int>(position), kNodes - 2);
     const float* below = &rows_[node * kRowLength];
 
-    // Every wavelength keeps all its interference up to kCoherentPath, and
-    // the sum then takes the plain Airy fractions.
+    // A wavelength keeps all its interference while the path is within
+    // kCoherenceStart of its coherence length, and then takes the plain Airy
+    // fractions: the longer wavelengths, from `coherentFrom` on (every one
+    // up to kCoherentPath). Only the shorter ones fade.
     Floats sums[3] = {splat(0.0f), splat(0.0f), splat(0.0f)};
     const Spectrum spectrum{below, splat(static_cast<float>(position - node)),
-                            splat(static_cast<float>(quarterTurns)), topS, topP, splat(static_cast<float>(path)),
-                            inverseWavelength_, halfWeights_, fadeRate_, splat(fadeStart_)};
-    if (path <= kCoherentPath) {
-        sumSpectrum<false>(spectrum, sums);
-    } else {
-        sumSpectrum<true>(spectrum, sums);
+                            splat(static_cast<float>(quarterTurns)), topS, topP,
+                            splat(static_cast<float>(path)), inverseWavelength_, halfWeights_,
+                            fadeRate_, splat(fadeStart_)};
+    int coherentFrom = 0;
+    if (path > kCoherentPath) {
+        // The shortest wavelength that keeps it all, with a margin for the
+        // lanes' single precision, in whole steps of four samples.
+        const double shortest = std::sqrt(path * kSampleStep / kCoherenceStart) * (1.0 + 1e-5);
+        const int sample =
+            static_cast<int>(std::ceil((shortest - spectralWavelength(0)) / kSampleStep));
+        coherentFrom = std::min((sample + 3) / 4 * 4, kPadded);
+        sumSpectrum<true>(spectrum, 0, coherentFrom, sums);
     }
+    sumSpectrum<false>(spectrum, coherentFrom, kPadded, sums);
     // The lanes' sums, in double.
     for (int channel = 0; channel < 3; ++channel) {
         alignas(16) float lanes[4];
