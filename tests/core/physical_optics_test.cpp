@@ -89,6 +89,16 @@ std::array<double, 3> referenceColour(Reflectance reflectance) {
     return rgb;
 }
 
+// Every colour within `tolerance` of `reference` in each channel.
+void expectColoursNear(const std::vector<Colour>& colours, const std::array<double, 3>& reference,
+                       double tolerance) {
+    for (const Colour& c : colours) {
+        EXPECT_NEAR(c.r, reference[0], tolerance);
+        EXPECT_NEAR(c.g, reference[1], tolerance);
+        EXPECT_NEAR(c.b, reference[2], tolerance);
+    }
+}
+
 Complex metalFromCsv(int metal, int row) {
     static const auto table = readTable("metals_nk_5nm.csv");
     return {table[row][2 * metal - 1], table[row][2 * metal]};
@@ -256,11 +266,7 @@ TEST(OpticalColour, SpectralMatchesTheDefinitionSummedFromTheTables) {
             const MetalFilmTable table(k.options.baseMetal, stack.nMedium, stack.nFilm);
             colours.push_back(opticalReflectanceColour(k.c1, 0.0f, stack, k.options, &tables, &table));
         }
-        for (const Colour& c : colours) {
-            EXPECT_NEAR(c.r, reference[0], 2e-4);
-            EXPECT_NEAR(c.g, reference[1], 2e-4);
-            EXPECT_NEAR(c.b, reference[2], 2e-4);
-        }
+        expectColoursNear(colours, reference, 2e-4);
     }
 }
 
@@ -389,11 +395,7 @@ TEST(OpticalColour, ThickFilmsReflectTheIncoherentSum) {
                     colours.push_back(opticalReflectanceColour(static_cast<float>(c1), 0.0f, stack,
                                                                k.options, &tables, &*table));
                 }
-                for (const Colour& c : colours) {
-                    EXPECT_NEAR(c.r, reference[0], 1e-2);
-                    EXPECT_NEAR(c.g, reference[1], 1e-2);
-                    EXPECT_NEAR(c.b, reference[2], 1e-2);
-                }
+                expectColoursNear(colours, reference, 1e-2);
             }
         }
     }
