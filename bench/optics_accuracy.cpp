@@ -50,8 +50,8 @@ std::vector<double> cosines(double n1, double n2) {
     for (int i = 0; i <= 190; ++i) c.push_back(0.05 + 0.005 * i);
     if (n1 > n2) {
         const double critical = std::sqrt(1.0 - (n2 / n1) * (n2 / n1));
-        for (const double past : {1e-7, 1e-6, 1e-5, 3e-5, 1e-4, 3e-4, 1e-3, 2e-3, 4e-3, 7e-3,
-                                  1e-2, 1.5e-2, 2e-2, 3e-2}) {
+        for (const double past : {1e-7, 1e-6, 1e-5, 3e-5, 1e-4, 3e-4, 1e-3, 2e-3, 4e-3, 7e-3, 1e-2,
+                                  1.5e-2, 2e-2, 3e-2}) {
             if (critical + past >= 0.05) c.push_back(critical + past);
         }
     }
@@ -142,7 +142,8 @@ void dielectricRow(double n1, Worst& worst) {
                     const double tangential = n1 * n1 * (1.0 - c * c);
                     if (tangential >= n2 * n2 - 1e-4 || tangential >= n3 * n3) continue;
                     const Colour fast = opticalReflectanceColour(c, 0.0f, stack, options, &tables);
-                    const Colour exact = exactDielectric(c, stack.thicknessMin, stack.nMedium, stack.nFilm, stack.nInternal);
+                    const Colour exact = exactDielectric(c, stack.thicknessMin, stack.nMedium,
+                                                         stack.nFilm, stack.nInternal);
                     const double rgb[3] = {fast.r, fast.g, fast.b};
                     worst.take(channelError(rgb, exact), n3, n2, c, d);
                 }
@@ -152,7 +153,7 @@ void dielectricRow(double n1, Worst& worst) {
 }
 
 const char* metalName(double metal) {
-    static const char* const names[] = {"",         "gold", "silver", "copper", "aluminium",
+    static const char* const names[] = {"",         "gold", "silver",   "copper", "aluminium",
                                         "chromium", "iron", "titanium", "niobium"};
     const int index = static_cast<int>(metal);
     return index >= 1 && index <= 8 ? names[index] : "?";
@@ -168,26 +169,29 @@ int main(int argc, char** argv) {
         char* end = nullptr;
         const double n1 = std::strtod(argv[i], &end);
         if (end == argv[i] || *end != '\0' || !(n1 >= 1.0 && n1 <= 3.0)) {
-            std::fprintf(stderr, "nacrelle_optics_accuracy: \"%s\" is not an outer index from 1 to 3\n",
+            std::fprintf(stderr,
+                         "nacrelle_optics_accuracy: \"%s\" is not an outer index from 1 to 3\n",
                          argv[i]);
             return 2;
         }
         outer.push_back(n1);
     }
     if (outer.empty()) outer = {1.0, 1.1, 1.2, 1.3, 1.4, 1.5, 1.6};
-    std::printf("| outer index | metal table, cosine 0.7 to 1 | metal table, cosine 0.05 to 1 "
-                "| dielectric series, cosine 0.05 to 1 |\n|---|---|---|---|\n");
+    std::printf(
+        "| outer index | metal table, cosine 0.7 to 1 | metal table, cosine 0.05 to 1 "
+        "| dielectric series, cosine 0.05 to 1 |\n|---|---|---|---|\n");
     for (const double n1 : outer) {
         Worst steep, any, dielectric;
         metalRow(n1, steep, any);
         dielectricRow(n1, dielectric);
         any.take(steep.error, steep.base, steep.n2, steep.c1, steep.d);
-        std::printf("| %.2f | %.1e (%s under %.2f, cosine %.5f, %.0f nm) "
-                    "| %.1e (%s under %.2f, cosine %.5f, %.0f nm) "
-                    "| %.1e (%.2f on %.2f, cosine %.2f, %.0f nm) |\n",
-                    n1, steep.error, metalName(steep.base), steep.n2, steep.c1, steep.d, any.error,
-                    metalName(any.base), any.n2, any.c1, any.d, dielectric.error, dielectric.n2,
-                    dielectric.base, dielectric.c1, dielectric.d);
+        std::printf(
+            "| %.2f | %.1e (%s under %.2f, cosine %.5f, %.0f nm) "
+            "| %.1e (%s under %.2f, cosine %.5f, %.0f nm) "
+            "| %.1e (%.2f on %.2f, cosine %.2f, %.0f nm) |\n",
+            n1, steep.error, metalName(steep.base), steep.n2, steep.c1, steep.d, any.error,
+            metalName(any.base), any.n2, any.c1, any.d, dielectric.error, dielectric.n2,
+            dielectric.base, dielectric.c1, dielectric.d);
         std::fflush(stdout);
     }
     return 0;

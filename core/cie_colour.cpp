@@ -57,7 +57,8 @@ void buildPaths(SpectralTables& tables) {
             const double wavenumber = 2.0 * kPi / lambda;
             // The coherence and its derivative in x, from the smoothstep's.
             const double t = fadePosition(lambda, x);
-            const double fadeRate = 1.0 / ((kCoherenceEnd - kCoherenceStart) * bandCoherenceLength(lambda));
+            const double fadeRate =
+                1.0 / ((kCoherenceEnd - kCoherenceStart) * bandCoherenceLength(lambda));
             const double weight = sampleCoherence(lambda, x);
             const double weightSlope = t > 0.0 && t < 1.0 ? -6.0 * t * (1.0 - t) * fadeRate : 0.0;
             const double cosine = weight * std::cos(wavenumber * x);

@@ -33,10 +33,18 @@ struct Floats {
 };
 
 [[gnu::always_inline]] inline Floats splat(float x) { return {_mm_set1_ps(x)}; }
-[[gnu::always_inline]] inline Floats operator+(Floats a, Floats b) { return {_mm_add_ps(a.v, b.v)}; }
-[[gnu::always_inline]] inline Floats operator-(Floats a, Floats b) { return {_mm_sub_ps(a.v, b.v)}; }
-[[gnu::always_inline]] inline Floats operator*(Floats a, Floats b) { return {_mm_mul_ps(a.v, b.v)}; }
-[[gnu::always_inline]] inline Floats operator/(Floats a, Floats b) { return {_mm_div_ps(a.v, b.v)}; }
+[[gnu::always_inline]] inline Floats operator+(Floats a, Floats b) {
+    return {_mm_add_ps(a.v, b.v)};
+}
+[[gnu::always_inline]] inline Floats operator-(Floats a, Floats b) {
+    return {_mm_sub_ps(a.v, b.v)};
+}
+[[gnu::always_inline]] inline Floats operator*(Floats a, Floats b) {
+    return {_mm_mul_ps(a.v, b.v)};
+}
+[[gnu::always_inline]] inline Floats operator/(Floats a, Floats b) {
+    return {_mm_div_ps(a.v, b.v)};
+}
 [[gnu::always_inline]] inline Floats load(const float* p) { return {_mm_loadu_ps(p)}; }
 
 struct Rotation {
@@ -49,13 +57,14 @@ struct Rotation {
 // which it costs at most 4e-8 (cos) and 7e-7 (sin).
 constexpr double kEighth = kPi / 4.0, kQuarter = kPi / 2.0;
 constexpr double power(double x, int n) { return n == 0 ? 1.0 : x * power(x, n - 1); }
-constexpr float kSine1 = static_cast<float>((1.0 - 7.0 * power(kEighth, 6) / (64.0 * 5040.0)) * kQuarter);
+constexpr float kSine1 =
+    static_cast<float>((1.0 - 7.0 * power(kEighth, 6) / (64.0 * 5040.0)) * kQuarter);
 constexpr float kSine3 = static_cast<float>(
     (-1.0 / 6.0 + 56.0 * power(kEighth, 4) / (64.0 * 5040.0)) * power(kQuarter, 3));
 constexpr float kSine5 = static_cast<float>(
     (1.0 / 120.0 - 112.0 * power(kEighth, 2) / (64.0 * 5040.0)) * power(kQuarter, 5));
-constexpr float kCosine2 = static_cast<float>(
-    (-0.5 + 32.0 * power(kEighth, 6) / (128.0 * 40320.0)) * power(kQuarter, 2));
+constexpr float kCosine2 =
+    static_cast<float>((-0.5 + 32.0 * power(kEighth, 6) / (128.0 * 40320.0)) * power(kQuarter, 2));
 constexpr float kCosine4 = static_cast<float>(
     (1.0 / 24.0 - 160.0 * power(kEighth, 4) / (128.0 * 40320.0)) * power(kQuarter, 4));
 constexpr float kCosine6 = static_cast<float>(
@@ -106,7 +115,9 @@ struct Fraction {
             (splat(1.0f) + cross) + top.squared * bottomSquared};
 }
 
-[[gnu::always_inline]] inline Top top(double r) { return {splat(static_cast<float>(2.0 * r)), splat(static_cast<float>(r * r))}; }
+[[gnu::always_inline]] inline Top top(double r) {
+    return {splat(static_cast<float>(2.0 * r)), splat(static_cast<float>(r * r))};
+}
 
 [[gnu::always_inline]] inline Floats minimum(Floats a, Floats b) { return {_mm_min_ps(a.v, b.v)}; }
 [[gnu::always_inline]] inline Floats maximum(Floats a, Floats b) { return {_mm_max_ps(a.v, b.v)}; }
@@ -116,7 +127,8 @@ struct Fraction {
 // incoherent sum) stays and
 //   1 - R = (1 - r^2)(1 - B) / (1 - r^2 B) * (1 - g^2 r^2 B) / |1 + g r b z|^2,
 // B = |b|^2, returned as the numerator and the denominator of 1 - R.
-[[gnu::always_inline]] inline Fraction fadedLoss(const Top& top, Floats u, Floats bottomSquared, Floats kept) {
+[[gnu::always_inline]] inline Fraction fadedLoss(const Top& top, Floats u, Floats bottomSquared,
+                                                 Floats kept) {
     const Floats one = splat(1.0f);
     const Floats keptTop2 = kept * kept * top.squared;
     return {((one - top.squared) * (one - bottomSquared)) * (one - keptTop2 * bottomSquared),
@@ -127,11 +139,11 @@ struct Fraction {
 // What one sample's sum reads: the table's row below its angle and its
 // per-wavelength constants, the film's phases, top amplitudes and path.
 struct Spectrum {
-    const float* row;  // the node below the angle, its amplitudes then their steps
-    Floats fraction;   // of the way from that node to the next
+    const float* row;     // the node below the angle, its amplitudes then their steps
+    Floats fraction;      // of the way from that node to the next
     Floats quarterTurns;  // of the round trip's phase per inverse wavelength
     Top topS, topP;
-    Floats path;      // the round trip's optical path, nm
+    Floats path;  // the round trip's optical path, nm
     const float* inverseWavelength;
     const float (*halfWeights)[MetalFilmTable::kPadded];
     const float* fadeRate;
@@ -160,15 +172,17 @@ template <bool kFading>
         Floats reflectance;
         if constexpr (kFading) {
             // The coherence: a smoothstep from 1 down to 0 across the fade.
-            const Floats t = minimum(
-                maximum(spectrum.path * load(spectrum.fadeRate + i) - spectrum.fadeStart, splat(0.0f)),
-                splat(1.0f));
+            const Floats t =
+                minimum(maximum(spectrum.path * load(spectrum.fadeRate + i) - spectrum.fadeStart,
+                                splat(0.0f)),
+                        splat(1.0f));
             const Floats kept = splat(1.0f) - t * t * (splat(3.0f) - (t + t));
             const Fraction s = fadedLoss(spectrum.topS, uS, bS, kept);
             const Fraction p = fadedLoss(spectrum.topP, uP, bP, kept);
             // Twice the mean of the two, over one division.
-            reflectance = splat(2.0f) - (s.numerator * p.denominator + p.numerator * s.denominator) /
-                                            (s.denominator * p.denominator);
+            reflectance =
+                splat(2.0f) - (s.numerator * p.denominator + p.numerator * s.denominator) /
+                                  (s.denominator * p.denominator);
         } else {
             const Fraction s = airy(spectrum.topS, uS, bS);
             const Fraction p = airy(spectrum.topP, uP, bP);
@@ -267,10 +281,16 @@ bool MetalFilmTable::colour(double c1, double d, double rgb[3]) const {
     // fractions: the longer wavelengths, from `coherentFrom` on (every one
     // up to kCoherentPath). Only the shorter ones fade.
     Floats sums[3] = {splat(0.0f), splat(0.0f), splat(0.0f)};
-    const Spectrum spectrum{below, splat(static_cast<float>(position - node)),
-                            splat(static_cast<float>(quarterTurns)), topS, topP,
-                            splat(static_cast<float>(path)), inverseWavelength_, halfWeights_,
-                            fadeRate_, splat(fadeStart_)};
+    const Spectrum spectrum{below,
+                            splat(static_cast<float>(position - node)),
+                            splat(static_cast<float>(quarterTurns)),
+                            topS,
+                            topP,
+                            splat(static_cast<float>(path)),
+                            inverseWavelength_,
+                            halfWeights_,
+                            fadeRate_,
+                            splat(fadeStart_)};
     int coherentFrom = 0;
     if (path > kCoherentPath) {
         // The shortest wavelength that keeps it all, with a margin for the
