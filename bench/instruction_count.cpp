@@ -53,6 +53,15 @@ namespace nacrelle::bench {
 
 namespace {
 
+// The maps an EvalColor operation evaluates: the three-wavelength model, or
+// the same sets with the spectral colour, of a dielectric or on titanium.
+const std::vector<Texmap*>* moduleMapsFor(const char* operation) {
+    if (std::strcmp(operation, "evalColor") == 0) return &moduleMaps().plain;
+    if (std::strcmp(operation, "evalColorSpectral") == 0) return &moduleMaps().spectral;
+    if (std::strcmp(operation, "evalColorMetalSpectral") == 0) return &moduleMaps().metalSpectral;
+    return nullptr;
+}
+
 int run(const char* operation) {
     const Workload& w = workload();
     float checksum = 0.0f;
@@ -60,12 +69,11 @@ int run(const char* operation) {
         checksum = floorPass(w);
     } else if (std::strcmp(operation, "filmColour") == 0) {
         checksum = filmColourPass(w);
-    } else if (std::strcmp(operation, "evalColor") == 0) {
-        const ModuleMaps& maps = moduleMaps();
+    } else if (const auto* maps = moduleMapsFor(operation)) {
         // The contexts are filled beforehand: the pass counts the map alone.
         std::vector<standin::RenderShadeContext> contexts(w.samples.size());
         for (std::size_t i = 0; i < w.samples.size(); ++i) setSample(contexts[i], w.samples[i]);
-        checksum = evalColorPass(w, maps.plain, contexts);
+        checksum = evalColorPass(w, *maps, contexts);
         closeModule();
     } else {
         std::fprintf(stderr, "nacrelle_instructions: unknown operation \"%s\"\n", operation);
@@ -82,7 +90,8 @@ int run(const char* operation) {
 
 int main(int argc, char** argv) {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: nacrelle_instructions floor|filmColour|evalColor\n");
+        std::fprintf(stderr, "usage: nacrelle_instructions "
+                     "floor|filmColour|evalColor|evalColorSpectral|evalColorMetalSpectral\n");
         return 2;
     }
     return nacrelle::bench::run(argv[1]);

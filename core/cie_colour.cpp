@@ -14,6 +14,15 @@ constexpr double kPi = 3.14159265358979323846;
 
 namespace data = spectral_data;
 static_assert(data::kWavelengthCount == kSpectralSamples);
+static_assert(data::kFirstWavelength == 380.0 && data::kWavelengthStep == kSampleStep &&
+              data::kFirstWavelength + (kSpectralSamples - 1) * data::kWavelengthStep == 780.0);
+static_assert(SpectralTables::kPathLimit >= kIncoherentPath);
+
+// The fade's position t (0 coherent, 1 incoherent) at path x, and its rate.
+double fadePosition(double lambda, double x) {
+    const double fraction = std::fabs(x) / bandCoherenceLength(lambda);
+    return (fraction - kCoherenceStart) / (kCoherenceEnd - kCoherenceStart);
+}
 
 // XYZ to linear sRGB (IEC 61966-2-1).
 constexpr double kXyzToRgb[3][3] = {
@@ -44,9 +53,18 @@ void buildPaths(SpectralTables& tables) {
         const double x = n * SpectralTables::kPathStep;
         entry = {};
         for (int i = 0; i < kSpectralSamples; ++i) {
-            const double wavenumber = 2.0 * kPi / spectralWavelength(i);
-            const double cosine = std::cos(wavenumber * x);
-            const double slope = -wavenumber * std::sin(wavenumber * x) * SpectralTables::kPathStep;
+            const double lambda = spectralWavelength(i);
+            const double wavenumber = 2.0 * kPi / lambda;
+            // The coherence and its derivative in x, from the smoothstep's.
+            const double t = fadePosition(lambda, x);
+            const double fadeRate =
+                1.0 / ((kCoherenceEnd - kCoherenceStart) * bandCoherenceLength(lambda));
+            const double weight = sampleCoherence(lambda, x);
+            const double weightSlope = t > 0.0 && t < 1.0 ? -6.0 * t * (1.0 - t) * fadeRate : 0.0;
+            const double cosine = weight * std::cos(wavenumber * x);
+            const double slope = (weightSlope * std::cos(wavenumber * x) -
+                                  weight * wavenumber * std::sin(wavenumber * x)) *
+                                 SpectralTables::kPathStep;
             for (int c = 0; c < 3; ++c) {
                 entry.sum[c] += tables.weights[i][c] * cosine;
                 entry.slope[c] += tables.weights[i][c] * slope;
@@ -66,6 +84,15 @@ std::unique_ptr<SpectralTables> buildTables() {
 
 double spectralWavelength(int i) { return data::kFirstWavelength + i * data::kWavelengthStep; }
 
+double bandCoherenceLength(double lambda) { return lambda * lambda / data::kWavelengthStep; }
+
+double sampleCoherence(double lambda, double x) {
+    const double t = fadePosition(lambda, x);
+    if (!(t > 0.0)) return 1.0;
+    if (t >= 1.0) return 0.0;
+    return 1.0 - t * t * (3.0 - 2.0 * t);
+}
+
 const SpectralTables& spectralTables() {
     static const std::unique_ptr<SpectralTables> tables = buildTables();
     return *tables;
@@ -81,11 +108,7 @@ void spectrumToRgb(const SpectralTables& tables, const double* reflectance, doub
 void pathCosineSums(const SpectralTables& tables, double x, double sums[3]) {
     const double position = std::fabs(x) / SpectralTables::kPathStep;
     if (!(position < SpectralTables::kPathCount - 1)) {
-        double cosines[kSpectralSamples];
-        for (int i = 0; i < kSpectralSamples; ++i) {
-            cosines[i] = std::cos(2.0 * kPi / spectralWavelength(i) * x);
-        }
-        spectrumToRgb(tables, cosines, sums);
+        sums[0] = sums[1] = sums[2] = 0.0;
         return;
     }
     const int n = static_cast<int>(position);

@@ -61,6 +61,19 @@ double airyReflectance(Complex top, Complex bottom, Complex roundTrip) {
     return squaredMagnitude(top + bottomTrip) / squaredMagnitude(1.0 + multiply(top, bottomTrip));
 }
 
+// The same with only `coherence` of its interference kept, for a real top
+// amplitude. The Airy sum is a Fourier series in the round trip's phase;
+// weighing its m-th term by coherence^m keeps the mean, the incoherent sum,
+// and 1 - R = (1 - r^2)(1 - |b|^2) / |1 + r b z|^2 becomes the same mean's
+// 1 - R times (1 - g^2 r^2 |b|^2) / |1 + g r b z|^2.
+double fadedAiryReflectance(double top, Complex bottom, Complex roundTrip, double coherence) {
+    const double top2 = top * top, bottom2 = squaredMagnitude(bottom);
+    const double meanLoss = (1.0 - top2) * (1.0 - bottom2) / (1.0 - top2 * bottom2);
+    const double kept2 = coherence * coherence * top2 * bottom2;
+    return 1.0 - meanLoss * (1.0 - kept2) /
+                     squaredMagnitude(1.0 + coherence * top * multiply(bottom, roundTrip));
+}
+
 }  // namespace
 
 ExactFilm::ExactFilm(double c1, double d, double n1, double n2)
@@ -95,6 +108,21 @@ double ExactFilm::reflectance(double lambda, Complex n3) const {
     const Complex roundTrip(decay * std::cos(twoBeta.real()), decay * std::sin(twoBeta.real()));
     return 0.5 * (airyReflectance(outerS, bottom.s, roundTrip) +
                   airyReflectance(outerP, bottom.p, roundTrip));
+}
+
+double ExactFilm::roundTripPath() const {
+    if (grazing || filmNormal.imag() != 0.0) return 0.0;
+    return 2.0 * thickness * filmNormal.real();
+}
+
+double ExactFilm::reflectance(double lambda, Complex n3, double coherence) const {
+    if (coherence >= 1.0 || grazing || filmNormal.imag() != 0.0) return reflectance(lambda, n3);
+    const BaseReflection bottom =
+        baseReflection(filmNormal, filmIndexSquared, tangentialSquared, n3);
+    const double twoBeta = 4.0 * kPi * thickness / lambda * filmNormal.real();
+    const Complex roundTrip(std::cos(twoBeta), std::sin(twoBeta));
+    return 0.5 * (fadedAiryReflectance(outerS.real(), bottom.s, roundTrip, coherence) +
+                  fadedAiryReflectance(outerP.real(), bottom.p, roundTrip, coherence));
 }
 
 double interfaceReflectance(double c1, double n1, Complex n3) {

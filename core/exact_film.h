@@ -22,6 +22,16 @@ public:
     /// of index `n3`.
     double reflectance(double lambda, std::complex<double> n3) const;
 
+    /// The same with only `coherence` (0 to 1, sampleCoherence) of the
+    /// interference kept: the m-th pass through the film weighs coherence^m,
+    /// and 0 leaves the incoherent (phase-averaged) reflectance. Light
+    /// tunnelling through the film has no fringes and keeps all of it.
+    double reflectance(double lambda, std::complex<double> n3, double coherence) const;
+
+    /// The optical path of one round trip in the film, nm: 0 while the film
+    /// is below its critical angle.
+    double roundTripPath() const;
+
 private:
     bool grazing;
     double thickness;

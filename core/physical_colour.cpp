@@ -41,11 +41,13 @@ Colour summedSpectrum(float c1, float d, const FilmStack& stack, const OpticsOpt
                       const SpectralTables& tables) {
     double reflectance[kSpectralSamples];
     const ExactFilm film(c1, d, stack.nMedium, stack.nFilm);
+    const double path = film.roundTripPath();
     for (int i = 0; i < kSpectralSamples; ++i) {
         const Complex n3 = options.baseMetal == kBaseDielectric
                                ? Complex(stack.nInternal)
                                : metalIndexAtRow(options.baseMetal, i);
-        reflectance[i] = film.reflectance(spectralWavelength(i), n3);
+        const double lambda = spectralWavelength(i);
+        reflectance[i] = film.reflectance(lambda, n3, sampleCoherence(lambda, path));
     }
     double rgb[3];
     spectrumToRgb(tables, reflectance, rgb);
@@ -102,8 +104,9 @@ DielectricFilm dielectricFilm(float c1, float d, const FilmStack& stack, bool ha
 
 // The spectrum's colour from the Fourier series of the Airy sum,
 //   T = tau^2 / (1 - rho^2) * (1 + 2 sum_m rho^m cos(m delta)),
-// whose cosines the path table has summed over the spectrum already.
-// Returns false when the series would need too many terms.
+// whose cosines the path table has summed over the spectrum already, each
+// with its coherence at the m-th pass's path. Returns false when the series
+// would need too many terms.
 bool seriesColour(const DielectricFilm& film, const SpectralTables& tables, double rgb[3]) {
     const double scaleS = 0.5 * film.q * film.tauS2 / (1.0 - film.rhoS * film.rhoS);
     const double scaleP = 0.5 * film.q * film.tauP2 / (1.0 - film.rhoP * film.rhoP);
@@ -113,9 +116,9 @@ bool seriesColour(const DielectricFilm& film, const SpectralTables& tables, doub
     const double tailScale = 2.0 * (scaleS + scaleP) / (1.0 - ratio);
     double powerS = 1.0, powerP = 1.0, ratioPower = 1.0;
     for (int m = 1; tailScale * ratioPower >= kSeriesTolerance; ++m) {
-        if (m > kMaxSeriesTerms || std::fabs(m * film.path) >= SpectralTables::kPathLimit) {
-            return false;
-        }
+        // From here on no pass keeps any interference.
+        if (std::fabs(m * film.path) >= kIncoherentPath) break;
+        if (m > kMaxSeriesTerms) return false;
         powerS *= film.rhoS;
         powerP *= film.rhoP;
         ratioPower *= ratio;
@@ -127,14 +130,30 @@ bool seriesColour(const DielectricFilm& film, const SpectralTables& tables, doub
     return true;
 }
 
+// One polarisation's transmission with only `coherence` g of the
+// interference kept, the m-th term weighing g^m:
+//   tau^2 / (1 - rho^2) * (1 - g^2 rho^2) / (1 + g^2 rho^2 - 2 g rho cos delta).
+double fadedTransmission(double tau2, double rho, double k, double coherence) {
+    const double kept = coherence * rho;
+    return tau2 / (1.0 - rho * rho) * (1.0 - kept * kept) / ((kept * kept - 2.0 * kept * k) + 1.0);
+}
+
 // The same transmission summed wavelength by wavelength: one cosine each.
 void summedTransmission(const DielectricFilm& film, const SpectralTables& tables, double rgb[3]) {
     double reflectance[kSpectralSamples];
     for (int i = 0; i < kSpectralSamples; ++i) {
-        const double k = std::cos(2.0 * kPi / spectralWavelength(i) * film.path);
-        const double s = film.tauS2 / ((film.rhoS * film.rhoS - 2.0 * film.rhoS * k) + 1.0);
-        const double p = film.tauP2 / ((film.rhoP * film.rhoP - 2.0 * film.rhoP * k) + 1.0);
-        reflectance[i] = 1.0 - 0.5 * film.q * (s + p);
+        const double lambda = spectralWavelength(i);
+        const double k = std::cos(2.0 * kPi / lambda * film.path);
+        const double coherence = sampleCoherence(lambda, film.path);
+        if (coherence >= 1.0) {
+            const double s = film.tauS2 / ((film.rhoS * film.rhoS - 2.0 * film.rhoS * k) + 1.0);
+            const double p = film.tauP2 / ((film.rhoP * film.rhoP - 2.0 * film.rhoP * k) + 1.0);
+            reflectance[i] = 1.0 - 0.5 * film.q * (s + p);
+        } else {
+            reflectance[i] = 1.0 - 0.5 * film.q *
+                                       (fadedTransmission(film.tauS2, film.rhoS, k, coherence) +
+                                        fadedTransmission(film.tauP2, film.rhoP, k, coherence));
+        }
     }
     spectrumToRgb(tables, reflectance, rgb);
 }

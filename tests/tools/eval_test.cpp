@@ -280,5 +280,36 @@ TEST_F(EvalThickness, TermsAreTheCoresForTheSample) {
     }
 }
 
+// With the spectrum but half-wave phases, a film whose index lies between
+// its neighbours gets a note that only physical phases give its real
+// reflectance; with physical phases, or a film outside its neighbours, none.
+TEST_F(EvalThickness, TermsNoteWhenSpectralSumsTheHalfWaveModelOfAFilmBetweenItsNeighbours) {
+    struct Case {
+        std::vector<std::string> settings;
+        bool note;
+    };
+    const Case cases[] = {
+        {{"spectral=1", "nfilm=1.38", "ninternal=1.52"}, true},
+        {{"spectral=1", "nfilm=1.38", "ninternal=1.52", "physicalphase=1"}, false},
+        {{"spectral=1", "nfilm=1.33", "ninternal=1.0"}, false},
+        {{"spectral=0", "nfilm=1.38", "ninternal=1.52"}, false},
+    };
+    for (const Case& k : cases) {
+        std::vector<std::string> command{"eval", "--cosine", "1", "--terms"};
+        for (const std::string& setting : k.settings) {
+            command.insert(command.end(), {"--set", setting});
+        }
+        const std::string text = runOk(command).out;
+        command.push_back("--json");
+        const nlohmann::json terms = nlohmann::json::parse(runOk(command).out)["terms"];
+        SCOPED_TRACE(text);
+        EXPECT_EQ(terms.contains("note"), k.note);
+        EXPECT_EQ(text.find("note ") != std::string::npos, k.note);
+        if (k.note) {
+            EXPECT_NE(terms["note"].get<std::string>().find("physicalphase"), std::string::npos);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace nacrelle::tools::testing

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <maps/output_filter.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -208,6 +209,35 @@ TEST_F(Presets, TheLensCoatingReflectsLessThanBareGlass) {
               "--output", "rgblevel=1", "--output", "rgboffset=0", "--cosine", "1"});
     for (const char* channel : {"r", "g", "b"}) {
         EXPECT_LT(coated[channel].get<double>(), 0.6 * bare) << channel;
+    }
+}
+
+TEST_F(Presets, TheBeetleShellTurnsFromGreenThroughBlueToVioletWithNoHueShift) {
+    // Its colours come from the film (exact phases, the spectrum), not from
+    // turning the hue: green head on, blue at 45 degrees, violet near the rim.
+    const nlohmann::json* beetle = nullptr;
+    for (const nlohmann::json& preset : presets()) {
+        if (preset["name"] == "beetle-shell") beetle = &preset;
+    }
+    ASSERT_NE(beetle, nullptr);
+    const nlohmann::json& set = (*beetle)["parameters"];
+    EXPECT_TRUE(!set.contains("hue") || set["hue"] == 0.0) << set.dump();
+    struct Expected {
+        const char* cosine;
+        double hueFrom, hueTo;  // degrees
+    };
+    for (const Expected& e : {Expected{"1", 90.0, 150.0}, Expected{"0.7", 180.0, 240.0},
+                              Expected{"0.2", 250.0, 300.0}}) {
+        const nlohmann::json c = eval({"--preset", "beetle-shell", "--cosine", e.cosine});
+        const double r = c["r"], g = c["g"], b = c["b"];
+        const double high = std::max({r, g, b}), low = std::min({r, g, b});
+        ASSERT_GT(high - low, 0.1) << "cosine " << e.cosine << ": no colour";
+        double hue = high == r ? 60.0 * (g - b) / (high - low)
+                     : high == g ? 120.0 + 60.0 * (b - r) / (high - low)
+                                 : 240.0 + 60.0 * (r - g) / (high - low);
+        if (hue < 0.0) hue += 360.0;
+        EXPECT_GE(hue, e.hueFrom) << "cosine " << e.cosine << ": " << c.dump();
+        EXPECT_LE(hue, e.hueTo) << "cosine " << e.cosine << ": " << c.dump();
     }
 }
 

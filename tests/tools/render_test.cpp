@@ -243,6 +243,30 @@ TEST_F(Chart, RequestedSizeAndRange) {
     EXPECT_EQ(image.bitDepth, 8);
 }
 
+TEST_F(Chart, ThroughMapValuesARangeGoesOnPastTheThicknessParameters) {
+    // 0 to 6000 nm through map values up to 2 draws, column for column, what
+    // 0 to 3000 nm draws in a plot half as wide: the map value halves the
+    // position and doubles it back exactly.
+    constexpr int kMargins = 64 + 24, kPlotTop = 44, kPlotHeight = 100, kPlot = 150;
+    const std::string height = std::to_string(kPlotHeight + 44 + 52);
+    runOk({"chart", "--width", std::to_string(kPlot + kMargins), "--height", height,
+           "--thickness", "0:3000", "--set", "nfilm=1.33", "-o", "part.png"});
+    runOk({"chart", "--width", std::to_string(2 * kPlot + kMargins), "--height", height,
+           "--thickness", "0:6000", "--through-map-values", "--set", "nfilm=1.33", "-o",
+           "whole.png"});
+    const PngImage part = readPng(file("part.png"));
+    const PngImage whole = readPng(file("whole.png"));
+    int differing = 0;
+    for (int y = kPlotTop; y < kPlotTop + kPlotHeight; ++y) {
+        for (int x = 0; x < kPlot; ++x) {
+            for (int c = 0; c < part.channels; ++c) {
+                differing += part.at(64 + x, y, c) != whole.at(64 + x, y, c);
+            }
+        }
+    }
+    EXPECT_EQ(differing, 0);
+}
+
 TEST_F(Chart, ASettingsLineTooLongForTheWidthWrapsOntoASecondLine) {
     // Text rows: the first line's, the second's (9 pixels lower), and the
     // band between the second and the angle axis's title, which stays dark.

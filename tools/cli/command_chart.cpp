@@ -28,6 +28,7 @@ struct ChartCommand {
     int threads = 0;
     bool compare = false;
     bool orders = false;
+    bool throughMapValues = false;
 };
 
 int runChart(const CommonOptions& common, const ChartCommand& command) {
@@ -51,6 +52,7 @@ int runChart(const CommonOptions& common, const ChartCommand& command) {
     checkThreadCount(command.threads);
     checkPngName(command.image.file);
     (void)timeOf(command.map);
+    options.throughMapValues = command.throughMapValues;
     options.width = command.width;
     options.height = command.height;
     options.threads = command.threads;
@@ -80,6 +82,9 @@ void addChartCommand(CLI::App& app, const CommonOptions& common, int& result) {
     chartApp->add_option("--width", chart->width, "Width in pixels")->capture_default_str();
     chartApp->add_option("--height", chart->height, "Height in pixels")->capture_default_str();
     chartApp->add_option("--threads", chart->threads, "Render threads (0: one per core)");
+    chartApp->add_flag("--through-map-values", chart->throughMapValues,
+                       "Let --thickness run past the thickness parameters' range, through "
+                       "thickness-map values above 1");
     chartApp->add_flag("--compare", chart->compare,
                        "Draw the three-wavelength model and the spectral colour side by side");
     chartApp->add_flag("--orders", chart->orders,

@@ -8,15 +8,18 @@
 // - Oxides on a metal (titanium, niobium, steel) lie on the metal itself
 //   ("basemetal"), whose complex index absorbs, with exact phases; their
 //   thicknesses are the real films'.
-// - A film whose index lies between its neighbours (the lens coating) takes
-//   exact phases ("physicalphase"): the three-wavelength model's half-wave
-//   terms would shift its colour by a quarter wave of thickness.
+// - A film whose index lies between its neighbours (the lens coating, the
+//   beetle's chitin) takes exact phases ("physicalphase"): the
+//   three-wavelength model's half-wave terms would shift its colour by a
+//   quarter wave of thickness.
 // - Films that run to a micrometre and more (the bubble, the oil slick) take
 //   the spectral colour ("spectral"), so that their thick parts fade to the
-//   pale grey of a real film instead of keeping full-strength fringes.
-// - The others keep the three-wavelength model (650, 510 and 475 nm), whose
-//   green is a narrow band; their gamma, hue, saturation and output filter
-//   settings serve the look, and their notes say what each stands in for.
+//   pale grey of a real film instead of keeping full-strength fringes; so
+//   do the beetle and the coatings whose hue must follow the real spectrum.
+// - The pearl keeps the three-wavelength model (650, 510 and 475 nm).
+// No preset turns the hue: the colours come from the film. Gamma,
+// saturation and output filter settings serve the look, and each note says
+// what they stand in for.
 #include "app/presets/presets.h"
 
 #include "app/session/thickness_rows.h"
@@ -90,7 +93,7 @@ const std::vector<Preset>& allPresets() {
             "anodised-niobium",
             "Niobium anodised gold: a thicker oxide, after the first-order blue",
             {{"nmedium", 1.0}, {"nfilm", 2.3}, {"basemetal", 8.0}, {"spectral", 1.0},
-             {kMinRowScriptName, 120.0}, {kMaxRowScriptName, 120.0}},
+             {kMinRowScriptName, 130.0}, {kMaxRowScriptName, 130.0}},
             "",
             {},
             {},
@@ -98,8 +101,10 @@ const std::vector<Preset>& allPresets() {
             "niobium pentoxide, n 2.3 (Macleod, \"Thin-Film Optical Filters\", coating "
             "materials)",
             "niobium metal, n + ik from Weaver, Lynch and Olson 1973 (the map's Niobium base)",
-            "120 nm: past the first-order blue (about 60 nm) the oxide turns through pale blue "
-            "to gold, which the map gives at 120 nm head on",
+            "130 nm: past the first-order blue (about 60 nm) the oxide turns through pale blue "
+            "to gold, as the reflectance's minimum moves from the red through the green into the "
+            "blue; the map gives the most saturated gold at 130 nm head on (at 120 nm the "
+            "minimum still lies near 500 nm, and the gold reads as a pale khaki)",
             "spectral colour on the metal itself: the gold needs no colour adjustment. A metal's "
             "spectrum is summed wavelength by wavelength, which costs about twice as much as "
             "a dielectric film's",
@@ -167,8 +172,8 @@ const std::vector<Preset>& allPresets() {
             "beetle-shell",
             "Jewel beetle: metallic green turning blue, then violet, towards the rim",
             {{"nmedium", 1.0}, {"nfilm", 1.56}, {"ninternal", 2.0},
-             {kMinRowScriptName, 400.0}, {kMaxRowScriptName, 400.0}, {"gamma", 0.6}, {"sat", 70.0},
-             {"hue", -60.0}},
+             {kMinRowScriptName, 335.0}, {kMaxRowScriptName, 335.0}, {"gamma", 0.6}, {"sat", 70.0},
+             {"physicalphase", 1.0}, {"spectral", 1.0}},
             "",
             {},
             {},
@@ -177,15 +182,14 @@ const std::vector<Preset>& allPresets() {
             "\"Structural Colors in the Realm of Nature\")",
             "melanin-rich cuticle, about 2.0 (Kinoshita, \"Structural Colors in the Realm of "
             "Nature\")",
-            "400 nm, chosen for the colours: the map's cyan at normal incidence passes through "
-            "azure to magenta towards grazing, as a beetle's green passes through blue to "
-            "violet; "
-            "a real chitin layer with those colours is about a quarter wave thinner",
-            "gamma 0.6 and saturation +70: a beetle's stack of many layers reflects far more "
-            "strongly and purely than one film. The map samples green at 510 nm and blue at "
-            "475 nm, so close that its green is a narrow band between cyan and yellow: hue -60 "
-            "turns its cyan, azure, magenta and rose, from the middle to the rim, into the "
-            "beetle's green, blue-green, blue and violet",
+            "335 nm: a chitin layer between air and the denser cuticle reflects most where its "
+            "round trip 2 n d is a whole number of wavelengths (no half-wave shift, the film "
+            "index lying between its neighbours); 2 x 1.56 x 335 nm is twice 523 nm, a "
+            "second-order green. Towards grazing the round trip shortens and the green passes "
+            "through blue to violet",
+            "exact phases and the spectral colour: the green, blue and violet need no hue shift. "
+            "Gamma 0.6 and saturation +70: a beetle's stack of many layers reflects far more "
+            "strongly and purely than the one film the map models",
         },
     };
     return presets;

@@ -47,6 +47,18 @@ std::string number(float value) {
     return text;
 }
 
+// The spectrum alone sums the half-wave model's reflectance, as the option
+// is defined; where that model shifts the phase (a film index between its
+// neighbours) it is not the real reflectance, which a user may expect.
+const char* halfWaveNote(const FilmStack& stack, const OpticsOptions& optics) {
+    const bool between = (stack.nFilm > stack.nMedium) != (stack.nFilm > stack.nInternal) &&
+                         stack.nFilm != stack.nMedium && stack.nFilm != stack.nInternal;
+    if (!optics.spectral || optics.exactPhases() || !between) return nullptr;
+    return "spectral alone sums the half-wave model's spectrum, and this film's index lies "
+           "between its neighbours, where that model adds half a wave: only physical phases "
+           "(physicalphase) give the real reflectance";
+}
+
 }  // namespace
 
 nlohmann::json filmTermsReport(Texmap& map, ShadeContext& sc, TimeValue t) {
@@ -67,6 +79,7 @@ nlohmann::json filmTermsReport(Texmap& map, ShadeContext& sc, TimeValue t) {
                           {"mapValue", jsonNumber(m)},
                           {"thickness", jsonNumber(thickness)},
                           {"optics", opticsText(block, optics)}};
+    if (const char* note = halfWaveNote(stack, optics)) report["note"] = note;
     if (!optics.threeWavelengthModel()) {
         // The steps below are the three-wavelength model's; the options
         // replace them with the exact sum or the spectrum.
@@ -110,6 +123,7 @@ std::string filmTermsText(const nlohmann::json& report) {
     std::snprintf(line, sizeof line, "%-14s%s\n", "optics",
                   report["optics"].get<std::string>().c_str());
     text += line;
+    if (report.contains("note")) text += "note          " + report["note"].get<std::string>() + "\n";
     const auto row = [&](const char* name, const nlohmann::json& r, const nlohmann::json& g,
                          const nlohmann::json& b) {
         std::snprintf(line, sizeof line, "%-14s%-16s%-16s%s\n", name,

@@ -40,6 +40,9 @@ Image renderViewport(Texmap& map, TimeValue t, int size);
 struct ChartOptions {
     float thicknessFrom = 0.0f;     ///< nm, left edge
     float thicknessTo = 1000.0f;    ///< nm, right edge
+    /// Lets the range run past the thickness parameters' through map values
+    /// above 1, as a thickness map's can; otherwise such a range is refused.
+    bool throughMapValues = false;
     int width = 800;
     int height = 560;
     int threads = 0;

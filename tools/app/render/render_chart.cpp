@@ -6,6 +6,7 @@
 #include <maps/shade_context.h>
 #include <sdk/render_evaluation.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <string>
@@ -30,12 +31,15 @@ constexpr int kMarginBottom = 52;
 constexpr int kTickLength = 4;
 constexpr double kMaxAngle = 90.0;
 constexpr double kAngleStep = 15.0;
+// The gradient map's largest value, and so the furthest a chart reaches.
+constexpr double kMaxMapValueReach = 1000.0;
 
 double niceStep(double span) {
-    for (double step : {10.0, 20.0, 25.0, 50.0, 100.0, 200.0, 250.0, 500.0, 1000.0}) {
+    for (double step : {10.0, 20.0, 25.0, 50.0, 100.0, 200.0, 250.0, 500.0, 1000.0, 2000.0,
+                        2500.0, 5000.0, 10000.0}) {
         if (span / step <= 10.0) return step;
     }
-    return 1000.0;
+    return 10000.0;
 }
 
 /// The settings the chart does not show on its axes: every float parameter
@@ -104,6 +108,21 @@ void setThickness(IParamBlock2& block, ParamID id, float value) {
                          standin::FormatFloat(def->range_high.f) + " nm");
     }
     block.SetValue(id, 0, value);
+}
+
+// The map value the chart's right edge needs: 1 when the range fits the
+// thickness parameter or must, else the whole number of its spans the range
+// takes from its start (a start past the parameter's range stays an error).
+float mapValueReach(IParamBlock2& block, ParamID thicknessMax, const ChartOptions& o) {
+    const ParamDef* def = block.GetDesc()->FindParamDef(thicknessMax);
+    if (!o.throughMapValues || def == nullptr || !def->has_range ||
+        o.thicknessTo <= def->range_high.f ||
+        !(o.thicknessFrom < def->range_high.f)) {
+        return 1.0f;
+    }
+    const double reach = std::ceil((static_cast<double>(o.thicknessTo) - o.thicknessFrom) /
+                                   (def->range_high.f - o.thicknessFrom));
+    return static_cast<float>(std::min(reach, kMaxMapValueReach));
 }
 
 void drawAxes(Image& image, const ChartOptions& o, int plotW, int plotH) {
@@ -229,11 +248,22 @@ Image renderChart(Texmap& map, TimeValue t, const ChartOptions& options) {
     // map's own thickness blend, so the chart shows exactly what the map does.
     IParamBlock2& block = *map.GetParamBlock(0);
     const MapParamIds ids = FindMapParamIds(block);
+    // A range past the thickness parameters' goes on through map values
+    // above 1, as a thickness map's can: the gradient runs from 0 to `reach`
+    // and the two thicknesses span 1 / reach of the range.
+    const float reach = mapValueReach(block, ids.thicknessMax, options);
     setThickness(block, ids.thicknessMin, options.thicknessFrom);
-    setThickness(block, ids.thicknessMax, options.thicknessTo);
+    setThickness(block, ids.thicknessMax,
+                 options.thicknessFrom + (options.thicknessTo - options.thicknessFrom) / reach);
     auto* gradient = static_cast<Texmap*>(standin::CreateInstance(standin::GreyGradientDesc()));
     if (gradient == nullptr) throw Failure("the host could not create a gradient map");
     map.SetSubTexmap(0, gradient);
+    std::string error;
+    if (reach != 1.0f &&
+        !standin::SetParamByScriptName(*gradient->GetParamBlock(0), "end", reach, t, error)) {
+        throw Failure("the chart cannot reach " + standin::FormatFloat(options.thicknessTo) +
+                      " nm: " + error);
+    }
     block.SetValue(ids.thicknessMapEnabled, t, TRUE);
 
     Interval valid = FOREVER;
