@@ -121,9 +121,11 @@ const swatchPixels = () => page.evaluate(() => {
 const pageSettled = (on = page) => on.waitForFunction(() =>
   document.documentElement.dataset.unfinished === '0');
 
+/// Types `text` into edit `id` (null: takes what is typed there already) and
+/// presses Enter.
 async function typeInto(id, text, on = page) {
   const edit = on.locator(`.rollout[data-dialog="101"] [data-id="${id}"][data-kind="edit"]`);
-  await edit.fill(text);
+  if (text !== null) await edit.fill(text);
   const answer = on.waitForResponse((r) => r.url().includes('/api/panel'));
   await edit.press('Enter');
   const response = await answer;
@@ -408,7 +410,8 @@ test('stale swatches are never shown, and superseded ones are no errors', async 
 /// whose stream is down), so that it falls behind.
 async function secondTab({ deaf = false } = {}) {
   const tab = await browser.newPage({ viewport: { width: 1100, height: 760 } });
-  if (deaf) await tab.route('**/api/events**', (route) => route.abort());
+  // A push channel that never reaches the studio: it opens, and hears nothing.
+  if (deaf) await tab.routeWebSocket(/\/api\/events/, () => {});
   await tab.goto(studio.address);
   await tab.waitForSelector('.rollout[data-dialog="101"]');
   return tab;
@@ -454,6 +457,94 @@ test('a tab that edits a scene changed since it looked is told so and shows the 
     assert.equal(await valueOf(sat), satBefore);
   } finally {
     await tab.close();
+  }
+});
+
+test('twenty tabs all load, edit and follow each other', async () => {
+  // Each tab's push channel is a WebSocket: none of them holds one of the six
+  // connections the browser keeps to the studio, which a seventh tab's page
+  // and every tab's requests still get.
+  const tabs = [];
+  const hue = idOf('Hue Shift (±°):');
+  const selector = `.rollout[data-dialog="101"] [data-id="${hue}"][data-kind="edit"]`;
+  try {
+    for (let i = 0; i < 20; ++i) {
+      tabs.push(await browser.newPage({ viewport: { width: 900, height: 600 } }));
+    }
+    await Promise.all(tabs.map(async (tab) => {
+      await tab.goto(studio.address);
+      await tab.waitForSelector('.rollout[data-dialog="101"]');
+    }));
+    for (const [i, tab] of tabs.entries()) {
+      const value = String(i * 9 - 90);
+      assert.equal((await typeInto(hue, value, tab)).status(), 200, `tab ${i}`);
+      const shown = await fieldIn(tab, hue).inputValue();
+      await Promise.all([page, ...tabs].map((other) => other.waitForFunction(
+        ([s, v]) => document.querySelector(s).value === v, [selector, shown])));
+    }
+    // And every tab draws the pictures of the scene as it is.
+    const { revision } = await state();
+    await Promise.all(tabs.map((tab) => tab.waitForFunction((r) =>
+      document.getElementById('swatch').dataset.revision === String(r), revision)));
+  } finally {
+    await Promise.all(tabs.map((tab) => tab.close()));
+  }
+  await typeInto(hue, '120');
+});
+
+test('an edit begun before another tab\'s Open or Undo is refused, typed or dragged', async () => {
+  const tab = await secondTab();
+  try {
+    // Typed without Enter in one tab; another scene opened in the other.
+    nacrelle(['scene', 'new', '--force', 'other.nscene'], dir);
+    const sat = idOf('Saturation (±%):');
+    await fieldIn(tab, sat).fill('20');
+    page.once('dialog', (dialog) => dialog.accept());
+    await page.locator('#scene-file').fill('other.nscene');
+    const opened = page.waitForResponse((r) => r.url().includes('/api/scene/open'));
+    await page.locator('#open-scene').click();
+    assert.equal((await opened).status(), 200);
+    await tab.locator('#file-status', { hasText: 'other.nscene' }).waitFor();
+    const other = await valueOf(sat);
+    assert.equal((await typeInto(sat, null, tab)).status(), 409);
+    await tab.locator('#message', { hasText: /another scene was opened/ }).waitFor();
+    assert.equal(await valueOf(sat), other);
+    assert.equal(await fieldIn(tab, sat).inputValue(), await fieldIn(page, sat).inputValue());
+
+    // A drag in one tab, an Undo in the other: the drag goes no further.
+    const gamma = idOf('Gamma:');
+    const start = await valueOf(gamma);
+    const box = await (await spinnerOf(gamma)).boundingBox();
+    const [x, y] = [box.x + box.width / 2, box.y + box.height / 2];
+    await tab.bringToFront();
+    await tab.mouse.move(x, y);
+    await tab.mouse.down();
+    for (let dy = 2; dy <= 20; dy += 2) await tab.mouse.move(x, y - dy);
+    await page.waitForFunction(([s, v]) => document.querySelector(s).value !== v,
+      [`.rollout[data-dialog="101"] [data-id="${gamma}"][data-kind="edit"]`,
+        await fieldIn(page, gamma).inputValue()]);
+    await page.bringToFront();
+    const undone = page.waitForResponse((r) => r.url().includes('/api/undo'));
+    await page.locator('#undo').click();
+    assert.equal((await undone).status(), 200);
+    await pageSettled();
+    const refused = tab.waitForResponse((r) => r.url().includes('/api/panel') && r.status() === 409);
+    for (let dy = 22; dy <= 60; dy += 2) await tab.mouse.move(x, y - dy);
+    await refused;
+    await tab.mouse.up();
+    await pageSettled(tab);
+    assert.equal(await valueOf(gamma), start);
+    await tab.locator('#message', { hasText: /a step was undone/ }).waitFor();
+  } finally {
+    await tab.close();
+  }
+  // Back to the scene the other tests edit, when it has been saved.
+  if (existsSync(join(dir, 'film.nscene'))) {
+    if ((await state()).unsaved) page.once('dialog', (dialog) => dialog.accept());
+    await page.locator('#scene-file').fill('film.nscene');
+    await page.locator('#open-scene').click();
+    await page.locator('#file-status', { hasText: /film\.nscene/ }).waitFor();
+    await pageSettled();
   }
 });
 

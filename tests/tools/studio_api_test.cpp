@@ -419,6 +419,55 @@ TEST_F(StudioApiTest, EveryTabHearsEachChangeAndAChangeForAnOlderRevisionIsRefus
     state_->onChange(nullptr);
 }
 
+// An edit belongs to the document it began in: after a New, Open, Reload,
+// Undo or Redo (in any tab) it is stale, and so is the rest of a drag.
+TEST_F(StudioApiTest, AnEditBegunBeforeANewOpenReloadUndoOrRedoIsRefused) {
+    const std::filesystem::path scene = dir_ / "begun.nscene";
+    session_->saveScene(scene);
+    reopen(scene.string());
+    const auto post = [&](const char* path, const std::string& body = "{}") {
+        return api_->handle(request("POST", path, body));
+    };
+    const auto document = [&] { return std::to_string(stateNow()["document"].get<std::uint64_t>()); };
+    const std::string open = R"({"file":")" + scene.generic_string() + R"("})";
+    struct Case {
+        const char* path;
+        std::string body;
+        const char* why;
+    };
+    const std::vector<Case> cases = {
+        {"/api/scene/open", open, "another scene was opened"},
+        {"/api/scene/reload", "{}", "read again"},
+        {"/api/undo", "{}", "undone"},
+        {"/api/redo", "{}", "redone"},
+        {"/api/scene/new", "{}", "new scene"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(post("/api/panel", R"({"id":1502,"action":"type","text":"7"})").status, 200);
+        if (std::string(c.path) == "/api/redo") {
+            ASSERT_EQ(post("/api/undo").status, 200);
+        }
+        const std::string began = document();
+        ASSERT_EQ(post(c.path, c.body).status, 200) << c.path;
+        const ApiResponse stale = post(
+            "/api/panel", R"({"id":1490,"action":"type","text":"350","document":)" + began + "}");
+        EXPECT_EQ(stale.status, 409) << c.path;
+        EXPECT_NE(stale.body.find(c.why), std::string::npos) << stale.body;
+        EXPECT_EQ(post("/api/panel", R"({"id":1490,"action":"type","text":"350","document":)" +
+                                         document() + "}")
+                      .status,
+                  200)
+            << c.path;
+    }
+    // A drag goes on no further than an undo of another tab's.
+    const std::string drag = R"({"id":1496,"action":"spin","steps":2,"gesture":99})";
+    ASSERT_EQ(post("/api/panel", drag).status, 200);
+    ASSERT_EQ(post("/api/undo").status, 200);
+    const nlohmann::json undone = stateNow();
+    EXPECT_EQ(post("/api/panel", drag).status, 409);
+    EXPECT_EQ(stateNow()["rollouts"], undone["rollouts"]);
+}
+
 TEST_F(StudioApiTest, APictureAskedForWhileASaveChangesNothingIsDrawnNotRefused) {
     // A large swatch takes long enough that saves come while it renders.
     options_.swatchSize = 384;

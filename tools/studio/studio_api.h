@@ -11,8 +11,10 @@
 //                              request answered without the token
 //   GET  /api/state            everything the page shows (JSON)
 //   GET  /api/presets          the presets with their values and sources (JSON)
-//   GET  /api/events           server-sent events: "data: " describe() after every change,
-//                              whichever tab made it
+//   GET  /api/events           describe() after every change, whichever tab made it: as
+//                              a WebSocket's text messages when the request asks for one
+//                              (the server answers the upgrade), else as server-sent
+//                              events ("data: ...")
 //   POST /api/panel            {"panel", "id", "action": type|spin|click|select|press, "text",
 //                               "steps", "item" (of a drop-down list, from 0), "gesture" (the
 //                               steps of one drag share it: one undo step)}
@@ -24,9 +26,12 @@
 //   POST /api/scene/open       {"file"}
 //   POST /api/scene/reload     {} (the open file again, dropping the changes)
 //   POST /api/scene/save       {"file" (empty: the open file), "replace", "anyway"}
-// Every POST may say "revision": the revision its tab shows; a change
-// meant for another revision than the current one is refused (409,
-// conflict "stale", with "state": the scene as it is now).
+// Every POST may say "revision": the revision its tab shows, and
+// "document": the document (of /api/state) its edit began in; a change meant
+// for another revision than the current one, or an edit begun before a New,
+// Open, Reload, Undo or Redo, is refused (409, conflict "stale", with
+// "state": the scene as it is now). The steps of one drag never go on past
+// one of those.
 //   GET  /api/swatch.png?revision=N, /api/chart.png?revision=N
 //   GET  /api/swatch.rgba?revision=N, /api/chart.rgba?revision=N: the same
 //        pixels bare, 8-bit RGBA rows, at the sizes /api/state gives

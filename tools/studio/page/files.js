@@ -87,21 +87,27 @@ async function refreshState() {
 // Coming back to the page: has the open file changed meanwhile?
 window.addEventListener('focus', refreshState);
 
-// Every change, whichever tab made it, comes as an event with the whole
-// state. A stream taken up again may have missed some: the state is asked
-// for whenever it opens.
+// Every change, whichever tab made it, comes with the whole state down the
+// tab's WebSocket, which spends none of the six connections a browser keeps
+// to the studio: any number of tabs leave them to the requests. A socket
+// taken up again may have missed some changes: the state is asked for
+// whenever it opens.
+const RECONNECT_MS = 1000;
 export function listen() {
-  const events = new EventSource(withToken('/api/events'));
-  events.addEventListener('message', (event) => {
+  const address = new URL(withToken('/api/events'), location.href);
+  address.protocol = 'ws:';
+  const socket = new WebSocket(address);
+  socket.addEventListener('message', (event) => {
     let s = null;
     try {
       s = JSON.parse(event.data);
     } catch (error) {
       return;
     }
-    take(s);
+    take(s, { heard: true });
   });
-  events.addEventListener('open', refreshState);
+  socket.addEventListener('open', refreshState);
+  socket.addEventListener('close', () => setTimeout(listen, RECONNECT_MS));
 }
 window.addEventListener('beforeunload', (event) => {
   if (state && state.unsaved) {

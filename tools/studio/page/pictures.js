@@ -76,7 +76,48 @@ export function chartCaughtUp(revision, behind = 150, limit = 40) {
   return pictureShown('chart', revision, limit);
 }
 
-export function wantPictures() {
+// A tab that hears of another tab's changes draws them once they pause for
+// this long, and at least this often while they go on: a drag in one tab
+// would otherwise have every tab render each of its steps, and slow it down.
+const FOLLOW_QUIET_MS = 100;
+const FOLLOW_LONGEST_MS = 400;
+let followTimer = null;
+let followSince = 0;
+
+/// Asks for the pictures of the state shown: at once for a change of this
+/// tab's, a little later for one it heard of (`heard`).
+export function wantPictures(heard = false) {
+  sizeCanvases();
+  if (heard) {
+    const now = performance.now();
+    if (followTimer === null) followSince = now;
+    else clearTimeout(followTimer);
+    const wait = Math.max(0, Math.min(FOLLOW_QUIET_MS, followSince + FOLLOW_LONGEST_MS - now));
+    followTimer = setTimeout(() => {
+      followTimer = null;
+      showNewest();
+    }, wait);
+    return;
+  }
+  if (followTimer !== null) clearTimeout(followTimer);
+  followTimer = null;
+  showNewest();
+}
+
+// A tab out of sight draws nothing until it is looked at again.
+document.addEventListener('visibilitychange', () => {
+  if (!document.hidden && state) showNewest();
+});
+
+function showNewest() {
+  if (document.hidden) return;
+  for (const picture of Object.values(pictures)) {
+    if (picture.controller && picture.asked !== state.revision) picture.controller.abort();
+  }
+  fetchPicture('swatch');
+}
+
+function sizeCanvases() {
   for (const name of Object.keys(pictures)) {
     const canvas = $(name);
     const [width, height] = state[name];
@@ -86,10 +127,6 @@ export function wantPictures() {
       canvas.height = height;
     }
   }
-  for (const picture of Object.values(pictures)) {
-    if (picture.controller && picture.asked !== state.revision) picture.controller.abort();
-  }
-  fetchPicture('swatch');
 }
 
 async function fetchPicture(name) {

@@ -27,6 +27,7 @@ const elements = new Map();          // "panel:id:kind:rect" -> element
 /// input came, for the latency figures.
 export async function send(path, body, started = performance.now()) {
   let response;
+  ++sending;
   try {
     response = await fetch(withToken(path), {
       method: 'POST',
@@ -36,17 +37,26 @@ export async function send(path, body, started = performance.now()) {
   } catch (error) {
     showError('The studio does not answer: is `nacrelle studio` still running?');
     return null;
+  } finally {
+    --sending;
   }
   const reply = await response.json().catch(() => ({ error: 'unreadable answer' }));
   return { ok: response.ok, status: response.status, reply, started };
 }
 
+// Changes of this tab's on their way: a state heard meanwhile may be the
+// answer to one of them, whose pictures the user waits for.
+let sending = 0;
+
 export function refused(answer) {
   const { reply } = answer;
   showError(reply.error || 'refused (' + answer.status + ')');
-  // Meant for a scene another tab has changed: this one shows it as it is.
-  if (reply.conflict === 'stale' && reply.state) take(reply.state);
-  else update(state);  // puts back what the user typed over
+  // Meant for a scene another tab has changed: this one shows it as it is
+  // (unless it has heard of a later state already), and puts back what the
+  // user typed over.
+  const newer = reply.conflict === 'stale' && reply.state &&
+    !(state && reply.state.serial <= state.serial);
+  update(newer ? reply.state : state);
   return null;
 }
 
@@ -376,12 +386,13 @@ function refreshControl(element, control, rollout) {
 
 /// Shows `s` unless the page already shows a later state: answers and
 /// events may come in either order.
-export function take(s) {
+/// `heard`: the state came down the push channel, for any tab's change.
+export function take(s, { heard = false } = {}) {
   if (!s || (state && s.serial <= state.serial)) return;
-  update(s);
+  update(s, { heard });
 }
 
-export function update(s) {
+export function update(s, { heard = false } = {}) {
   if (!s) return;
   const newer = !state || s.revision !== state.revision;
   // A new scene has no file: the field no longer names the one before.
@@ -430,7 +441,7 @@ export function update(s) {
   status.title = status.textContent;
   document.title = (s.unsaved ? '\u2022 ' : '') + 'Nacrelle Studio';
   updateHistory(s);
-  if (newer) wantPictures();
+  if (newer) wantPictures(heard && sending === 0);
 }
 
 (async () => {
