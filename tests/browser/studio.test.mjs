@@ -931,17 +931,58 @@ test('--open hands the browser a page only the user may read, never the token; g
       assert.equal(statSync(argument).mode & 0o077, 0);
       assert.equal(statSync(dirname(argument)).mode & 0o077, 0);
       assert.ok(readFileSync(argument, 'utf8').includes(opened.address));
-      // The page sends the browser on to the studio.
+      // The page sends the browser on to the studio, and goes once it has.
       const tab = await browser.newPage();
       await tab.goto('file://' + argument);
       await tab.waitForURL(opened.address);
       await tab.waitForSelector('.rollout[data-dialog="101"]');
       await tab.close();
-      assert.equal((await stopStudio(opened)).code, 0);
       assert.equal(existsSync(argument), false);
       assert.equal(existsSync(dirname(argument)), false);
+      assert.equal((await stopStudio(opened)).code, 0);
     } finally {
       opened.child.kill('SIGKILL');
+    }
+  });
+
+test('a launcher no browser came for goes on SIGHUP and SIGQUIT, and after kill -9 at the next start',
+  { skip: runner ? 'the Windows program opens through ShellExecuteW' : false }, async () => {
+    // A temporary folder of the test's own, and an opener that notes what
+    // it was asked to open and opens nothing.
+    const temporary = join(dir, 'tmp');
+    const bin = join(dir, 'bin-silent');
+    mkdirSync(temporary, { recursive: true });
+    mkdirSync(bin, { recursive: true });
+    const noted = join(dir, 'opened-silently.txt');
+    writeFileSync(join(bin, 'xdg-open'), `#!/bin/sh\nprintf '%s\\n' "$@" > '${noted}'\n`);
+    chmodSync(join(bin, 'xdg-open'), 0o755);
+    const env = { ...process.env, PATH: bin + ':' + process.env.PATH, TMPDIR: temporary };
+    const launch = async () => {
+      rmSync(noted, { force: true });
+      const started = await startStudio(dir, ['--open'], env);
+      for (let i = 0; i < 200 && !existsSync(noted); ++i) await new Promise((r) => setTimeout(r, 25));
+      const launcher = readFileSync(noted, 'utf8').trim();
+      assert.ok(existsSync(launcher), launcher);
+      return { started, launcher };
+    };
+    const ended = (child, signal) => new Promise((resolvePromise) => {
+      child.removeAllListeners('exit');
+      child.on('exit', (code, how) => resolvePromise({ code, how }));
+      child.kill(signal);
+    });
+    for (const signal of ['SIGHUP', 'SIGQUIT']) {
+      const { started, launcher } = await launch();
+      assert.deepEqual(await ended(started.child, signal), { code: 0, how: null }, signal);
+      assert.equal(existsSync(dirname(launcher)), false, signal);
+    }
+    const { started, launcher } = await launch();
+    await ended(started.child, 'SIGKILL');
+    assert.ok(existsSync(launcher));
+    const next = await startStudio(dir, [], env);
+    try {
+      assert.equal(existsSync(dirname(launcher)), false);
+    } finally {
+      await stopStudio(next);
     }
   });
 

@@ -302,6 +302,7 @@ ApiResponse StudioApi::route(const ApiRequest& request) const {
     const bool get = request.method == "GET";
     const bool post = request.method == "POST";
     if (path == "/" && get) {
+        if (pageOpened_) pageOpened_();
         ApiResponse response;
         response.contentType = "text/html; charset=utf-8";
         response.body = std::string(kStudioPage);

@@ -46,6 +46,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -85,6 +86,10 @@ public:
     /// Answers one request; never throws.
     ApiResponse handle(const ApiRequest& request) const;
 
+    /// Called, from any thread, whenever the page itself is served (a
+    /// browser has followed the address); set before serving.
+    void onPageOpened(std::function<void()> listener) { pageOpened_ = std::move(listener); }
+
     const std::string& token() const { return token_; }
     /// The address to print and open: http://127.0.0.1:PORT/?token=TOKEN.
     std::string address() const;
@@ -97,6 +102,7 @@ private:
     StudioState& state_;
     std::string token_;
     int port_;
+    std::function<void()> pageOpened_;
 };
 
 /// 128 random bits as 32 hex digits.

@@ -17,6 +17,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/desktop.h"
 #include "platform/exclusive_port.h"
 #include "common/errors.h"
 #include "studio/event_socket.h"
@@ -136,6 +137,7 @@ public:
     ~HttpServer();
 
     const StudioApi& api() const { return *api_; }
+    void onPageOpened(std::function<void()> listener) { api_->onPageOpened(std::move(listener)); }
     int port() const { return port_; }
     /// Serves until stopped, then ends every connection (see finish()).
     bool run();
@@ -409,8 +411,7 @@ void HttpServer::stopWhenIdle() {
 }
 
 void HttpServer::stopOnInterrupt() {
-    interrupts_.add(SIGINT);
-    interrupts_.add(SIGTERM);
+    for (const int signal : standin::StopSignals()) interrupts_.add(signal);
     interrupts_.async_wait([this](beast::error_code error, int) {
         if (!error) stop();
     });
@@ -470,6 +471,9 @@ StudioServer::~StudioServer() = default;
 
 const StudioApi& StudioServer::api() const { return impl_->api(); }
 
+void StudioServer::onPageOpened(std::function<void()> listener) {
+    impl_->onPageOpened(std::move(listener));
+}
 
 int StudioServer::port() const { return impl_->port(); }
 
