@@ -183,6 +183,8 @@ test('the page shows every control of template 101 at its place, with its text',
     assert.equal(await page.getByText(c.text, { exact: true }).count() >= 1, true, c.text);
   }
   assert.equal(await page.getByRole('textbox', { name: 'Min:' }).count(), 1);
+  // Started on a file that is not there yet: not shown as a saved scene.
+  assert.match(await page.locator('#file-status').textContent(), /a new file, not saved yet/);
 });
 
 test('typing 5000 into "Min:" leaves the largest value the block allows', async () => {
@@ -257,6 +259,9 @@ test('a bad value shows an error and changes nothing', async () => {
   const shown = await control(id, 'edit').inputValue();
   assert.equal((await typeInto(id, 'bright')).status(), 400);
   await page.locator('#message', { hasText: /"bright" is not a number/ }).waitFor({ state: 'visible' });
+  // The message names the field as the panel labels it, not by its ID.
+  assert.match(await page.locator('#message').textContent(), /"Gamma"/);
+  assert.doesNotMatch(await page.locator('#message').textContent(), /control \d/);
   assert.equal(await control(id, 'edit').inputValue(), shown);
   assert.equal((await state()).revision, revision);
 });
@@ -773,6 +778,9 @@ test('the tooltip shows the shortest text of the stored value; Alt steps a tenth
   await control(id, 'edit').focus();
   assert.equal(await pressFor('Alt+ArrowUp', '/api/panel'), 200);
   assert.ok(Math.abs((await valueOf(id)) - (0.45 + step / 10)) < 1e-6, String(await valueOf(id)));
+  // The field shows the tenth it stored, not the step it lies between.
+  assert.ok(Math.abs(Number(await control(id, 'edit').inputValue()) - (await valueOf(id))) < 1e-6,
+    await control(id, 'edit').inputValue());
   const answer = page.waitForResponse((r) => r.url().includes('/api/panel'));
   await control(id, 'edit').hover();
   await page.keyboard.down('Alt');
@@ -909,6 +917,21 @@ test('at 700 pixels the pictures stay in view and still; every control has a nam
   } finally {
     await page.setViewportSize({ width: 1100, height: 760 });
   }
+});
+
+test('a mistyped PNG path leaves the chooser on its kind, with the path as typed', async () => {
+  const box = page.getByRole('checkbox', { name: 'Use thickness map' });
+  if (!(await box.isChecked())) await box.click();
+  await page.waitForFunction(() => !document.getElementById('thickness-kind').disabled);
+  await page.locator('#thickness-kind').selectOption('bitmap');
+  await page.locator('#thickness-file').fill('no-such-map.png');
+  const answer = page.waitForResponse((r) => r.url().includes('/api/thickness-map'));
+  await page.locator('#thickness-apply').click();
+  assert.equal((await answer).status(), 400);
+  await pageSettled();
+  assert.equal(await page.locator('#thickness-kind').inputValue(), 'bitmap');
+  assert.equal(await page.locator('#thickness-file').isVisible(), true);
+  assert.equal(await page.locator('#thickness-file').inputValue(), 'no-such-map.png');
 });
 
 test('--open hands the browser a page only the user may read, never the token; gone at the end',

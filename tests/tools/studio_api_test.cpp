@@ -198,6 +198,11 @@ TEST_F(StudioApiTest, BadRequestsGetClearErrorsAndChangeNothing) {
         {"POST", "/api/preset", R"({"name":"glass"})", 404, "unknown preset"},
         {"POST", "/api/reset", R"({"id":4242})", 404, "no control 4242"},
         {"POST", "/api/panel", R"({"id":1496,"action":"spin","steps":1,"gesture":-3})", 400, "gesture"},
+        {"POST", "/api/scene/save", R"({"file":".nscene"})", 400, "needs a name before"},
+        {"POST", "/api/scene/save", R"({"file":"lpt1.txt.nscene"})", 400, "for a device"},
+        {"POST", "/api/scene/save", R"({"file":"COM\u00b9.nscene"})", 400, "for a device"},
+        {"POST", "/api/scene/save", R"({"file":"Aux .nscene"})", 400, "for a device"},
+        {"POST", "/api/scene/save", R"({"file":"x.nscene:s.nscene"})", 400, "colon"},
         {"DELETE", "/api/state", "", 405, "DELETE"},
         {"GET", "/etc/passwd", "", 404, "nothing at"},
     };
@@ -466,6 +471,48 @@ TEST_F(StudioApiTest, AnEditBegunBeforeANewOpenReloadUndoOrRedoIsRefused) {
     const nlohmann::json undone = stateNow();
     EXPECT_EQ(post("/api/panel", drag).status, 409);
     EXPECT_EQ(stateNow()["rollouts"], undone["rollouts"]);
+}
+
+// A value typed again is no step; a number past a double is clamped to the
+// range as one past the range is.
+TEST_F(StudioApiTest, AValueTypedAgainIsNoStepAndNumbersPastADoubleAreClampedToo) {
+    const auto type = [&](int id, const std::string& text) {
+        const nlohmann::json body = {{"id", id}, {"action", "type"}, {"text", text}};
+        return api_->handle(request("POST", "/api/panel", body.dump()));
+    };
+    ASSERT_EQ(type(1502, "45").status, 200);
+    const nlohmann::json typed = stateNow();
+    ASSERT_EQ(type(1502, "45.0").status, 200);
+    const nlohmann::json again = stateNow();
+    EXPECT_EQ(again["undoSteps"], typed["undoSteps"]);
+    EXPECT_EQ(again["revision"], typed["revision"]);
+
+    const nlohmann::json hue = control(typed, 1502, "edit");
+    const double low = hue["range"][0], high = hue["range"][1];
+    for (const auto& [text, expected] : {std::pair<std::string, double>{"1e38", high},
+                                         {"1e400", high},
+                                         {"-1e400", low},
+                                         {" +1e999 ", high}}) {
+        const ApiResponse answer = type(1502, text);
+        EXPECT_EQ(answer.status, 200) << text << " " << answer.body;
+        EXPECT_EQ(control(stateNow(), 1502, "edit")["value"].get<double>(), expected) << text;
+    }
+    ASSERT_EQ(type(1502, "1e-400").status, 200);
+    EXPECT_EQ(control(stateNow(), 1502, "edit")["value"].get<double>(), std::clamp(0.0, low, high));
+}
+
+// Save As with a bare name writes beside the open scene, wherever the
+// studio was started.
+TEST_F(StudioApiTest, ABareNameIsSavedBesideTheOpenScene) {
+    std::filesystem::create_directories(dir_ / "scenes");
+    const std::filesystem::path scene = dir_ / "scenes" / "open.nscene";
+    session_->saveScene(scene);
+    reopen(scene.string());
+    const ApiResponse saved =
+        api_->handle(request("POST", "/api/scene/save", R"({"file":"beside.nscene"})"));
+    ASSERT_EQ(saved.status, 200) << saved.body;
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "scenes" / "beside.nscene"));
+    EXPECT_FALSE(std::filesystem::exists("beside.nscene"));
 }
 
 TEST_F(StudioApiTest, APictureAskedForWhileASaveChangesNothingIsDrawnNotRefused) {

@@ -124,8 +124,8 @@ nlohmann::json StudioState::panelInput(int panel, int id, const std::string& act
         lastGestureEdition_ = documentEdition_;
     }
     const PanelInput input{action, text, steps, item};
-    document_->panelInput(panel, id, input, gesture);
-    return MapPanels::changesNothing(input) ? changed() : changedPictures();
+    // A value typed again changes nothing: no step, no new pictures.
+    return document_->panelInput(panel, id, input, gesture) ? changedPictures() : changed();
 }
 
 nlohmann::json StudioState::undo() {

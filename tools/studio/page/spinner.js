@@ -50,7 +50,15 @@ export function shownValue(value, control, rollout) {
   if (typeof value !== 'number') return String(value ?? '');
   const spinner = spinnerOf(rollout, control);
   if (control.integer) return String(Math.round(value));
-  const text = value.toFixed(decimalsOf(spinner && spinner.step));
+  const decimals = decimalsOf(spinner && spinner.step);
+  let text = value.toFixed(decimals);
+  // A value that Alt left between the steps (a tenth of one) shows that
+  // tenth: the field never shows a value other than the one stored.
+  const tenth = value.toFixed(Math.min(7, decimals + 1));
+  if (Math.fround(Number(text)) !== Math.fround(value) &&
+      Math.fround(Number(tenth)) === Math.fround(value)) {
+    text = tenth;
+  }
   return /^-0(\.0*)?$/.test(text) ? text.slice(1) : text;
 }
 

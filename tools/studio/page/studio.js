@@ -48,9 +48,27 @@ export async function send(path, body, started = performance.now()) {
 // answer to one of them, whose pictures the user waits for.
 let sending = 0;
 
+/// `message` with each "control N" named as the user reads it beside the
+/// control: its label, or its own text.
+function withLabels(message) {
+  return message.replace(/\bcontrol (\d+)\b/g, (whole, id) => {
+    for (const rollout of state ? state.rollouts : []) {
+      let found = rollout.controls.find((c) => c.id === Number(id));
+      if (!found) continue;
+      if (found.kind === 'spinner') {
+        found = rollout.controls.find((c) => c.kind === 'edit' && c.param === found.param) || found;
+      }
+      const name = found.text && found.kind !== 'edit' ? found.text
+        : labelFor(found, rollout.controls).replace(/:\s*$/, '');
+      if (name) return '"' + name + '"';
+    }
+    return whole;
+  });
+}
+
 export function refused(answer) {
   const { reply } = answer;
-  showError(reply.error || 'refused (' + answer.status + ')');
+  showError(withLabels(reply.error || 'refused (' + answer.status + ')'));
   // Meant for a scene another tab has changed: this one shows it as it is
   // (unless it has heard of a later state already), and puts back what the
   // user typed over.
@@ -319,11 +337,19 @@ function buildChooser() {
   const takesFile = () =>
     state.thicknessMapKinds.some(({ name, file: png }) => name === kind.value && png);
   const show = () => { file.hidden = !takesFile(); };
+  // A kind that takes a file, chosen and not yet in use (its file not given
+  // yet, or refused): the chooser stays on it, with the path as typed.
   kind.addEventListener('change', () => {
+    chooser.pending = takesFile();
     show();
     if (!takesFile()) request('/api/thickness-map', { kind: kind.value });
   });
-  const useFile = () => request('/api/thickness-map', { kind: kind.value, file: file.value });
+  const useFile = async () => {
+    chooser.pending = true;
+    if (await request('/api/thickness-map', { kind: kind.value, file: file.value })) {
+      chooser.pending = false;
+    }
+  };
   chooser.querySelector('#thickness-apply').addEventListener('click', () => {
     if (takesFile()) useFile();
     else request('/api/thickness-map', { kind: kind.value });
@@ -420,8 +446,9 @@ export function update(s, { heard = false } = {}) {
       part.disabled = !available;
     }
     const kind = $('thickness-kind');
-    if (document.activeElement !== kind) kind.value = s.thicknessMap.kind;
-    if (s.thicknessMap.file !== undefined && document.activeElement !== $('thickness-file')) {
+    if (document.activeElement !== kind && !chooser.pending) kind.value = s.thicknessMap.kind;
+    if (s.thicknessMap.file !== undefined && document.activeElement !== $('thickness-file') &&
+        !chooser.pending) {
       $('thickness-file').value = s.thicknessMap.file;
     }
     chooser.show();
@@ -432,6 +459,7 @@ export function update(s, { heard = false } = {}) {
   if (document.activeElement !== fileField && (s.file || fileGone)) fileField.value = s.file;
   const status = $('file-status');
   status.textContent = (s.file ? s.file : 'not saved yet') +
+    (s.file && s.newFile ? ' \u2014 a new file, not saved yet' : '') +
     (s.unsaved ? ' \u2014 unsaved changes' : '') +
     (s.changedOnDisk ? ' \u2014 changed on disk since it was read' : '') +
     (s.deletedOnDisk ? ' \u2014 deleted on disk since it was read' : '');
