@@ -698,6 +698,42 @@ TEST_F(StudioApiTest, SceneSetAndTheStudioSavingOneFileLoseNoEdit) {
         << "edits of `scene set` were lost";
 }
 
+// The quick sequence, with no pause between its steps: a preset, `scene set`
+// on the open file, a save (refused: changed on disk), the preset again, the
+// same `scene set`, a save again. The second save is refused too, each time,
+// and the file keeps the edit of `scene set`.
+TEST_F(StudioApiTest, AQuickSequenceOfPresetsSceneSetsAndSavesLosesNoEdit) {
+    constexpr int kRuns = 100;
+    const std::filesystem::path scene = dir_ / "quick.nscene";
+    session_->saveScene(scene);
+    reopen(scene.string());
+    const auto post = [&](const char* path, const std::string& body) {
+        return api_->handle(request("POST", path, body)).status;
+    };
+    const auto sceneSet = [&](int value) {
+        return testing::runProgram(testing::programPath(),
+                                   {"scene", "set", scene.string(), "--set", "sat=" + std::to_string(value)},
+                                   dir_, {{"NACRELLE_PLUGIN", testing::modulePath().string()}});
+    };
+    int lost = 0;
+    for (int run = 0; run < kRuns; ++run) {
+        const int sat = run % 50 + 1;
+        ASSERT_EQ(post("/api/scene/reload", "{}"), 200);
+        for (int round = 0; round < 2; ++round) {
+            ASSERT_EQ(post("/api/preset", R"({"name":"soap-bubble"})"), 200);
+            const testing::RunResult set = sceneSet(sat);
+            ASSERT_EQ(set.exitCode, 0) << testing::describe(set);
+            if (post("/api/scene/save", "{}") != 409) ++lost;
+        }
+        const testing::RunResult shown = testing::runProgram(
+            testing::programPath(), {"scene", "show", scene.string(), "--json"}, dir_,
+            {{"NACRELLE_PLUGIN", testing::modulePath().string()}});
+        ASSERT_EQ(shown.exitCode, 0) << testing::describe(shown);
+        if (nlohmann::json::parse(shown.out)["map"]["parameters"]["sat"]["value"] != sat) ++lost;
+    }
+    EXPECT_EQ(lost, 0);
+}
+
 // Any name the file system takes is saved, though the temporary file's name
 // is longer; a longer one is refused as too long.
 TEST_F(StudioApiTest, NamesUpToTheFileSystemsLimitAreSavedAndLongerOnesRefused) {
