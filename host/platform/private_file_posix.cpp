@@ -1,4 +1,5 @@
 #include "platform/private_file.h"
+#include "private_file_folder.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -62,35 +63,16 @@ PrivateFile::PrivateFile(const std::string& name, const std::string& content) {
     }
 }
 
-PrivateFile::~PrivateFile() { remove(); }
-
-void PrivateFile::remove() {
-    if (folder_.empty()) return;
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-    folder_.clear();
-}
-
-void PrivateFile::SweepAbandoned(const std::string& name) {
-    std::error_code error;
-    const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
-    if (error) return;
-    std::filesystem::directory_iterator entries(temporary, error);
-    if (error) return;
-    for (const std::filesystem::directory_entry& entry : entries) {
-        const pid_t owner = folderOwner(entry.path().filename().string());
-        if (owner <= 0) continue;
-        struct stat folder;
-        if (::lstat(entry.path().c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode) ||
-            folder.st_uid != ::geteuid()) {
-            continue;
-        }
-        // Still running (or someone else's process): its folder is in use.
-        if (::kill(owner, 0) == 0 || errno != ESRCH) continue;
-        // Only what such a folder holds; a folder holding more is not ours.
-        std::filesystem::remove(entry.path() / name, error);
-        std::filesystem::remove(entry.path(), error);
+bool IsAbandonedFolder(const std::filesystem::directory_entry& entry) {
+    const pid_t owner = folderOwner(entry.path().filename().string());
+    if (owner <= 0) return false;
+    struct stat folder;
+    if (::lstat(entry.path().c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode) ||
+        folder.st_uid != ::geteuid()) {
+        return false;
     }
+    // Still running (or someone else's process): its folder is in use.
+    return ::kill(owner, 0) != 0 && errno == ESRCH;
 }
 
 }  // namespace standin

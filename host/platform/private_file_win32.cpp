@@ -1,4 +1,5 @@
 #include "platform/private_file.h"
+#include "private_file_folder.h"
 
 #include <windows.h>
 // sddl.h needs windows.h first.
@@ -123,29 +124,11 @@ PrivateFile::PrivateFile(const std::string& name, const std::string& content) {
     }
 }
 
-PrivateFile::~PrivateFile() { remove(); }
-
-void PrivateFile::remove() {
-    if (folder_.empty()) return;
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-    folder_.clear();
-}
-
-void PrivateFile::SweepAbandoned(const std::string& name) {
+bool IsAbandonedFolder(const std::filesystem::directory_entry& entry) {
     std::error_code error;
-    const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
-    if (error) return;
-    std::filesystem::directory_iterator entries(temporary, error);
-    if (error) return;
-    for (const std::filesystem::directory_entry& entry : entries) {
-        const DWORD owner = folderOwner(entry.path().filename().wstring());
-        if (owner == 0 || !entry.is_directory(error) || entry.is_symlink(error)) continue;
-        if (processRunning(owner)) continue;
-        // Only what such a folder holds; a folder holding more is not ours.
-        std::filesystem::remove(entry.path() / std::filesystem::u8path(name), error);
-        std::filesystem::remove(entry.path(), error);
-    }
+    const DWORD owner = folderOwner(entry.path().filename().wstring());
+    if (owner == 0 || !entry.is_directory(error) || entry.is_symlink(error)) return false;
+    return !processRunning(owner);
 }
 
 }  // namespace standin
