@@ -116,6 +116,14 @@ const swatchPixels = () => page.evaluate(() => {
   return Array.from(context.getImageData(0, 0, canvas.width, canvas.height).data);
 });
 
+/// Sets `on`'s window size and waits until the page has placed its pictures
+/// for it (at once on the resize, before the next frame).
+async function resize(on, width, height) {
+  await on.setViewportSize({ width, height });
+  await on.waitForFunction((size) => document.documentElement.dataset.placedFor
+    ?.startsWith(size + '@'), width + 'x' + height);
+}
+
 /// Waits until `on` has taken in every answer to what it asked and every
 /// drag is over: a response reaching the test is not yet one the page has read.
 const pageSettled = (on = page) => on.waitForFunction(() =>
@@ -519,6 +527,7 @@ test('an edit begun before another tab\'s Open or Undo is refused, typed or drag
     // A drag in one tab, an Undo in the other: the drag goes no further.
     const gamma = idOf('Gamma:');
     const start = await valueOf(gamma);
+    const shownBefore = await fieldIn(page, gamma).inputValue();
     const box = await (await spinnerOf(gamma)).boundingBox();
     const [x, y] = [box.x + box.width / 2, box.y + box.height / 2];
     await tab.bringToFront();
@@ -526,8 +535,15 @@ test('an edit begun before another tab\'s Open or Undo is refused, typed or drag
     await tab.mouse.down();
     for (let dy = 2; dy <= 20; dy += 2) await tab.mouse.move(x, y - dy);
     await page.waitForFunction(([s, v]) => document.querySelector(s).value !== v,
-      [`.rollout[data-dialog="101"] [data-id="${gamma}"][data-kind="edit"]`,
-        await fieldIn(page, gamma).inputValue()]);
+      [`.rollout[data-dialog="101"] [data-id="${gamma}"][data-kind="edit"]`, shownBefore]);
+    // This tab has heard of the drag's last step (the Undo is meant for it).
+    for (let quiet = false; !quiet;) {
+      const { serial } = await state();
+      await page.waitForFunction((n) => document.documentElement.dataset.serial === String(n),
+        serial);
+      await page.waitForTimeout(150);
+      quiet = (await state()).serial === serial;
+    }
     await page.bringToFront();
     const undone = page.waitForResponse((r) => r.url().includes('/api/undo'));
     await page.locator('#undo').click();
@@ -854,7 +870,7 @@ test('the icon is served: the default swatch, small, and no page load asks anyth
 });
 
 test('at 700 x 450 both pictures stay in view, and a message moves nothing', async () => {
-  await page.setViewportSize({ width: 700, height: 450 });
+  await resize(page, 700, 450);
   try {
     const inView = async (id) => {
       const box = await page.locator(id).boundingBox();
@@ -870,8 +886,63 @@ test('at 700 x 450 both pictures stay in view, and a message moves nothing', asy
     await page.locator('#message').waitFor();
     assert.deepEqual(await page.locator('#swatch').boundingBox(), before);
   } finally {
-    await page.setViewportSize({ width: 1100, height: 760 });
+    await resize(page, 1100, 760);
     await page.evaluate(() => window.scrollTo(0, 0));
+  }
+});
+
+test('from 700 to 2560 pixels, at pixel ratios 1 and 2: nothing cut or covered, pictures sharp', async () => {
+  const shots = process.env.NACRELLE_SHOTS;
+  for (const ratio of [1, 2]) {
+    const context = await browser.newContext({ deviceScaleFactor: ratio });
+    const tab = await context.newPage();
+    try {
+      for (const [width, height] of [[700, 600], [1100, 760], [1280, 800], [1920, 1080],
+        [2560, 1440]]) {
+        if (tab.url() === 'about:blank') {
+          await tab.setViewportSize({ width, height });
+          await tab.goto(studio.address);
+          await tab.waitForSelector('.rollout[data-dialog="101"]');
+        }
+        await resize(tab, width, height);
+        const at = `${width} px at ratio ${ratio}`;
+        const { revision } = await state();
+        await tab.waitForFunction(({ r, ratio: dpr }) => ['swatch', 'chart'].every((id) => {
+          const canvas = document.getElementById(id);
+          const box = canvas.getBoundingClientRect();
+          return canvas.dataset.revision === String(r) && !canvas.dataset.draft &&
+            canvas.width === Math.round(box.width * dpr) && canvas.height === Math.round(box.height * dpr);
+        }), { r: revision, ratio }, { timeout: 30000 }).catch((error) => {
+          throw new Error(`pictures at ${at}: ${error.message}`);
+        });
+        // The header: the buttons on one row, the status whole beneath them.
+        const row = async (id) => (await tab.locator(id).boundingBox()).y;
+        assert.equal(await row('#new-scene'), await row('#reset-all'), at);
+        const notes = await tab.locator('#file-notes').boundingBox();
+        const status = await tab.locator('#file-status').boundingBox();
+        assert.ok(notes.x + notes.width <= status.x + status.width + 1, at);
+        // The pictures in the window, and the space used.
+        for (const id of ['#swatch', '#chart']) {
+          const box = await tab.locator(id).boundingBox();
+          assert.ok(box.x >= 0 && box.x + box.width <= width && box.y + box.height <= height,
+            `${id} ${at} ${JSON.stringify(box)}`);
+        }
+        const chart = await tab.locator('#chart').boundingBox();
+        const editor = await tab.locator('#editor').boundingBox();
+        assert.ok(chart.x + chart.width >= width - (width - editor.width) * 0.25, `space used ${at}`);
+        if (shots && ratio === 1 && [700, 1280, 1920].includes(width)) {
+          await tab.screenshot({ path: join(shots, `studio-${width}.png`) });
+        }
+      }
+      // A bar over the foot of the window covers none of the last controls.
+      await tab.evaluate(() => { document.getElementById('conflict').hidden = false; });
+      await tab.evaluate(() => window.scrollTo(0, document.body.scrollHeight));
+      const bar = await tab.locator('#conflict').boundingBox();
+      const last = await tab.locator('#panels .rollout').last().boundingBox();
+      assert.ok(last.y + last.height <= bar.y, `${JSON.stringify(last)} ${JSON.stringify(bar)}`);
+    } finally {
+      await context.close();
+    }
   }
 });
 
@@ -887,7 +958,7 @@ test('after New, Ctrl+S asks for a name and leaves the scene open before as it w
 });
 
 test('at 700 pixels the pictures stay in view and still; every control has a name', async () => {
-  await page.setViewportSize({ width: 700, height: 600 });
+  await resize(page, 700, 600);
   try {
     const inView = async () => {
       const box = await page.locator('#swatch').boundingBox();
@@ -915,7 +986,7 @@ test('at 700 pixels the pictures stay in view and still; every control has a nam
       !(e.getAttribute('aria-label') || e.textContent.trim() || e.labels?.length)).length);
     assert.equal(unnamed, 0);
   } finally {
-    await page.setViewportSize({ width: 1100, height: 760 });
+    await resize(page, 1100, 760);
   }
 });
 

@@ -112,9 +112,29 @@ std::uint64_t revisionOf(const ApiRequest& request) {
     return std::stoull(text);
 }
 
+/// Query parameter `name`, a whole number from `low` to `high`; `fallback`
+/// when the request does not give it.
+int sizeOf(const ApiRequest& request, const char* name, int low, int high, int fallback) {
+    const auto found = request.query.find(name);
+    if (found == request.query.end()) return fallback;
+    const std::string& text = found->second;
+    if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos ||
+        std::stoi(text) < low || std::stoi(text) > high) {
+        throw BadValue(std::string(name) + " \"" + text + "\" must be a whole number from " +
+                       std::to_string(low) + " to " + std::to_string(high));
+    }
+    return std::stoi(text);
+}
+
 ApiResponse picture(StudioState& state, Picture which, PictureFormat format,
                     const ApiRequest& request) {
-    std::optional<std::vector<std::uint8_t>> bytes = state.render(which, revisionOf(request), format);
+    // The size the page shows it at, in the screen's pixels.
+    PictureSize size;
+    size.width = sizeOf(request, "width", 16, 4096, 0);
+    size.height = sizeOf(request, "height", 16, 4096, 0);
+    size.scale = sizeOf(request, "scale", 1, 4, 1);
+    std::optional<std::vector<std::uint8_t>> bytes =
+        state.render(which, revisionOf(request), format, size);
     ApiResponse response;
     // Superseded: no picture, and no error either; the page asks for the
     // newer revision's.

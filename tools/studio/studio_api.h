@@ -37,6 +37,10 @@
 //        pixels bare, 8-bit RGBA rows, at the sizes /api/state gives
 //   GET  /api/swatch-draft.rgba?revision=N: the swatch at half its size, for
 //        a drag in progress
+//   Each picture may say the size the page shows it at, in the screen's
+//   pixels: &width=W (a square's side; 16 to 4096), &height=H (the chart's),
+//   &scale=S (the screen's pixels to the page's, 1 to 4: the chart's text
+//   and lines grow by it)
 //
 // Refusals are 4xx answers with {"error": message}: 400 for a bad value or
 // work that could not be done, 403 refused, 404 not found, 409 a conflict,

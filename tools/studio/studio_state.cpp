@@ -197,16 +197,27 @@ nlohmann::json StudioState::saveScene(const std::string& file, bool replace, boo
 
 std::optional<std::vector<std::uint8_t>> StudioState::render(Picture picture,
                                                              std::uint64_t revision,
-                                                             PictureFormat format) {
+                                                             PictureFormat format,
+                                                             PictureSize size) {
+    PictureSizes sizes = sizes_;
+    if (size.width > 0) {
+        sizes.swatch = sizes.viewport = sizes.chartWidth = size.width;
+        sizes.chartHeight = size.height > 0 ? size.height : sizes_.chartHeight;
+        sizes.chartScale = size.scale;
+    }
+    const auto key = std::make_tuple(picture, sizes.swatch, sizes.chartHeight, sizes.chartScale);
     std::unique_lock<std::recursive_mutex> lock(mutex_);
     // No row is skipped unless a change waits, and that change cannot go
     // ahead before this render lets go: so a stop now means rows were lost.
     const auto stop = [this] { return waitingChanges_.load(std::memory_order_relaxed) > 0; };
     for (;;) {
         if (revision != revision_) return std::nullopt;
-        CachedPicture& cached = pictures_[picture];
+        // Pictures of older revisions are of no more use.
+        std::erase_if(pictures_,
+                      [this](const auto& entry) { return entry.second.revision != revision_; });
+        CachedPicture& cached = pictures_[key];
         if (cached.revision != revision_ || cached.pixels.empty()) {
-            const Image image = renderPicture(document_->map(), picture, sizes_, stop);
+            const Image image = renderPicture(document_->map(), picture, sizes, stop);
             if (stop()) {
                 // The change that stopped it goes first; one that leaves
                 // the picture as it was (a save) does not supersede it.

@@ -20,6 +20,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/render/pictures.h"
@@ -51,6 +52,15 @@ struct StudioOptions {
 /// A PNG file, or its pixels bare (8-bit RGBA rows, top to bottom), which
 /// the page draws without decoding.
 enum class PictureFormat { Png, Pixels };
+
+/// The size a page shows a picture at, in the screen's own pixels, so that
+/// it is drawn sharp; 0: the studio's own size. The swatch and the viewport
+/// are square (`width`); the draft swatch is half the swatch's size.
+struct PictureSize {
+    int width = 0;
+    int height = 0;
+    int scale = 1;  ///< the screen's pixels to the page's: the chart's text grows by it
+};
 
 class StudioState {
 public:
@@ -142,7 +152,8 @@ public:
     /// The picture as of `revision`; nothing when a newer change has
     /// superseded that revision (before or during the render).
     std::optional<std::vector<std::uint8_t>> render(Picture picture, std::uint64_t revision,
-                                                    PictureFormat format = PictureFormat::Png);
+                                                    PictureFormat format = PictureFormat::Png,
+                                                    PictureSize size = {});
 
 private:
     class ChangeScope;
@@ -180,7 +191,8 @@ private:
     std::uint64_t lastGestureEdition_ = 0;
     std::function<void(const std::string&)> listener_;
     std::vector<std::string> opened_;
-    std::map<Picture, CachedPicture> pictures_;
+    // By picture and size: tabs may show one at different sizes.
+    std::map<std::tuple<Picture, int, int, int>, CachedPicture> pictures_;
 };
 
 }  // namespace nacrelle::tools::studio

@@ -42,6 +42,9 @@ struct ChartOptions {
     float thicknessTo = 1000.0f;    ///< nm, right edge
     int width = 800;
     int height = 560;
+    /// Text, margins and lines this many times their size (1 to 4): 2 for
+    /// a screen of twice the pixels, where the chart shows at half its size.
+    int scale = 1;
     int threads = 0;
     /// As RenderOptions::stop.
     std::function<bool()> stop;

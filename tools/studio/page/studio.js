@@ -458,11 +458,12 @@ export function update(s, { heard = false } = {}) {
   const fileField = $('scene-file');
   if (document.activeElement !== fileField && (s.file || fileGone)) fileField.value = s.file;
   const status = $('file-status');
-  status.textContent = (s.file ? s.file : 'not saved yet') +
-    (s.file && s.newFile ? ' \u2014 a new file, not saved yet' : '') +
-    (s.unsaved ? ' \u2014 unsaved changes' : '') +
-    (s.changedOnDisk ? ' \u2014 changed on disk since it was read' : '') +
-    (s.deletedOnDisk ? ' \u2014 deleted on disk since it was read' : '');
+  $('file-name').textContent = s.file ? s.file : 'not saved yet';
+  $('file-notes').textContent =
+    (s.file && s.newFile ? '\u00a0\u2014 a new file, not saved yet' : '') +
+    (s.unsaved ? '\u00a0\u2014 unsaved changes' : '') +
+    (s.changedOnDisk ? '\u00a0\u2014 changed on disk since it was read' : '') +
+    (s.deletedOnDisk ? '\u00a0\u2014 deleted on disk since it was read' : '');
   status.classList.toggle('changed', Boolean(s.changedOnDisk || s.deletedOnDisk));
   // The bar offers ways out of a conflict the status line names, no longer.
   if (!s.changedOnDisk && !s.deletedOnDisk) hideConflict();
