@@ -93,6 +93,26 @@ window.addEventListener('focus', refreshState);
 // taken up again may have missed some changes: the state is asked for
 // whenever it opens.
 const RECONNECT_MS = 1000;
+// While changes stream in (another tab's drag), a tab takes in the newest
+// state at most this often: redrawing the panel for every step in every tab
+// would slow the drag itself.
+const HEARD_EVERY_MS = 100;
+let heardState = null;
+let heardTimer = null;
+let heardAt = -Infinity;
+
+function heard(s) {
+  heardState = s;
+  if (heardTimer !== null) return;
+  heardTimer = setTimeout(() => {
+    heardTimer = null;
+    heardAt = performance.now();
+    const newest = heardState;
+    heardState = null;
+    take(newest, { heard: true });
+  }, Math.max(0, heardAt + HEARD_EVERY_MS - performance.now()));
+}
+
 export function listen() {
   const address = new URL(withToken('/api/events'), location.href);
   address.protocol = 'ws:';
@@ -104,7 +124,7 @@ export function listen() {
     } catch (error) {
       return;
     }
-    take(s, { heard: true });
+    heard(s);
   });
   socket.addEventListener('open', refreshState);
   socket.addEventListener('close', () => setTimeout(listen, RECONNECT_MS));
