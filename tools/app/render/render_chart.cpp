@@ -40,7 +40,8 @@ double niceStep(double span) {
 /// The settings the chart does not show on its axes: every float parameter
 /// of the module's block but the two thicknesses, by script name.
 std::vector<std::string> captionItems(IParamBlock2& block, const MapParamIds& ids, TimeValue t) {
-    std::vector<std::string> items{opticsText(block, readOptics(block, t))};
+    const OpticsOptions optics = readOptics(block, t);
+    std::vector<std::string> items{opticsText(block, optics)};
     const ParamBlockDesc2& desc = *block.GetDesc();
     for (int i = 0; i < desc.Count(); ++i) {
         const ParamDef* def = desc.FindParamDef(desc.IndextoID(i));
@@ -48,6 +49,9 @@ std::vector<std::string> captionItems(IParamBlock2& block, const MapParamIds& id
             def->ID == ids.thicknessMax) {
             continue;
         }
+        // On a metal base the inner index takes no part: the caption names
+        // only what the chart shows.
+        if (def->ID == ids.nInternal && optics.baseMetal != kBaseDielectric) continue;
         const std::string name = def->int_name.ToUTF8();
         standin::ScriptValue value;
         std::string error;
