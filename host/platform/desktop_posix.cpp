@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -60,6 +61,8 @@ void GuardStandardStreams() {
         }
     }
 }
+
+std::vector<int> StopSignals() { return {SIGINT, SIGTERM, SIGHUP, SIGQUIT}; }
 
 void MakeStandardOutputBinary() {}  // POSIX streams never translate
 

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 
@@ -29,6 +30,8 @@ std::string OpenInBrowser(const std::string& address) {
 // A closed standard stream on Windows has no descriptor that a later file
 // could take over: writes to it fail and are reported as they are.
 void GuardStandardStreams() {}
+
+std::vector<int> StopSignals() { return {SIGINT, SIGTERM, SIGBREAK}; }
 
 void MakeStandardOutputBinary() {
     std::fflush(stdout);

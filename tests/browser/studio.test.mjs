@@ -116,14 +116,24 @@ const swatchPixels = () => page.evaluate(() => {
   return Array.from(context.getImageData(0, 0, canvas.width, canvas.height).data);
 });
 
+/// Sets `on`'s window size and waits until the page has placed its pictures
+/// for it (at once on the resize, before the next frame).
+async function resize(on, width, height) {
+  await on.setViewportSize({ width, height });
+  await on.waitForFunction((size) => document.documentElement.dataset.placedFor
+    ?.startsWith(size + '@'), width + 'x' + height);
+}
+
 /// Waits until `on` has taken in every answer to what it asked and every
 /// drag is over: a response reaching the test is not yet one the page has read.
 const pageSettled = (on = page) => on.waitForFunction(() =>
   document.documentElement.dataset.unfinished === '0');
 
+/// Types `text` into edit `id` (null: takes what is typed there already) and
+/// presses Enter.
 async function typeInto(id, text, on = page) {
   const edit = on.locator(`.rollout[data-dialog="101"] [data-id="${id}"][data-kind="edit"]`);
-  await edit.fill(text);
+  if (text !== null) await edit.fill(text);
   const answer = on.waitForResponse((r) => r.url().includes('/api/panel'));
   await edit.press('Enter');
   const response = await answer;
@@ -181,6 +191,8 @@ test('the page shows every control of template 101 at its place, with its text',
     assert.equal(await page.getByText(c.text, { exact: true }).count() >= 1, true, c.text);
   }
   assert.equal(await page.getByRole('textbox', { name: 'Min:' }).count(), 1);
+  // Started on a file that is not there yet: not shown as a saved scene.
+  assert.match(await page.locator('#file-status').textContent(), /a new file, not saved yet/);
 });
 
 test('typing 5000 into "Min:" leaves the largest value the block allows', async () => {
@@ -255,6 +267,9 @@ test('a bad value shows an error and changes nothing', async () => {
   const shown = await control(id, 'edit').inputValue();
   assert.equal((await typeInto(id, 'bright')).status(), 400);
   await page.locator('#message', { hasText: /"bright" is not a number/ }).waitFor({ state: 'visible' });
+  // The message names the field as the panel labels it, not by its ID.
+  assert.match(await page.locator('#message').textContent(), /"Gamma"/);
+  assert.doesNotMatch(await page.locator('#message').textContent(), /control \d/);
   assert.equal(await control(id, 'edit').inputValue(), shown);
   assert.equal((await state()).revision, revision);
 });
@@ -408,7 +423,8 @@ test('stale swatches are never shown, and superseded ones are no errors', async 
 /// whose stream is down), so that it falls behind.
 async function secondTab({ deaf = false } = {}) {
   const tab = await browser.newPage({ viewport: { width: 1100, height: 760 } });
-  if (deaf) await tab.route('**/api/events**', (route) => route.abort());
+  // A push channel that never reaches the studio: it opens, and hears nothing.
+  if (deaf) await tab.routeWebSocket(/\/api\/events/, () => {});
   await tab.goto(studio.address);
   await tab.waitForSelector('.rollout[data-dialog="101"]');
   return tab;
@@ -454,6 +470,102 @@ test('a tab that edits a scene changed since it looked is told so and shows the 
     assert.equal(await valueOf(sat), satBefore);
   } finally {
     await tab.close();
+  }
+});
+
+test('twenty tabs all load, edit and follow each other', async () => {
+  // Each tab's push channel is a WebSocket: none of them holds one of the six
+  // connections the browser keeps to the studio, which a seventh tab's page
+  // and every tab's requests still get.
+  const tabs = [];
+  const hue = idOf('Hue Shift (±°):');
+  const selector = `.rollout[data-dialog="101"] [data-id="${hue}"][data-kind="edit"]`;
+  try {
+    for (let i = 0; i < 20; ++i) {
+      tabs.push(await browser.newPage({ viewport: { width: 900, height: 600 } }));
+    }
+    await Promise.all(tabs.map(async (tab) => {
+      await tab.goto(studio.address);
+      await tab.waitForSelector('.rollout[data-dialog="101"]');
+    }));
+    for (const [i, tab] of tabs.entries()) {
+      const value = String(i * 9 - 90);
+      assert.equal((await typeInto(hue, value, tab)).status(), 200, `tab ${i}`);
+      const shown = await fieldIn(tab, hue).inputValue();
+      await Promise.all([page, ...tabs].map((other) => other.waitForFunction(
+        ([s, v]) => document.querySelector(s).value === v, [selector, shown])));
+    }
+    // And every tab draws the pictures of the scene as it is.
+    const { revision } = await state();
+    await Promise.all(tabs.map((tab) => tab.waitForFunction((r) =>
+      document.getElementById('swatch').dataset.revision === String(r), revision)));
+  } finally {
+    await Promise.all(tabs.map((tab) => tab.close()));
+  }
+  await typeInto(hue, '120');
+});
+
+test('an edit begun before another tab\'s Open or Undo is refused, typed or dragged', async () => {
+  const tab = await secondTab();
+  try {
+    // Typed without Enter in one tab; another scene opened in the other.
+    nacrelle(['scene', 'new', '--force', 'other.nscene'], dir);
+    const sat = idOf('Saturation (±%):');
+    await fieldIn(tab, sat).fill('20');
+    page.once('dialog', (dialog) => dialog.accept());
+    await page.locator('#scene-file').fill('other.nscene');
+    const opened = page.waitForResponse((r) => r.url().includes('/api/scene/open'));
+    await page.locator('#open-scene').click();
+    assert.equal((await opened).status(), 200);
+    await tab.locator('#file-status', { hasText: 'other.nscene' }).waitFor();
+    const other = await valueOf(sat);
+    assert.equal((await typeInto(sat, null, tab)).status(), 409);
+    await tab.locator('#message', { hasText: /another scene was opened/ }).waitFor();
+    assert.equal(await valueOf(sat), other);
+    assert.equal(await fieldIn(tab, sat).inputValue(), await fieldIn(page, sat).inputValue());
+
+    // A drag in one tab, an Undo in the other: the drag goes no further.
+    const gamma = idOf('Gamma:');
+    const start = await valueOf(gamma);
+    const shownBefore = await fieldIn(page, gamma).inputValue();
+    const box = await (await spinnerOf(gamma)).boundingBox();
+    const [x, y] = [box.x + box.width / 2, box.y + box.height / 2];
+    await tab.bringToFront();
+    await tab.mouse.move(x, y);
+    await tab.mouse.down();
+    for (let dy = 2; dy <= 20; dy += 2) await tab.mouse.move(x, y - dy);
+    await page.waitForFunction(([s, v]) => document.querySelector(s).value !== v,
+      [`.rollout[data-dialog="101"] [data-id="${gamma}"][data-kind="edit"]`, shownBefore]);
+    // This tab has heard of the drag's last step (the Undo is meant for it).
+    for (let quiet = false; !quiet;) {
+      const { serial } = await state();
+      await page.waitForFunction((n) => document.documentElement.dataset.serial === String(n),
+        serial);
+      await page.waitForTimeout(150);
+      quiet = (await state()).serial === serial;
+    }
+    await page.bringToFront();
+    const undone = page.waitForResponse((r) => r.url().includes('/api/undo'));
+    await page.locator('#undo').click();
+    assert.equal((await undone).status(), 200);
+    await pageSettled();
+    const refused = tab.waitForResponse((r) => r.url().includes('/api/panel') && r.status() === 409);
+    for (let dy = 22; dy <= 60; dy += 2) await tab.mouse.move(x, y - dy);
+    await refused;
+    await tab.mouse.up();
+    await pageSettled(tab);
+    assert.equal(await valueOf(gamma), start);
+    await tab.locator('#message', { hasText: /a step was undone/ }).waitFor();
+  } finally {
+    await tab.close();
+  }
+  // Back to the scene the other tests edit, when it has been saved.
+  if (existsSync(join(dir, 'film.nscene'))) {
+    if ((await state()).unsaved) page.once('dialog', (dialog) => dialog.accept());
+    await page.locator('#scene-file').fill('film.nscene');
+    await page.locator('#open-scene').click();
+    await page.locator('#file-status', { hasText: /film\.nscene/ }).waitFor();
+    await pageSettled();
   }
 });
 
@@ -682,6 +794,9 @@ test('the tooltip shows the shortest text of the stored value; Alt steps a tenth
   await control(id, 'edit').focus();
   assert.equal(await pressFor('Alt+ArrowUp', '/api/panel'), 200);
   assert.ok(Math.abs((await valueOf(id)) - (0.45 + step / 10)) < 1e-6, String(await valueOf(id)));
+  // The field shows the tenth it stored, not the step it lies between.
+  assert.ok(Math.abs(Number(await control(id, 'edit').inputValue()) - (await valueOf(id))) < 1e-6,
+    await control(id, 'edit').inputValue());
   const answer = page.waitForResponse((r) => r.url().includes('/api/panel'));
   await control(id, 'edit').hover();
   await page.keyboard.down('Alt');
@@ -755,7 +870,7 @@ test('the icon is served: the default swatch, small, and no page load asks anyth
 });
 
 test('at 700 x 450 both pictures stay in view, and a message moves nothing', async () => {
-  await page.setViewportSize({ width: 700, height: 450 });
+  await resize(page, 700, 450);
   try {
     const inView = async (id) => {
       const box = await page.locator(id).boundingBox();
@@ -771,8 +886,63 @@ test('at 700 x 450 both pictures stay in view, and a message moves nothing', asy
     await page.locator('#message').waitFor();
     assert.deepEqual(await page.locator('#swatch').boundingBox(), before);
   } finally {
-    await page.setViewportSize({ width: 1100, height: 760 });
+    await resize(page, 1100, 760);
     await page.evaluate(() => window.scrollTo(0, 0));
+  }
+});
+
+test('from 700 to 2560 pixels, at pixel ratios 1 and 2: nothing cut or covered, pictures sharp', async () => {
+  const shots = process.env.NACRELLE_SHOTS;
+  for (const ratio of [1, 2]) {
+    const context = await browser.newContext({ deviceScaleFactor: ratio });
+    const tab = await context.newPage();
+    try {
+      for (const [width, height] of [[700, 600], [1100, 760], [1280, 800], [1920, 1080],
+        [2560, 1440]]) {
+        if (tab.url() === 'about:blank') {
+          await tab.setViewportSize({ width, height });
+          await tab.goto(studio.address);
+          await tab.waitForSelector('.rollout[data-dialog="101"]');
+        }
+        await resize(tab, width, height);
+        const at = `${width} px at ratio ${ratio}`;
+        const { revision } = await state();
+        await tab.waitForFunction(({ r, ratio: dpr }) => ['swatch', 'chart'].every((id) => {
+          const canvas = document.getElementById(id);
+          const box = canvas.getBoundingClientRect();
+          return canvas.dataset.revision === String(r) && !canvas.dataset.draft &&
+            canvas.width === Math.round(box.width * dpr) && canvas.height === Math.round(box.height * dpr);
+        }), { r: revision, ratio }, { timeout: 30000 }).catch((error) => {
+          throw new Error(`pictures at ${at}: ${error.message}`);
+        });
+        // The header: the buttons on one row, the status whole beneath them.
+        const row = async (id) => (await tab.locator(id).boundingBox()).y;
+        assert.equal(await row('#new-scene'), await row('#reset-all'), at);
+        const notes = await tab.locator('#file-notes').boundingBox();
+        const status = await tab.locator('#file-status').boundingBox();
+        assert.ok(notes.x + notes.width <= status.x + status.width + 1, at);
+        // The pictures in the window, and the space used.
+        for (const id of ['#swatch', '#chart']) {
+          const box = await tab.locator(id).boundingBox();
+          assert.ok(box.x >= 0 && box.x + box.width <= width && box.y + box.height <= height,
+            `${id} ${at} ${JSON.stringify(box)}`);
+        }
+        const chart = await tab.locator('#chart').boundingBox();
+        const editor = await tab.locator('#editor').boundingBox();
+        assert.ok(chart.x + chart.width >= width - (width - editor.width) * 0.25, `space used ${at}`);
+        if (shots && ratio === 1 && [700, 1280, 1920].includes(width)) {
+          await tab.screenshot({ path: join(shots, `studio-${width}.png`) });
+        }
+      }
+      // A bar over the foot of the window covers none of the last controls.
+      await tab.evaluate(() => { document.getElementById('conflict').hidden = false; });
+      await tab.evaluate(() => window.scrollTo(0, document.body.scrollHeight));
+      const bar = await tab.locator('#conflict').boundingBox();
+      const last = await tab.locator('#panels .rollout').last().boundingBox();
+      assert.ok(last.y + last.height <= bar.y, `${JSON.stringify(last)} ${JSON.stringify(bar)}`);
+    } finally {
+      await context.close();
+    }
   }
 });
 
@@ -788,7 +958,7 @@ test('after New, Ctrl+S asks for a name and leaves the scene open before as it w
 });
 
 test('at 700 pixels the pictures stay in view and still; every control has a name', async () => {
-  await page.setViewportSize({ width: 700, height: 600 });
+  await resize(page, 700, 600);
   try {
     const inView = async () => {
       const box = await page.locator('#swatch').boundingBox();
@@ -816,8 +986,23 @@ test('at 700 pixels the pictures stay in view and still; every control has a nam
       !(e.getAttribute('aria-label') || e.textContent.trim() || e.labels?.length)).length);
     assert.equal(unnamed, 0);
   } finally {
-    await page.setViewportSize({ width: 1100, height: 760 });
+    await resize(page, 1100, 760);
   }
+});
+
+test('a mistyped PNG path leaves the chooser on its kind, with the path as typed', async () => {
+  const box = page.getByRole('checkbox', { name: 'Use thickness map' });
+  if (!(await box.isChecked())) await box.click();
+  await page.waitForFunction(() => !document.getElementById('thickness-kind').disabled);
+  await page.locator('#thickness-kind').selectOption('bitmap');
+  await page.locator('#thickness-file').fill('no-such-map.png');
+  const answer = page.waitForResponse((r) => r.url().includes('/api/thickness-map'));
+  await page.locator('#thickness-apply').click();
+  assert.equal((await answer).status(), 400);
+  await pageSettled();
+  assert.equal(await page.locator('#thickness-kind').inputValue(), 'bitmap');
+  assert.equal(await page.locator('#thickness-file').isVisible(), true);
+  assert.equal(await page.locator('#thickness-file').inputValue(), 'no-such-map.png');
 });
 
 test('--open hands the browser a page only the user may read, never the token; gone at the end',
@@ -840,17 +1025,58 @@ test('--open hands the browser a page only the user may read, never the token; g
       assert.equal(statSync(argument).mode & 0o077, 0);
       assert.equal(statSync(dirname(argument)).mode & 0o077, 0);
       assert.ok(readFileSync(argument, 'utf8').includes(opened.address));
-      // The page sends the browser on to the studio.
+      // The page sends the browser on to the studio, and goes once it has.
       const tab = await browser.newPage();
       await tab.goto('file://' + argument);
       await tab.waitForURL(opened.address);
       await tab.waitForSelector('.rollout[data-dialog="101"]');
       await tab.close();
-      assert.equal((await stopStudio(opened)).code, 0);
       assert.equal(existsSync(argument), false);
       assert.equal(existsSync(dirname(argument)), false);
+      assert.equal((await stopStudio(opened)).code, 0);
     } finally {
       opened.child.kill('SIGKILL');
+    }
+  });
+
+test('a launcher no browser came for goes on SIGHUP and SIGQUIT, and after kill -9 at the next start',
+  { skip: runner ? 'the Windows program opens through ShellExecuteW' : false }, async () => {
+    // A temporary folder of the test's own, and an opener that notes what
+    // it was asked to open and opens nothing.
+    const temporary = join(dir, 'tmp');
+    const bin = join(dir, 'bin-silent');
+    mkdirSync(temporary, { recursive: true });
+    mkdirSync(bin, { recursive: true });
+    const noted = join(dir, 'opened-silently.txt');
+    writeFileSync(join(bin, 'xdg-open'), `#!/bin/sh\nprintf '%s\\n' "$@" > '${noted}'\n`);
+    chmodSync(join(bin, 'xdg-open'), 0o755);
+    const env = { ...process.env, PATH: bin + ':' + process.env.PATH, TMPDIR: temporary };
+    const launch = async () => {
+      rmSync(noted, { force: true });
+      const started = await startStudio(dir, ['--open'], env);
+      for (let i = 0; i < 200 && !existsSync(noted); ++i) await new Promise((r) => setTimeout(r, 25));
+      const launcher = readFileSync(noted, 'utf8').trim();
+      assert.ok(existsSync(launcher), launcher);
+      return { started, launcher };
+    };
+    const ended = (child, signal) => new Promise((resolvePromise) => {
+      child.removeAllListeners('exit');
+      child.on('exit', (code, how) => resolvePromise({ code, how }));
+      child.kill(signal);
+    });
+    for (const signal of ['SIGHUP', 'SIGQUIT']) {
+      const { started, launcher } = await launch();
+      assert.deepEqual(await ended(started.child, signal), { code: 0, how: null }, signal);
+      assert.equal(existsSync(dirname(launcher)), false, signal);
+    }
+    const { started, launcher } = await launch();
+    await ended(started.child, 'SIGKILL');
+    assert.ok(existsSync(launcher));
+    const next = await startStudio(dir, [], env);
+    try {
+      assert.equal(existsSync(dirname(launcher)), false);
+    } finally {
+      await stopStudio(next);
     }
   });
 

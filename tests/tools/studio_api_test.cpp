@@ -198,6 +198,11 @@ TEST_F(StudioApiTest, BadRequestsGetClearErrorsAndChangeNothing) {
         {"POST", "/api/preset", R"({"name":"glass"})", 404, "unknown preset"},
         {"POST", "/api/reset", R"({"id":4242})", 404, "no control 4242"},
         {"POST", "/api/panel", R"({"id":1496,"action":"spin","steps":1,"gesture":-3})", 400, "gesture"},
+        {"POST", "/api/scene/save", R"({"file":".nscene"})", 400, "needs a name before"},
+        {"POST", "/api/scene/save", R"({"file":"lpt1.txt.nscene"})", 400, "for a device"},
+        {"POST", "/api/scene/save", R"({"file":"COM\u00b9.nscene"})", 400, "for a device"},
+        {"POST", "/api/scene/save", R"({"file":"Aux .nscene"})", 400, "for a device"},
+        {"POST", "/api/scene/save", R"({"file":"x.nscene:s.nscene"})", 400, "colon"},
         {"DELETE", "/api/state", "", 405, "DELETE"},
         {"GET", "/etc/passwd", "", 404, "nothing at"},
     };
@@ -419,6 +424,97 @@ TEST_F(StudioApiTest, EveryTabHearsEachChangeAndAChangeForAnOlderRevisionIsRefus
     state_->onChange(nullptr);
 }
 
+// An edit belongs to the document it began in: after a New, Open, Reload,
+// Undo or Redo (in any tab) it is stale, and so is the rest of a drag.
+TEST_F(StudioApiTest, AnEditBegunBeforeANewOpenReloadUndoOrRedoIsRefused) {
+    const std::filesystem::path scene = dir_ / "begun.nscene";
+    session_->saveScene(scene);
+    reopen(scene.string());
+    const auto post = [&](const char* path, const std::string& body = "{}") {
+        return api_->handle(request("POST", path, body));
+    };
+    const auto document = [&] { return std::to_string(stateNow()["document"].get<std::uint64_t>()); };
+    const std::string open = R"({"file":")" + scene.generic_string() + R"("})";
+    struct Case {
+        const char* path;
+        std::string body;
+        const char* why;
+    };
+    const std::vector<Case> cases = {
+        {"/api/scene/open", open, "another scene was opened"},
+        {"/api/scene/reload", "{}", "read again"},
+        {"/api/undo", "{}", "undone"},
+        {"/api/redo", "{}", "redone"},
+        {"/api/scene/new", "{}", "new scene"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(post("/api/panel", R"({"id":1502,"action":"type","text":"7"})").status, 200);
+        if (std::string(c.path) == "/api/redo") {
+            ASSERT_EQ(post("/api/undo").status, 200);
+        }
+        const std::string began = document();
+        ASSERT_EQ(post(c.path, c.body).status, 200) << c.path;
+        const ApiResponse stale = post(
+            "/api/panel", R"({"id":1490,"action":"type","text":"350","document":)" + began + "}");
+        EXPECT_EQ(stale.status, 409) << c.path;
+        EXPECT_NE(stale.body.find(c.why), std::string::npos) << stale.body;
+        EXPECT_EQ(post("/api/panel", R"({"id":1490,"action":"type","text":"350","document":)" +
+                                         document() + "}")
+                      .status,
+                  200)
+            << c.path;
+    }
+    // A drag goes on no further than an undo of another tab's.
+    const std::string drag = R"({"id":1496,"action":"spin","steps":2,"gesture":99})";
+    ASSERT_EQ(post("/api/panel", drag).status, 200);
+    ASSERT_EQ(post("/api/undo").status, 200);
+    const nlohmann::json undone = stateNow();
+    EXPECT_EQ(post("/api/panel", drag).status, 409);
+    EXPECT_EQ(stateNow()["rollouts"], undone["rollouts"]);
+}
+
+// A value typed again is no step; a number past a double is clamped to the
+// range as one past the range is.
+TEST_F(StudioApiTest, AValueTypedAgainIsNoStepAndNumbersPastADoubleAreClampedToo) {
+    const auto type = [&](int id, const std::string& text) {
+        const nlohmann::json body = {{"id", id}, {"action", "type"}, {"text", text}};
+        return api_->handle(request("POST", "/api/panel", body.dump()));
+    };
+    ASSERT_EQ(type(1502, "45").status, 200);
+    const nlohmann::json typed = stateNow();
+    ASSERT_EQ(type(1502, "45.0").status, 200);
+    const nlohmann::json again = stateNow();
+    EXPECT_EQ(again["undoSteps"], typed["undoSteps"]);
+    EXPECT_EQ(again["revision"], typed["revision"]);
+
+    const nlohmann::json hue = control(typed, 1502, "edit");
+    const double low = hue["range"][0], high = hue["range"][1];
+    for (const auto& [text, expected] : {std::pair<std::string, double>{"1e38", high},
+                                         {"1e400", high},
+                                         {"-1e400", low},
+                                         {" +1e999 ", high}}) {
+        const ApiResponse answer = type(1502, text);
+        EXPECT_EQ(answer.status, 200) << text << " " << answer.body;
+        EXPECT_EQ(control(stateNow(), 1502, "edit")["value"].get<double>(), expected) << text;
+    }
+    ASSERT_EQ(type(1502, "1e-400").status, 200);
+    EXPECT_EQ(control(stateNow(), 1502, "edit")["value"].get<double>(), std::clamp(0.0, low, high));
+}
+
+// Save As with a bare name writes beside the open scene, wherever the
+// studio was started.
+TEST_F(StudioApiTest, ABareNameIsSavedBesideTheOpenScene) {
+    std::filesystem::create_directories(dir_ / "scenes");
+    const std::filesystem::path scene = dir_ / "scenes" / "open.nscene";
+    session_->saveScene(scene);
+    reopen(scene.string());
+    const ApiResponse saved =
+        api_->handle(request("POST", "/api/scene/save", R"({"file":"beside.nscene"})"));
+    ASSERT_EQ(saved.status, 200) << saved.body;
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "scenes" / "beside.nscene"));
+    EXPECT_FALSE(std::filesystem::exists("beside.nscene"));
+}
+
 TEST_F(StudioApiTest, APictureAskedForWhileASaveChangesNothingIsDrawnNotRefused) {
     // A large swatch takes long enough that saves come while it renders.
     options_.swatchSize = 384;
@@ -600,6 +696,42 @@ TEST_F(StudioApiTest, SceneSetAndTheStudioSavingOneFileLoseNoEdit) {
     const nlohmann::json sat = nlohmann::json::parse(shown.out)["map"]["parameters"]["sat"];
     EXPECT_EQ(sat.value("keys", nlohmann::json::array()).size(), std::size_t{kRuns})
         << "edits of `scene set` were lost";
+}
+
+// The quick sequence, with no pause between its steps: a preset, `scene set`
+// on the open file, a save (refused: changed on disk), the preset again, the
+// same `scene set`, a save again. The second save is refused too, each time,
+// and the file keeps the edit of `scene set`.
+TEST_F(StudioApiTest, AQuickSequenceOfPresetsSceneSetsAndSavesLosesNoEdit) {
+    constexpr int kRuns = 100;
+    const std::filesystem::path scene = dir_ / "quick.nscene";
+    session_->saveScene(scene);
+    reopen(scene.string());
+    const auto post = [&](const char* path, const std::string& body) {
+        return api_->handle(request("POST", path, body)).status;
+    };
+    const auto sceneSet = [&](int value) {
+        return testing::runProgram(testing::programPath(),
+                                   {"scene", "set", scene.string(), "--set", "sat=" + std::to_string(value)},
+                                   dir_, {{"NACRELLE_PLUGIN", testing::modulePath().string()}});
+    };
+    int lost = 0;
+    for (int run = 0; run < kRuns; ++run) {
+        const int sat = run % 50 + 1;
+        ASSERT_EQ(post("/api/scene/reload", "{}"), 200);
+        for (int round = 0; round < 2; ++round) {
+            ASSERT_EQ(post("/api/preset", R"({"name":"soap-bubble"})"), 200);
+            const testing::RunResult set = sceneSet(sat);
+            ASSERT_EQ(set.exitCode, 0) << testing::describe(set);
+            if (post("/api/scene/save", "{}") != 409) ++lost;
+        }
+        const testing::RunResult shown = testing::runProgram(
+            testing::programPath(), {"scene", "show", scene.string(), "--json"}, dir_,
+            {{"NACRELLE_PLUGIN", testing::modulePath().string()}});
+        ASSERT_EQ(shown.exitCode, 0) << testing::describe(shown);
+        if (nlohmann::json::parse(shown.out)["map"]["parameters"]["sat"]["value"] != sat) ++lost;
+    }
+    EXPECT_EQ(lost, 0);
 }
 
 // Any name the file system takes is saved, though the temporary file's name

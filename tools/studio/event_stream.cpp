@@ -1,6 +1,5 @@
 #include "studio/event_stream.h"
 
-#include <algorithm>
 #include <boost/asio/buffer.hpp>
 #include <boost/asio/write.hpp>
 #include <boost/beast/http/write.hpp>
@@ -47,9 +46,9 @@ void EventStream::start(Header header, std::string first) {
                              });
 }
 
-void EventStream::send(std::shared_ptr<const std::string> event) {
+void EventStream::send(const PushedState& state) {
     if (closed_) return;
-    pending_ = std::move(event);
+    pending_ = state.event;
     if (started_) writeNext();
 }
 
@@ -97,26 +96,6 @@ void EventStream::close() {
     beast::error_code ignored;
     stream_.socket().shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
     stream_.close();
-}
-
-void EventStreams::add(std::shared_ptr<EventStream> stream) {
-    std::erase_if(streams_, [](const std::shared_ptr<EventStream>& s) { return s->closed(); });
-    if (streams_.size() >= kMaxEventStreams) {
-        streams_.front()->close();
-        streams_.erase(streams_.begin());
-    }
-    streams_.push_back(std::move(stream));
-}
-
-void EventStreams::publish(const std::string& state) {
-    std::erase_if(streams_, [](const std::shared_ptr<EventStream>& s) { return s->closed(); });
-    const auto event = std::make_shared<const std::string>(serverSentEvent(state));
-    for (const std::shared_ptr<EventStream>& stream : streams_) stream->send(event);
-}
-
-void EventStreams::closeAll() {
-    for (const std::shared_ptr<EventStream>& stream : streams_) stream->close();
-    streams_.clear();
 }
 
 }  // namespace nacrelle::tools::studio

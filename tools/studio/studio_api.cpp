@@ -91,11 +91,13 @@ std::uint64_t gestureField(const nlohmann::json& body) {
     return value.get<std::uint64_t>();
 }
 
-/// The revision a change is meant for; none: whatever it is.
-std::optional<std::uint64_t> revisionField(const nlohmann::json& body) {
-    if (!body.contains("revision")) return std::nullopt;
-    const nlohmann::json& value = body["revision"];
-    if (!value.is_number_unsigned()) throw BadValue("\"revision\" must be a whole number");
+/// A whole number the request may give; none when it does not.
+std::optional<std::uint64_t> countField(const nlohmann::json& body, const char* name) {
+    if (!body.contains(name)) return std::nullopt;
+    const nlohmann::json& value = body[name];
+    if (!value.is_number_unsigned()) {
+        throw BadValue(std::string("\"") + name + "\" must be a whole number");
+    }
     return value.get<std::uint64_t>();
 }
 
@@ -110,9 +112,29 @@ std::uint64_t revisionOf(const ApiRequest& request) {
     return std::stoull(text);
 }
 
+/// Query parameter `name`, a whole number from `low` to `high`; `fallback`
+/// when the request does not give it.
+int sizeOf(const ApiRequest& request, const char* name, int low, int high, int fallback) {
+    const auto found = request.query.find(name);
+    if (found == request.query.end()) return fallback;
+    const std::string& text = found->second;
+    if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos ||
+        std::stoi(text) < low || std::stoi(text) > high) {
+        throw BadValue(std::string(name) + " \"" + text + "\" must be a whole number from " +
+                       std::to_string(low) + " to " + std::to_string(high));
+    }
+    return std::stoi(text);
+}
+
 ApiResponse picture(StudioState& state, Picture which, PictureFormat format,
                     const ApiRequest& request) {
-    std::optional<std::vector<std::uint8_t>> bytes = state.render(which, revisionOf(request), format);
+    // The size the page shows it at, in the screen's pixels.
+    PictureSize size;
+    size.width = sizeOf(request, "width", 16, 4096, 0);
+    size.height = sizeOf(request, "height", 16, 4096, 0);
+    size.scale = sizeOf(request, "scale", 1, 4, 1);
+    std::optional<std::vector<std::uint8_t>> bytes =
+        state.render(which, revisionOf(request), format, size);
     ApiResponse response;
     // Superseded: no picture, and no error either; the page asks for the
     // newer revision's.
@@ -157,9 +179,10 @@ std::optional<ApiResponse> routeGet(StudioState& state, const ApiRequest& reques
 std::optional<ApiResponse> routePost(StudioState& state, const ApiRequest& request) {
     const std::string& path = request.path;
     const nlohmann::json body = bodyObject(request);
-    const std::optional<std::uint64_t> revision = revisionField(body);
+    const StudioState::Expected expected{countField(body, "revision"),
+                                         countField(body, "document")};
     const auto at = [&](const std::function<nlohmann::json()>& change, bool keepsPictures = false) {
-        return jsonResponse(200, state.atRevision(revision, change, keepsPictures));
+        return jsonResponse(200, state.atRevision(expected, change, keepsPictures));
     };
     if (path == "/api/panel") {
         const int panel = integerField(body, "panel", 0);
@@ -299,15 +322,19 @@ ApiResponse StudioApi::route(const ApiRequest& request) const {
     const bool get = request.method == "GET";
     const bool post = request.method == "POST";
     if (path == "/" && get) {
+        if (pageOpened_) pageOpened_();
         ApiResponse response;
         response.contentType = "text/html; charset=utf-8";
         response.body = std::string(kStudioPage);
         // Everything the page needs is in it or on this server, and it
-        // talks only to this server.
+        // talks only to this server (its WebSocket named outright: not every
+        // browser counts ws: as the page's own scheme).
+        const std::string port = std::to_string(port_);
         response.headers.emplace_back(
             "Content-Security-Policy",
             "default-src 'none'; script-src 'self'; style-src 'unsafe-inline'; "
-            "img-src 'self'; connect-src 'self'; base-uri 'none'; form-action 'none'");
+            "img-src 'self'; connect-src 'self' ws://127.0.0.1:" + port + " ws://localhost:" +
+                port + "; base-uri 'none'; form-action 'none'");
         return response;
     }
     if (path == "/favicon.ico" && get) {

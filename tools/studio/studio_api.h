@@ -11,8 +11,10 @@
 //                              request answered without the token
 //   GET  /api/state            everything the page shows (JSON)
 //   GET  /api/presets          the presets with their values and sources (JSON)
-//   GET  /api/events           server-sent events: "data: " describe() after every change,
-//                              whichever tab made it
+//   GET  /api/events           describe() after every change, whichever tab made it: as
+//                              a WebSocket's text messages when the request asks for one
+//                              (the server answers the upgrade), else as server-sent
+//                              events ("data: ...")
 //   POST /api/panel            {"panel", "id", "action": type|spin|click|select|press, "text",
 //                               "steps", "item" (of a drop-down list, from 0), "gesture" (the
 //                               steps of one drag share it: one undo step)}
@@ -24,14 +26,21 @@
 //   POST /api/scene/open       {"file"}
 //   POST /api/scene/reload     {} (the open file again, dropping the changes)
 //   POST /api/scene/save       {"file" (empty: the open file), "replace", "anyway"}
-// Every POST may say "revision": the revision its tab shows; a change
-// meant for another revision than the current one is refused (409,
-// conflict "stale", with "state": the scene as it is now).
+// Every POST may say "revision": the revision its tab shows, and
+// "document": the document (of /api/state) its edit began in; a change meant
+// for another revision than the current one, or an edit begun before a New,
+// Open, Reload, Undo or Redo, is refused (409, conflict "stale", with
+// "state": the scene as it is now). The steps of one drag never go on past
+// one of those.
 //   GET  /api/swatch.png?revision=N, /api/chart.png?revision=N
 //   GET  /api/swatch.rgba?revision=N, /api/chart.rgba?revision=N: the same
 //        pixels bare, 8-bit RGBA rows, at the sizes /api/state gives
 //   GET  /api/swatch-draft.rgba?revision=N: the swatch at half its size, for
 //        a drag in progress
+//   Each picture may say the size the page shows it at, in the screen's
+//   pixels: &width=W (a square's side; 16 to 4096), &height=H (the chart's),
+//   &scale=S (the screen's pixels to the page's, 1 to 4: the chart's text
+//   and lines grow by it)
 //
 // Refusals are 4xx answers with {"error": message}: 400 for a bad value or
 // work that could not be done, 403 refused, 404 not found, 409 a conflict,
@@ -41,6 +50,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -80,6 +90,10 @@ public:
     /// Answers one request; never throws.
     ApiResponse handle(const ApiRequest& request) const;
 
+    /// Called, from any thread, whenever the page itself is served (a
+    /// browser has followed the address); set before serving.
+    void onPageOpened(std::function<void()> listener) { pageOpened_ = std::move(listener); }
+
     const std::string& token() const { return token_; }
     /// The address to print and open: http://127.0.0.1:PORT/?token=TOKEN.
     std::string address() const;
@@ -92,6 +106,7 @@ private:
     StudioState& state_;
     std::string token_;
     int port_;
+    std::function<void()> pageOpened_;
 };
 
 /// 128 random bits as 32 hex digits.

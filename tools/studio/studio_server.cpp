@@ -10,15 +10,19 @@
 #include <boost/asio/thread_pool.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
+#include <boost/beast/websocket/rfc6455.hpp>
 #include <cctype>
 #include <csignal>
 #include <exception>
 #include <optional>
 #include <vector>
 
+#include "platform/desktop.h"
 #include "platform/exclusive_port.h"
 #include "common/errors.h"
+#include "studio/event_socket.h"
 #include "studio/event_stream.h"
+#include "studio/push_channel.h"
 #include "studio/request_target.h"
 
 namespace nacrelle::tools::studio {
@@ -110,8 +114,9 @@ public:
 private:
     void onRequest(beast::error_code error);
     void write(const ApiResponse& answer, bool keepAlive);
-    /// Hands the connection over to the server's event streams.
-    void streamEvents(const ApiResponse& answer);
+    /// Hands the connection over to the server's push channels: as a
+    /// WebSocket when `upgrade` asks for one, else as an event stream.
+    void streamEvents(const ApiResponse& answer, const std::optional<Request>& upgrade);
     void lingerAndClose();
     void drain();
 
@@ -132,6 +137,7 @@ public:
     ~HttpServer();
 
     const StudioApi& api() const { return *api_; }
+    void onPageOpened(std::function<void()> listener) { api_->onPageOpened(std::move(listener)); }
     int port() const { return port_; }
     /// Serves until stopped, then ends every connection (see finish()).
     bool run();
@@ -143,7 +149,7 @@ public:
     // For the connections, on the I/O thread.
     asio::io_context& io() { return io_; }
     asio::thread_pool& answerers() { return answerers_; }
-    EventStreams& events() { return events_; }
+    PushChannels& events() { return events_; }
     bool stopping() const { return stopping_; }
 
 private:
@@ -162,7 +168,7 @@ private:
     asio::steady_timer stopDeadline_{io_};
     asio::signal_set interrupts_{io_};
     std::vector<std::weak_ptr<Connection>> connections_;
-    EventStreams events_;
+    PushChannels events_;
     StudioState& state_;
     bool stopping_ = false;
     bool finishing_ = false;
@@ -215,17 +221,22 @@ void Connection::onRequest(beast::error_code error) {
         parseRequestTarget(std::string_view(rawTarget.data(), rawTarget.size()));
     if (!target) return write(refusal(400, "the request's address has a broken %-escape"), false);
 
+    // A tab's push channel as a WebSocket, once the API has let it in.
+    std::optional<Request> upgrade;
+    if (beast::websocket::is_upgrade(request)) upgrade = request;
     answering_ = true;
     asio::post(server_.answerers(), [self = shared_from_this(), keepAlive = request.keep_alive(),
+                                     upgrade = std::move(upgrade),
                                      apiRequest = toApiRequest(request, std::move(*target)),
                                      // run() goes on while an answer is worked out.
                                      work = asio::make_work_guard(server_.io())]() mutable {
         ApiResponse answer = self->server_.api().handle(apiRequest);
         // Still being answered until the answer is written.
-        asio::post(self->stream_.get_executor(), [self, keepAlive, answer = std::move(answer)] {
+        asio::post(self->stream_.get_executor(), [self, keepAlive, answer = std::move(answer),
+                                                  upgrade = std::move(upgrade)] {
             if (answer.eventStream && !self->server_.stopping()) {
                 self->answering_ = false;  // a stream writes on its own schedule
-                return self->streamEvents(answer);
+                return self->streamEvents(answer, upgrade);
             }
             self->write(answer, keepAlive && !self->server_.stopping());
         });
@@ -255,7 +266,12 @@ void Connection::write(const ApiResponse& answer, bool keepAlive) {
                       });
 }
 
-void Connection::streamEvents(const ApiResponse& answer) {
+void Connection::streamEvents(const ApiResponse& answer, const std::optional<Request>& upgrade) {
+    if (upgrade) {
+        const auto socket = std::make_shared<EventSocket>(std::move(stream_), kRequestDeadline);
+        server_.events().add(socket);
+        return socket->start(*upgrade);
+    }
     EventStream::Header header;
     header.version(version_);
     header.result(static_cast<unsigned>(answer.status));
@@ -395,8 +411,7 @@ void HttpServer::stopWhenIdle() {
 }
 
 void HttpServer::stopOnInterrupt() {
-    interrupts_.add(SIGINT);
-    interrupts_.add(SIGTERM);
+    for (const int signal : standin::StopSignals()) interrupts_.add(signal);
     interrupts_.async_wait([this](beast::error_code error, int) {
         if (!error) stop();
     });
@@ -455,6 +470,10 @@ StudioServer::StudioServer(StudioState& state, int port)
 StudioServer::~StudioServer() = default;
 
 const StudioApi& StudioServer::api() const { return impl_->api(); }
+
+void StudioServer::onPageOpened(std::function<void()> listener) {
+    impl_->onPageOpened(std::move(listener));
+}
 
 int StudioServer::port() const { return impl_->port(); }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 #include "studio/studio_api.h"
@@ -29,13 +30,15 @@ public:
     StudioServer& operator=(const StudioServer&) = delete;
 
     const StudioApi& api() const;
+    /// See StudioApi::onPageOpened; before run().
+    void onPageOpened(std::function<void()> listener);
     int port() const;
     /// Serves until stop(); false when the server could not run.
     bool run();
     /// Ends run() once the requests in progress are answered; from any thread.
     void stop();
-    /// From now on Ctrl-C and SIGTERM stop() the server, on POSIX systems
-    /// and Windows alike.
+    /// From now on Ctrl-C, SIGTERM and the platform's other ways of asking a
+    /// program to end (a closed terminal, ...) stop() the server.
     void stopOnInterrupt();
 
 private:

@@ -49,6 +49,7 @@ nlohmann::json StudioState::describeLocked() const {
     nlohmann::json state = document_->describe();
     const int draft = draftSwatchSize(sizes_.swatch);
     state["revision"] = revision_;
+    state["document"] = documentEdition_;
     state["serial"] = serial_;
     state["swatch"] = {sizes_.swatch, sizes_.swatch};
     state["draftSwatch"] = {draft, draft};
@@ -67,11 +68,17 @@ void StudioState::onChange(std::function<void(const std::string&)> listener) {
     listener_ = std::move(listener);
 }
 
-nlohmann::json StudioState::atRevision(std::optional<std::uint64_t> revision,
+nlohmann::json StudioState::atRevision(const Expected& expected,
                                        const std::function<nlohmann::json()>& change,
                                        bool keepsPictures) {
     ChangeScope scope(*this, !keepsPictures);
-    if (revision && *revision != revision_) {
+    if (expected.document && *expected.document != documentEdition_) {
+        throw Conflict(std::string("not done: ") + documentChange_ +
+                           " (in this tab or another) after this edit began; the tab now "
+                           "shows the scene as it is",
+                       "stale");
+    }
+    if (expected.revision && *expected.revision != revision_) {
         throw Conflict(
             "not done: the scene has changed in another tab or window since this one "
             "showed it; it now shows the scene as it is",
@@ -96,25 +103,41 @@ nlohmann::json StudioState::changedPictures() {
     return changed();
 }
 
+nlohmann::json StudioState::changedDocument(const char* what) {
+    ++documentEdition_;
+    documentChange_ = what;
+    return changedPictures();
+}
+
 nlohmann::json StudioState::panelInput(int panel, int id, const std::string& action,
                                        const std::string& text, int steps,
                                        std::uint64_t gesture, int item) {
     ChangeScope scope(*this);
+    if (gesture != 0 && gesture == lastGesture_ && lastGestureEdition_ != documentEdition_) {
+        throw Conflict(std::string("not done: ") + documentChange_ +
+                           " (in this tab or another) while this drag went on; the tab now "
+                           "shows the scene as it is",
+                       "stale");
+    }
+    if (gesture != 0 && gesture != lastGesture_) {
+        lastGesture_ = gesture;
+        lastGestureEdition_ = documentEdition_;
+    }
     const PanelInput input{action, text, steps, item};
-    document_->panelInput(panel, id, input, gesture);
-    return MapPanels::changesNothing(input) ? changed() : changedPictures();
+    // A value typed again changes nothing: no step, no new pictures.
+    return document_->panelInput(panel, id, input, gesture) ? changedPictures() : changed();
 }
 
 nlohmann::json StudioState::undo() {
     ChangeScope scope(*this);
     document_->undo();
-    return changedPictures();
+    return changedDocument("a step was undone");
 }
 
 nlohmann::json StudioState::redo() {
     ChangeScope scope(*this);
     document_->redo();
-    return changedPictures();
+    return changedDocument("a step was redone");
 }
 
 nlohmann::json StudioState::resetParameter(int panel, int id) {
@@ -151,19 +174,19 @@ nlohmann::json StudioState::setThicknessMap(const std::string& kind, const std::
 nlohmann::json StudioState::newScene() {
     ChangeScope scope(*this);
     document_->newScene();
-    return changedPictures();
+    return changedDocument("a new scene was begun");
 }
 
 nlohmann::json StudioState::openScene(const std::string& file) {
     ChangeScope scope(*this);
     document_->open(file);
-    return changedPictures();
+    return changedDocument("another scene was opened");
 }
 
 nlohmann::json StudioState::reloadScene() {
     ChangeScope scope(*this);
     document_->reload();
-    return changedPictures();
+    return changedDocument("the scene file was read again");
 }
 
 nlohmann::json StudioState::saveScene(const std::string& file, bool replace, bool anyway) {
@@ -174,16 +197,27 @@ nlohmann::json StudioState::saveScene(const std::string& file, bool replace, boo
 
 std::optional<std::vector<std::uint8_t>> StudioState::render(Picture picture,
                                                              std::uint64_t revision,
-                                                             PictureFormat format) {
+                                                             PictureFormat format,
+                                                             PictureSize size) {
+    PictureSizes sizes = sizes_;
+    if (size.width > 0) {
+        sizes.swatch = sizes.viewport = sizes.chartWidth = size.width;
+        sizes.chartHeight = size.height > 0 ? size.height : sizes_.chartHeight;
+        sizes.chartScale = size.scale;
+    }
+    const auto key = std::make_tuple(picture, sizes.swatch, sizes.chartHeight, sizes.chartScale);
     std::unique_lock<std::recursive_mutex> lock(mutex_);
     // No row is skipped unless a change waits, and that change cannot go
     // ahead before this render lets go: so a stop now means rows were lost.
     const auto stop = [this] { return waitingChanges_.load(std::memory_order_relaxed) > 0; };
     for (;;) {
         if (revision != revision_) return std::nullopt;
-        CachedPicture& cached = pictures_[picture];
+        // Pictures of older revisions are of no more use.
+        std::erase_if(pictures_,
+                      [this](const auto& entry) { return entry.second.revision != revision_; });
+        CachedPicture& cached = pictures_[key];
         if (cached.revision != revision_ || cached.pixels.empty()) {
-            const Image image = renderPicture(document_->map(), picture, sizes_, stop);
+            const Image image = renderPicture(document_->map(), picture, sizes, stop);
             if (stop()) {
                 // The change that stopped it goes first; one that leaves
                 // the picture as it was (a save) does not supersede it.

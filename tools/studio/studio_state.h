@@ -20,6 +20,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/render/pictures.h"
@@ -52,6 +53,15 @@ struct StudioOptions {
 /// the page draws without decoding.
 enum class PictureFormat { Png, Pixels };
 
+/// The size a page shows a picture at, in the screen's own pixels, so that
+/// it is drawn sharp; 0: the studio's own size. The swatch and the viewport
+/// are square (`width`); the draft swatch is half the swatch's size.
+struct PictureSize {
+    int width = 0;
+    int height = 0;
+    int scale = 1;  ///< the screen's pixels to the page's: the chart's text grows by it
+};
+
 class StudioState {
 public:
     /// Edits a map in `session`'s scene (which it replaces as files are
@@ -63,6 +73,8 @@ public:
     StudioState& operator=(const StudioState&) = delete;
 
     /// Everything the page shows: revision (of what the pictures show),
+    /// document (changes with every New, Open, Reload, Undo and Redo: an edit
+    /// begun in another is stale),
     /// serial (of the changes: a save that changes nothing on screen
     /// counts too), file (readably: bytes that are
     /// not UTF-8 show as U+FFFD), unsaved flag, whether the file changed on
@@ -81,13 +93,22 @@ public:
     /// tab hears of every change through it.
     void onChange(std::function<void(const std::string&)> listener);
 
-    /// Runs `change` (one of the changes below) when the scene is still at
-    /// `revision` (none: whatever it is), else refuses with a Conflict of
-    /// kind "stale": the change was meant for a scene that another tab has
-    /// changed.
+    /// What a change expects of the scene; none: whatever it is.
+    struct Expected {
+        /// The revision its tab shows.
+        std::optional<std::uint64_t> revision;
+        /// The document ("document" of describe()) its edit began in: a
+        /// value typed from its first key, a drag from its press.
+        std::optional<std::uint64_t> document;
+    };
+
+    /// Runs `change` (one of the changes below) when the scene is still as
+    /// `expected`, else refuses with a Conflict of kind "stale": the change
+    /// was meant for a scene that another tab has changed, or its edit began
+    /// before a New, Open, Reload, Undo or Redo (the Conflict says which).
     /// `keepsPictures`: the change leaves the pictures as they are (a save),
     /// so a render in progress is waited for rather than stopped.
-    nlohmann::json atRevision(std::optional<std::uint64_t> revision,
+    nlohmann::json atRevision(const Expected& expected,
                               const std::function<nlohmann::json()>& change,
                               bool keepsPictures = false);
 
@@ -131,7 +152,8 @@ public:
     /// The picture as of `revision`; nothing when a newer change has
     /// superseded that revision (before or during the render).
     std::optional<std::vector<std::uint8_t>> render(Picture picture, std::uint64_t revision,
-                                                    PictureFormat format = PictureFormat::Png);
+                                                    PictureFormat format = PictureFormat::Png,
+                                                    PictureSize size = {});
 
 private:
     class ChangeScope;
@@ -147,6 +169,9 @@ private:
     nlohmann::json changed();
     /// A change that the pictures show: a new revision.
     nlohmann::json changedPictures();
+    /// A change that makes the edits begun before it stale; `what` says
+    /// what it was, for their refusal ("another scene was opened").
+    nlohmann::json changedDocument(const char* what);
 
     PictureSizes sizes_;
     // Recursive: atRevision() holds it around the change it runs.
@@ -158,9 +183,16 @@ private:
     std::unique_ptr<Document> document_;
     std::uint64_t revision_ = 1;
     std::uint64_t serial_ = 0;  ///< changes made so far
+    std::uint64_t documentEdition_ = 1;
+    const char* documentChange_ = "";  ///< what made documentEdition_
+    /// The last drag, and the document it began in: it never goes on in
+    /// another.
+    std::uint64_t lastGesture_ = 0;
+    std::uint64_t lastGestureEdition_ = 0;
     std::function<void(const std::string&)> listener_;
     std::vector<std::string> opened_;
-    std::map<Picture, CachedPicture> pictures_;
+    // By picture and size: tabs may show one at different sizes.
+    std::map<std::tuple<Picture, int, int, int>, CachedPicture> pictures_;
 };
 
 }  // namespace nacrelle::tools::studio

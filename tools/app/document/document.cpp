@@ -56,13 +56,39 @@ bool isSceneFile(const std::vector<std::uint8_t>& bytes) {
            std::memcmp(bytes.data(), standin::kSceneMagic, sizeof standin::kSceneMagic) == 0;
 }
 
+/// Why Windows cannot take `name` (lower case) as a file's name, or "": it
+/// keeps some names for devices, whatever follows them after a dot, and a
+/// colon names a stream of a file. Refused on every system, so that a scene
+/// saved on one opens on the other.
+std::string windowsNameProblem(const std::string& name) {
+    if (name.find(':') != std::string::npos) {
+        return "\"" + name + "\" holds a colon, which on Windows names a stream inside a file";
+    }
+    std::string stem = name.substr(0, name.find('.'));
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+    static const char* const kDevices[] = {"con", "prn", "aux", "nul", "conin$", "conout$"};
+    bool device = std::find(std::begin(kDevices), std::end(kDevices), stem) != std::end(kDevices);
+    if ((stem.rfind("com", 0) == 0 || stem.rfind("lpt", 0) == 0) && stem.size() > 3) {
+        // COM1 to COM9 and LPT1 to LPT9, and with the superscript digits 1, 2, 3.
+        const std::string digit = stem.substr(3);
+        device = device || (digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9') ||
+                 digit == "\u00b9" || digit == "\u00b2" || digit == "\u00b3";
+    }
+    if (!device) return {};
+    return "\"" + name + "\" is a name Windows keeps for a device; choose another";
+}
+
 /// Why `path` may not name a new scene file, or "": new scene files are
 /// named as such, as images are named .png.
 std::string newSceneNameProblem(const std::filesystem::path& path) {
-    std::string extension = standin::PathToUtf8(path.extension());
-    std::transform(extension.begin(), extension.end(), extension.begin(),
+    std::string name = standin::PathToUtf8(path.filename());
+    std::transform(name.begin(), name.end(), name.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (extension == ".nscene") return {};
+    if (name == ".nscene") return "a scene file needs a name before .nscene";
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0 && name.substr(dot) == ".nscene") {
+        return windowsNameProblem(name);
+    }
     return quoted(path) + " does not exist, and a new scene file's name ends in .nscene";
 }
 
@@ -104,6 +130,7 @@ nlohmann::json Document::describe() const {
     }
     return {{"thicknessMapKinds", thicknessMapKinds()},
             {"file", file_.empty() ? std::string() : shownName(file_)},
+            {"newFile", !file_.empty() && read_.kind == FileState::Kind::Absent},
             {"unsaved", unsaved()},
             {"undoSteps", history_.undoSteps()},
             {"redoSteps", history_.redoSteps()},
@@ -113,15 +140,15 @@ nlohmann::json Document::describe() const {
             {"thicknessMap", thickness}};
 }
 
-void Document::panelInput(int panel, int id, const PanelInput& input, std::uint64_t gesture) {
+bool Document::panelInput(int panel, int id, const PanelInput& input, std::uint64_t gesture) {
     if (MapPanels::changesNothing(input)) {
         panels_.input(panel, id, input);
-        return;
+        return false;
     }
-    recordEdit(gesture, [&] { panels_.input(panel, id, input); });
+    return recordEdit(gesture, [&] { panels_.input(panel, id, input); });
 }
 
-void Document::recordEdit(std::uint64_t gesture, const std::function<void()>& edit) {
+bool Document::recordEdit(std::uint64_t gesture, const std::function<void()>& edit) {
     // The next step of the same drag adds to the step that the drag began.
     const bool newStep = gesture == 0 || gesture != lastGesture_;
     std::optional<HistoryState> before;
@@ -129,9 +156,14 @@ void Document::recordEdit(std::uint64_t gesture, const std::function<void()>& ed
     edit();
     // The further moves of a drag need nothing kept: the history takes the
     // scene as it is when the next step comes.
-    if (before) history_.record(*before, snapshot().scene);
+    if (before) {
+        std::vector<std::uint8_t> after = snapshot().scene;
+        if (after == before->scene) return false;
+        history_.record(*before, std::move(after));
+    }
     lastGesture_ = gesture;
     version_ = ++versions_;
+    return true;
 }
 
 HistoryState Document::snapshot() {
@@ -395,7 +427,12 @@ void Document::save(const std::string& file, bool replace, bool anyway) {
     // open file (another path to it, a link, a case the file system ignores)
     // means it too, and gets the same checks.
     const bool named = !file.empty() && (file_.empty() || file != shownName(file_));
-    const std::filesystem::path chosen = named ? checkedPath(file, "scene") : file_;
+    std::filesystem::path chosen = named ? checkedPath(file, "scene") : file_;
+    // A name without a folder goes beside the open scene, where a file
+    // dialog would open, not where the studio was started.
+    if (named && fileRoot_.empty() && chosen.is_relative() && !file_.empty()) {
+        chosen = file_.parent_path() / chosen;
+    }
     const bool openFile = !named || isOpenFile(chosen);
     const std::filesystem::path target = openFile ? file_ : chosen;
     if (const std::string tooLong = standin::NameLengthRefusal(target); !tooLong.empty()) {

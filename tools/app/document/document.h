@@ -42,7 +42,8 @@ public:
     /// The open file; empty for a scene never saved.
     const std::filesystem::path& file() const { return file_; }
     /// What the page shows: the file (readably: bytes that are not UTF-8
-    /// show as U+FFFD), the unsaved flag, whether the file changed on disk
+    /// show as U+FFFD), whether it is yet to be written (newFile), the
+    /// unsaved flag, whether the file changed on disk
     /// or was deleted, the steps to undo and redo, the panels' rollouts,
     /// the thickness map and the kinds of thickness map on offer.
     nlohmann::json describe() const;
@@ -51,7 +52,9 @@ public:
     // one `gesture` (a drag: any number but 0) make one step together. A
     // refused edit throws one of common/errors.h and leaves the scene as it
     // was.
-    void panelInput(int panel, int id, const PanelInput& input, std::uint64_t gesture);
+    /// False when the input left the scene as it was (a value typed again):
+    /// then it is no step of the history.
+    bool panelInput(int panel, int id, const PanelInput& input, std::uint64_t gesture);
     void resetParameter(int panel, int id);
     /// Every parameter of the map and its output filter to its default, no
     /// thickness map.
@@ -92,8 +95,9 @@ private:
     std::filesystem::path checkedPath(const std::string& file, const char* what) const;
     void load(const std::filesystem::path& path);
 
-    /// Runs `edit` (which throws to refuse) as a step of the history.
-    void recordEdit(std::uint64_t gesture, const std::function<void()>& edit);
+    /// Runs `edit` (which throws to refuse) as a step of the history; false
+    /// when it changed nothing, which makes no step.
+    bool recordEdit(std::uint64_t gesture, const std::function<void()>& edit);
     HistoryState snapshot();
     void restore(const HistoryState& state);
     void stepThroughHistory(bool back);

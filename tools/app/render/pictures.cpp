@@ -32,6 +32,7 @@ Image renderPicture(Texmap& map, Picture picture, const PictureSizes& sizes,
     ChartOptions options;
     options.width = sizes.chartWidth;
     options.height = sizes.chartHeight;
+    options.scale = sizes.chartScale;
     options.threads = sizes.threads;
     options.stop = stop;
     return renderChart(*copy, kPanelTime, options);

@@ -25,6 +25,7 @@ struct PictureSizes {
     int chartWidth = 440;
     int chartHeight = 300;
     int threads = 0;  ///< render threads, 0: one per core
+    int chartScale = 1;  ///< the chart's text and lines, this many times their size
 };
 
 /// The draft swatch's side: half the swatch's.

@@ -45,6 +45,9 @@ struct ChartOptions {
     bool throughMapValues = false;
     int width = 800;
     int height = 560;
+    /// Text, margins and lines this many times their size (1 to 4): 2 for
+    /// a screen of twice the pixels, where the chart shows at half its size.
+    int scale = 1;
     int threads = 0;
     /// Marks the fringe orders (app/match/fringe_order.h): where each begins,
     /// dotted across the plot, and their numbers along the thickness axis.

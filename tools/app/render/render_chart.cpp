@@ -45,7 +45,8 @@ double niceStep(double span) {
 /// The settings the chart does not show on its axes: every float parameter
 /// of the module's block but the two thicknesses, by script name.
 std::vector<std::string> captionItems(IParamBlock2& block, const MapParamIds& ids, TimeValue t) {
-    std::vector<std::string> items{opticsText(block, readOptics(block, t))};
+    const OpticsOptions optics = readOptics(block, t);
+    std::vector<std::string> items{opticsText(block, optics)};
     const ParamBlockDesc2& desc = *block.GetDesc();
     for (int i = 0; i < desc.Count(); ++i) {
         const ParamDef* def = desc.FindParamDef(desc.IndextoID(i));
@@ -53,6 +54,9 @@ std::vector<std::string> captionItems(IParamBlock2& block, const MapParamIds& id
             def->ID == ids.thicknessMax) {
             continue;
         }
+        // On a metal base the inner index takes no part: the caption names
+        // only what the chart shows.
+        if (def->ID == ids.nInternal && optics.baseMetal != kBaseDielectric) continue;
         const std::string name = def->int_name.ToUTF8();
         standin::ScriptValue value;
         std::string error;
@@ -64,10 +68,10 @@ std::vector<std::string> captionItems(IParamBlock2& block, const MapParamIds& id
 
 /// `items` in lines of at most `width` pixels, two spaces apart; an item
 /// wider than a line gets a line of its own.
-std::vector<std::string> wrapItems(const std::vector<std::string>& items, int width) {
+std::vector<std::string> wrapItems(const std::vector<std::string>& items, int width, int scale) {
     std::vector<std::string> lines;
     for (const std::string& item : items) {
-        if (!lines.empty() && textWidth(lines.back() + "  " + item) <= width) {
+        if (!lines.empty() && textWidth(lines.back() + "  " + item, scale) <= width) {
             lines.back() += "  " + item;
         } else {
             lines.push_back(item);
@@ -79,24 +83,28 @@ std::vector<std::string> wrapItems(const std::vector<std::string>& items, int wi
 /// The settings line above the plot: wrapped onto as many lines as the room
 /// above the angle axis's title holds, widened to the whole image when that
 /// is not enough, and cut short (with "...") only as a last resort.
-void drawCaption(Image& image, const std::vector<std::string>& items) {
-    constexpr int kTop = 8;
-    constexpr int kEdge = 6;
-    const int lineCount = (kMarginTop - 14 - kTop) / kGlyphLineHeight;
-    std::vector<std::string> lines = wrapItems(items, image.width() - kMarginLeft - kMarginRight);
-    int x = kMarginLeft;
+void drawCaption(Image& image, const std::vector<std::string>& items, int scale) {
+    const int top = 8 * scale;
+    const int edge = 6 * scale;
+    const int lineCount = (kMarginTop - 14 - 8) / kGlyphLineHeight;
+    std::vector<std::string> lines =
+        wrapItems(items, image.width() - (kMarginLeft + kMarginRight) * scale, scale);
+    int x = kMarginLeft * scale;
     if (static_cast<int>(lines.size()) > lineCount) {
-        x = kEdge;
-        lines = wrapItems(items, image.width() - 2 * kEdge);
+        x = edge;
+        lines = wrapItems(items, image.width() - 2 * edge, scale);
     }
     if (static_cast<int>(lines.size()) > lineCount) {
         lines.resize(static_cast<std::size_t>(lineCount));
         std::string& last = lines.back();
-        while (!last.empty() && textWidth(last + "...") > image.width() - x - kEdge) last.pop_back();
+        while (!last.empty() && textWidth(last + "...", scale) > image.width() - x - edge) {
+            last.pop_back();
+        }
         last += "...";
     }
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        drawText(image, x, kTop + static_cast<int>(i) * kGlyphLineHeight, lines[i], kFigureInk);
+        drawText(image, x, top + static_cast<int>(i) * kGlyphLineHeight * scale, lines[i],
+                 kFigureInk, scale);
     }
 }
 
@@ -126,10 +134,16 @@ float mapValueReach(IParamBlock2& block, ParamID thicknessMax, const ChartOption
 }
 
 void drawAxes(Image& image, const ChartOptions& o, int plotW, int plotH) {
-    const int left = kMarginLeft;
-    const int bottom = kMarginTop + plotH;
-    for (int x = left - 1; x <= left + plotW; ++x) image.set(x, bottom, kFigureInk);
-    for (int y = kMarginTop; y <= bottom; ++y) image.set(left - 1, y, kFigureInk);
+    const int s = o.scale;
+    const int left = kMarginLeft * s;
+    const int top = kMarginTop * s;
+    const int bottom = top + plotH;
+    const int tick = kTickLength * s;
+    // Lines `s` pixels thick, outside the plot.
+    for (int t = 0; t < s; ++t) {
+        for (int x = left - s; x <= left + plotW; ++x) image.set(x, bottom + t, kFigureInk);
+        for (int y = top; y <= bottom; ++y) image.set(left - 1 - t, y, kFigureInk);
+    }
 
     const double span = o.thicknessTo - o.thicknessFrom;
     const double step = niceStep(std::abs(span));
@@ -137,20 +151,25 @@ void drawAxes(Image& image, const ChartOptions& o, int plotW, int plotH) {
     for (double value = first; value <= std::max(o.thicknessFrom, o.thicknessTo) + 1e-6;
          value += step) {
         const int x = left + static_cast<int>(std::lround((value - o.thicknessFrom) / span * plotW));
-        for (int i = 1; i <= kTickLength; ++i) image.set(x, bottom + i, kFigureInk);
+        for (int i = 1; i <= tick; ++i) {
+            for (int t = 0; t < s; ++t) image.set(x + t, bottom + s - 1 + i, kFigureInk);
+        }
         const std::string label = standin::FormatFloat(static_cast<float>(value));
-        drawText(image, x - textWidth(label) / 2, bottom + kTickLength + 4, label, kFigureInk);
+        drawText(image, x - textWidth(label, s) / 2, bottom + tick + 4 * s, label, kFigureInk, s);
     }
     for (double angle = 0.0; angle <= kMaxAngle + 1e-9; angle += kAngleStep) {
         const int y = bottom - static_cast<int>(std::lround(angle / kMaxAngle * plotH));
-        for (int i = 1; i <= kTickLength; ++i) image.set(left - 1 - i, y, kFigureInk);
+        for (int i = 1; i <= tick; ++i) {
+            for (int t = 0; t < s; ++t) image.set(left - s - i, y + t, kFigureInk);
+        }
         const std::string label = standin::FormatFloat(static_cast<float>(angle));
-        drawText(image, left - kTickLength - 6 - textWidth(label), y - 3, label, kFigureInk);
+        drawText(image, left - tick - 6 * s - textWidth(label, s), y - 3 * s, label, kFigureInk, s);
     }
     const std::string xTitle =
         o.orders ? "film thickness (nm), fringe orders dotted" : "film thickness (nm)";
-    drawText(image, left + (plotW - textWidth(xTitle)) / 2, bottom + 26, xTitle, kFigureInk);
-    drawText(image, 6, kMarginTop - 14, "angle (deg)", kFigureInk);
+    drawText(image, left + (plotW - textWidth(xTitle, s)) / 2, bottom + 26 * s, xTitle, kFigureInk,
+             s);
+    drawText(image, 6 * s, top - 14 * s, "angle (deg)", kFigureInk, s);
 }
 
 /// The angle (degrees) of the plot's row `row`, at its centre, as the
@@ -165,6 +184,8 @@ double rowAngle(int row, int plotH) {
 /// enough to hold it.
 void drawOrders(Image& image, const ChartOptions& o, int plotW, int plotH, double nMedium,
                 double nFilm) {
+    const int s = o.scale;
+    const int plotLeft = kMarginLeft * s, plotTop = kMarginTop * s;
     const double span = o.thicknessTo - o.thicknessFrom;
     const double thickest = std::max(o.thicknessFrom, o.thicknessTo);
     const double thinnest = std::min(o.thicknessFrom, o.thicknessTo);
@@ -175,26 +196,24 @@ void drawOrders(Image& image, const ChartOptions& o, int plotW, int plotH, doubl
             if (!(d >= thinnest && d <= thickest)) continue;
             const long x = std::lround(column(d) - 0.5);
             if (x >= 0 && x < plotW) {
-                image.set(kMarginLeft + static_cast<int>(x), kMarginTop + row, kFigureInk);
+                image.set(plotLeft + static_cast<int>(x), plotTop + row, kFigureInk);
             }
         }
     }
-    const int labelY = kMarginTop + plotH - kGlyphLineHeight - 2;
+    const int labelY = plotTop + plotH - (kGlyphLineHeight + 2) * s;
     for (int order = 1; orderStartThickness(order, 0.0, nMedium, nFilm) <= thickest; ++order) {
         const double start = std::max(thinnest, orderStartThickness(order, 0.0, nMedium, nFilm));
         const double end = std::min(thickest, orderStartThickness(order + 1, 0.0, nMedium, nFilm));
         const std::string label = std::to_string(order);
         const double left = std::min(column(start), column(end));
         const double right = std::max(column(start), column(end));
-        if (right - left < textWidth(label) + 6) continue;
-        const int x = kMarginLeft + static_cast<int>(std::lround((left + right) / 2.0)) -
-                      textWidth(label) / 2;
-        for (int y = labelY - 2; y < labelY + kGlyphLineHeight; ++y) {
-            for (int dx = -2; dx < textWidth(label) + 1; ++dx) {
-                image.set(x + dx, y, kFigureBackground);
-            }
+        const int width = textWidth(label, s);
+        if (right - left < width + 6 * s) continue;
+        const int x = plotLeft + static_cast<int>(std::lround((left + right) / 2.0)) - width / 2;
+        for (int y = labelY - 2 * s; y < labelY + kGlyphLineHeight * s; ++y) {
+            for (int dx = -2 * s; dx < width + s; ++dx) image.set(x + dx, y, kFigureBackground);
         }
-        drawText(image, x, labelY, label, kFigureInk);
+        drawText(image, x, labelY, label, kFigureInk, s);
     }
 }
 
@@ -235,13 +254,15 @@ Image renderChartComparison(Texmap& map, TimeValue t, const ChartOptions& option
 }
 
 Image renderChart(Texmap& map, TimeValue t, const ChartOptions& options) {
-    const int plotW = options.width - kMarginLeft - kMarginRight;
-    const int plotH = options.height - kMarginTop - kMarginBottom;
+    const int s = options.scale;
+    if (s < 1 || s > 4) throw BadValue("chart scale " + std::to_string(s) + " is not 1 to 4");
+    const int plotW = options.width - (kMarginLeft + kMarginRight) * s;
+    const int plotH = options.height - (kMarginTop + kMarginBottom) * s;
     if (plotW < 16 || plotH < 16) {
         throw BadValue("chart size " + std::to_string(options.width) + "x" +
                          std::to_string(options.height) + " is too small (at least " +
-                         std::to_string(kMarginLeft + kMarginRight + 16) + "x" +
-                         std::to_string(kMarginTop + kMarginBottom + 16) + ")");
+                         std::to_string((kMarginLeft + kMarginRight) * s + 16) + "x" +
+                         std::to_string((kMarginTop + kMarginBottom) * s + 16) + ")");
     }
 
     // The thickness across the plot comes from a gradient in U through the
@@ -283,7 +304,7 @@ Image renderChart(Texmap& map, TimeValue t, const ChartOptions& options) {
             const float u = (static_cast<float>(column) + 0.5f) / static_cast<float>(plotW);
             sc.SetSample(normal, view, Point3(), Point3(u, 0.0f, 0.0f));
             const AColor c = map.EvalColor(sc);
-            image.at(kMarginLeft + column, kMarginTop + row) = {c.r, c.g, c.b, 1.0f};
+            image.at(kMarginLeft * s + column, kMarginTop * s + row) = {c.r, c.g, c.b, 1.0f};
         }
     });
 
@@ -295,7 +316,7 @@ Image renderChart(Texmap& map, TimeValue t, const ChartOptions& options) {
         drawOrders(image, options, plotW, plotH, nMedium, nFilm);
     }
     drawAxes(image, options, plotW, plotH);
-    drawCaption(image, captionItems(block, ids, t));
+    drawCaption(image, captionItems(block, ids, t), s);
     return image;
 }
 

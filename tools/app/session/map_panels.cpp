@@ -6,9 +6,12 @@
 #include <panels/panels.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
+#include <string_view>
 
 #include "app/session/json_values.h"
 #include "app/session/panel_editor.h"
@@ -17,6 +20,28 @@
 namespace nacrelle::tools {
 
 namespace {
+
+/// A typed number too large or too small for a double, as the nearest one
+/// that is not: the parameter block then clamps it to its range as it does
+/// 1e38, rather than refusing 1e400. Any other text is left as it is.
+std::string withinDouble(const std::string& text) {
+    std::string_view digits(text);
+    while (!digits.empty() && (digits.front() == ' ' || digits.front() == '\t')) digits.remove_prefix(1);
+    while (!digits.empty() && (digits.back() == ' ' || digits.back() == '\t')) digits.remove_suffix(1);
+    if (digits.size() >= 2 && digits.front() == '+' && digits[1] != '-' && digits[1] != '+') {
+        digits.remove_prefix(1);
+    }
+    double value = 0.0;
+    const auto [end, status] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (digits.empty() || end != digits.data() + digits.size() ||
+        status != std::errc::result_out_of_range) {
+        return text;
+    }
+    const bool negative = digits.front() == '-';
+    const bool tooLarge = std::isinf(std::strtod(std::string(digits).c_str(), nullptr));
+    if (!tooLarge) return negative ? "-0" : "0";
+    return negative ? "-1.7976931348623157e308" : "1.7976931348623157e308";
+}
 
 /// What the page needs to know of the parameter behind a control: its name
 /// (the module's string), whether it is an integer, its default and range.
@@ -225,7 +250,7 @@ void MapPanels::apply(standin::HeadlessPanel& target, int id, const PanelInput& 
     if (input.action == "press") {
         refuseUnless(target.PressButton(id));
     } else if (input.action == "type") {
-        refuseUnless(target.TypeText(id, input.text));
+        refuseUnless(target.TypeText(id, withinDouble(input.text)));
     } else if (input.action == "spin") {
         refuseUnless(target.DragSpinner(id, input.steps));
         refuseUnless(landOnStepGrid(target, id));

@@ -16,3 +16,20 @@ export function showError(text) {
 export function clearError() {
   $('message').hidden = true;
 }
+
+// The message and conflict bars lie over the foot of the window: the page
+// gets as much room beneath its last controls, so that none stays hidden
+// under a bar, while nothing on the page moves when one shows.
+function makeRoomForBars() {
+  let room = 0;
+  for (const id of ['message', 'conflict']) {
+    const bar = $(id);
+    if (bar && !bar.hidden) room = Math.max(room, innerHeight - bar.getBoundingClientRect().top);
+  }
+  document.body.style.paddingBottom = room > 0 ? Math.ceil(room) + 'px' : '';
+}
+const barWatch = new MutationObserver(makeRoomForBars);
+for (const id of ['message', 'conflict']) {
+  if ($(id)) barWatch.observe($(id), { attributes: true, childList: true, subtree: true });
+}
+window.addEventListener('resize', makeRoomForBars);

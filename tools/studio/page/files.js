@@ -87,21 +87,47 @@ async function refreshState() {
 // Coming back to the page: has the open file changed meanwhile?
 window.addEventListener('focus', refreshState);
 
-// Every change, whichever tab made it, comes as an event with the whole
-// state. A stream taken up again may have missed some: the state is asked
-// for whenever it opens.
+// Every change, whichever tab made it, comes with the whole state down the
+// tab's WebSocket, which spends none of the six connections a browser keeps
+// to the studio: any number of tabs leave them to the requests. A socket
+// taken up again may have missed some changes: the state is asked for
+// whenever it opens.
+const RECONNECT_MS = 1000;
+// While changes stream in (another tab's drag), a tab takes in the newest
+// state at most this often: redrawing the panel for every step in every tab
+// would slow the drag itself.
+const HEARD_EVERY_MS = 100;
+let heardState = null;
+let heardTimer = null;
+let heardAt = -Infinity;
+
+function heard(s) {
+  heardState = s;
+  if (heardTimer !== null) return;
+  heardTimer = setTimeout(() => {
+    heardTimer = null;
+    heardAt = performance.now();
+    const newest = heardState;
+    heardState = null;
+    take(newest, { heard: true });
+  }, Math.max(0, heardAt + HEARD_EVERY_MS - performance.now()));
+}
+
 export function listen() {
-  const events = new EventSource(withToken('/api/events'));
-  events.addEventListener('message', (event) => {
+  const address = new URL(withToken('/api/events'), location.href);
+  address.protocol = 'ws:';
+  const socket = new WebSocket(address);
+  socket.addEventListener('message', (event) => {
     let s = null;
     try {
       s = JSON.parse(event.data);
     } catch (error) {
       return;
     }
-    take(s);
+    heard(s);
   });
-  events.addEventListener('open', refreshState);
+  socket.addEventListener('open', refreshState);
+  socket.addEventListener('close', () => setTimeout(listen, RECONNECT_MS));
 }
 window.addEventListener('beforeunload', (event) => {
   if (state && state.unsaved) {

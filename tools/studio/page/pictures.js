@@ -76,35 +76,166 @@ export function chartCaughtUp(revision, behind = 150, limit = 40) {
   return pictureShown('chart', revision, limit);
 }
 
-export function wantPictures() {
-  for (const name of Object.keys(pictures)) {
-    const canvas = $(name);
-    const [width, height] = state[name];
-    // Sized before the first picture comes, so that nothing moves when it does.
-    if (canvas.width !== width || canvas.height !== height) {
-      canvas.width = width;
-      canvas.height = height;
-    }
+// A tab that hears of another tab's changes draws them once they pause for
+// this long, and at least this often while they go on: a drag in one tab
+// would otherwise have every tab render each of its steps, and slow it down.
+const FOLLOW_QUIET_MS = 200;
+const FOLLOW_LONGEST_MS = 2000;
+let followTimer = null;
+let followSince = 0;
+
+/// Asks for the pictures of the state shown: at once for a change of this
+/// tab's, a little later for one it heard of (`heard`).
+export function wantPictures(heard = false) {
+  placePictures();
+  if (heard) {
+    const now = performance.now();
+    if (followTimer === null) followSince = now;
+    else clearTimeout(followTimer);
+    const wait = Math.max(0, Math.min(FOLLOW_QUIET_MS, followSince + FOLLOW_LONGEST_MS - now));
+    followTimer = setTimeout(() => {
+      followTimer = null;
+      showNewest();
+    }, wait);
+    return;
   }
+  if (followTimer !== null) clearTimeout(followTimer);
+  followTimer = null;
+  showNewest();
+}
+
+// A tab out of sight draws nothing until it is looked at again.
+document.addEventListener('visibilitychange', () => {
+  if (!document.hidden && state) showNewest();
+});
+
+function showNewest() {
+  if (document.hidden) return;
   for (const picture of Object.values(pictures)) {
     if (picture.controller && picture.asked !== state.revision) picture.controller.abort();
   }
   fetchPicture('swatch');
 }
 
+// ---- Where the pictures go, and at what size ---------------------------------
+//
+// The page gives each picture the room there is: beside the chart when the
+// column is wide, above it when it is narrow, all of them within the
+// window's height, so that they stay in view as the panel scrolls. Each is
+// drawn at the screen's own pixels (its size on the page times the device's
+// pixel ratio): sharp at any ratio, and the chart's text as large as it is
+// meant to be, however large the chart.
+const GAP = 16;             // between the pictures (1em)
+const CAPTION = 24;         // a caption's line under its picture
+const VIEWPORT = 64;        // the viewport's picture, on the page
+const CHART_BESIDE = 320;   // the chart goes beside the swatch when it is this wide there
+const SWATCH_LARGEST = 640;
+const CHART_SMALLEST = 200;
+// A larger chart shows nothing more, and would take long to draw on a
+// screen of twice the pixels.
+const CHART_LARGEST = 1100;
+// The size of each picture on the page and on the screen:
+// { css: [w, h], device: [w, h], scale } by name.
+const placed = {};
+
+function clamp(value, low, high) {
+  return Math.max(low, Math.min(high, value));
+}
+
+/// Sizes the pictures to the room there is; true when one changed.
+function placePictures() {
+  const column = $('pictures').clientWidth;
+  if (!column || !state) return false;
+  // The pictures stay in view beside the panel: within the window's height
+  // below the header, where they are before the page scrolls.
+  const top = $('pictures').getBoundingClientRect().top + window.scrollY;
+  const room = Math.max(240, innerHeight - top - GAP);
+  const [chartWidth, chartHeight] = state.chart;
+  const aspect = chartHeight / chartWidth;
+  let swatch = clamp(Math.min(column * 0.36, room - CAPTION), 128, SWATCH_LARGEST);
+  let chart = column - swatch - VIEWPORT - 2 * GAP - 2;
+  if (chart >= CHART_BESIDE) {
+    chart = Math.min(chart, (room - CAPTION) / aspect);
+  } else {
+    swatch = clamp(Math.min(column - VIEWPORT - GAP, (room - 2 * CAPTION - GAP) * 0.45), 96,
+                   state.swatch[0]);
+    chart = Math.min(column, (room - swatch - 2 * CAPTION - GAP) / aspect);
+  }
+  chart = clamp(chart, CHART_SMALLEST, CHART_LARGEST);
+  const ratio = window.devicePixelRatio || 1;
+  const scale = clamp(Math.round(ratio), 1, 4);
+  const sizes = {
+    swatch: [Math.floor(swatch), Math.floor(swatch)],
+    viewport: [VIEWPORT, VIEWPORT],
+    chart: [Math.floor(chart), Math.floor(chart * aspect)],
+  };
+  let changed = false;
+  // For the tests: the window size the pictures were last placed for.
+  document.documentElement.dataset.placedFor = innerWidth + 'x' + innerHeight + '@' + ratio;
+  for (const [name, css] of Object.entries(sizes)) {
+    const device = css.map((v) => Math.round(v * ratio));
+    const before = placed[name];
+    if (before && before.device[0] === device[0] && before.device[1] === device[1] &&
+        before.css[0] === css[0] && before.css[1] === css[1]) {
+      continue;
+    }
+    placed[name] = { css, device, scale };
+    const canvas = $(name);
+    canvas.style.width = css[0] + 'px';
+    canvas.style.height = css[1] + 'px';
+    // Sized before the picture comes, so that nothing moves when it does.
+    if (canvas.width !== device[0] || canvas.height !== device[1]) {
+      canvas.width = device[0];
+      canvas.height = device[1];
+      // What was drawn is gone with the old size: drawn again at the new one.
+      pictures[name].shown = 0;
+      delete canvas.dataset.revision;
+      changed = true;
+    }
+  }
+  return changed;
+}
+
+/// The query that asks for picture `name` at the size it is shown at.
+function sizeQuery(name) {
+  const { device, scale } = placed[name];
+  return '&width=' + device[0] + (name === 'chart' ? '&height=' + device[1] + '&scale=' + scale
+    : '');
+}
+
+// Placed at once; drawn again at the new size once the resizing rests.
+let placing = null;
+function placeAgain() {
+  if (!placePictures()) return;
+  clearTimeout(placing);
+  placing = setTimeout(showNewest, 100);
+}
+window.addEventListener('resize', placeAgain);
+new ResizeObserver(placeAgain).observe($('pictures'));
+
 async function fetchPicture(name) {
   const picture = pictures[name];
   const draft = name === 'swatch' && draftWanted();
   // A draft of the revision shown is enough while the drag moves.
-  if (picture.busy || (picture.shown === state.revision && (!picture.draft || draft))) return;
+  if (!placed[name] || picture.busy) return;
+  if (picture.shown === state.revision && (!picture.draft || draft)) {
+    // This one is current; the ones after it may not be (drawn again at a
+    // new size, say).
+    if (name === 'swatch' && !draft) fetchPicture('viewport');
+    else if (name === 'viewport') fetchPicture('chart');
+    return;
+  }
   picture.busy = true;
   const revision = state.revision;
-  const [width, height] = state[draft ? 'draftSwatch' : name];
+  const [fullWidth, fullHeight] = placed[name].device;
+  // The draft is the swatch at half its size, as the server makes it.
+  const [width, height] = draft ? [Math.floor(fullWidth / 2), Math.floor(fullHeight / 2)]
+    : [fullWidth, fullHeight];
   picture.asked = revision;
   picture.controller = new AbortController();
   try {
     const path = draft ? '/api/swatch-draft.rgba' : '/api/' + name + '.rgba';
-    const response = await fetch(withToken(path + '?revision=' + revision),
+    const response = await fetch(withToken(path + '?revision=' + revision + sizeQuery(name)),
       { signal: picture.controller.signal });
     // 204: a newer change superseded this revision; its own request follows.
     if (response.status === 204) {

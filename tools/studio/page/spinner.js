@@ -50,7 +50,15 @@ export function shownValue(value, control, rollout) {
   if (typeof value !== 'number') return String(value ?? '');
   const spinner = spinnerOf(rollout, control);
   if (control.integer) return String(Math.round(value));
-  const text = value.toFixed(decimalsOf(spinner && spinner.step));
+  const decimals = decimalsOf(spinner && spinner.step);
+  let text = value.toFixed(decimals);
+  // A value that Alt left between the steps (a tenth of one) shows that
+  // tenth: the field never shows a value other than the one stored.
+  const tenth = value.toFixed(Math.min(7, decimals + 1));
+  if (Math.fround(Number(text)) !== Math.fround(value) &&
+      Math.fround(Number(tenth)) === Math.fround(value)) {
+    text = tenth;
+  }
   return /^-0(\.0*)?$/.test(text) ? text.slice(1) : text;
 }
 
@@ -111,20 +119,25 @@ export function makeEdit(rollout, control) {
   input.className = 'control edit';
   input.spellcheck = false;
   input.setAttribute('aria-label', labelFor(control, rollout.controls));
+  // Typing belongs to the document it began in (from its first key): taken
+  // after another tab's New, Open, Reload, Undo or Redo, it is refused.
+  const beganIn = () => (input.dataset.typed === '1' && input.dataset.document
+    ? Number(input.dataset.document) : state.document);
   const commit = (started) => {
     if (input.dataset.typed !== '1') return;
+    const began = beganIn();
     input.dataset.typed = '';
-    panelInput(rollout.panel, control.id, 'type', { text: input.value }, started);
+    panelInput(rollout.panel, control.id, 'type', { text: input.value, document: began }, started);
   };
   // `steps` of the spinner; with Alt a tenth of a step each. A tenth is no
   // step the spinner makes: the value it gives is typed, rounded to a digit
   // finer than the step's.
-  const spin = (steps, started, gesture = 0, fine = false) => {
+  const spin = (steps, started, gesture = 0, fine = false, began = state.document) => {
     const spinner = spinnerOf(rollout, control);
     input.dataset.typed = '';
     if (!spinner) return;
     if (!fine || control.integer || !(spinner.step > 0)) {
-      panelInput(rollout.panel, spinner.id, 'spin', { steps, gesture }, started);
+      panelInput(rollout.panel, spinner.id, 'spin', { steps, gesture, document: began }, started);
       return;
     }
     const decimals = Math.min(7, decimalsOf(spinner.step) + 1);
@@ -133,14 +146,19 @@ export function makeEdit(rollout, control) {
       const current = stateControl(rollout.panel, control.id);
       const value = Number(floatText(current ? current.value : control.value));
       const text = (value + steps * spinner.step / MODIFIER_FACTOR).toFixed(decimals);
-      return { panel: rollout.panel, id: control.id, action: 'type', text, gesture };
+      return { panel: rollout.panel, id: control.id, action: 'type', text, gesture,
+        document: began };
     }, started);
   };
-  input.addEventListener('input', () => { input.dataset.typed = '1'; });
+  input.addEventListener('input', () => {
+    if (input.dataset.typed !== '1') input.dataset.document = String(state.document);
+    input.dataset.typed = '1';
+  });
   input.addEventListener('blur', () => commit());
   input.addEventListener('keydown', (event) => {
     if (event.key === 'Enter') {
       event.preventDefault();
+      if (input.dataset.typed !== '1') input.dataset.document = String(state.document);
       input.dataset.typed = '1';
       commit(event.timeStamp);
     } else if (event.key === 'Escape') {
@@ -154,13 +172,16 @@ export function makeEdit(rollout, control) {
       spin(steps, event.timeStamp, 0, fine);
     }
   });
-  const wheel = { gesture: 0, last: -Infinity };
+  const wheel = { gesture: 0, last: -Infinity, document: 0 };
   input.wheelStep = (event) => {
-    if (event.timeStamp - wheel.last > WHEEL_GESTURE_MS) wheel.gesture = newGesture();
+    if (event.timeStamp - wheel.last > WHEEL_GESTURE_MS) {
+      wheel.gesture = newGesture();
+      wheel.document = state.document;
+    }
     wheel.last = event.timeStamp;
     const fine = modifierFactor(event) < 1;
     const steps = Math.sign(-event.deltaY) * (fine ? 1 : modifierFactor(event));
-    if (steps !== 0) spin(steps, event.timeStamp, wheel.gesture, fine);
+    if (steps !== 0) spin(steps, event.timeStamp, wheel.gesture, fine, wheel.document);
   };
   input.spinnerElement = () => {
     const spinner = spinnerOf(rollout, control);
@@ -211,8 +232,9 @@ export function makeSpinner(rollout, control) {
   // up with the pointer instead of every new step cancelling the last
   // one's picture. Now and then it also lets the chart catch up. A drag lasts from pointer down to up or cancel, whatever
   // is in flight; its steps still unsent when the button goes up follow.
-  // A refused step (the scene changed in another tab meanwhile) ends the
-  // drag: the page now shows the scene as it is.
+  // A drag belongs to the document it began in: a refused step (another
+  // tab's change, or its New, Open, Reload, Undo or Redo, came first) ends
+  // the drag, and the page shows the scene as it is.
   let drag = null;
   const over = (d) => {
     if (d.over) return;
@@ -233,7 +255,7 @@ export function makeSpinner(rollout, control) {
     const started = d.inputTime;
     d.inputTime = null;
     const reply = await panelInput(rollout.panel, control.id, 'spin',
-      { steps, gesture: d.gesture }, started);
+      { steps, gesture: d.gesture, document: d.document }, started);
     if (reply) {
       await swatchShown(reply.revision);
       await chartCaughtUp(reply.revision);
@@ -260,7 +282,7 @@ export function makeSpinner(rollout, control) {
     drag = { startY: event.clientY, base: 0, factor: modifierFactor(event), moved: false,
              up: event.clientY < box.top + box.height / 2, wanted: 0, sent: 0, busy: false,
              cancelled: false, released: false, over: false, gesture: newGesture(),
-             inputTime: null };
+             inputTime: null, document: state.document };
     busy(1);
     dragStarted();
   });

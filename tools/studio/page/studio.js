@@ -27,6 +27,7 @@ const elements = new Map();          // "panel:id:kind:rect" -> element
 /// input came, for the latency figures.
 export async function send(path, body, started = performance.now()) {
   let response;
+  ++sending;
   try {
     response = await fetch(withToken(path), {
       method: 'POST',
@@ -36,17 +37,44 @@ export async function send(path, body, started = performance.now()) {
   } catch (error) {
     showError('The studio does not answer: is `nacrelle studio` still running?');
     return null;
+  } finally {
+    --sending;
   }
   const reply = await response.json().catch(() => ({ error: 'unreadable answer' }));
   return { ok: response.ok, status: response.status, reply, started };
 }
 
+// Changes of this tab's on their way: a state heard meanwhile may be the
+// answer to one of them, whose pictures the user waits for.
+let sending = 0;
+
+/// `message` with each "control N" named as the user reads it beside the
+/// control: its label, or its own text.
+function withLabels(message) {
+  return message.replace(/\bcontrol (\d+)\b/g, (whole, id) => {
+    for (const rollout of state ? state.rollouts : []) {
+      let found = rollout.controls.find((c) => c.id === Number(id));
+      if (!found) continue;
+      if (found.kind === 'spinner') {
+        found = rollout.controls.find((c) => c.kind === 'edit' && c.param === found.param) || found;
+      }
+      const name = found.text && found.kind !== 'edit' ? found.text
+        : labelFor(found, rollout.controls).replace(/:\s*$/, '');
+      if (name) return '"' + name + '"';
+    }
+    return whole;
+  });
+}
+
 export function refused(answer) {
   const { reply } = answer;
-  showError(reply.error || 'refused (' + answer.status + ')');
-  // Meant for a scene another tab has changed: this one shows it as it is.
-  if (reply.conflict === 'stale' && reply.state) take(reply.state);
-  else update(state);  // puts back what the user typed over
+  showError(withLabels(reply.error || 'refused (' + answer.status + ')'));
+  // Meant for a scene another tab has changed: this one shows it as it is
+  // (unless it has heard of a later state already), and puts back what the
+  // user typed over.
+  const newer = reply.conflict === 'stale' && reply.state &&
+    !(state && reply.state.serial <= state.serial);
+  update(newer ? reply.state : state);
   return null;
 }
 
@@ -309,11 +337,19 @@ function buildChooser() {
   const takesFile = () =>
     state.thicknessMapKinds.some(({ name, file: png }) => name === kind.value && png);
   const show = () => { file.hidden = !takesFile(); };
+  // A kind that takes a file, chosen and not yet in use (its file not given
+  // yet, or refused): the chooser stays on it, with the path as typed.
   kind.addEventListener('change', () => {
+    chooser.pending = takesFile();
     show();
     if (!takesFile()) request('/api/thickness-map', { kind: kind.value });
   });
-  const useFile = () => request('/api/thickness-map', { kind: kind.value, file: file.value });
+  const useFile = async () => {
+    chooser.pending = true;
+    if (await request('/api/thickness-map', { kind: kind.value, file: file.value })) {
+      chooser.pending = false;
+    }
+  };
   chooser.querySelector('#thickness-apply').addEventListener('click', () => {
     if (takesFile()) useFile();
     else request('/api/thickness-map', { kind: kind.value });
@@ -376,12 +412,13 @@ function refreshControl(element, control, rollout) {
 
 /// Shows `s` unless the page already shows a later state: answers and
 /// events may come in either order.
-export function take(s) {
+/// `heard`: the state came down the push channel, for any tab's change.
+export function take(s, { heard = false } = {}) {
   if (!s || (state && s.serial <= state.serial)) return;
-  update(s);
+  update(s, { heard });
 }
 
-export function update(s) {
+export function update(s, { heard = false } = {}) {
   if (!s) return;
   const newer = !state || s.revision !== state.revision;
   // A new scene has no file: the field no longer names the one before.
@@ -409,8 +446,9 @@ export function update(s) {
       part.disabled = !available;
     }
     const kind = $('thickness-kind');
-    if (document.activeElement !== kind) kind.value = s.thicknessMap.kind;
-    if (s.thicknessMap.file !== undefined && document.activeElement !== $('thickness-file')) {
+    if (document.activeElement !== kind && !chooser.pending) kind.value = s.thicknessMap.kind;
+    if (s.thicknessMap.file !== undefined && document.activeElement !== $('thickness-file') &&
+        !chooser.pending) {
       $('thickness-file').value = s.thicknessMap.file;
     }
     chooser.show();
@@ -420,17 +458,19 @@ export function update(s) {
   const fileField = $('scene-file');
   if (document.activeElement !== fileField && (s.file || fileGone)) fileField.value = s.file;
   const status = $('file-status');
-  status.textContent = (s.file ? s.file : 'not saved yet') +
-    (s.unsaved ? ' \u2014 unsaved changes' : '') +
-    (s.changedOnDisk ? ' \u2014 changed on disk since it was read' : '') +
-    (s.deletedOnDisk ? ' \u2014 deleted on disk since it was read' : '');
+  $('file-name').textContent = s.file ? s.file : 'not saved yet';
+  $('file-notes').textContent =
+    (s.file && s.newFile ? '\u00a0\u2014 a new file, not saved yet' : '') +
+    (s.unsaved ? '\u00a0\u2014 unsaved changes' : '') +
+    (s.changedOnDisk ? '\u00a0\u2014 changed on disk since it was read' : '') +
+    (s.deletedOnDisk ? '\u00a0\u2014 deleted on disk since it was read' : '');
   status.classList.toggle('changed', Boolean(s.changedOnDisk || s.deletedOnDisk));
   // The bar offers ways out of a conflict the status line names, no longer.
   if (!s.changedOnDisk && !s.deletedOnDisk) hideConflict();
   status.title = status.textContent;
   document.title = (s.unsaved ? '\u2022 ' : '') + 'Nacrelle Studio';
   updateHistory(s);
-  if (newer) wantPictures();
+  if (newer) wantPictures(heard && sending === 0);
 }
 
 (async () => {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace standin {
 
@@ -16,6 +17,11 @@ std::string OpenInBrowser(const std::string& address);
 /// opened read-only on the null device, so that writes to it fail (and are
 /// reported) instead of landing in the next file the program opens.
 void GuardStandardStreams();
+
+/// The signals by which a user or the system asks a program to end, that it
+/// can catch: Ctrl-C and SIGTERM everywhere; on POSIX systems also a closed
+/// terminal (SIGHUP) and Ctrl+Backslash (SIGQUIT); on Windows Ctrl-Break.
+std::vector<int> StopSignals();
 
 /// Makes standard output carry bytes as they are (no newline translation on
 /// Windows), for binary data such as a PNG written to it.
