@@ -69,7 +69,7 @@ public:
 
     /// Makes the "Max:" thickness row and the thickness-map button of the open
     /// panel available only while the map switch is on, and the "Internal:"
-    /// index only while no metal base replaces it.
+    /// index and "Physical phases" only while no metal base replaces them.
     void UpdateThicknessMapUI();
 
 protected:

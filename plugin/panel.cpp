@@ -89,11 +89,16 @@ void Nacrelle::UpdateThicknessMapUI() {
     int baseMetal = 0;
     paramBlock->GetValue(pb_thickness_map_enabled, 0, enabled, validity, 0);
     paramBlock->GetValue(pb_base_metal, 0, baseMetal, validity, 0);
+    // A base outside the list is taken as the dielectric one (see Update).
+    const BOOL dielectric = nacrelle::isBaseMetal(baseMetal) ? FALSE : TRUE;
+    // A metal always takes exact phases: the switch then chooses nothing.
+    if (IParamMap2* optics = paramBlock->GetMap(map_optics)) {
+        optics->Enable(pb_physical_phase, dielectric, 0);
+    }
     IParamMap2* map = paramBlock->GetMap(map_main);
     if (map == nullptr) return;  // no panel open
     const BOOL on = enabled != 0 ? TRUE : FALSE;
     map->Enable(pb_thickness_max, on, 0);
     map->Enable(pb_thickness_map, on, 0);
-    // A base outside the list is taken as the dielectric one (see Update).
-    map->Enable(pb_n_internal, nacrelle::isBaseMetal(baseMetal) ? FALSE : TRUE, 0);
+    map->Enable(pb_n_internal, dielectric, 0);
 }

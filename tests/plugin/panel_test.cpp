@@ -243,7 +243,7 @@ TEST_F(PanelTest, ScriptNameThicknessmaxDrivesTheMinRow) {
 // on the panel: a script (any value it may store), a reset to the defaults as
 // a preset starts with, and a loaded map the panel moves to.
 TEST_F(PanelTest, EnabledStatesFollowEveryChangeOfTheBlock) {
-    constexpr int kInternalEdit = 1495;
+    constexpr int kInternalEdit = 1495, kPhysicalPhase = 1011;
     standin::HeadlessPanel& panel = Open(*map);
     const auto script = [&](const char* name, double value) {
         std::string error;
@@ -268,6 +268,8 @@ TEST_F(PanelTest, EnabledStatesFollowEveryChangeOfTheBlock) {
         EXPECT_EQ(Enabled(panel, kMaxEdit), step.maxRow) << step.name << " = " << step.value;
         EXPECT_EQ(Enabled(panel, kMapButton), step.maxRow) << step.name << " = " << step.value;
         EXPECT_EQ(Enabled(panel, kInternalEdit), step.internal) << step.name << " = " << step.value;
+        // A metal takes exact phases whatever the switch says.
+        EXPECT_EQ(Enabled(panel, kPhysicalPhase), step.internal) << step.name << " = " << step.value;
     }
 
     script("thicknessmapenabled", 1);
