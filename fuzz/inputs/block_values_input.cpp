@@ -9,9 +9,11 @@
 #include <sdk/class_directory.h>
 
 #include <array>
-#include <barrier>
 #include <bit>
+#include <condition_variable>
+#include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -71,41 +73,55 @@ bool Same(const AColor& a, const AColor& b) {
 }
 
 /// Render threads that live as long as the process and evaluate the map of
-/// each input when asked, all at once: starting threads for every input
-/// would cost more than the check.
+/// each input when asked, both at once: starting threads for every input
+/// would cost more than the check. Never destroyed: at exit the threads wait
+/// on a condition, and a process ending on Windows stops them before static
+/// destructors run, so no destructor may wait for them.
 class RenderThreads {
 public:
-    RenderThreads() : start_(kThreads + 1), done_(kThreads + 1) {
-        for (int k = 0; k < kThreads; ++k) {
-            threads_.emplace_back([this, k] {
-                for (;;) {
-                    start_.arrive_and_wait();
-                    if (stop_) return;
-                    seen_[k] = Evaluate(*map_);
-                    done_.arrive_and_wait();
-                }
-            });
-        }
-    }
-    ~RenderThreads() {
-        stop_ = true;
-        start_.arrive_and_wait();
-        for (std::thread& thread : threads_) thread.join();
+    static RenderThreads& Shared() {
+        static RenderThreads* const threads = new RenderThreads;
+        return *threads;
     }
 
     /// What each thread saw of `map`.
     const std::array<Colours, kThreads>& EvaluateAtOnce(Texmap& map) {
+        std::unique_lock<std::mutex> lock(mutex_);
         map_ = &map;
-        start_.arrive_and_wait();
-        done_.arrive_and_wait();
+        pending_ = kThreads;
+        ++round_;
+        wake_.notify_all();
+        done_.wait(lock, [this] { return pending_ == 0; });
         return seen_;
     }
 
 private:
-    std::barrier<> start_, done_;
-    std::vector<std::thread> threads_;
+    RenderThreads() {
+        for (int k = 0; k < kThreads; ++k) std::thread([this, k] { Run(k); }).detach();
+    }
+
+    void Run(int k) {
+        std::uint64_t round = 0;
+        for (;;) {
+            Texmap* map = nullptr;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                wake_.wait(lock, [&] { return round_ != round; });
+                round = round_;
+                map = map_;
+            }
+            const Colours colours = Evaluate(*map);  // both threads at once
+            std::lock_guard<std::mutex> lock(mutex_);
+            seen_[k] = colours;
+            if (--pending_ == 0) done_.notify_one();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_, done_;
+    std::uint64_t round_ = 0;
+    int pending_ = 0;
     Texmap* map_ = nullptr;
-    bool stop_ = false;  // written before the barrier the threads wait at
     std::array<Colours, kThreads> seen_;
 };
 
@@ -162,8 +178,7 @@ Finding CheckBlockValues(std::span<const std::uint8_t> bytes) {
         }
     }
     // Render threads at once see what one thread alone sees.
-    static RenderThreads renderThreads;
-    const std::array<Colours, kThreads>& seen = renderThreads.EvaluateAtOnce(map);
+    const std::array<Colours, kThreads>& seen = RenderThreads::Shared().EvaluateAtOnce(map);
     for (int k = 0; k < kThreads; ++k) {
         for (std::size_t i = 0; i < alone.size(); ++i) {
             if (!Same(seen[k][i], alone[i])) {
