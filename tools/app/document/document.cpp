@@ -78,12 +78,18 @@ std::string windowsNameProblem(const std::string& name) {
     return "\"" + name + "\" is a name Windows keeps for a device; choose another";
 }
 
-/// Why `path` may not name a new scene file, or "": new scene files are
-/// named as such, as images are named .png.
-std::string newSceneNameProblem(const std::filesystem::path& path) {
+/// The file name of `path` in lower case (ASCII).
+std::string lowerFileName(const std::filesystem::path& path) {
     std::string name = standin::PathToUtf8(path.filename());
     std::transform(name.begin(), name.end(), name.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return name;
+}
+
+/// Why `path` may not name a new scene file, or "": new scene files are
+/// named as such, as images are named .png.
+std::string newSceneNameProblem(const std::filesystem::path& path) {
+    const std::string name = lowerFileName(path);
     if (name == ".nscene") return "a scene file needs a name before .nscene";
     const std::size_t dot = name.rfind('.');
     if (dot != std::string::npos && dot > 0 && name.substr(dot) == ".nscene") {
@@ -437,6 +443,14 @@ void Document::save(const std::string& file, bool replace, bool anyway) {
     const std::filesystem::path target = openFile ? file_ : chosen;
     if (const std::string tooLong = standin::NameLengthRefusal(target); !tooLong.empty()) {
         throw BadValue("not saved: " + tooLong);
+    }
+    // Before the file is even looked at: on Windows such a name opens a
+    // device whether or not a file of that name exists.
+    if (!openFile) {
+        if (const std::string problem = windowsNameProblem(lowerFileName(target));
+            !problem.empty()) {
+            throw BadValue("not saved: " + problem);
+        }
     }
     // Held from the check to the save, as `scene set` holds it from reading
     // to saving: neither can slip in between the other's steps.
