@@ -55,12 +55,6 @@ std::pair<double, double> parseRange(const std::string& text, const std::string&
     return {parseNumber(text.substr(0, colon), what), parseNumber(text.substr(colon + 1), what)};
 }
 
-std::string fixed(double value, int decimals) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
-
 nlohmann::ordered_json colourJson(const Rgb& linear, const ColourConversions& conversions) {
     const Lab lab = conversions.labOfLinear(linear);
     return {{"hex", hexOfEncoded(conversions.encodedOfLinear(linear))},
@@ -119,9 +113,9 @@ void printText(const MatchCommand& command, const MatchRequest& request,
                 request.vary ? (request.vary->name + std::string(10 - request.vary->name.size(), ' ')).c_str() : "");
     int rank = 0;
     for (const MatchCandidate& c : result.candidates) {
-        std::printf("%d %8s nm  ", ++rank, fixed(c.thickness, 2).c_str());
-        if (request.vary) std::printf("%-10s", fixed(c.variedIndex, 4).c_str());
-        std::printf("%5d  %6s  %-9s  %s\n", c.order, fixed(c.deltaE, 2).c_str(),
+        std::printf("%d %8s nm  ", ++rank, fixedDecimals(c.thickness, 2).c_str());
+        if (request.vary) std::printf("%-10s", fixedDecimals(c.variedIndex, 4).c_str());
+        std::printf("%5d  %6s  %-9s  %s\n", c.order, fixedDecimals(c.deltaE, 2).c_str(),
                     judgementOf(c.deltaE),
                     hexOfEncoded(conversions.encodedOfLinear(c.colour)).c_str());
     }

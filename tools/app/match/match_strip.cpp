@@ -17,12 +17,6 @@ constexpr int kGap = 10;
 constexpr int kTargetGap = 28;
 constexpr int kCaptionGap = 6;
 
-std::string fixed(double value, int decimals) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
-
 struct Tile {
     Rgb colour;  ///< linear
     std::vector<std::string> caption;
@@ -36,11 +30,11 @@ Image renderMatchStrip(const TargetColour& target, const MatchResult& result,
     int rank = 0;
     for (const MatchCandidate& c : result.candidates) {
         Tile tile{c.colour,
-                  {std::to_string(++rank) + ". " + fixed(c.thickness, 1) + " nm",
+                  {std::to_string(++rank) + ". " + fixedDecimals(c.thickness, 1) + " nm",
                    hexOfEncoded(conversions.encodedOfLinear(c.colour)),
                    "order " + std::to_string(c.order),
-                   "dE " + fixed(c.deltaE, 2) + " " + judgementOf(c.deltaE)}};
-        if (vary) tile.caption.push_back(vary->name + " " + fixed(c.variedIndex, 3));
+                   "dE " + fixedDecimals(c.deltaE, 2) + " " + judgementOf(c.deltaE)}};
+        if (vary) tile.caption.push_back(vary->name + " " + fixedDecimals(c.variedIndex, 3));
         tiles.push_back(tile);
     }
     int width = kSwatch;
@@ -70,6 +64,12 @@ Image renderMatchStrip(const TargetColour& target, const MatchResult& result,
         x += width + (i == 0 ? kTargetGap : kGap);
     }
     return image;
+}
+
+std::string fixedDecimals(double value, int decimals) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
 }
 
 }  // namespace nacrelle::tools

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 
 #include "app/match/colour_match.h"
 #include "app/match/target_colour.h"
@@ -14,5 +15,9 @@ namespace nacrelle::tools {
 /// sRGB PNG of it holds the target's hex and each candidate's.
 Image renderMatchStrip(const TargetColour& target, const MatchResult& result,
                        const std::optional<IndexRange>& vary, const ColourConversions& conversions);
+
+/// `value` with `decimals` digits after the point, as the candidates'
+/// captions and the command's list both show numbers.
+std::string fixedDecimals(double value, int decimals);
 
 }  // namespace nacrelle::tools
